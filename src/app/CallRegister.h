@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QTime>
+
+class DataEnv;
+
+// Storing one call, and taking back the newest one; no widgets.
+class CallRegister
+{
+public:
+    enum class AddResult
+    {
+        Added,
+        MissingChoice, // service or source not chosen
+        Failed         // the database refused; see lastError()
+    };
+
+    enum class RemoveResult
+    {
+        Removed,
+        Cancelled,
+        NothingToRemove,
+        Failed
+    };
+
+    explicit CallRegister(DataEnv* env);
+
+    AddResult add(const QDate& date, const QString& service, const QString& source, bool booked,
+                  const QTime& time);
+    // Removes the most recently added call once confirm() agrees; the calls row set is open
+    // only during the call.
+    template <typename Confirm>
+    RemoveResult removePrevious(Confirm confirm);
+
+    QString lastError() const { return m_error; }
+
+private:
+    bool openLast(bool* empty);
+    bool deleteLast();
+    void closeLast();
+
+    DataEnv* m_env;
+    QString m_error;
+};
+
+template <typename Confirm>
+CallRegister::RemoveResult CallRegister::removePrevious(Confirm confirm)
+{
+    bool empty = false;
+    if (!openLast(&empty)) {
+        closeLast();
+        return RemoveResult::Failed;
+    }
+    if (empty) {
+        closeLast();
+        return RemoveResult::NothingToRemove;
+    }
+    if (!confirm()) {
+        closeLast();
+        return RemoveResult::Cancelled;
+    }
+    const bool removed = deleteLast();
+    closeLast();
+    return removed ? RemoveResult::Removed : RemoveResult::Failed;
+}

@@ -1,0 +1,227 @@
+#include "MainFrm.h"
+
+#include "AppIcon.h"
+#include "Clock.h"
+#include "DataEnv.h"
+#include "Dialogs.h"
+#include "RowSet.h"
+#include "Twips.h"
+#include "frmSets.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimeEdit>
+#include <QTimer>
+
+namespace {
+const QString waiting = QStringLiteral("Ожидание");
+
+QLabel* label(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
+{
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    l->setGeometry(geometry);
+    return l;
+}
+
+QComboBox* boundList(QWidget* parent, const char* name, RowSet* rows, const QString& column,
+                     const QRect& geometry)
+{
+    auto* combo = new QComboBox(parent);
+    combo->setObjectName(name);
+    combo->setGeometry(geometry);
+    combo->setEditable(false);
+    combo->setModel(rows);
+    combo->setModelColumn(qMax(0, rows->columnIndex(column)));
+    combo->setCurrentIndex(-1);
+    return combo;
+}
+} // namespace
+
+MainFrm::MainFrm(QWidget* parent) : QMainWindow(parent), m_register(DataEnv::instance())
+{
+    setObjectName("MainFrm");
+    setWindowTitle("Kalvent");
+    setWindowIcon(AppIcon::icon());
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    buildControls();
+    buildMenu();
+    adjustSize();
+    setFixedSize(sizeHint());
+}
+
+MainFrm::~MainFrm() = default;
+
+void MainFrm::buildControls()
+{
+    auto* client = new QWidget(this);
+    client->setObjectName("client");
+    client->setFixedSize(Twips::size(6630, 2295));
+    setCentralWidget(client);
+
+    label(client, "Label4", QStringLiteral("Дата"), Twips::rect(840, 120, 975, 255));
+    m_data = new QDateEdit(client);
+    m_data->setObjectName("Data");
+    m_data->setCalendarPopup(true);
+    m_data->setGeometry(Twips::rect(2040, 120, 1455, 300));
+
+    DataEnv* env = DataEnv::instance();
+    RowSet* services = env->bind("Uslugi");
+    RowSet* sources = env->bind("Istochnik");
+    if (!services->isOpen() || !sources->isOpen())
+        m_dataError = env->lastError();
+
+    label(client, "Label2", QStringLiteral("Интересующая услуга"), Twips::rect(120, 600, 1815, 255));
+    m_usluga = boundList(client, "Usluga", services, "Uname", Twips::rect(2040, 600, 2655, 315));
+    label(client, "Label3", QStringLiteral("Источник рекламы"), Twips::rect(120, 960, 1815, 255));
+    m_istochnik =
+        boundList(client, "Istochnik", sources, "IName", Twips::rect(2040, 960, 2655, 315));
+
+    m_zapis = new QCheckBox(QStringLiteral("Запись на услугу"), client);
+    m_zapis->setObjectName("Zapis");
+    m_zapis->setGeometry(Twips::rect(2040, 1440, 1695, 255));
+
+    m_command1 = new QPushButton(QStringLiteral("Добавить"), client);
+    m_command1->setObjectName("Command1");
+    m_command1->setGeometry(Twips::rect(4920, 1320, 1575, 375));
+    m_command1->setDefault(true);
+    connect(m_command1, &QPushButton::clicked, this, &MainFrm::addCall);
+
+    m_command3 = new QPushButton("Command3", client);
+    m_command3->setObjectName("Command3");
+    m_command3->setGeometry(Twips::rect(4920, 1800, 1095, 375));
+    m_command3->setVisible(false);
+
+    m_stat = label(client, "Stat", waiting, Twips::rect(120, 2040, 4575, 255));
+    QFont statFont("Arial");
+    statFont.setPointSizeF(8.25);
+    m_stat->setFont(statFont);
+    QPalette palette = m_stat->palette();
+    palette.setColor(QPalette::WindowText, QColor(128, 128, 128));
+    m_stat->setPalette(palette);
+
+    m_time1 = new QTimeEdit(client);
+    m_time1->setObjectName("Time1");
+    m_time1->setDisplayFormat("HH:mm:ss");
+    m_time1->setGeometry(Twips::rect(4800, 0, 1695, 375));
+    m_time1->setVisible(false);
+
+    setTabOrder(m_usluga, m_istochnik);
+    setTabOrder(m_istochnik, m_zapis);
+    setTabOrder(m_zapis, m_command1);
+    setTabOrder(m_command1, m_data);
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName("Timer1");
+    m_timer1->setInterval(10000);
+    connect(m_timer1, &QTimer::timeout, this, [this] { setStatus(waiting); });
+}
+
+void MainFrm::buildMenu()
+{
+    m_menu = menuBar()->addMenu(QStringLiteral("&Меню"));
+    m_menu->setObjectName("menu1");
+    auto add = [this](const char* name, const QString& caption, auto slot) {
+        QAction* action = m_menu->addAction(caption);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    add("delped", QStringLiteral("&Удалить предыдущий"), &MainFrm::removePreviousCall);
+    m_menu->addSeparator()->setObjectName("lin1");
+    add("nastr", QStringLiteral("&Настройки..."), &MainFrm::openListEditor);
+}
+
+void MainFrm::showMain()
+{
+    if (!m_loaded)
+        load();
+    show();
+}
+
+void MainFrm::load()
+{
+    m_loaded = true;
+    m_timer1->start();
+    Checknull();
+    m_data->setDate(Clock::today());
+    m_usluga->setFocus();
+    if (!m_dataError.isEmpty())
+        Dialogs::critical(this, QStringLiteral("Сообщение"), m_dataError);
+}
+
+void MainFrm::Checknull() {}
+
+void MainFrm::setStatus(const QString& text)
+{
+    m_stat->setText(text);
+}
+
+void MainFrm::addCall()
+{
+    m_time1->setTime(Clock::timeOfDay());
+    const QString source = m_istochnik->currentText();
+    const QString service = m_usluga->currentText();
+    switch (m_register.add(m_data->date(), service, source, m_zapis->isChecked(),
+                           m_time1->time())) {
+    case CallRegister::AddResult::MissingChoice:
+        Dialogs::show(this, {QMessageBox::Critical, QStringLiteral("Сообщение"),
+                             QStringLiteral("Заполните все поля!"), QMessageBox::Ok,
+                             QMessageBox::Ok});
+        return;
+    case CallRegister::AddResult::Failed:
+        Dialogs::critical(this, QStringLiteral("Сообщение"),
+                          QStringLiteral("Звонок не сохранён.\n%1").arg(m_register.lastError()));
+        return;
+    case CallRegister::AddResult::Added:
+        setStatus(QStringLiteral("Добавлено"));
+        return;
+    }
+}
+
+void MainFrm::removePreviousCall()
+{
+    const auto result = m_register.removePrevious([this] {
+        return Dialogs::show(this, {QMessageBox::NoIcon, QStringLiteral("Удаление"),
+                                    QStringLiteral("Вы действительно хотите удалить предыдущий звонок?"),
+                                    QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok}) ==
+               QMessageBox::Ok;
+    });
+    switch (result) {
+    case CallRegister::RemoveResult::Removed:
+        setStatus(QStringLiteral("Услуга удалена"));
+        break;
+    case CallRegister::RemoveResult::Cancelled:
+        setStatus(QStringLiteral("Удаление отменено"));
+        break;
+    case CallRegister::RemoveResult::NothingToRemove:
+        Dialogs::information(this, QStringLiteral("Удаление"),
+                             QStringLiteral("В базе нет ни одного звонка: удалять нечего."));
+        break;
+    case CallRegister::RemoveResult::Failed:
+        Dialogs::critical(this, QStringLiteral("Удаление"),
+                          QStringLiteral("Звонок не удалён.\n%1").arg(m_register.lastError()));
+        break;
+    }
+}
+
+void MainFrm::openListEditor()
+{
+    frmSets editor(this);
+    editor.exec();
+}
+
+void MainFrm::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        m_command1->click();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "CallRegister.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTimeEdit;
+class QTimer;
+
+// The call register: entry of a call, the status line and the menu.
+class MainFrm : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainFrm(QWidget* parent = nullptr);
+    ~MainFrm() override;
+
+    // Loads the window the first time (settings check, today's date) and shows it.
+    void showMain();
+    bool isLoaded() const { return m_loaded; }
+
+    // Returns when all mailing settings are stored.
+    void Checknull();
+
+    // Report kind chosen on the menu: 0 until the first choice.
+    int nReport = 0;
+
+    QLabel* statusLine() const { return m_stat; }
+    void setStatus(const QString& text);
+
+public Q_SLOTS:
+    void addCall();
+    void removePreviousCall();
+    void openListEditor();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenu();
+    void load();
+
+    CallRegister m_register;
+    bool m_loaded = false;
+    QString m_dataError;
+
+    QDateEdit* m_data = nullptr;
+    QComboBox* m_usluga = nullptr;
+    QComboBox* m_istochnik = nullptr;
+    QCheckBox* m_zapis = nullptr;
+    QPushButton* m_command1 = nullptr;
+    QPushButton* m_command3 = nullptr;
+    QLabel* m_stat = nullptr;
+    QTimeEdit* m_time1 = nullptr;
+    QTimer* m_timer1 = nullptr;
+    QMenu* m_menu = nullptr;
+};

@@ -1,0 +1,60 @@
+#include "Dialogs.h"
+
+#include <QApplication>
+#include <QInputDialog>
+
+Dialogs::MessageHandler Dialogs::s_messageHandler;
+Dialogs::PromptHandler Dialogs::s_promptHandler;
+
+QMessageBox::StandardButton Dialogs::show(QWidget* parent, const Message& message)
+{
+    if (s_messageHandler)
+        return s_messageHandler(message);
+    QMessageBox box(message.icon, message.title.isEmpty() ? defaultTitle() : message.title,
+                    message.text, message.buttons, parent);
+    if (message.defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(message.defaultButton);
+    if (message.buttons.testFlag(QMessageBox::Cancel))
+        box.setEscapeButton(QMessageBox::Cancel);
+    return QMessageBox::StandardButton(box.exec());
+}
+
+void Dialogs::critical(QWidget* parent, const QString& title, const QString& text)
+{
+    show(parent, {QMessageBox::Critical, title, text, QMessageBox::Ok, QMessageBox::Ok});
+}
+
+void Dialogs::information(QWidget* parent, const QString& title, const QString& text)
+{
+    show(parent, {QMessageBox::Information, title, text, QMessageBox::Ok, QMessageBox::Ok});
+}
+
+void Dialogs::plain(QWidget* parent, const QString& text)
+{
+    show(parent, {QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, QMessageBox::Ok});
+}
+
+Dialogs::PromptAnswer Dialogs::prompt(QWidget* parent, const Prompt& prompt)
+{
+    if (s_promptHandler)
+        return s_promptHandler(prompt);
+    PromptAnswer answer;
+    answer.text = QInputDialog::getText(parent, prompt.title, prompt.label, QLineEdit::Normal,
+                                        QString(), &answer.accepted);
+    return answer;
+}
+
+QString Dialogs::defaultTitle()
+{
+    return QApplication::applicationDisplayName();
+}
+
+void Dialogs::setMessageHandler(MessageHandler handler)
+{
+    s_messageHandler = std::move(handler);
+}
+
+void Dialogs::setPromptHandler(PromptHandler handler)
+{
+    s_promptHandler = std::move(handler);
+}

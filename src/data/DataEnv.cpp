@@ -1,0 +1,162 @@
+#include "DataEnv.h"
+
+#include "AppPaths.h"
+#include "RowSet.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+std::unique_ptr<DataEnv>& globalInstance()
+{
+    static std::unique_ptr<DataEnv> env;
+    return env;
+}
+} // namespace
+
+DataEnv::DataEnv(const QString& databasePath, std::unique_ptr<SqlDialect> dialect, QObject* parent)
+    : QObject(parent), m_db(databasePath, std::move(dialect))
+{
+    m_commands = m_db.dialect().commands();
+    for (const CommandSpec& spec : std::as_const(m_commands))
+        if (spec.kind != CommandSpec::Kind::Change)
+            m_rowSets.insert(("rs" + spec.name).toLower(), new RowSet(this, spec));
+}
+
+DataEnv::~DataEnv()
+{
+    qDeleteAll(m_rowSets);
+    m_rowSets.clear();
+}
+
+DataEnv* DataEnv::instance()
+{
+    auto& env = globalInstance();
+    if (!env)
+        env = std::make_unique<DataEnv>(AppPaths::databasePath());
+    return env.get();
+}
+
+void DataEnv::setInstance(DataEnv* env)
+{
+    globalInstance().reset(env);
+}
+
+bool DataEnv::connect()
+{
+    if (m_db.isOpen())
+        return true;
+    if (!m_db.open())
+        return fail(m_db.errorText());
+    return true;
+}
+
+bool DataEnv::fail(const QString& error)
+{
+    m_error = error;
+    return false;
+}
+
+const CommandSpec* DataEnv::command(const QString& name) const
+{
+    for (const CommandSpec& spec : m_commands)
+        if (spec.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &spec;
+    return nullptr;
+}
+
+bool DataEnv::bindArguments(QSqlQuery& query, const QVariantList& arguments) const
+{
+    for (const QVariant& argument : arguments)
+        query.addBindValue(m_db.dialect().toDb(argument));
+    return true;
+}
+
+bool DataEnv::execute(const QString& name, const QVariantList& arguments)
+{
+    m_error.clear();
+    const CommandSpec* spec = command(name);
+    if (!spec)
+        return fail(QStringLiteral("нет команды %1").arg(name));
+    RowSet* set = spec->kind == CommandSpec::Kind::Change ? nullptr : rowSet("rs" + spec->name);
+    if (arguments.size() != spec->parameterCount) {
+        if (set)
+            set->close();
+        return fail(QStringLiteral("команда %1 ждёт %2 параметров, передано %3")
+                        .arg(spec->name)
+                        .arg(spec->parameterCount)
+                        .arg(arguments.size()));
+    }
+    if (!connect()) {
+        if (set)
+            set->close();
+        return false;
+    }
+    if (set) {
+        m_lastArguments.insert(spec->name.toLower(), arguments);
+        if (!set->fill(arguments))
+            return fail(set->lastError());
+        return true;
+    }
+    QSqlQuery query(m_db.connection());
+    if (!query.prepare(spec->sql) || !bindArguments(query, arguments) || !query.exec())
+        return fail(Database::describe(query.lastError()));
+    return true;
+}
+
+bool DataEnv::addCalls(const QVector<QVariantList>& calls, int* failedIndex)
+{
+    m_error.clear();
+    if (!connect())
+        return false;
+    const CommandSpec* spec = command("AddNew");
+    QSqlDatabase db = m_db.connection();
+    if (!db.transaction())
+        return fail(Database::describe(db.lastError()));
+    QSqlQuery query(db);
+    if (!query.prepare(spec->sql)) {
+        db.rollback();
+        return fail(Database::describe(query.lastError()));
+    }
+    for (int i = 0; i < calls.size(); ++i) {
+        const QVariantList& call = calls.at(i);
+        for (int p = 0; p < call.size(); ++p)
+            query.bindValue(p, m_db.dialect().toDb(call.at(p)));
+        if (call.size() != spec->parameterCount || !query.exec()) {
+            const QString reason = call.size() != spec->parameterCount
+                                       ? QStringLiteral("неверное число значений")
+                                       : Database::describe(query.lastError());
+            if (failedIndex)
+                *failedIndex = i;
+            query.finish();
+            db.rollback();
+            return fail(reason);
+        }
+    }
+    if (!db.commit()) {
+        const QString reason = Database::describe(db.lastError());
+        db.rollback();
+        return fail(reason);
+    }
+    return true;
+}
+
+RowSet* DataEnv::rowSet(const QString& name)
+{
+    return m_rowSets.value(name.toLower(), nullptr);
+}
+
+RowSet* DataEnv::bind(const QString& name)
+{
+    const CommandSpec* spec = command(name);
+    if (!spec)
+        return nullptr;
+    RowSet* set = rowSet("rs" + spec->name);
+    if (set && !set->isOpen()) {
+        if (spec->parameterCount == 0)
+            execute(spec->name);
+        else if (m_lastArguments.contains(spec->name.toLower()))
+            execute(spec->name, m_lastArguments.value(spec->name.toLower()));
+    }
+    return set;
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "CommandSpec.h"
+#include "Database.h"
+
+#include <QHash>
+#include <QObject>
+#include <QVariantList>
+#include <memory>
+
+class RowSet;
+
+// The program's only way to the data: the connection and the ten named commands, each
+// row-returning command with its one shared row set "rs" + name.
+class DataEnv : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit DataEnv(const QString& databasePath, std::unique_ptr<SqlDialect> dialect = nullptr,
+                     QObject* parent = nullptr);
+    ~DataEnv() override;
+
+    // The program-wide instance over AppPaths::databasePath(), created on first use.
+    static DataEnv* instance();
+    // Replaces the program-wide instance (takes ownership; nullptr drops it).
+    static void setInstance(DataEnv* env);
+
+    // Opens the connection on first use; false when the database cannot be opened.
+    bool connect();
+    Database& database() { return m_db; }
+
+    // Runs a command by name with typed arguments in parameter order. A row-returning command
+    // (re)fills its row set; when it fails, its row set is left closed.
+    bool execute(const QString& command, const QVariantList& arguments = {});
+    // Bulk insert of calls in one transaction; stops at the first failing row.
+    bool addCalls(const QVector<QVariantList>& calls, int* failedIndex = nullptr);
+    // The shared row set by name ("rsUslugi"), matched without regard to case; nullptr if none.
+    RowSet* rowSet(const QString& name);
+    // The row set a list, report or chart binds to by command name: opened if closed (a report
+    // set with the arguments it last ran with, if any).
+    RowSet* bind(const QString& command);
+
+    // Operator-readable reason of the last failure (names the database file where relevant).
+    QString lastError() const { return m_error; }
+    const CommandSpec* command(const QString& name) const;
+
+private:
+    friend class RowSet;
+    bool fail(const QString& error);
+    bool bindArguments(class QSqlQuery& query, const QVariantList& arguments) const;
+
+    Database m_db;
+    QList<CommandSpec> m_commands;
+    QHash<QString, RowSet*> m_rowSets; // key: lower-case row set name
+    QHash<QString, QVariantList> m_lastArguments;
+    QString m_error;
+};

@@ -1,0 +1,149 @@
+#include "Database.h"
+
+#include "SqliteDialect.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <atomic>
+
+namespace {
+QString nextConnectionName()
+{
+    static std::atomic<int> counter{0};
+    return QStringLiteral("Connection1_%1").arg(++counter);
+}
+} // namespace
+
+Database::Database(const QString& path, std::unique_ptr<SqlDialect> dialect)
+    : m_path(path), m_connectionName(nextConnectionName()),
+      m_dialect(dialect ? std::move(dialect) : std::make_unique<SqliteDialect>())
+{
+}
+
+Database::~Database()
+{
+    if (QSqlDatabase::contains(m_connectionName)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_connectionName);
+    }
+}
+
+QSqlDatabase Database::connection() const
+{
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+QString Database::describe(const QSqlError& error)
+{
+    const QString native = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    const QString lower = native.toLower();
+    QString reason;
+    if (lower.contains("not a database"))
+        reason = QStringLiteral("файл не является базой данных");
+    else if (lower.contains("malformed") || lower.contains("corrupt"))
+        reason = QStringLiteral("файл базы данных повреждён");
+    else if (lower.contains("locked") || lower.contains("busy"))
+        reason = QStringLiteral("база данных занята другой программой");
+    else if (lower.contains("readonly") || lower.contains("read-only"))
+        reason = QStringLiteral("файл базы данных доступен только для чтения");
+    else if (lower.contains("unable to open"))
+        reason = QStringLiteral("файл базы данных не удаётся открыть");
+    else if (lower.contains("disk") && lower.contains("full"))
+        reason = QStringLiteral("на диске нет места");
+    if (reason.isEmpty())
+        return native;
+    return QStringLiteral("%1 (%2)").arg(reason, native);
+}
+
+bool Database::fail(const QString& reason)
+{
+    m_error = QStringLiteral("Не удалось открыть базу данных «%1»: %2").arg(m_path, reason);
+    m_open = false;
+    if (QSqlDatabase::contains(m_connectionName)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_connectionName);
+    }
+    return false;
+}
+
+bool Database::open()
+{
+    if (m_open)
+        return true;
+    m_error.clear();
+    const QFileInfo info(m_path);
+    if (info.exists() && info.isDir())
+        return fail(QStringLiteral("это папка, а не файл"));
+    const bool created = !info.exists() || info.size() == 0;
+    if (!info.exists()) {
+        if (!QDir().mkpath(info.absolutePath()))
+            return fail(QStringLiteral("не удаётся создать папку «%1»").arg(info.absolutePath()));
+        if (!QFileInfo(info.absolutePath()).isWritable())
+            return fail(QStringLiteral("нет прав на запись в папку «%1»").arg(info.absolutePath()));
+    } else if (!info.isWritable()) {
+        return fail(QStringLiteral("файл доступен только для чтения"));
+    }
+
+    QSqlDatabase db = QSqlDatabase::addDatabase(m_dialect->driverName(), m_connectionName);
+    db.setDatabaseName(m_path);
+    db.setConnectOptions(m_dialect->connectOptions());
+    if (!db.open())
+        return fail(describe(db.lastError()));
+    QString error;
+    if (!m_dialect->prepareConnection(db, &error))
+        return fail(error);
+    // Reads the header: fails on a file that is not a database, a damaged or a locked one.
+    QSqlQuery probe(db);
+    if (!probe.exec("SELECT COUNT(*) FROM sqlite_master"))
+        return fail(describe(probe.lastError()));
+    probe.finish();
+    if (created ? !createSchema(db) : !checkSchema(db))
+        return false;
+    QSqlQuery pragma(db);
+    // WAL with a full sync on every commit: a committed call survives a crash or power loss,
+    // and readers (the command-line tool) never block the operator's inserts.
+    if (!pragma.exec("PRAGMA journal_mode=WAL") || !pragma.exec("PRAGMA synchronous=FULL"))
+        return fail(describe(pragma.lastError()));
+    m_open = true;
+    return true;
+}
+
+bool Database::createSchema(QSqlDatabase& db)
+{
+    if (!db.transaction())
+        return fail(describe(db.lastError()));
+    QSqlQuery query(db);
+    for (const QString& statement : m_dialect->schema()) {
+        if (!query.exec(statement)) {
+            const QString reason = describe(query.lastError());
+            db.rollback();
+            return fail(reason);
+        }
+    }
+    if (!db.commit())
+        return fail(describe(db.lastError()));
+    return true;
+}
+
+bool Database::checkSchema(QSqlDatabase& db)
+{
+    const QStringList tables = db.tables();
+    for (const QString& required : m_dialect->requiredTables()) {
+        const bool present = std::any_of(tables.begin(), tables.end(), [&](const QString& t) {
+            return t.compare(required, Qt::CaseInsensitive) == 0;
+        });
+        if (!present)
+            return fail(QStringLiteral("в файле нет таблицы %1: это не база данных Kalvent")
+                            .arg(required));
+    }
+    return true;
+}

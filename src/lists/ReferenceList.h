@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+class DataEnv;
+class QWidget;
+class RowSet;
+
+// One reference list (services or sources): adding an entry through a prompt, deleting one
+// after a confirmation. Calls keep the names they were stored with.
+class ReferenceList
+{
+public:
+    struct Texts
+    {
+        QString column;       // column the add writes
+        QString promptTitle;
+        QString promptLabel;
+        QString deleteCommand; // command that deletes an entry by ID
+    };
+
+    ReferenceList(DataEnv* env, const QString& command, const Texts& texts);
+
+    RowSet* rows() const { return m_rows; }
+    // Asks for a name; Cancel adds nothing, an empty name is refused. True when a row was added.
+    bool add(QWidget* parent);
+    // Asks for confirmation, then deletes the entry at row. True when it was deleted.
+    bool remove(QWidget* parent, int row);
+
+private:
+    DataEnv* m_env;
+    RowSet* m_rows;
+    Texts m_texts;
+};
