@@ -65,13 +65,7 @@ bool Database::fail(const QString& reason)
 {
     m_error = QStringLiteral("Не удалось открыть базу данных «%1»: %2").arg(m_path, reason);
     m_open = false;
-    if (QSqlDatabase::contains(m_connectionName)) {
-        {
-            QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(m_connectionName);
-    }
+    QSqlDatabase::database(m_connectionName, false).close();
     return false;
 }
 
@@ -80,6 +74,8 @@ bool Database::open()
     if (m_open)
         return true;
     m_error.clear();
+    if (QSqlDatabase::contains(m_connectionName))
+        QSqlDatabase::removeDatabase(m_connectionName); // left closed by a failed attempt
     const QFileInfo info(m_path);
     if (info.exists() && info.isDir())
         return fail(QStringLiteral("это папка, а не файл"));

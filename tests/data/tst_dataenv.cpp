@@ -1,0 +1,467 @@
+#include "DataEnv.h"
+#include "RowSet.h"
+#include "SqliteDialect.h"
+#include "TestSupport.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+struct Row
+{
+    QString name;
+    int calls;
+    int booked;
+    bool operator==(const Row& o) const
+    {
+        return name == o.name && calls == o.calls && booked == o.booked;
+    }
+};
+
+QList<Row> rows(RowSet* set, const QString& nameColumn, const QString& bookedColumn = "zapis")
+{
+    QList<Row> result;
+    for (int i = 0; i < set->rowCount(); ++i)
+        result << Row{set->value(i, nameColumn).toString(), set->value(i, "Zvonkov").toInt(),
+                      set->value(i, bookedColumn).toInt()};
+    return result;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+class TestDataEnv : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<DataEnv> m_env;
+    const QDate d1{2026, 11, 30};
+    const QDate d2{2026, 12, 1};
+    const QDate d3{2026, 12, 6};
+
+    QString path() const { return m_dir.filePath("KvBD.db"); }
+    void call(const QDate& date, const QString& service, const QString& source, bool booked)
+    {
+        QVERIFY2(m_env->execute("AddNew", {date, service, source, booked, QTime(10, 15, 30)}),
+                 qPrintable(m_env->lastError()));
+    }
+    void addService(const QString& name)
+    {
+        QVERIFY(m_env->bind("Uslugi")->addRow("UName", name));
+    }
+    void addSource(const QString& name)
+    {
+        QVERIFY(m_env->bind("Istochnik")->addRow("IName", name));
+    }
+    int scalar(const QString& sql)
+    {
+        QSqlQuery q(m_env->database().connection());
+        return q.exec(sql) && q.next() ? q.value(0).toInt() : -1;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { TestSupport::pinEnvironment(); }
+
+    void init()
+    {
+        QFile::remove(path());
+        QFile::remove(path() + "-wal");
+        QFile::remove(path() + "-shm");
+        m_env = std::make_unique<DataEnv>(path());
+        QVERIFY2(m_env->connect(), qPrintable(m_env->lastError()));
+    }
+
+    void cleanup() { m_env.reset(); }
+
+    void newDatabaseHasTablesAndOnlyTheInternetSource()
+    {
+        RowSet* sources = m_env->bind("Istochnik");
+        QCOMPARE(sources->rowCount(), 1);
+        QCOMPARE(sources->value(0, "iname").toString(), QStringLiteral("Интернет"));
+        QCOMPARE(m_env->bind("Uslugi")->rowCount(), 0);
+        QCOMPARE(scalar("SELECT COUNT(*) FROM Base"), 0);
+
+        // Reopening an existing file adds nothing.
+        m_env.reset();
+        m_env = std::make_unique<DataEnv>(path());
+        QCOMPARE(m_env->bind("Istochnik")->rowCount(), 1);
+    }
+
+    void addNewStoresTypedValues()
+    {
+        call(d2, QStringLiteral(" Стрижка "), QStringLiteral("Газета"), true);
+        call(d2, QStringLiteral("Стрижка"), QStringLiteral("Газета"), false);
+        QSqlQuery q(m_env->database().connection());
+        QVERIFY(q.exec("SELECT Data, usluga, Istochnik, Zapis, Vrem FROM Base ORDER BY ID"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("2026-12-01"));
+        QCOMPARE(q.value(1).toString(), QStringLiteral(" Стрижка ")); // names are not trimmed
+        QCOMPARE(q.value(3).toInt(), 1);
+        QCOMPARE(q.value(4).toString(), QStringLiteral("10:15:30"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(3).toInt(), 0);
+    }
+
+    void perSourceReportCountsCaseInsensitivelyWithInclusiveBounds()
+    {
+        addSource(QStringLiteral("Газета"));
+        addSource(QStringLiteral("Радио"));
+        call(d1, "A", QStringLiteral("ИНТЕРНЕТ"), true);   // start bound
+        call(d3, "A", QStringLiteral("интернет"), false);  // end bound
+        call(d2, "A", QStringLiteral("гАЗЕТА"), true);
+        call(d1.addDays(-1), "A", QStringLiteral("Газета"), true); // before the period
+        call(d3.addDays(1), "A", QStringLiteral("Газета"), true);  // after the period
+        call(d2, "A", QStringLiteral("Телевизор"), true);          // in no list
+
+        QVERIFY(m_env->execute("ReportkolVoZv", {d1, d3, d1, d3}));
+        RowSet* report = m_env->rowSet("rsReportkolVoZv");
+        QVERIFY(report->isOpen());
+        QCOMPARE(report->columns(), QStringList({"IName", "Zvonkov", "zapis"}));
+        const QList<Row> expected{{QStringLiteral("Интернет"), 2, 1},
+                                  {QStringLiteral("Газета"), 1, 1},
+                                  {QStringLiteral("Радио"), 0, 0}};
+        QCOMPARE(rows(report, "IName"), expected);
+
+        // The per-date report counts the call whose source is in no list.
+        QVERIFY(m_env->execute("ReportDates", {d1, d3}));
+        RowSet* dates = m_env->rowSet("rsReportDates");
+        int total = 0;
+        for (int i = 0; i < dates->rowCount(); ++i)
+            total += dates->value(i, "Vsego").toInt();
+        QCOMPARE(total, 4);
+    }
+
+    void duplicateNamesGiveOneRowCountingAllCalls()
+    {
+        addService(QStringLiteral("Маникюр"));
+        addService(QStringLiteral("Педикюр"));
+        addService(QStringLiteral("маникюр"));
+        addService(QStringLiteral("Маникюр"));
+        call(d2, QStringLiteral("МАНИКЮР"), "x", true);
+        call(d2, QStringLiteral("Маникюр"), "x", false);
+        QVERIFY(m_env->execute("ReportKolvoUsl", {d1, d3, d1, d3}));
+        const QList<Row> expected{{QStringLiteral("Маникюр"), 2, 1},
+                                  {QStringLiteral("Педикюр"), 0, 0}};
+        QCOMPARE(rows(m_env->rowSet("rsReportKolvoUsl"), "Uname"), expected);
+    }
+
+    void internetReportCountsOnlyInternetCalls()
+    {
+        addService(QStringLiteral("Маникюр"));
+        addService(QStringLiteral("Педикюр"));
+        call(d2, QStringLiteral("Маникюр"), QStringLiteral("интернет"), true);
+        call(d2, QStringLiteral("Маникюр"), QStringLiteral("Интернет"), false);
+        call(d2, QStringLiteral("Маникюр"), QStringLiteral("Газета"), true);
+        call(d2, QStringLiteral("Маникюр"), QStringLiteral("Интернет "), true); // other name
+        QVERIFY(m_env->execute("ReportInternet", {d2, d2, d2, d2}));
+        const QList<Row> expected{{QStringLiteral("Маникюр"), 2, 1},
+                                  {QStringLiteral("Педикюр"), 0, 0}};
+        QCOMPARE(rows(m_env->rowSet("rsReportInternet"), "Uname"), expected);
+    }
+
+    void separatePairsBoundAllAndBookedCalls()
+    {
+        call(d1, "A", QStringLiteral("Интернет"), true);
+        call(d3, "A", QStringLiteral("Интернет"), true);
+        // Calls over d1..d3, bookings over d3 only.
+        QVERIFY(m_env->execute("ReportkolVoZv", {d1, d3, d3, d3}));
+        QCOMPARE(rows(m_env->rowSet("rsReportkolVoZv"), "IName"),
+                 QList<Row>({{QStringLiteral("Интернет"), 2, 1}}));
+    }
+
+    void reversedPeriodGivesZeroRowsAndNoDates()
+    {
+        addService("A");
+        call(d2, "A", QStringLiteral("Интернет"), true);
+        QVERIFY(m_env->execute("ReportkolVoZv", {d3, d1, d3, d1}));
+        QCOMPARE(rows(m_env->rowSet("rsReportkolVoZv"), "IName"),
+                 QList<Row>({{QStringLiteral("Интернет"), 0, 0}}));
+        QVERIFY(m_env->execute("ReportKolvoUsl", {d3, d1, d3, d1}));
+        QCOMPARE(rows(m_env->rowSet("rsReportKolvoUsl"), "Uname"), QList<Row>({{"A", 0, 0}}));
+        QVERIFY(m_env->execute("ReportDates", {d3, d1}));
+        QCOMPARE(m_env->rowSet("rsReportDates")->rowCount(), 0);
+        QVERIFY(m_env->rowSet("rsReportDates")->isOpen());
+    }
+
+    void emptySourceListGivesNoRows()
+    {
+        call(d2, "A", QStringLiteral("Интернет"), true);
+        RowSet* sources = m_env->bind("Istochnik");
+        QVERIFY(m_env->execute("DelIst", {sources->value(0, "ID")}));
+        QVERIFY(m_env->execute("ReportkolVoZv", {d1, d3, d1, d3}));
+        QCOMPARE(m_env->rowSet("rsReportkolVoZv")->rowCount(), 0);
+    }
+
+    void datesReportGroupsByDateInOrder()
+    {
+        call(d3, "A", "x", false);
+        call(d2, "A", "x", true);
+        call(d2, "B", "y", false);
+        call(d1.addDays(-1), "B", "y", false);
+        QVERIFY(m_env->execute("ReportDates", {d1, d3}));
+        RowSet* dates = m_env->rowSet("rsReportDates");
+        QCOMPARE(dates->rowCount(), 2);
+        QCOMPARE(dates->value(0, "data").toDate(), d2); // a QDate, not text
+        QCOMPARE(dates->value(0, "Vsego").toInt(), 2);
+        QCOMPARE(dates->value(0, "Zapis").toInt(), 1);
+        QCOMPARE(dates->value(1, "Data").toDate(), d3);
+        QCOMPARE(dates->value(1, "Zapis").toInt(), 0);
+
+        // One day: exactly the calls of that day.
+        QVERIFY(m_env->execute("ReportDates", {d3, d3}));
+        QCOMPARE(dates->rowCount(), 1);
+        QCOMPARE(dates->value(0, "Vsego").toInt(), 1);
+    }
+
+    void fractionalStartExcludesItsDay()
+    {
+        call(d1, "A", QStringLiteral("Интернет"), true);
+        call(d2, "A", QStringLiteral("Интернет"), true);
+        const QDateTime from(d1, QTime(12, 0));
+        QVERIFY(m_env->execute("ReportDates", {from, d3}));
+        QCOMPARE(m_env->rowSet("rsReportDates")->rowCount(), 1);
+        QCOMPARE(m_env->rowSet("rsReportDates")->value(0, "Data").toDate(), d2);
+        QVERIFY(m_env->execute("ReportkolVoZv", {QDateTime(d1, QTime(0, 0)), d3, from, d3}));
+        QCOMPARE(rows(m_env->rowSet("rsReportkolVoZv"), "IName"),
+                 QList<Row>({{QStringLiteral("Интернет"), 2, 1}}));
+    }
+
+    void failedCommandLeavesRowSetClosed()
+    {
+        QVERIFY(m_env->execute("ReportDates", {d1, d3}));
+        QVERIFY(!m_env->execute("ReportDates", {d1}));
+        QVERIFY(!m_env->rowSet("rsReportDates")->isOpen());
+        QVERIFY(!m_env->lastError().isEmpty());
+
+        QSqlQuery drop(m_env->database().connection());
+        QVERIFY(drop.exec("DROP TABLE Base"));
+        QVERIFY(!m_env->execute("ReportDates", {d1, d3}));
+        QVERIFY(!m_env->rowSet("rsReportDates")->isOpen());
+        QVERIFY(!m_env->execute("AddNew", {d1, "A", "B", false, QTime(1, 2, 3)}));
+        QVERIFY(m_env->lastError().contains("Base"));
+        QVERIFY(!m_env->execute("NoSuchCommand"));
+    }
+
+    void lastCallIsTheNewestAddedWhateverItsDate()
+    {
+        RowSet* calls = m_env->rowSet("rsBase");
+        QVERIFY(calls->open());
+        QVERIFY(!calls->moveLast()); // no calls: nothing to remove
+        calls->close();
+
+        call(d3, "first", "x", false);
+        call(d1, "second", "x", false); // earlier date, added later
+        call(d2, "third", "x", false);
+        for (const char* expected : {"third", "second"}) {
+            QVERIFY(calls->open());
+            QVERIFY(calls->moveLast());
+            QCOMPARE(calls->value(calls->currentRow(), "usluga").toString(), QString(expected));
+            QVERIFY(calls->deleteCurrent());
+            calls->close();
+            QVERIFY(!calls->isOpen());
+        }
+        QCOMPARE(scalar("SELECT COUNT(*) FROM Base"), 1);
+        QCOMPARE(scalar("SELECT COUNT(*) FROM Base WHERE usluga = 'first'"), 1);
+        // A call added after a removal is again the newest.
+        call(d1, "fourth", "x", false);
+        QVERIFY(calls->open() && calls->moveLast());
+        QCOMPARE(calls->value(calls->currentRow(), "usluga").toString(), QString("fourth"));
+    }
+
+    void rowSetsAreSharedAndAppendAtTheEnd()
+    {
+        RowSet* services = m_env->bind("Uslugi");
+        QCOMPARE(m_env->rowSet("RSUSLUGI"), services);
+        QCOMPARE(m_env->bind("uslugi"), services);
+        QComboBox first, second;
+        for (QComboBox* combo : {&first, &second}) {
+            combo->setModel(services);
+            combo->setModelColumn(services->columnIndex("Uname"));
+        }
+        addService(QStringLiteral("Маникюр"));
+        addService(QStringLiteral("Маникюр")); // duplicates are kept
+        addService(QStringLiteral("Стрижка"));
+        QCOMPARE(first.count(), 3);
+        QCOMPARE(second.itemText(2), QStringLiteral("Стрижка"));
+        QVERIFY(services->value(2, "ID").toInt() > services->value(1, "ID").toInt());
+        QCOMPARE(scalar("SELECT COUNT(*) FROM Uslugi"), 3);
+
+        // A report set cannot take rows.
+        QVERIFY(m_env->execute("ReportDates", {d1, d3}));
+        QVERIFY(!m_env->rowSet("rsReportDates")->addRow("Data", d1));
+    }
+
+    void bindReRunsAReportWithItsLastPeriod()
+    {
+        RowSet* dates = m_env->bind("ReportDates");
+        QVERIFY(!dates->isOpen()); // never given a period
+        call(d2, "A", "x", true);
+        QVERIFY(m_env->execute("ReportDates", {d1, d3}));
+        dates->close();
+        QCOMPARE(m_env->bind("ReportDates")->rowCount(), 1);
+        QVERIFY(dates->isOpen());
+    }
+
+    void addCallsIsAllOrNothing()
+    {
+        QVector<QVariantList> batch;
+        for (int i = 0; i < 10; ++i)
+            batch << QVariantList{d2, "A", "x", i % 2 == 0, QTime(9, 0)};
+        QVERIFY(m_env->addCalls(batch));
+        QCOMPARE(scalar("SELECT COUNT(*) FROM Base"), 10);
+        batch.insert(5, QVariantList{d2, "A"});
+        int failed = -1;
+        QVERIFY(!m_env->addCalls(batch, &failed));
+        QCOMPARE(failed, 5);
+        QCOMPARE(scalar("SELECT COUNT(*) FROM Base"), 10);
+    }
+};
+
+class TestDatabaseFailures : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    static std::unique_ptr<SqlDialect> quickDialect()
+    {
+        auto dialect = std::make_unique<SqliteDialect>();
+        dialect->setBusyTimeout(100);
+        return dialect;
+    }
+
+    // Opening fails with a message naming the file, and the file is left byte for byte.
+    void expectRefused(const QString& path, const QString& reasonPart)
+    {
+        const QByteArray before = readAll(path);
+        DataEnv env(path, quickDialect());
+        QVERIFY(!env.connect());
+        QVERIFY2(env.lastError().contains(path), qPrintable(env.lastError()));
+        QVERIFY2(env.lastError().contains(reasonPart), qPrintable(env.lastError()));
+        // Bound lists stay empty and usable; commands fail with the reason.
+        QCOMPARE(env.bind("Uslugi")->rowCount(), 0);
+        QVERIFY(!env.execute("AddNew", {QDate(2026, 1, 1), "a", "b", true, QTime(1, 0)}));
+        QVERIFY(!env.execute("ReportDates", {QDate(2026, 1, 1), QDate(2026, 2, 1)}));
+        QVERIFY(!env.rowSet("rsReportDates")->isOpen());
+        QCOMPARE(readAll(path), before);
+    }
+
+private Q_SLOTS:
+    void initTestCase() { TestSupport::pinEnvironment(); }
+
+    void fileThatIsNotADatabase()
+    {
+        const QString path = m_dir.filePath("text.db");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("Это не база данных, а просто текст.\n").repeated(200));
+        file.close();
+        expectRefused(path, QStringLiteral("не является базой данных"));
+    }
+
+    void damagedHeader()
+    {
+        const QString path = m_dir.filePath("damaged.db");
+        {
+            DataEnv env(path);
+            QVERIFY(env.connect());
+            QVERIFY(env.execute("AddNew", {QDate(2026, 1, 1), "a", "b", true, QTime(1, 0)}));
+        }
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        file.write(QByteArray(16, 'X'));
+        file.close();
+        QFile::remove(path + "-wal");
+        QFile::remove(path + "-shm");
+        expectRefused(path, QStringLiteral("не является базой данных"));
+    }
+
+    void foreignDatabaseIsNotTouched()
+    {
+        const QString path = m_dir.filePath("foreign.db");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "foreign");
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery(db).exec("CREATE TABLE Notes (text TEXT)");
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("foreign");
+        expectRefused(path, QStringLiteral("нет таблицы"));
+    }
+
+    void databaseLockedByAnotherProcess()
+    {
+        const QString path = m_dir.filePath("locked.db");
+        {
+            DataEnv env(path);
+            QVERIFY(env.connect());
+        }
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other");
+        other.setDatabaseName(path);
+        QVERIFY(other.open());
+        QSqlQuery lock(other);
+        QVERIFY(lock.exec("PRAGMA journal_mode=DELETE"));
+        QVERIFY(lock.exec("PRAGMA locking_mode=EXCLUSIVE"));
+        QVERIFY(lock.exec("BEGIN EXCLUSIVE"));
+        {
+            DataEnv env(path, quickDialect());
+            QVERIFY(!env.connect());
+            QVERIFY2(env.lastError().contains(QStringLiteral("занята")), qPrintable(env.lastError()));
+            QVERIFY(env.lastError().contains(path));
+        }
+        QVERIFY(lock.exec("ROLLBACK"));
+        lock.finish();
+        other.close();
+        other = QSqlDatabase();
+        QSqlDatabase::removeDatabase("other");
+        DataEnv env(path);
+        QVERIFY2(env.connect(), qPrintable(env.lastError()));
+    }
+
+    void folderThatCannotBeCreated()
+    {
+        const QString blocker = m_dir.filePath("plainfile");
+        QFile file(blocker);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        const QString path = blocker + "/sub/KvBD.db";
+        DataEnv env(path);
+        QVERIFY(!env.connect());
+        QVERIFY(env.lastError().contains(path));
+        QVERIFY(env.lastError().contains(QStringLiteral("папку")));
+    }
+
+    void directoryInsteadOfFile()
+    {
+        DataEnv env(m_dir.path());
+        QVERIFY(!env.connect());
+        QVERIFY(env.lastError().contains(QStringLiteral("папка")));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    int status = 0;
+    {
+        TestDataEnv test;
+        status |= QTest::qExec(&test, argc, argv);
+    }
+    {
+        TestDatabaseFailures test;
+        status |= QTest::qExec(&test, argc, argv);
+    }
+    return status;
+}
+
+#include "tst_dataenv.moc"
