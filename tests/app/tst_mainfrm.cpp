@@ -1,0 +1,209 @@
+#include "Clock.h"
+#include "DataEnv.h"
+#include "MainFrm.h"
+#include "RowSet.h"
+#include "TestSupport.h"
+#include "frmSets.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTimer>
+
+class TestMainFrm : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    DataEnv* m_env = nullptr;
+    std::unique_ptr<MainFrm> m_window;
+    int m_round = 0;
+    const QDateTime m_now{QDate(2026, 12, 6), QTime(14, 30, 15)};
+
+    QComboBox* combo(const char* name) { return m_window->findChild<QComboBox*>(name); }
+    QString status() { return m_window->findChild<QLabel*>("Stat")->text(); }
+    void choose(const char* name, int index) { combo(name)->setCurrentIndex(index); }
+
+    QList<QVariantList> calls()
+    {
+        QList<QVariantList> result;
+        QSqlQuery q(m_env->database().connection());
+        q.exec("SELECT Data, usluga, Istochnik, Zapis, Vrem FROM Base ORDER BY ID");
+        while (q.next())
+            result << QVariantList{q.value(0).toString(), q.value(1).toString(),
+                                   q.value(2).toString(), q.value(3).toInt(),
+                                   q.value(4).toString()};
+        return result;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { TestSupport::pinEnvironment(); }
+
+    void init()
+    {
+        Clock::setFixed(m_now);
+        m_env = new DataEnv(m_dir.filePath(QString("db%1.db").arg(++m_round)));
+        DataEnv::setInstance(m_env);
+        QVERIFY(m_env->connect());
+        m_env->bind("Uslugi")->addRow("UName", QStringLiteral("Стрижка"));
+        m_env->bind("Uslugi")->addRow("UName", QStringLiteral("Маникюр"));
+        m_window = std::make_unique<MainFrm>();
+        m_window->showMain();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        DataEnv::setInstance(nullptr);
+        Clock::setFixed({});
+    }
+
+    void opensEmptyOnToday()
+    {
+        QCOMPARE(m_window->windowTitle(), QString("Kalvent"));
+        QCOMPARE(m_window->centralWidget()->size(), QSize(442, 153));
+        QCOMPARE(m_window->findChild<QDateEdit*>("Data")->date(), m_now.date());
+        QCOMPARE(combo("Usluga")->currentIndex(), -1);
+        QCOMPARE(combo("Istochnik")->currentIndex(), -1);
+        QCOMPARE(combo("Usluga")->count(), 2);
+        QCOMPARE(combo("Istochnik")->itemText(0), QStringLiteral("Интернет"));
+        QVERIFY(!m_window->findChild<QCheckBox*>("Zapis")->isChecked());
+        QCOMPARE(status(), QStringLiteral("Ожидание"));
+        QVERIFY(!m_window->findChild<QPushButton*>("Command3")->isVisible());
+        QCOMPARE(QApplication::focusWidget(), combo("Usluga"));
+        // Tab order: Usluga, Istochnik, Zapis, Command1, Data.
+        QWidget* w = combo("Usluga");
+        QStringList order;
+        for (int i = 0; i < 5; ++i, w = w->nextInFocusChain()) {
+            while (w->focusPolicy() == Qt::NoFocus || !w->isVisible())
+                w = w->nextInFocusChain();
+            order << w->objectName();
+        }
+        QCOMPARE(order, QStringList({"Usluga", "Istochnik", "Zapis", "Command1", "Data"}));
+    }
+
+    void addingByClickAndByEnter()
+    {
+        choose("Usluga", 1);
+        choose("Istochnik", 0);
+        m_window->findChild<QDateEdit*>("Data")->setDate(QDate(2026, 11, 20));
+        m_window->findChild<QPushButton*>("Command1")->click();
+        QCOMPARE(status(), QStringLiteral("Добавлено"));
+
+        m_window->findChild<QCheckBox*>("Zapis")->setChecked(true);
+        Clock::advance(2000);
+        combo("Istochnik")->setFocus();
+        QTest::keyClick(combo("Istochnik"), Qt::Key_Return);
+        const QList<QVariantList> expected{
+            {"2026-11-20", QStringLiteral("Маникюр"), QStringLiteral("Интернет"), 0, "14:30:15"},
+            {"2026-11-20", QStringLiteral("Маникюр"), QStringLiteral("Интернет"), 1, "14:30:17"}};
+        QCOMPARE(calls(), expected);
+        // Entry fields keep their values after an add.
+        QCOMPARE(combo("Usluga")->currentIndex(), 1);
+        QVERIFY(m_window->findChild<QCheckBox*>("Zapis")->isChecked());
+    }
+
+    void missingChoiceIsRefused()
+    {
+        TestSupport::MessageRecorder messages;
+        m_window->setStatus("X");
+        choose("Usluga", 0);
+        m_window->findChild<QPushButton*>("Command1")->click();
+        choose("Usluga", -1);
+        choose("Istochnik", 0);
+        QTest::keyClick(m_window.get(), Qt::Key_Enter);
+        QCOMPARE(messages.shown().size(), 2);
+        const Dialogs::Message& m = messages.shown().first();
+        QCOMPARE(m.text, QStringLiteral("Заполните все поля!"));
+        QCOMPARE(m.title, QStringLiteral("Сообщение"));
+        QCOMPARE(m.icon, QMessageBox::Critical);
+        QCOMPARE(m.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QVERIFY(calls().isEmpty());
+        QCOMPARE(status(), QString("X"));
+    }
+
+    void failedInsertIsReportedNotAdded()
+    {
+        TestSupport::MessageRecorder messages;
+        QSqlQuery(m_env->database().connection()).exec("DROP TABLE Base");
+        choose("Usluga", 0);
+        choose("Istochnik", 0);
+        m_window->findChild<QPushButton*>("Command1")->click();
+        QCOMPARE(messages.shown().size(), 1);
+        QVERIFY(messages.shown().first().text.contains("Base"));
+        QCOMPARE(status(), QStringLiteral("Ожидание"));
+    }
+
+    void statusLineFallsBackToWaiting()
+    {
+        choose("Usluga", 0);
+        choose("Istochnik", 0);
+        m_window->findChild<QPushButton*>("Command1")->click();
+        QCOMPARE(status(), QStringLiteral("Добавлено"));
+        auto* timer = m_window->findChild<QTimer*>("Timer1");
+        QCOMPARE(timer->interval(), 10000);
+        QVERIFY(timer->isActive());
+        timer->setInterval(20);
+        QTRY_COMPARE(status(), QStringLiteral("Ожидание"));
+    }
+
+    void removingThePreviousCall()
+    {
+        TestSupport::MessageRecorder messages;
+        QAction* delped = m_window->findChild<QAction*>("delped");
+        QCOMPARE(delped->text(), QStringLiteral("&Удалить предыдущий"));
+
+        delped->trigger(); // no calls at all
+        QCOMPARE(messages.shown().size(), 1);
+        QCOMPARE(messages.shown().first().title, QStringLiteral("Удаление"));
+        QVERIFY(messages.shown().first().buttons.testFlag(QMessageBox::Ok));
+
+        choose("Usluga", 0);
+        choose("Istochnik", 0);
+        m_window->findChild<QPushButton*>("Command1")->click();
+        choose("Usluga", 1);
+        m_window->findChild<QPushButton*>("Command1")->click();
+
+        messages.clear();
+        messages.answer(QMessageBox::Cancel);
+        delped->trigger();
+        const Dialogs::Message& question = messages.shown().first();
+        QCOMPARE(question.text, QStringLiteral("Вы действительно хотите удалить предыдущий звонок?"));
+        QCOMPARE(question.title, QStringLiteral("Удаление"));
+        QCOMPARE(question.icon, QMessageBox::NoIcon);
+        QCOMPARE(question.buttons, QMessageBox::Ok | QMessageBox::Cancel);
+        QCOMPARE(question.defaultButton, QMessageBox::Ok);
+        QCOMPARE(status(), QStringLiteral("Удаление отменено"));
+        QCOMPARE(calls().size(), 2);
+
+        messages.answer(QMessageBox::Ok);
+        delped->trigger();
+        QCOMPARE(status(), QStringLiteral("Услуга удалена"));
+        QCOMPARE(calls().size(), 1);
+        QCOMPARE(calls().first().at(1).toString(), QStringLiteral("Стрижка"));
+        QVERIFY(!m_env->rowSet("rsBase")->isOpen());
+    }
+
+    void newListEntryShowsAtOnceInTheMainWindow()
+    {
+        TestSupport::PromptRecorder prompts;
+        prompts.answer(QStringLiteral("Массаж"));
+        choose("Usluga", 1);
+        {
+            frmSets editor(m_window.get());
+            editor.findChild<QPushButton*>("addUsl")->click();
+        }
+        QCOMPARE(combo("Usluga")->count(), 3);
+        QCOMPARE(combo("Usluga")->itemText(2), QStringLiteral("Массаж"));
+        QCOMPARE(combo("Usluga")->currentIndex(), 1); // the choice is kept
+    }
+};
+
+QTEST_MAIN(TestMainFrm)
+#include "tst_mainfrm.moc"

@@ -1,0 +1,148 @@
+#include "DataEnv.h"
+#include "RowSet.h"
+#include "TestSupport.h"
+#include "frmSets.h"
+
+#include <QGroupBox>
+#include <QListView>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+class TestFrmSets : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    DataEnv* m_env = nullptr;
+    int m_round = 0;
+
+    QStringList names(const QString& table, const QString& column)
+    {
+        QStringList result;
+        QSqlQuery q(m_env->database().connection());
+        q.exec(QString("SELECT %1 FROM %2 ORDER BY ID").arg(column, table));
+        while (q.next())
+            result << q.value(0).toString();
+        return result;
+    }
+
+    static QStringList shown(QListView* view)
+    {
+        QStringList result;
+        for (int i = 0; i < view->model()->rowCount(); ++i)
+            result << view->model()->index(i, view->modelColumn()).data().toString();
+        return result;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { TestSupport::pinEnvironment(); }
+
+    void init()
+    {
+        m_env = new DataEnv(m_dir.filePath(QString("db%1.db").arg(++m_round)));
+        DataEnv::setInstance(m_env);
+    }
+
+    void cleanup() { DataEnv::setInstance(nullptr); }
+
+    void layoutAndTexts()
+    {
+        frmSets editor;
+        QCOMPARE(editor.windowTitle(), QStringLiteral("Настройки"));
+        QCOMPARE(editor.size(), QSize(438, 400));
+        QCOMPARE(editor.findChild<QGroupBox*>("servicesFrame")->title(), QStringLiteral("Услуги"));
+        QCOMPARE(editor.findChild<QGroupBox*>("sourcesFrame")->title(),
+                 QStringLiteral("Источники рекламы"));
+        QCOMPARE(editor.findChild<QPushButton*>("addUsl")->text(), QString("+"));
+        QCOMPARE(editor.findChild<QPushButton*>("Command1")->text(), QString("-"));
+        QCOMPARE(shown(editor.findChild<QListView*>("IstList")),
+                 QStringList{QStringLiteral("Интернет")});
+    }
+
+    void addingServicesAndSources()
+    {
+        TestSupport::PromptRecorder prompts;
+        TestSupport::MessageRecorder messages;
+        frmSets editor;
+        auto* addService = editor.findChild<QPushButton*>("addUsl");
+        auto* addSource = editor.findChild<QPushButton*>("AddIst");
+
+        prompts.cancel();                                  // Cancel adds nothing
+        prompts.answer(QString());                         // empty name is refused
+        prompts.answer(QStringLiteral("  Стрижка "));       // stored as typed
+        prompts.answer(QStringLiteral("  Стрижка "));       // duplicates are kept
+        for (int i = 0; i < 4; ++i)
+            addService->click();
+        QCOMPARE(prompts.shown().first().title, QStringLiteral("Добавление услуги"));
+        QCOMPARE(prompts.shown().first().label, QStringLiteral("Введите имя услуги"));
+        QCOMPARE(messages.shown().size(), 1);
+        QVERIFY(messages.shown().first().text.contains(QStringLiteral("пустым")));
+        const QStringList expected{QStringLiteral("  Стрижка "), QStringLiteral("  Стрижка ")};
+        QCOMPARE(names("Uslugi", "Uname"), expected);
+        QCOMPARE(shown(editor.findChild<QListView*>("UslugiList")), expected);
+
+        prompts.answer(QStringLiteral("Газета"));
+        addSource->click();
+        QCOMPARE(prompts.shown().last().title, QStringLiteral("Добавление источника"));
+        QCOMPARE(prompts.shown().last().label,
+                 QStringLiteral("Введите название источника рекламы"));
+        QCOMPARE(shown(editor.findChild<QListView*>("IstList")),
+                 QStringList({QStringLiteral("Интернет"), QStringLiteral("Газета")}));
+    }
+
+    void deletingEntriesKeepsCalls()
+    {
+        TestSupport::PromptRecorder prompts;
+        TestSupport::MessageRecorder messages;
+        frmSets editor;
+        auto* list = editor.findChild<QListView*>("UslugiList");
+        auto* remove = editor.findChild<QPushButton*>("delUsl");
+        prompts.answer("A");
+        prompts.answer("B");
+        editor.findChild<QPushButton*>("addUsl")->click();
+        editor.findChild<QPushButton*>("addUsl")->click();
+        QVERIFY(m_env->execute("AddNew", {QDate(2026, 12, 1), "A", QStringLiteral("Интернет"),
+                                          true, QTime(9, 0)}));
+
+        remove->click(); // nothing selected
+        QCOMPARE(messages.shown().size(), 1);
+        QCOMPARE(names("Uslugi", "Uname"), QStringList({"A", "B"}));
+
+        list->setCurrentIndex(list->model()->index(0, list->modelColumn()));
+        messages.answer(QMessageBox::Cancel);
+        remove->click();
+        QCOMPARE(names("Uslugi", "Uname"), QStringList({"A", "B"}));
+
+        messages.answer(QMessageBox::Ok);
+        remove->click();
+        QCOMPARE(messages.shown().last().title, QStringLiteral("Удаление"));
+        QCOMPARE(names("Uslugi", "Uname"), QStringList({"B"}));
+        QCOMPARE(shown(list), QStringList({"B"}));
+        QCOMPARE(names("Base", "usluga"), QStringList({"A"}));
+
+        // Sources are deleted the same way.
+        auto* sources = editor.findChild<QListView*>("IstList");
+        sources->setCurrentIndex(sources->model()->index(0, sources->modelColumn()));
+        messages.answer(QMessageBox::Ok);
+        editor.findChild<QPushButton*>("Command1")->click();
+        QCOMPARE(names("IName", "IName"), QStringList());
+        QCOMPARE(names("Base", "Istochnik"), QStringList({QStringLiteral("Интернет")}));
+    }
+
+    void refusedAdditionIsReported()
+    {
+        TestSupport::PromptRecorder prompts;
+        TestSupport::MessageRecorder messages;
+        frmSets editor;
+        QSqlQuery(m_env->database().connection()).exec("DROP TABLE Uslugi");
+        prompts.answer("X");
+        editor.findChild<QPushButton*>("addUsl")->click();
+        QCOMPARE(messages.shown().size(), 1);
+        QVERIFY(messages.shown().first().text.contains("Uslugi"));
+        QCOMPARE(editor.findChild<QListView*>("UslugiList")->model()->rowCount(), 0);
+    }
+};
+
+QTEST_MAIN(TestFrmSets)
+#include "tst_frmsets.moc"
