@@ -15,6 +15,8 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QGuiApplication>
 #include <QTimeEdit>
 #include <QTimer>
 
@@ -140,8 +142,11 @@ void MainFrm::buildMenu()
 
 void MainFrm::showMain()
 {
-    if (!m_loaded)
+    if (!m_loaded) {
         load();
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
+    }
     show();
 }
 
