@@ -1,3 +1,4 @@
+#include "DataEnv.h"
 #include "KalventApp.h"
 
 #include <QApplication>
@@ -6,5 +7,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     KalventApp::configure(app);
-    return KalventApp::run(app);
+    const int status = KalventApp::run(app);
+    DataEnv::setInstance(nullptr); // closes the database before the application goes
+    return status;
 }
