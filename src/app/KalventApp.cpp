@@ -1,10 +1,12 @@
 #include "KalventApp.h"
 
 #include "AppIcon.h"
+#include "Logo.h"
 #include "MainFrm.h"
 
 #include <QApplication>
 #include <QFont>
+#include <memory>
 
 void KalventApp::configure(QApplication& app)
 {
@@ -19,7 +21,15 @@ void KalventApp::configure(QApplication& app)
 
 int KalventApp::run(QApplication& app)
 {
-    MainFrm mainFrm;
-    mainFrm.showMain();
-    return app.exec();
+    // Only the splash exists until its third tick creates and shows the main window.
+    std::unique_ptr<MainFrm> mainFrm;
+    Logo::setOpenMain([&mainFrm] {
+        if (!mainFrm)
+            mainFrm = std::make_unique<MainFrm>();
+        mainFrm->showMain();
+    });
+    Logo::showSplash();
+    const int result = app.exec();
+    Logo::setOpenMain({});
+    return result;
 }

@@ -5,8 +5,11 @@
 #include "DataEnv.h"
 #include "Dialogs.h"
 #include "RowSet.h"
+#include "SettingsCheck.h"
+#include "SettingsStore.h"
 #include "Twips.h"
 #include "frmSets.h"
+#include "slFrm.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -161,7 +164,12 @@ void MainFrm::load()
         Dialogs::critical(this, QStringLiteral("Сообщение"), m_dataError);
 }
 
-void MainFrm::Checknull() {}
+void MainFrm::Checknull()
+{
+    // During the load the window is not on screen yet: its boxes then go to the screen centre.
+    QWidget* owner = isVisible() ? this : nullptr;
+    SettingsCheck::run(SettingsStore(), owner, [owner] { slFrm::showModal(owner); });
+}
 
 void MainFrm::setStatus(const QString& text)
 {

@@ -1,0 +1,38 @@
+#include "SettingsStore.h"
+
+#include <QSettings>
+#include <QStringList>
+
+namespace {
+QSettings open()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                     QString::fromLatin1(SettingsStore::application));
+}
+} // namespace
+
+QString SettingsStore::read(const QString& key) const
+{
+    QSettings settings = open();
+    settings.beginGroup(QString::fromLatin1(section));
+    const QVariant value = settings.value(key);
+    // A hand-edited value with unquoted commas comes back as a list: keep its text.
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(','));
+    return value.toString();
+}
+
+bool SettingsStore::write(const QString& key, const QString& value)
+{
+    QSettings settings = open();
+    settings.beginGroup(QString::fromLatin1(section));
+    settings.setValue(key, value);
+    settings.endGroup();
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+QString SettingsStore::location()
+{
+    return open().fileName();
+}
