@@ -1,0 +1,83 @@
+#include "Param.h"
+
+#include "Clock.h"
+#include "ReportDispatcher.h"
+#include "ReportText.h"
+#include "Twips.h"
+
+#include <QDateEdit>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+QLabel* addLabel(QWidget* parent, const char* name, const QString& text, const QRect& rect)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setGeometry(rect);
+    return label;
+}
+
+QDateEdit* addPicker(QWidget* parent, const char* name, const QRect& rect)
+{
+    auto* picker = new QDateEdit(parent);
+    picker->setObjectName(name);
+    picker->setGeometry(rect);
+    picker->setCalendarPopup(true);
+    picker->setDisplayFormat(ReportText::dateFormat());
+    return picker;
+}
+
+} // namespace
+
+Param::Param(std::function<int()> reportKind, DataEnv* env, QWidget* parent)
+    : QDialog(parent), m_reportKind(std::move(reportKind)), m_env(env)
+{
+    setObjectName("Param");
+    setWindowTitle(QStringLiteral("Параметры отчета"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(Twips::size(4110, 2040));
+
+    addLabel(this, "Label1", QStringLiteral("Введите отчетный период"),
+             Twips::rect(240, 120, 2775, 255));
+    addLabel(this, "Label2", QStringLiteral("С"), Twips::rect(240, 600, 975, 255));
+    m_data1 = addPicker(this, "Data1", Twips::rect(1320, 600, 1575, 315));
+    addLabel(this, "Label3", QStringLiteral("По"), Twips::rect(240, 960, 975, 255));
+    m_data2 = addPicker(this, "Data2", Twips::rect(1320, 960, 1575, 315));
+
+    m_ok = new QPushButton(QStringLiteral("&ОК"), this);
+    m_ok->setObjectName("Ok");
+    m_ok->setGeometry(Twips::rect(1440, 1440, 1335, 375));
+    connect(m_ok, &QPushButton::clicked, this, &Param::dispatch);
+
+    load();
+}
+
+void Param::showModal(std::function<int()> reportKind, DataEnv* env, QWidget* parent)
+{
+    Param dialog(std::move(reportKind), env, parent);
+    dialog.exec();
+}
+
+void Param::load()
+{
+    const QDate today = Clock::today();
+    m_data1->setDate(today.addDays(-7));
+    m_data2->setDate(today);
+}
+
+ReportPeriod Param::period() const
+{
+    return ReportPeriod(m_data1->date(), m_data2->date());
+}
+
+void Param::dispatch()
+{
+    ReportDispatcher dispatcher(m_env);
+    for (int kind = 1; kind <= 4; ++kind)
+        if (m_reportKind && m_reportKind() == kind)
+            dispatcher.preview(kind, period(), this);
+    accept();
+}

@@ -1,0 +1,191 @@
+#include "ReportExporter.h"
+
+#include "ReportGrid.h"
+#include "ReportLayout.h"
+#include "ReportPaginator.h"
+#include "ReportPainter.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QSaveFile>
+
+namespace {
+
+bool fail(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+QString fileError(const QString& fileName, const QString& reason)
+{
+    return QStringLiteral("Не удалось записать файл %1: %2")
+        .arg(QDir::toNativeSeparators(fileName), reason);
+}
+
+QString escaped(const QString& text)
+{
+    return text.toHtmlEscaped();
+}
+
+QString cellStyle(bool numeric, bool heading)
+{
+    QString style = QStringLiteral("border:1px solid #9a9a9a;padding:4px 10px;");
+    style += numeric ? QStringLiteral("text-align:right;") : QStringLiteral("text-align:left;");
+    if (heading)
+        style += QStringLiteral("font-weight:bold;background:#eeeeee;");
+    return style;
+}
+
+// A spreadsheet would take a text starting with one of these for a formula.
+bool looksLikeFormula(const QString& text)
+{
+    return !text.isEmpty() && QStringLiteral("=+-@\t\r").contains(text.at(0));
+}
+
+QString csvField(const QString& text, QChar separator, bool numeric)
+{
+    QString field = text;
+    if (!numeric && looksLikeFormula(field))
+        field.prepend('\'');
+    if (field.contains(separator) || field.contains('"') || field.contains('\n') ||
+        field.contains('\r') || field != field.trimmed()) {
+        field.replace('"', QStringLiteral("\"\""));
+        field = '"' + field + '"';
+    }
+    return field;
+}
+
+} // namespace
+
+QString ReportExporter::html(const ReportGrid& grid)
+{
+    QString out;
+    out += QStringLiteral("<!DOCTYPE html>\n<html lang=\"ru\">\n<head>\n"
+                          "<meta charset=\"utf-8\">\n"
+                          "<meta name=\"viewport\" content=\"width=device-width\">\n");
+    out += QStringLiteral("<title>%1</title>\n</head>\n").arg(escaped(grid.title()));
+    out += QStringLiteral("<body style=\"margin:16px;font-family:Arial,'Liberation Sans',"
+                          "Helvetica,sans-serif;font-size:10pt;color:#000000;"
+                          "background:#ffffff;\">\n");
+    out += QStringLiteral("<h1 style=\"font-size:14pt;font-weight:normal;margin:0 0 6px 0;\">"
+                          "%1</h1>\n")
+               .arg(escaped(grid.title()));
+    out += QStringLiteral("<p style=\"margin:0 0 14px 0;\">%1</p>\n").arg(escaped(grid.period()));
+    out += QStringLiteral("<table style=\"border-collapse:collapse;font-size:10pt;\">\n<thead>\n"
+                          "<tr>");
+    for (int c = 0; c < grid.columnCount(); ++c)
+        out += QStringLiteral("<th style=\"%1\">%2</th>")
+                   .arg(cellStyle(grid.isNumeric(c), true), escaped(grid.headings().at(c)));
+    out += QStringLiteral("</tr>\n</thead>\n<tbody>\n");
+    for (const QStringList& row : grid.rows()) {
+        out += QStringLiteral("<tr>");
+        for (int c = 0; c < grid.columnCount(); ++c)
+            out += QStringLiteral("<td style=\"%1\">%2</td>")
+                       .arg(cellStyle(grid.isNumeric(c), false), escaped(row.value(c)));
+        out += QStringLiteral("</tr>\n");
+    }
+    if (grid.rows().isEmpty())
+        out += QStringLiteral("<tr><td colspan=\"%1\" style=\"%2\">Нет данных за период</td>"
+                              "</tr>\n")
+                   .arg(qMax(1, grid.columnCount()))
+                   .arg(cellStyle(false, false));
+    out += QStringLiteral("</tbody>\n<tfoot>\n<tr>");
+    for (int c = 0; c < grid.columnCount(); ++c)
+        out += QStringLiteral("<td style=\"%1font-weight:bold;\">%2</td>")
+                   .arg(cellStyle(grid.isNumeric(c), false), escaped(grid.totals().at(c)));
+    out += QStringLiteral("</tr>\n</tfoot>\n</table>\n</body>\n</html>\n");
+    return out;
+}
+
+QByteArray ReportExporter::csv(const ReportGrid& grid, QChar separator)
+{
+    auto line = [&](const QStringList& fields, bool data) {
+        QStringList out;
+        for (int c = 0; c < fields.size(); ++c)
+            out << csvField(fields.at(c), separator, data && grid.isNumeric(c));
+        return out.join(separator) + QStringLiteral("\r\n");
+    };
+    QString text = line(grid.headings(), false);
+    for (const QStringList& row : grid.rows())
+        text += line(row, true);
+    text += line(grid.totals(), true);
+    return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+}
+
+bool ReportExporter::save(const QString& fileName, const QByteArray& contents, QString* error)
+{
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(error, fileError(fileName, file.errorString()));
+    if (file.write(contents) != contents.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return fail(error, fileError(fileName, reason));
+    }
+    if (!file.commit())
+        return fail(error, fileError(fileName, file.errorString()));
+    return true;
+}
+
+bool ReportExporter::writeHtml(const ReportLayout& layout, const QAbstractItemModel& rows,
+                               const QString& fileName, QString* error)
+{
+    ReportGrid grid;
+    if (!grid.build(layout, rows))
+        return fail(error, fileError(fileName, grid.error()));
+    return save(fileName, html(grid).toUtf8(), error);
+}
+
+bool ReportExporter::writeCsv(const ReportLayout& layout, const QAbstractItemModel& rows,
+                              const QString& fileName, QString* error)
+{
+    ReportGrid grid;
+    if (!grid.build(layout, rows))
+        return fail(error, fileError(fileName, grid.error()));
+    return save(fileName, csv(grid), error);
+}
+
+bool ReportExporter::writePdf(const ReportLayout& layout, const QAbstractItemModel& rows,
+                              const QString& fileName, QString* error)
+{
+    ReportPaginator paginator(layout);
+    if (!paginator.paginate(rows))
+        return fail(error, fileError(fileName, paginator.error()));
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(error, fileError(fileName, file.errorString()));
+    {
+        QPdfWriter writer(&file);
+        writer.setTitle(layout.title());
+        writer.setCreator(QStringLiteral("Kalvent"));
+        writer.setResolution(1440);
+        writer.setPageLayout(QPageLayout(ReportPainter::pageSize(paginator.pageSize()),
+                                         QPageLayout::Portrait, QMarginsF()));
+        if (!ReportPainter::print(paginator.pages(), writer)) {
+            file.cancelWriting();
+            return fail(error, fileError(fileName, QStringLiteral("ошибка вывода PDF")));
+        }
+    }
+    if (!file.commit())
+        return fail(error, fileError(fileName, file.errorString()));
+    return true;
+}
+
+bool ReportExporter::write(Format format, const ReportLayout& layout,
+                           const QAbstractItemModel& rows, const QString& fileName, QString* error)
+{
+    switch (format) {
+    case Format::Html:
+        return writeHtml(layout, rows, fileName, error);
+    case Format::Pdf:
+        return writePdf(layout, rows, fileName, error);
+    case Format::Csv:
+        return writeCsv(layout, rows, fileName, error);
+    }
+    return false;
+}

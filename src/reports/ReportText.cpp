@@ -1,0 +1,67 @@
+#include "ReportText.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+QString ReportText::dateFormat()
+{
+    QString format = QLocale().dateFormat(QLocale::ShortFormat);
+    if (!format.contains("yyyy"))
+        format.replace(QRegularExpression("y+"), "yyyy");
+    if (!format.contains("yyyy"))
+        format = "dd.MM.yyyy";
+    return format;
+}
+
+QString ReportText::date(const QDate& date)
+{
+    return date.isValid() ? QLocale().toString(date, dateFormat()) : QString();
+}
+
+QString ReportText::moment(const QDateTime& moment)
+{
+    if (!moment.isValid())
+        return QString();
+    if (moment.time() == QTime(0, 0))
+        return date(moment.date());
+    return date(moment.date()) + ' ' + QLocale().toString(moment.time(), QLocale::ShortFormat);
+}
+
+bool ReportText::isNumber(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString ReportText::value(const QVariant& value)
+{
+    if (!value.isValid() || value.isNull())
+        return QString();
+    switch (value.typeId()) {
+    case QMetaType::QDate:
+        return date(value.toDate());
+    case QMetaType::QDateTime:
+        return moment(value.toDateTime());
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return QString::number(qRound64(value.toDouble()));
+    default:
+        break;
+    }
+    if (isNumber(value))
+        return QString::number(value.toLongLong());
+    return value.toString();
+}
