@@ -1,0 +1,238 @@
+#include "MailAccount.h"
+
+#include "MailAddress.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+
+constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+const char* securityName(MailAccount::Security security)
+{
+    switch (security) {
+    case MailAccount::Security::Ssl:
+        return "Ssl";
+    case MailAccount::Security::None:
+        return "None";
+    case MailAccount::Security::StartTls:
+        break;
+    }
+    return "StartTls";
+}
+
+bool parseSecurity(const QString& text, MailAccount::Security* security)
+{
+    if (text.compare(QLatin1String("StartTls"), Qt::CaseInsensitive) == 0)
+        *security = MailAccount::Security::StartTls;
+    else if (text.compare(QLatin1String("Ssl"), Qt::CaseInsensitive) == 0)
+        *security = MailAccount::Security::Ssl;
+    else if (text.compare(QLatin1String("None"), Qt::CaseInsensitive) == 0)
+        *security = MailAccount::Security::None;
+    else
+        return false;
+    return true;
+}
+
+// Values are single lines: backslash, line breaks and other control characters are escaped.
+QString escape(const QString& value)
+{
+    QString out;
+    out.reserve(value.size());
+    for (QChar c : value) {
+        const char16_t u = c.unicode();
+        if (u == '\\')
+            out += QLatin1String("\\\\");
+        else if (u == '\n')
+            out += QLatin1String("\\n");
+        else if (u == '\r')
+            out += QLatin1String("\\r");
+        else if (u == '\t')
+            out += QLatin1String("\\t");
+        else if (u < 0x20 || u == 0x7f)
+            out += QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString unescape(const QString& value)
+{
+    QString out;
+    out.reserve(value.size());
+    for (int i = 0; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        if (c != QLatin1Char('\\') || i + 1 >= value.size()) {
+            out += c;
+            continue;
+        }
+        const QChar next = value.at(++i);
+        if (next == QLatin1Char('n')) {
+            out += QLatin1Char('\n');
+        } else if (next == QLatin1Char('r')) {
+            out += QLatin1Char('\r');
+        } else if (next == QLatin1Char('t')) {
+            out += QLatin1Char('\t');
+        } else if (next == QLatin1Char('u') && i + 4 < value.size()) {
+            bool ok = false;
+            const ushort code = value.mid(i + 1, 4).toUShort(&ok, 16);
+            if (ok) {
+                out += QChar(code);
+                i += 4;
+            } else {
+                out += next;
+            }
+        } else {
+            out += next;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+int MailAccount::defaultPort(Security security)
+{
+    switch (security) {
+    case Security::Ssl:
+        return 465;
+    case Security::None:
+        return 25;
+    case Security::StartTls:
+        break;
+    }
+    return 587;
+}
+
+QString MailAccount::incompleteReason() const
+{
+    if (m_host.trimmed().isEmpty())
+        return QStringLiteral("Не указан почтовый сервер.");
+    if (m_port < 1 || m_port > 65535)
+        return QStringLiteral("Порт почтового сервера должен быть числом от 1 до 65535.");
+    QString why;
+    if (!MailAddress::validate(m_senderAddress, MailAddress::Role::Sender, &why))
+        return why;
+    return QString();
+}
+
+bool MailAccount::isComplete() const
+{
+    return incompleteReason().isEmpty();
+}
+
+QString MailAccount::defaultPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+           + QStringLiteral("/Kalvent/mail-account.ini");
+}
+
+bool MailAccount::load(const QString& path)
+{
+    m_errorText.clear();
+    QFile file(path);
+    if (!file.exists()) {
+        m_errorText = QStringLiteral("Файл настроек почты «%1» не найден.").arg(path);
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_errorText = QStringLiteral("Не удалось прочитать файл настроек почты «%1»: %2")
+                          .arg(path, file.errorString());
+        return false;
+    }
+    MailAccount loaded;
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    for (QString line : lines) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')) || line.startsWith(QLatin1Char('[')))
+            continue;
+        const int eq = line.indexOf(QLatin1Char('='));
+        if (eq < 0)
+            continue;
+        const QString key = line.left(eq).trimmed().toLower();
+        const QString value = unescape(line.mid(eq + 1));
+        if (key == QLatin1String("host")) {
+            loaded.m_host = value.trimmed();
+        } else if (key == QLatin1String("port")) {
+            bool ok = false;
+            const int port = value.trimmed().toInt(&ok);
+            loaded.m_port = ok ? port : 0;
+        } else if (key == QLatin1String("security")) {
+            if (!parseSecurity(value.trimmed(), &loaded.m_security)) {
+                m_errorText = QStringLiteral("В файле настроек почты «%1» неизвестный способ "
+                                             "защиты соединения «%2».")
+                                  .arg(path, MailAddress::printable(value));
+                return false;
+            }
+        } else if (key == QLatin1String("login")) {
+            loaded.m_login = value;
+        } else if (key == QLatin1String("password")) {
+            loaded.m_password = value;
+        } else if (key == QLatin1String("sender")) {
+            loaded.m_senderAddress = value.trimmed();
+        } else if (key == QLatin1String("cafile")) {
+            loaded.m_caFile = value.trimmed();
+        }
+    }
+    loaded.m_errorText.clear();
+    *this = loaded;
+    return true;
+}
+
+bool MailAccount::save(const QString& path) const
+{
+    m_errorText.clear();
+    const QFileInfo info(path);
+    const QString folder = info.absolutePath();
+    if (!QFileInfo::exists(folder)) {
+        if (!QDir().mkpath(folder)) {
+            m_errorText = QStringLiteral("Не удалось создать папку «%1».").arg(folder);
+            return false;
+        }
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                          | QFileDevice::ExeOwner);
+    }
+
+    QString text = QStringLiteral("[Account]\n");
+    text += QStringLiteral("Host=%1\n").arg(escape(m_host));
+    text += QStringLiteral("Port=%1\n").arg(m_port);
+    text += QStringLiteral("Security=%1\n").arg(QLatin1String(securityName(m_security)));
+    text += QStringLiteral("Login=%1\n").arg(escape(m_login));
+    text += QStringLiteral("Password=%1\n").arg(escape(m_password));
+    text += QStringLiteral("Sender=%1\n").arg(escape(m_senderAddress));
+    text += QStringLiteral("CaFile=%1\n").arg(escape(m_caFile));
+
+    QSaveFile file(path);
+    // The temporary file is narrowed to the owner before the password goes into it.
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(kOwnerOnly)) {
+        m_errorText = QStringLiteral("Не удалось записать файл настроек почты «%1»: %2")
+                          .arg(path, file.errorString());
+        return false;
+    }
+    file.write(text.toUtf8());
+    if (!file.commit()) {
+        m_errorText = QStringLiteral("Не удалось записать файл настроек почты «%1»: %2")
+                          .arg(path, file.errorString());
+        return false;
+    }
+    if (!QFile::setPermissions(path, kOwnerOnly)) {
+        m_errorText =
+            QStringLiteral("Не удалось закрыть доступ посторонним к файлу настроек почты «%1».")
+                .arg(path);
+        return false;
+    }
+    return true;
+}
+
+bool MailAccount::operator==(const MailAccount& other) const
+{
+    return m_host == other.m_host && m_port == other.m_port && m_security == other.m_security
+           && m_login == other.m_login && m_password == other.m_password
+           && m_senderAddress == other.m_senderAddress && m_caFile == other.m_caFile;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// One plain mailbox address, local@domain, as the operator types it.
+class MailAddress
+{
+public:
+    enum class Role { Recipient, Sender };
+
+    // True for exactly one address local@domain: a dot-atom local part and a dotted or plain
+    // domain (international domains allowed). On a refusal *why gets the reason in Russian.
+    static bool validate(const QString& address, Role role, QString* why = nullptr);
+
+    // The address as it goes on the wire: the domain in its ASCII (punycode) form.
+    // Only meaningful for an address that validate() accepts.
+    static QByteArray toAscii(const QString& address);
+
+    // The ASCII domain of a valid address, lower case.
+    static QByteArray domain(const QString& address);
+
+    // The text with control characters shown as "?", for quoting in messages.
+    static QString printable(const QString& text);
+};

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// One outgoing message: one recipient, a subject, a plain text body and files attached in order.
+class MailMessage
+{
+public:
+    MailMessage() = default;
+
+    QString recipient() const { return m_recipient; }
+    void setRecipient(const QString& address) { m_recipient = address; }
+    QString subject() const { return m_subject; }
+    void setSubject(const QString& subject) { m_subject = subject; }
+    QString body() const { return m_body; }
+    void setBody(const QString& body) { m_body = body; }
+    QStringList attachments() const { return m_attachments; }
+    void setAttachments(const QStringList& paths) { m_attachments = paths; }
+    void addAttachment(const QString& path) { m_attachments << path; }
+    // The Date header; the current time when not set.
+    QDateTime date() const { return m_date; }
+    void setDate(const QDateTime& date) { m_date = date; }
+
+    // Exactly one address local@domain; *why gets the reason for a refusal in Russian.
+    static bool validateRecipient(const QString& address, QString* why = nullptr);
+
+    // The whole message as sent (CRLF line ends, ASCII only): headers, a text part and one
+    // part per attachment. False with *why set when an address is refused or an attachment
+    // cannot be read.
+    bool compose(const QString& senderAddress, QByteArray* out, QString* why = nullptr) const;
+
+    // The subject header value: RFC 2047 encoded words of at most 75 characters, folded.
+    // Control characters and line breaks become spaces first.
+    static QByteArray encodeSubject(const QString& subject);
+    // The Content-Disposition header value for a file name (RFC 2231 when not plain ASCII).
+    static QByteArray dispositionFor(const QString& fileName);
+    // Base64 in lines of 76 characters, each ended with CRLF.
+    static QByteArray base64Lines(const QByteArray& data);
+
+private:
+    QString m_recipient;
+    QString m_subject;
+    QString m_body;
+    QStringList m_attachments;
+    QDateTime m_date;
+};

@@ -1,0 +1,276 @@
+#include "SmtpClient.h"
+
+#include "MailAddress.h"
+#include "MailMessage.h"
+
+#include <QList>
+
+#include <curl/curl.h>
+
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+void initCurlOnce()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+const QList<QByteArray>& smtpVerbs()
+{
+    static const QList<QByteArray> verbs = {"EHLO", "HELO", "STARTTLS", "AUTH", "MAIL", "RCPT",
+                                            "DATA", "QUIT", "RSET", "NOOP"};
+    return verbs;
+}
+
+QString hostAndPort(const MailAccount& account)
+{
+    QString host = account.host().trimmed();
+    if (host.contains(QLatin1Char(':')) && !host.startsWith(QLatin1Char('[')))
+        host = QLatin1Char('[') + host + QLatin1Char(']');
+    return host + QLatin1Char(':') + QString::number(account.port());
+}
+
+} // namespace
+
+// What libcurl reports while one message goes out.
+struct SmtpClient::Transfer {
+    QByteArray payload;
+    qsizetype offset = 0;
+    QByteArray pendingIn;      // reply text not yet ended by a line break
+    QByteArray command;        // the last command verb sent
+    QByteArray replyLine;      // the last complete reply line
+    QByteArray replyCommand;   // the command that reply answered
+    int replyCode = 0;
+
+    static size_t read(char* buffer, size_t size, size_t count, void* self)
+    {
+        auto* transfer = static_cast<Transfer*>(self);
+        const qsizetype wanted = qsizetype(size * count);
+        const qsizetype left = transfer->payload.size() - transfer->offset;
+        const qsizetype chunk = qMin(wanted, left);
+        std::memcpy(buffer, transfer->payload.constData() + transfer->offset, size_t(chunk));
+        transfer->offset += chunk;
+        return size_t(chunk);
+    }
+
+    static int debug(CURL*, curl_infotype type, char* data, size_t size, void* self)
+    {
+        auto* transfer = static_cast<Transfer*>(self);
+        if (type == CURLINFO_HEADER_OUT)
+            transfer->sent(QByteArray(data, qsizetype(size)));
+        else if (type == CURLINFO_HEADER_IN)
+            transfer->received(QByteArray(data, qsizetype(size)));
+        return 0;
+    }
+
+    void sent(const QByteArray& line)
+    {
+        // Only the verb is kept: AUTH lines carry credentials.
+        const QByteArray verb = line.trimmed().split(' ').value(0).toUpper();
+        if (smtpVerbs().contains(verb))
+            command = verb;
+    }
+
+    void received(const QByteArray& data)
+    {
+        pendingIn += data;
+        int end;
+        while ((end = pendingIn.indexOf('\n')) >= 0) {
+            const QByteArray line = pendingIn.left(end).trimmed();
+            pendingIn.remove(0, end + 1);
+            if (line.size() < 3)
+                continue;
+            bool ok = false;
+            const int code = line.left(3).toInt(&ok);
+            if (!ok || (line.size() > 3 && line.at(3) == '-'))
+                continue;
+            replyCode = code;
+            replyLine = line.left(512);
+            replyCommand = command;
+            if (command == "DATA" && code == 354)
+                command = "MESSAGE";
+        }
+    }
+};
+
+SmtpClient::SmtpClient()
+{
+    initCurlOnce();
+}
+
+SmtpClient::~SmtpClient() = default;
+
+bool SmtpClient::signOn(const MailAccount& account)
+{
+    m_errorText.clear();
+    const QString reason = account.incompleteReason();
+    if (!reason.isEmpty()) {
+        m_errorText = QStringLiteral("Настройки почтового сервера не заполнены: ") + reason;
+        m_signedOn = false;
+        return false;
+    }
+    m_account = account;
+    m_signedOn = true;
+    return true;
+}
+
+void SmtpClient::signOff()
+{
+    m_account = MailAccount();
+    m_signedOn = false;
+}
+
+bool SmtpClient::send(const MailMessage& message)
+{
+    m_errorText.clear();
+    m_lastReply.clear();
+    if (!m_signedOn) {
+        m_errorText = QStringLiteral("Вход на почтовый сервер не выполнен.");
+        return false;
+    }
+
+    Transfer transfer;
+    QString why;
+    if (!message.compose(m_account.senderAddress(), &transfer.payload, &why)) {
+        m_errorText = why;
+        return false;
+    }
+
+    CURL* curl = curl_easy_init();
+    if (!curl) {
+        m_errorText = QStringLiteral("Не удалось подготовить отправку почты.");
+        return false;
+    }
+    const bool implicitTls = m_account.security() == MailAccount::Security::Ssl;
+    const QByteArray url = (implicitTls ? QByteArray("smtps://") : QByteArray("smtp://"))
+                           + hostAndPort(m_account).toUtf8();
+    const QByteArray from = '<' + MailAddress::toAscii(m_account.senderAddress()) + '>';
+    const QByteArray to = '<' + MailAddress::toAscii(message.recipient()) + '>';
+    const QByteArray login = m_account.login().toUtf8();
+    const QByteArray password = m_account.password().toUtf8();
+    const QByteArray caFile = m_account.caFile().toLocal8Bit();
+    curl_slist* recipients = curl_slist_append(nullptr, to.constData());
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+
+    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
+    curl_easy_setopt(curl, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_USE_SSL, m_account.security() == MailAccount::Security::None
+                                                ? long(CURLUSESSL_NONE)
+                                                : long(CURLUSESSL_ALL));
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!caFile.isEmpty())
+        curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.constData());
+    if (!login.isEmpty()) {
+        curl_easy_setopt(curl, CURLOPT_USERNAME, login.constData());
+        curl_easy_setopt(curl, CURLOPT_PASSWORD, password.constData());
+    }
+    curl_easy_setopt(curl, CURLOPT_MAIL_FROM, from.constData());
+    curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, recipients);
+    curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(curl, CURLOPT_READFUNCTION, &Transfer::read);
+    curl_easy_setopt(curl, CURLOPT_READDATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, curl_off_t(transfer.payload.size()));
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, kTransferTimeoutSeconds);
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, &Transfer::debug);
+    curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &transfer);
+
+    const CURLcode code = curl_easy_perform(curl);
+    long osErrno = 0;
+    curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &osErrno);
+    curl_slist_free_all(recipients);
+    curl_easy_cleanup(curl);
+
+    m_lastReply = QString::fromUtf8(transfer.replyLine);
+    if (code == CURLE_OK)
+        return true;
+
+    QString curlText = QString::fromUtf8(errorBuffer).trimmed();
+    if (curlText.isEmpty())
+        curlText = QString::fromUtf8(curl_easy_strerror(code));
+    if (code == CURLE_COULDNT_CONNECT && osErrno != 0)
+        curlText = qt_error_string(int(osErrno));
+    m_errorText = describeFailure(int(code), transfer, curlText);
+    return false;
+}
+
+QString SmtpClient::describeFailure(int code, const Transfer& transfer,
+                                    const QString& curlText) const
+{
+    const QString server = hostAndPort(m_account);
+    const QString reply = QString::fromUtf8(transfer.replyLine);
+
+    // A refusal by the server is told with its own words.
+    if (transfer.replyCode >= 400 && transfer.replyCommand == transfer.command) {
+        if (transfer.replyCode == 530)
+            return QStringLiteral("Сервер требует входа по имени и паролю: ") + reply;
+        const QByteArray& verb = transfer.replyCommand;
+        if (verb == "RCPT") {
+            return QStringLiteral("Сервер отклонил получателя: ") + reply;
+        }
+        if (verb == "MAIL")
+            return QStringLiteral("Сервер отклонил адрес отправителя: ") + reply;
+        if (verb == "AUTH")
+            return QStringLiteral("Сервер не принял имя пользователя или пароль: ") + reply;
+        if (verb == "DATA" || verb == "MESSAGE")
+            return QStringLiteral("Сервер не принял письмо: ") + reply;
+        if (verb == "STARTTLS")
+            return QStringLiteral("Сервер не смог включить защищённое соединение: ") + reply;
+        if (verb.isEmpty())
+            return QStringLiteral("Сервер %1 отказался принять соединение: %2").arg(server, reply);
+        return QStringLiteral("Сервер %1 отказал: %2").arg(server, reply);
+    }
+
+    QString text;
+    switch (code) {
+    case CURLE_COULDNT_CONNECT:
+        text = QStringLiteral("Не удалось подключиться к серверу %1: %2").arg(server, curlText);
+        break;
+    case CURLE_COULDNT_RESOLVE_HOST:
+        text = QStringLiteral("Не удалось найти почтовый сервер «%1»: %2")
+                   .arg(m_account.host(), curlText);
+        break;
+    case CURLE_OPERATION_TIMEDOUT:
+        text = QStringLiteral("Почтовый сервер %1 не ответил вовремя: %2").arg(server, curlText);
+        break;
+    case CURLE_PEER_FAILED_VERIFICATION:
+        text = QStringLiteral("Сертификат почтового сервера %1 не прошёл проверку: %2")
+                   .arg(server, curlText);
+        break;
+    case CURLE_SSL_CACERT_BADFILE:
+        text = QStringLiteral("Не удалось прочитать файл сертификатов «%1»: %2")
+                   .arg(m_account.caFile(), curlText);
+        break;
+    case CURLE_SSL_CONNECT_ERROR:
+        text = QStringLiteral("Не удалось установить защищённое соединение с сервером %1: %2")
+                   .arg(server, curlText);
+        break;
+    case CURLE_USE_SSL_FAILED:
+        text = QStringLiteral("Сервер %1 не поддерживает защищённое соединение: %2")
+                   .arg(server, curlText);
+        break;
+    case CURLE_LOGIN_DENIED:
+        text = QStringLiteral("Сервер не принял имя пользователя или пароль: %1").arg(curlText);
+        break;
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+        text = QStringLiteral("Связь с сервером %1 прервалась: %2").arg(server, curlText);
+        break;
+    default:
+        text = QStringLiteral("Не удалось отправить письмо через сервер %1: %2")
+                   .arg(server, curlText);
+        break;
+    }
+    if (!reply.isEmpty() && transfer.replyCode >= 400)
+        text += QStringLiteral(" (ответ сервера: %1)").arg(reply);
+    return text;
+}

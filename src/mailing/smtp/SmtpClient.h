@@ -1,0 +1,44 @@
+#pragma once
+
+#include "MailAccount.h"
+
+#include <QByteArray>
+#include <QString>
+
+class MailMessage;
+
+// Sends messages through the account's SMTP server with libcurl. Blocking: one send takes at
+// most the transfer timeout. One client per thread.
+class SmtpClient
+{
+public:
+    SmtpClient();
+    ~SmtpClient();
+    SmtpClient(const SmtpClient&) = delete;
+    SmtpClient& operator=(const SmtpClient&) = delete;
+
+    // Takes the account for the following sends. Fails, with errorText(), when it is incomplete.
+    bool signOn(const MailAccount& account);
+    bool isSignedOn() const { return m_signedOn; }
+    void signOff();
+
+    // Composes and sends one message. On failure errorText() says why in the operator's words,
+    // with the server's reply when there was one.
+    bool send(const MailMessage& message);
+
+    QString errorText() const { return m_errorText; }
+    // The last reply line the server sent during the last send.
+    QString lastServerReply() const { return m_lastReply; }
+
+    static constexpr long kConnectTimeoutSeconds = 15;
+    static constexpr long kTransferTimeoutSeconds = 120;
+
+private:
+    struct Transfer;
+    QString describeFailure(int code, const Transfer& transfer, const QString& curlText) const;
+
+    MailAccount m_account;
+    bool m_signedOn = false;
+    QString m_errorText;
+    QString m_lastReply;
+};
