@@ -106,6 +106,19 @@ bool DataEnv::execute(const QString& name, const QVariantList& arguments)
 
 bool DataEnv::addCalls(const QVector<QVariantList>& calls, int* failedIndex)
 {
+    int index = 0;
+    return addCalls(
+        [&](QVariantList& call) {
+            if (index >= calls.size())
+                return Pull::End;
+            call = calls.at(index++);
+            return Pull::Row;
+        },
+        failedIndex);
+}
+
+bool DataEnv::addCalls(const std::function<Pull(QVariantList&)>& next, int* failedIndex)
+{
     m_error.clear();
     if (!connect())
         return false;
@@ -114,25 +127,33 @@ bool DataEnv::addCalls(const QVector<QVariantList>& calls, int* failedIndex)
     if (!db.transaction())
         return fail(Database::describe(db.lastError()));
     QSqlQuery query(db);
-    if (!query.prepare(spec->sql)) {
+    auto abort = [&](int index, const QString& reason) {
+        if (failedIndex)
+            *failedIndex = index;
+        query.finish();
         db.rollback();
-        return fail(Database::describe(query.lastError()));
-    }
-    for (int i = 0; i < calls.size(); ++i) {
-        const QVariantList& call = calls.at(i);
+        if (!reason.isEmpty())
+            m_error = reason;
+        return false;
+    };
+    if (!query.prepare(spec->sql))
+        return abort(-1, Database::describe(query.lastError()));
+    QVariantList call;
+    for (int i = 0;; ++i) {
+        call.clear();
+        const Pull pulled = next(call);
+        if (pulled == Pull::End)
+            break;
+        if (pulled == Pull::Abort)
+            return abort(i, QString());
+        if (call.size() != spec->parameterCount)
+            return abort(i, QStringLiteral("неверное число значений"));
         for (int p = 0; p < call.size(); ++p)
             query.bindValue(p, m_db.dialect().toDb(call.at(p)));
-        if (call.size() != spec->parameterCount || !query.exec()) {
-            const QString reason = call.size() != spec->parameterCount
-                                       ? QStringLiteral("неверное число значений")
-                                       : Database::describe(query.lastError());
-            if (failedIndex)
-                *failedIndex = i;
-            query.finish();
-            db.rollback();
-            return fail(reason);
-        }
+        if (!query.exec())
+            return abort(i, Database::describe(query.lastError()));
     }
+    query.finish();
     if (!db.commit()) {
         const QString reason = Database::describe(db.lastError());
         db.rollback();

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QObject>
 #include <QVariantList>
+#include <functional>
 #include <memory>
 
 class RowSet;
@@ -33,8 +34,17 @@ public:
     // Runs a command by name with typed arguments in parameter order. A row-returning command
     // (re)fills its row set; when it fails, its row set is left closed.
     bool execute(const QString& command, const QVariantList& arguments = {});
-    // Bulk insert of calls in one transaction; stops at the first failing row.
+    // Bulk insert of calls in one transaction; stops at the first failing row and stores none.
     bool addCalls(const QVector<QVariantList>& calls, int* failedIndex = nullptr);
+    // The same, pulling calls from next(): it fills one call and returns Row, or returns End,
+    // or Abort (then nothing is stored and lastError() is left to the caller).
+    enum class Pull
+    {
+        Row,
+        End,
+        Abort
+    };
+    bool addCalls(const std::function<Pull(QVariantList&)>& next, int* failedIndex = nullptr);
     // The shared row set by name ("rsUslugi"), matched without regard to case; nullptr if none.
     RowSet* rowSet(const QString& name);
     // The row set a list, report or chart binds to by command name: opened if closed (a report

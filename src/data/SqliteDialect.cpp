@@ -153,7 +153,8 @@ QVariant SqliteDialect::toDb(const QVariant& value) const
         return moment.toString("yyyy-MM-dd HH:mm:ss");
     }
     case QMetaType::QTime:
-        return value.toTime().toString("HH:mm:ss");
+        return value.toTime().isValid() ? QVariant(value.toTime().toString("HH:mm:ss"))
+                                         : QVariant(QMetaType::fromType<QString>());
     case QMetaType::Bool:
         return value.toBool() ? 1 : 0;
     default:

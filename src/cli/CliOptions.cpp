@@ -1,0 +1,38 @@
+#include "CliOptions.h"
+
+CliOptions::CliOptions(const QStringList& args, const QSet<QString>& valued,
+                       const QSet<QString>& flags)
+{
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            m_help = true;
+        } else if (arg.startsWith("--")) {
+            QString name = arg.mid(2);
+            QString value;
+            const qsizetype eq = name.indexOf('=');
+            const bool inlineValue = eq >= 0;
+            if (inlineValue) {
+                value = name.mid(eq + 1);
+                name = name.left(eq);
+            }
+            if (flags.contains(name) && !inlineValue) {
+                m_flags.insert(name);
+            } else if (valued.contains(name)) {
+                if (!inlineValue) {
+                    if (i + 1 >= args.size()) {
+                        m_error = QStringLiteral("option --%1 needs a value").arg(name);
+                        return;
+                    }
+                    value = args[++i];
+                }
+                m_values.insert(name, value);
+            } else {
+                m_error = QStringLiteral("unknown option --%1").arg(name);
+                return;
+            }
+        } else {
+            m_positional << arg;
+        }
+    }
+}

@@ -1,0 +1,266 @@
+#include "CliRunner.h"
+
+#include "AppPaths.h"
+#include "CallImporter.h"
+#include "CliOptions.h"
+#include "Clock.h"
+#include "DataEnv.h"
+#include "ReportTable.h"
+#include "RowSet.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+QDate parseIsoDate(const QString& text)
+{
+    if (text.size() != 10)
+        return {};
+    return QDate::fromString(text, Qt::ISODate);
+}
+} // namespace
+
+CliRunner::CliRunner(QTextStream& out, QTextStream& err) : m_out(out), m_err(err)
+{
+    addBuiltins();
+}
+
+CliRunner::~CliRunner() = default;
+
+void CliRunner::addCommand(const QString& name, const QString& synopsis, const QString& help,
+                           Handler handler)
+{
+    m_commands[name] = Command{synopsis, help, std::move(handler)};
+}
+
+DataEnv* CliRunner::env()
+{
+    if (!m_env)
+        m_env = DataEnv::instance();
+    return m_env;
+}
+
+int CliRunner::fail(int status, const QString& message)
+{
+    m_err << "kalvent-cli: " << message << Qt::endl;
+    return status;
+}
+
+void CliRunner::usage(QTextStream& stream) const
+{
+    stream << "usage: kalvent-cli [--database FILE] COMMAND [OPTIONS]\n\ncommands:\n";
+    for (const auto& [name, command] : m_commands)
+        stream << "  " << command.synopsis << "\n";
+    stream << "\nEvery command takes --help. Exit status: 0 success, 1 database or mail failure, "
+              "2 bad usage or input.\n";
+    stream.flush();
+}
+
+int CliRunner::run(QStringList args)
+{
+    // Global option, accepted before or after the command.
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == "--database" || args[i].startsWith("--database=")) {
+            QString path;
+            if (args[i].startsWith("--database=")) {
+                path = args[i].mid(11);
+                args.removeAt(i);
+            } else {
+                if (i + 1 >= args.size())
+                    return fail(Usage, "option --database needs a file");
+                path = args[i + 1];
+                args.remove(i, 2);
+            }
+            if (path.isEmpty())
+                return fail(Usage, "option --database needs a file");
+            AppPaths::overrideDatabasePath(path);
+            DataEnv::setInstance(nullptr);
+            --i;
+        }
+    }
+    if (args.isEmpty() || args.first() == "--help" || args.first() == "-h" ||
+        args.first() == "help") {
+        usage(args.isEmpty() ? m_err : m_out);
+        return args.isEmpty() ? Usage : Ok;
+    }
+    QString name = args.first();
+    auto found = m_commands.end();
+    if (args.size() > 1 && m_commands.count(name + " " + args[1])) {
+        found = m_commands.find(name + " " + args[1]);
+        args.remove(0, 2);
+    } else {
+        found = m_commands.find(name);
+        if (found != m_commands.end())
+            args.removeFirst();
+    }
+    if (found == m_commands.end()) {
+        bool group = false;
+        for (const auto& [key, command] : m_commands)
+            group = group || key.startsWith(name + " ");
+        if (group && (args.size() < 2 || args[1] == "--help")) {
+            for (const auto& [key, command] : m_commands)
+                if (key.startsWith(name + " "))
+                    (args.size() >= 2 ? m_out : m_err) << "usage: kalvent-cli " << command.synopsis << "\n";
+            return args.size() >= 2 ? Ok : Usage;
+        }
+        return fail(Usage, QStringLiteral("unknown command \"%1\" (see kalvent-cli --help)")
+                               .arg(args.mid(0, 2).join(' ')));
+    }
+    if (args.contains("--help") || args.contains("-h")) {
+        m_out << "usage: kalvent-cli " << found->second.synopsis << "\n\n"
+              << found->second.help << "\n";
+        m_out.flush();
+        return Ok;
+    }
+    const int status = found->second.handler(args);
+    m_out.flush();
+    return status;
+}
+
+void CliRunner::addBuiltins()
+{
+    addCommand(
+        "add",
+        "add --service NAME --source NAME [--booked] [--date YYYY-MM-DD] [--time HH:MM:SS]",
+        "Stores one call. The date defaults to today, the time to now.",
+        [this](const QStringList& args) {
+            CliOptions o(args, {"service", "source", "date", "time"}, {"booked"});
+            if (!o.ok())
+                return fail(Usage, o.error());
+            if (!o.positional().isEmpty())
+                return fail(Usage, "unexpected argument " + o.positional().first());
+            const QString service = o.value("service");
+            const QString source = o.value("source");
+            if (service.isEmpty() || source.isEmpty())
+                return fail(Usage, "both --service and --source must name something");
+            QDate date = Clock::today();
+            if (o.has("date")) {
+                date = parseIsoDate(o.value("date"));
+                if (!date.isValid())
+                    return fail(Usage, "--date must be a date YYYY-MM-DD");
+            }
+            QTime time = Clock::timeOfDay();
+            if (o.has("time")) {
+                time = QTime::fromString(o.value("time"), "HH:mm:ss");
+                if (!time.isValid())
+                    return fail(Usage, "--time must be a time of day HH:MM:SS");
+            }
+            if (!env()->execute("AddNew", {date, service, source, o.has("booked"), time}))
+                return fail(Failure, env()->lastError());
+            return int(Ok);
+        });
+
+    struct ListKind
+    {
+        QString word;
+        QString command;
+        QString column;
+    };
+    for (const ListKind& list : {ListKind{"service", "Uslugi", "Uname"},
+                                 ListKind{"source", "Istochnik", "IName"}}) {
+        addCommand(list.word + " add", list.word + " add NAME",
+                   "Adds an entry to the list of " + list.word +
+                       "s, exactly as written (duplicates are kept).",
+                   [this, list](const QStringList& args) {
+                       CliOptions o(args, {}, {});
+                       if (!o.ok())
+                           return fail(Usage, o.error());
+                       if (o.positional().size() != 1 || o.positional().first().isEmpty())
+                           return fail(Usage, "give exactly one non-empty NAME");
+                       if (!env()->connect())
+                           return fail(Failure, env()->lastError());
+                       RowSet* rows = env()->bind(list.command);
+                       if (!rows->isOpen() || !rows->addRow(list.column, o.positional().first()))
+                           return fail(Failure, env()->lastError());
+                       return int(Ok);
+                   });
+        addCommand(list.word + " list", list.word + " list",
+                   "Prints the list of " + list.word + "s, one name a line, in the order added.",
+                   [this, list](const QStringList& args) {
+                       CliOptions o(args, {}, {});
+                       if (!o.ok() || !o.positional().isEmpty())
+                           return fail(Usage, o.ok() ? "no arguments expected" : o.error());
+                       if (!env()->connect())
+                           return fail(Failure, env()->lastError());
+                       RowSet* rows = env()->bind(list.command);
+                       if (!rows->isOpen())
+                           return fail(Failure, env()->lastError());
+                       for (int i = 0; i < rows->rowCount(); ++i)
+                           m_out << rows->value(i, list.column).toString() << "\n";
+                       return int(Ok);
+                   });
+    }
+
+    addCommand("import", "import FILE.csv",
+               "Loads calls from a UTF-8 CSV file whose header names the columns Data, usluga,\n"
+               "Istochnik, Zapis and optionally Vrem (any order and letter case). Dates are\n"
+               "YYYY-MM-DD or DD.MM.YYYY, optionally followed by a time of day; booked is\n"
+               "1, 0, true or false. All rows go in one transaction: a bad row stops the import\n"
+               "with its line number, and nothing is imported.",
+               [this](const QStringList& args) {
+                   CliOptions o(args, {}, {});
+                   if (!o.ok())
+                       return fail(Usage, o.error());
+                   if (o.positional().size() != 1)
+                       return fail(Usage, "give exactly one FILE");
+                   CallImporter importer(env());
+                   if (!importer.importFile(o.positional().first()))
+                       return fail(importer.badInput() ? Usage : Failure, importer.error());
+                   m_out << "imported " << importer.imported() << " calls\n";
+                   return int(Ok);
+               });
+
+    addCommand(
+        "report",
+        "report KIND --from YYYY-MM-DD --to YYYY-MM-DD [--format text|csv|json|html|pdf] "
+        "[--output FILE]",
+        "Prints a report over the period, both days included. KIND is by-source, by-service,\n"
+        "internet or by-date. text (the default) is an aligned table; json is\n"
+        "{\"report\", \"from\", \"to\", \"rows\", \"total\"}. html and pdf need --output.",
+        [this](const QStringList& args) {
+            CliOptions o(args, {"from", "to", "format", "output"}, {});
+            if (!o.ok())
+                return fail(Usage, o.error());
+            if (o.positional().size() != 1 || !ReportTable::kinds().contains(o.positional()[0]))
+                return fail(Usage, "KIND must be one of " + ReportTable::kinds().join(", "));
+            ReportTable table;
+            table.kind = o.positional()[0];
+            table.from = parseIsoDate(o.value("from"));
+            table.to = parseIsoDate(o.value("to"));
+            if (!table.from.isValid() || !table.to.isValid())
+                return fail(Usage, "--from and --to must be dates YYYY-MM-DD");
+            const QString format = o.value("format", "text");
+            if (!QStringList({"text", "csv", "json", "html", "pdf"}).contains(format))
+                return fail(Usage, "--format must be text, csv, json, html or pdf");
+            const QString output = o.value("output");
+            if ((format == "html" || format == "pdf") && output.isEmpty())
+                return fail(Usage, "--format " + format + " needs --output FILE");
+            QString error;
+            if (!table.load(env(), &error))
+                return fail(Failure, error);
+            const int status = writeReport(table, format, output);
+            env()->rowSet("rs" + ReportTable::command(table.kind))->close();
+            return status;
+        });
+}
+
+int CliRunner::writeText(const QString& text, const QString& output)
+{
+    if (output.isEmpty()) {
+        m_out << text;
+        return Ok;
+    }
+    QSaveFile file(output);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit())
+        return fail(Failure, QStringLiteral("%1: %2").arg(output, file.errorString()));
+    return Ok;
+}
+
+int CliRunner::writeReport(const ReportTable& table, const QString& format, const QString& output)
+{
+    if (format == "text")
+        return writeText(table.toText(), output);
+    if (format == "json")
+        return writeText(table.toJson(), output);
+    return fail(Usage, "format " + format + " is not available");
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+#include <functional>
+#include <map>
+
+class DataEnv;
+
+// The command-line companion: every command works on the program's database (or the one
+// given with --database). Exit status: 0 success, 1 database or mail failure, 2 bad usage or
+// bad input.
+class CliRunner
+{
+public:
+    enum Status
+    {
+        Ok = 0,
+        Failure = 1,
+        Usage = 2
+    };
+
+    CliRunner(QTextStream& out, QTextStream& err);
+    ~CliRunner();
+
+    int run(QStringList args);
+
+    // Adds a command: name (possibly two words, "service add"), one-line synopsis, help text.
+    using Handler = std::function<int(const QStringList& args)>;
+    void addCommand(const QString& name, const QString& synopsis, const QString& help,
+                    Handler handler);
+
+    QTextStream& out() { return m_out; }
+    QTextStream& err() { return m_err; }
+    DataEnv* env();
+    // Prints "kalvent-cli: message" on stderr and returns status.
+    int fail(int status, const QString& message);
+
+private:
+    struct Command
+    {
+        QString synopsis;
+        QString help;
+        Handler handler;
+    };
+    void usage(QTextStream& stream) const;
+    int writeReport(const struct ReportTable& table, const QString& format, const QString& output);
+    int writeText(const QString& text, const QString& output);
+    void addBuiltins();
+
+    QTextStream& m_out;
+    QTextStream& m_err;
+    std::map<QString, Command> m_commands;
+    DataEnv* m_env = nullptr;
+};

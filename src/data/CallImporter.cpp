@@ -1,0 +1,153 @@
+#include "CallImporter.h"
+
+#include "CsvReader.h"
+#include "DataEnv.h"
+
+#include <QDate>
+#include <QFile>
+#include <QHash>
+#include <QTime>
+
+namespace {
+
+// "HH:MM" or "HH:MM:SS", hours of one or two digits.
+QTime parseTime(QStringView text)
+{
+    const QList<QStringView> parts = text.split(':');
+    if (parts.size() < 2 || parts.size() > 3)
+        return {};
+    bool ok[3] = {true, true, true};
+    const int h = parts[0].toInt(&ok[0]);
+    const int m = parts[1].toInt(&ok[1]);
+    const int s = parts.size() == 3 ? parts[2].toInt(&ok[2]) : 0;
+    if (!ok[0] || !ok[1] || !ok[2] || parts[1].size() != 2)
+        return {};
+    return QTime(h, m, s);
+}
+
+// YYYY-MM-DD or DD.MM.YYYY, optionally followed by a time of day (which is returned apart).
+QDate parseDate(QStringView text, QTime* time = nullptr)
+{
+    text = text.trimmed();
+    QStringView datePart = text;
+    QStringView timePart;
+    qsizetype cut = text.indexOf(' ');
+    if (cut < 0)
+        cut = text.indexOf('T');
+    if (cut >= 0) {
+        datePart = text.left(cut);
+        timePart = text.mid(cut + 1).trimmed();
+    }
+    QDate date;
+    if (datePart.size() == 10 && datePart[4] == '-' && datePart[7] == '-')
+        date = QDate(datePart.left(4).toInt(), datePart.mid(5, 2).toInt(),
+                     datePart.mid(8, 2).toInt());
+    else if (datePart.size() == 10 && datePart[2] == '.' && datePart[5] == '.')
+        date = QDate(datePart.mid(6, 4).toInt(), datePart.mid(3, 2).toInt(),
+                     datePart.left(2).toInt());
+    if (!timePart.isEmpty()) {
+        const QTime t = parseTime(timePart);
+        if (!t.isValid())
+            return {};
+        if (time)
+            *time = t;
+    }
+    return date;
+}
+
+int parseBooked(QStringView text)
+{
+    const QString v = text.trimmed().toString().toLower();
+    if (v == "1" || v == "true" || v == "-1")
+        return 1;
+    if (v == "0" || v == "false")
+        return 0;
+    return -1;
+}
+
+} // namespace
+
+bool CallImporter::importFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        m_badInput = true;
+        return false;
+    }
+    return importText(QString::fromUtf8(file.readAll()));
+}
+
+bool CallImporter::importText(const QString& text)
+{
+    m_imported = 0;
+    m_error.clear();
+    m_badInput = false;
+    CsvReader reader(text);
+    QStringList fields;
+    if (!reader.next(fields)) {
+        m_error = QStringLiteral("the file is empty: a header row is expected");
+        m_badInput = true;
+        return false;
+    }
+    const QStringList required{"Data", "usluga", "Istochnik", "Zapis"};
+    QHash<QString, int> column;
+    for (int i = 0; i < fields.size(); ++i)
+        column.insert(fields[i].trimmed().toLower(), i);
+    for (const QString& name : required)
+        if (!column.contains(name.toLower())) {
+            m_error = QStringLiteral("line 1: the header has no column %1").arg(name);
+            m_badInput = true;
+            return false;
+        }
+    const int cData = column.value("data"), cService = column.value("usluga"),
+              cSource = column.value("istochnik"), cBooked = column.value("zapis");
+    const int cTime = column.value("vrem", -1);
+    const int width = int(fields.size());
+
+    auto bad = [this, &reader](const QString& reason) {
+        m_error = QStringLiteral("line %1: %2").arg(reader.line()).arg(reason);
+        m_badInput = true;
+        return DataEnv::Pull::Abort;
+    };
+    int count = 0;
+    const bool ok = m_env->addCalls([&](QVariantList& call) {
+        if (!reader.next(fields))
+            return DataEnv::Pull::End;
+        if (!reader.error().isEmpty())
+            return bad(reader.error());
+        if (fields.size() != width)
+            return bad(QStringLiteral("%1 fields where the header has %2")
+                           .arg(fields.size())
+                           .arg(width));
+        const QDate date = parseDate(fields[cData]);
+        if (!date.isValid())
+            return bad(QStringLiteral("\"%1\" is not a date (YYYY-MM-DD or DD.MM.YYYY)")
+                           .arg(fields[cData]));
+        if (fields[cService].isEmpty())
+            return bad(QStringLiteral("the service (usluga) is empty"));
+        if (fields[cSource].isEmpty())
+            return bad(QStringLiteral("the source (Istochnik) is empty"));
+        const int booked = parseBooked(fields[cBooked]);
+        if (booked < 0)
+            return bad(QStringLiteral("\"%1\" is not a booked flag (1, 0, true, false)")
+                           .arg(fields[cBooked]));
+        QTime time;
+        if (cTime >= 0 && !fields[cTime].trimmed().isEmpty()) {
+            const QStringView value = QStringView(fields[cTime]).trimmed();
+            time = parseTime(value);
+            if (!time.isValid() && !parseDate(value, &time).isValid())
+                return bad(QStringLiteral("\"%1\" is not a time of day").arg(fields[cTime]));
+        }
+        call = {date, fields[cService], fields[cSource], booked == 1, time};
+        ++count;
+        return DataEnv::Pull::Row;
+    });
+    if (!ok) {
+        if (!m_badInput)
+            m_error = m_env->lastError();
+        return false;
+    }
+    m_imported = count;
+    return true;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+class DataEnv;
+
+// Loads calls from a UTF-8 CSV table (header row naming Data, usluga, Istochnik, Zapis and
+// optionally Vrem, in any order and letter case) in one transaction: a bad row stops the
+// import and nothing is stored.
+class CallImporter
+{
+public:
+    explicit CallImporter(DataEnv* env) : m_env(env) {}
+
+    bool importFile(const QString& path);
+    bool importText(const QString& text);
+
+    int imported() const { return m_imported; }
+    // "line N: reason" for a bad row, or the file's or the database's reason.
+    QString error() const { return m_error; }
+    // True when the failure came from the input rather than the database.
+    bool badInput() const { return m_badInput; }
+
+private:
+    DataEnv* m_env;
+    int m_imported = 0;
+    QString m_error;
+    bool m_badInput = false;
+};
