@@ -1,0 +1,377 @@
+#include "Clock.h"
+#include "DataEnv.h"
+#include "Param.h"
+#include "ReportDispatcher.h"
+#include "ReportKind.h"
+#include "ReportLayouts.h"
+#include "ReportPreview.h"
+#include "RowSet.h"
+#include "SqliteDialect.h"
+#include "TestSupport.h"
+#include "Twips.h"
+
+#include <QDateEdit>
+#include <QDialog>
+#include <QLabel>
+#include <QPrintPreviewWidget>
+#include <QPushButton>
+#include <QSqlQuery>
+
+namespace {
+
+// The engine's dialect, noting every value bound to a statement.
+class RecordingDialect : public SqliteDialect
+{
+public:
+    explicit RecordingDialect(QVariantList* bound) : m_bound(bound) {}
+    QVariant toDb(const QVariant& value) const override
+    {
+        *m_bound << value;
+        return SqliteDialect::toDb(value);
+    }
+
+private:
+    QVariantList* m_bound;
+};
+
+// What the preview saw when it was shown.
+struct Shown
+{
+    QString caption;
+    QSize size;
+    QString period;
+    bool rowSetOpen = false;
+    int rows = 0;
+    QMap<QString, QPair<int, int>> counts; // name -> (calls, booked)
+    int pages = 0;
+};
+
+const QDate today(2026, 12, 6);
+
+} // namespace
+
+class TestReportDispatch : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        TestSupport::pinEnvironment();
+        QVERIFY(m_dir.isValid());
+        Clock::setFixed(QDateTime(today, QTime(9, 30)));
+        m_env = std::make_unique<DataEnv>(m_dir.filePath("KvBD.db"),
+                                          std::make_unique<RecordingDialect>(&m_bound));
+        QVERIFY2(m_env->connect(), qPrintable(m_env->lastError()));
+        QVERIFY(m_env->bind("Istochnik"));
+        QVERIFY(m_env->rowSet("rsIstochnik")->addRow("IName", QStringLiteral("Газета")));
+        QVERIFY(m_env->rowSet("rsIstochnik")->addRow("IName", QStringLiteral("<b>Радио</b>")));
+        QVERIFY(m_env->bind("Uslugi"));
+        QVERIFY(m_env->rowSet("rsUslugi")->addRow("UName", QStringLiteral("Стрижка")));
+        QVERIFY(m_env->rowSet("rsUslugi")->addRow("UName", QStringLiteral("Маникюр")));
+        const QString net = QStringLiteral("Интернет");
+        const QString paper = QStringLiteral("Газета");
+        const QString cut = QStringLiteral("Стрижка");
+        const QString nails = QStringLiteral("Маникюр");
+        const QTime noon(12, 0);
+        const QVector<QVariantList> calls = {
+            {today.addDays(-8), cut, net, true, noon}, // before the default period
+            {today.addDays(-7), cut, net, true, noon}, // first day of it
+            {today.addDays(-7), nails, paper, false, noon},
+            {today.addDays(-3), cut, paper, true, noon},
+            {today.addDays(-3), nails, QStringLiteral("интернет"), false, noon},
+            {today, nails, net, true, noon},          // last day of it
+            {today.addDays(1), cut, net, true, noon}, // after it
+        };
+        QVERIFY2(m_env->addCalls(calls), qPrintable(m_env->lastError()));
+    }
+
+    void init()
+    {
+        m_bound.clear();
+        m_shown.clear();
+        m_failPreview.clear();
+        ReportPreview::setHandler(
+            [this](QDialog& preview, QString* error) { return notePreview(preview, error); });
+    }
+
+    void cleanup() { ReportPreview::setHandler({}); }
+
+    void cleanupTestCase() { Clock::setFixed(QDateTime()); }
+
+    void paramLooksAsDesignedAndStartsFromTheLastWeekOnEveryOpening()
+    {
+        int kind = 0;
+        Param first([&] { return kind; }, m_env.get());
+        QCOMPARE(first.windowTitle(), QStringLiteral("Параметры отчета"));
+        QCOMPARE(first.size(), Twips::size(4110, 2040));
+        QCOMPARE(first.findChild<QLabel*>("Label1")->text(),
+                 QStringLiteral("Введите отчетный период"));
+        QCOMPARE(first.findChild<QLabel*>("Label2")->text(), QStringLiteral("С"));
+        QCOMPARE(first.findChild<QLabel*>("Label3")->text(), QStringLiteral("По"));
+        QCOMPARE(first.findChildren<QPushButton*>().size(), 1);
+        QCOMPARE(first.findChild<QPushButton*>("Ok")->text(), QStringLiteral("&ОК"));
+        QCOMPARE(first.findChild<QDateEdit*>("Data1")->geometry(),
+                 Twips::rect(1320, 600, 1575, 315));
+
+        QDateEdit* from = first.findChild<QDateEdit*>("Data1");
+        QDateEdit* to = first.findChild<QDateEdit*>("Data2");
+        QCOMPARE(from->date(), QDate(2026, 11, 29));
+        QCOMPARE(to->date(), today);
+        QVERIFY(from->text().contains("2026"));
+        from->setDate(QDate(2020, 1, 1));
+        to->setDate(QDate(2020, 2, 1));
+
+        Param second([&] { return kind; }, m_env.get());
+        QCOMPARE(second.findChild<QDateEdit*>("Data1")->date(), QDate(2026, 11, 29));
+        QCOMPARE(second.findChild<QDateEdit*>("Data2")->date(), today);
+
+        Clock::advance(24 * 3600 * 1000);
+        Param later([&] { return kind; }, m_env.get());
+        QCOMPARE(later.findChild<QDateEdit*>("Data1")->date(), QDate(2026, 11, 30));
+        QCOMPARE(later.findChild<QDateEdit*>("Data2")->date(), today.addDays(1));
+        Clock::setFixed(QDateTime(today, QTime(9, 30)));
+    }
+
+    void okPreviewsTheChosenKind_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("rowSet");
+        QTest::addColumn<int>("parameters");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("calls");
+        QTest::addColumn<int>("booked");
+        QTest::newRow("1 by source")
+            << 1 << QStringLiteral("Отчет по кол-ву звонков из разных источников")
+            << "rsReportkolVoZv" << 4 << QStringLiteral("Газета") << 2 << 1;
+        QTest::newRow("2 by service")
+            << 2 << QStringLiteral("Отчет по кол-ву звонков в зависимости от услуги")
+            << "rsReportKolvoUsl" << 4 << QStringLiteral("Маникюр") << 3 << 1;
+        QTest::newRow("3 internet by service")
+            << 3 << QStringLiteral("Отчет по звонкам из интернета") << "rsReportInternet" << 4
+            << QStringLiteral("Маникюр") << 2 << 1;
+        QTest::newRow("4 by date") << 4 << QStringLiteral("Отчет по звонкам (по датам)")
+                                   << "rsReportDates" << 2 << "29.11.2026" << 2 << 1;
+    }
+
+    void okPreviewsTheChosenKind()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, caption);
+        QFETCH(QString, rowSet);
+        QFETCH(int, parameters);
+        QFETCH(QString, name);
+        QFETCH(int, calls);
+        QFETCH(int, booked);
+        TestSupport::MessageRecorder messages;
+        int reads = 0;
+        Param param(
+            [&] {
+                ++reads;
+                return kind;
+            },
+            m_env.get());
+        param.show();
+        m_bound.clear();
+        param.findChild<QPushButton*>("Ok")->click();
+
+        // The period goes to the command in order: from, to (twice for kinds 1 to 3).
+        QVariantList expected;
+        for (int i = 0; i < parameters / 2; ++i)
+            expected << QDate(2026, 11, 29) << today;
+        QCOMPARE(m_bound, expected);
+        QCOMPARE(reads, 4); // the kind is read afresh for each of the four tests
+
+        QCOMPARE(m_shown.size(), 1);
+        const Shown& shown = m_shown.first();
+        QCOMPARE(shown.caption, caption);
+        const QSize client =
+            ReportLayouts::get(ReportKind::find(kind)->layoutName())->previewClientSize();
+        QCOMPARE(shown.size, Twips::size(client.width(), client.height()));
+        QCOMPARE(shown.period, QString("29.11.2026 - 06.12.2026"));
+        QVERIFY(shown.rowSetOpen);
+        QVERIFY(shown.pages >= 1);
+        QVERIFY2(shown.counts.contains(name),
+                 qPrintable(QStringList(shown.counts.keys()).join('|')));
+        QCOMPARE(shown.counts.value(name), qMakePair(calls, booked));
+
+        QVERIFY(!m_env->rowSet(rowSet)->isOpen());
+        QVERIFY(messages.shown().isEmpty());
+        QVERIFY(!param.isVisible());
+        QCOMPARE(param.result(), int(QDialog::Accepted));
+    }
+
+    void byDateCountsOnlyDatesWithCallsAndSourcesWithoutCallsShowZero()
+    {
+        ReportDispatcher dispatcher(m_env.get());
+        const ReportPeriod period(QDate(2026, 11, 29), today);
+        QVERIFY(dispatcher.preview(ReportKind::ByDate, period, nullptr));
+        QCOMPARE(m_shown.last().rows, 3);
+        QVERIFY(dispatcher.preview(ReportKind::BySource, period, nullptr));
+        QCOMPARE(m_shown.last().counts.value(QStringLiteral("<b>Радио</b>")), qMakePair(0, 0));
+        // Name case is ignored: "интернет" counts with "Интернет".
+        QCOMPARE(m_shown.last().counts.value(QStringLiteral("Интернет")), qMakePair(3, 2));
+    }
+
+    void otherKindsRunNothing()
+    {
+        for (int kind : {0, 5, -1}) {
+            Param param([kind] { return kind; }, m_env.get());
+            m_bound.clear();
+            param.dispatch();
+            QVERIFY(m_bound.isEmpty());
+            QVERIFY(m_shown.isEmpty());
+            QCOMPARE(param.result(), int(QDialog::Accepted));
+        }
+    }
+
+    void secondRunOfAKindShowsItsOwnPeriod()
+    {
+        ReportDispatcher dispatcher(m_env.get());
+        QVERIFY(dispatcher.preview(1, ReportPeriod(today.addDays(-8), today.addDays(-8)), nullptr));
+        QVERIFY(dispatcher.preview(1, ReportPeriod(today.addDays(1), today.addDays(1)), nullptr));
+        QCOMPARE(m_shown.size(), 2);
+        QCOMPARE(m_shown.at(0).period, QString("28.11.2026 - 28.11.2026"));
+        QCOMPARE(m_shown.at(0).counts.value(QStringLiteral("Интернет")), qMakePair(1, 1));
+        QCOMPARE(m_shown.at(0).counts.value(QStringLiteral("Газета")), qMakePair(0, 0));
+        QCOMPARE(m_shown.at(1).period, QString("07.12.2026 - 07.12.2026"));
+        QCOMPARE(m_shown.at(1).counts.value(QStringLiteral("Интернет")), qMakePair(1, 1));
+        // The layout keeps the last period text.
+        QCOMPARE(ReportLayouts::get("RepkolVo")->periodText(), QString("07.12.2026 - 07.12.2026"));
+
+        // From after to: every source with zero counts.
+        QVERIFY(dispatcher.preview(1, ReportPeriod(today, today.addDays(-7)), nullptr));
+        for (const auto& counts : m_shown.last().counts)
+            QCOMPARE(counts, qMakePair(0, 0));
+    }
+
+    void failedPreviewClosesTheRowSetAndTellsTheOperator()
+    {
+        TestSupport::MessageRecorder messages;
+        m_failPreview = QStringLiteral("принтер недоступен");
+        Param param([] { return 2; }, m_env.get());
+        param.dispatch();
+        QCOMPARE(m_shown.size(), 1);
+        QVERIFY(!m_env->rowSet("rsReportKolvoUsl")->isOpen());
+        QCOMPARE(messages.shown().size(), 1);
+        const Dialogs::Message& message = messages.shown().first();
+        QCOMPARE(message.icon, QMessageBox::Critical);
+        QVERIFY2(message.text.contains(QStringLiteral("принтер недоступен")),
+                 qPrintable(message.text));
+        QVERIFY(message.text.contains(QStringLiteral("в зависимости от услуги")));
+
+        // The next report of the same kind works.
+        m_failPreview.clear();
+        messages.clear();
+        ReportDispatcher dispatcher(m_env.get());
+        QVERIFY(dispatcher.preview(2, ReportPeriod(QDate(2026, 11, 29), today), nullptr));
+        QCOMPARE(m_shown.last().counts.value(QStringLiteral("Маникюр")), qMakePair(3, 1));
+        QVERIFY(messages.shown().isEmpty());
+        QVERIFY(!m_env->rowSet("rsReportKolvoUsl")->isOpen());
+    }
+
+    void failedCommandShowsNoPreviewAndTellsTheOperator()
+    {
+        TestSupport::MessageRecorder messages;
+        QSqlQuery query(m_env->database().connection());
+        QVERIFY(query.exec("ALTER TABLE Base RENAME TO Base_away"));
+        ReportDispatcher dispatcher(m_env.get());
+        QVERIFY(!dispatcher.preview(4, ReportPeriod(QDate(2026, 11, 29), today), nullptr));
+        QVERIFY(m_shown.isEmpty());
+        QVERIFY(!m_env->rowSet("rsReportDates")->isOpen());
+        QCOMPARE(messages.shown().size(), 1);
+        QCOMPARE(messages.shown().first().icon, QMessageBox::Critical);
+        QVERIFY2(messages.shown().first().text.contains("ReportDates"),
+                 qPrintable(messages.shown().first().text));
+        QVERIFY(query.exec("ALTER TABLE Base_away RENAME TO Base"));
+
+        messages.clear();
+        QVERIFY(dispatcher.preview(4, ReportPeriod(QDate(2026, 11, 29), today), nullptr));
+        QCOMPARE(m_shown.last().rows, 3);
+        QVERIFY(messages.shown().isEmpty());
+    }
+
+    void realPreviewWindowLaysOutTheRows()
+    {
+        // The window as the operator gets it: its pages come from the painter.
+        ReportPreview::setHandler([this](QDialog& preview, QString*) {
+            auto* widget = preview.findChild<QPrintPreviewWidget*>();
+            if (!widget)
+                return false;
+            widget->updatePreview();
+            m_previewPages = widget->pageCount();
+            return true;
+        });
+        ReportDispatcher dispatcher(m_env.get());
+        QVERIFY(dispatcher.preview(1, ReportPeriod(QDate(2026, 11, 29), today), nullptr));
+        QCOMPARE(m_previewPages, 1);
+    }
+
+    void exportWritesTheFileAndClosesTheRowSet()
+    {
+        ReportDispatcher dispatcher(m_env.get());
+        const QString file = m_dir.filePath("point.htm");
+        QVERIFY2(dispatcher.exportTo(3, ReportPeriod(QDate(2026, 11, 29), today), file),
+                 qPrintable(dispatcher.lastError()));
+        QFile html(file);
+        QVERIFY(html.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(html.readAll());
+        QVERIFY(text.contains(QStringLiteral("29.11.2026 - 06.12.2026")));
+        QVERIFY(text.contains(QStringLiteral("Отчет по звонкам из интернета")));
+        QVERIFY(!m_env->rowSet("rsReportInternet")->isOpen());
+
+        // A fractional period: the start carries its time of day.
+        m_bound.clear();
+        const QDateTime start(QDate(2026, 12, 4), QTime(12, 0));
+        QVERIFY(dispatcher.exportTo(4, ReportPeriod(start, today), m_dir.filePath("podates.htm")));
+        QCOMPARE(m_bound, QVariantList({start, today}));
+        QCOMPARE(ReportLayouts::get("ReportDates")->periodText(),
+                 QString("04.12.2026 12:00 - 06.12.2026"));
+
+        const QString missing = m_dir.filePath("Send/poist.htm");
+        QVERIFY(!dispatcher.exportTo(1, ReportPeriod(QDate(2026, 11, 29), today), missing));
+        QVERIFY2(dispatcher.lastError().contains("poist.htm"), qPrintable(dispatcher.lastError()));
+        QVERIFY(!m_env->rowSet("rsReportkolVoZv")->isOpen());
+    }
+
+private:
+    bool notePreview(QDialog& preview, QString* error)
+    {
+        Shown shown;
+        shown.caption = preview.windowTitle();
+        shown.size = preview.size();
+        ReportLayout* layout = ReportLayouts::get(preview.objectName());
+        shown.period = layout ? layout->periodText() : QString();
+        RowSet* rows = layout ? m_env->rowSet(layout->rowSetName()) : nullptr;
+        shown.rowSetOpen = rows && rows->isOpen();
+        if (rows) {
+            shown.rows = rows->rowCount();
+            for (int r = 0; r < rows->rowCount(); ++r) {
+                const QVariant key = rows->value(r, 0);
+                const QString name = key.typeId() == QMetaType::QDate
+                                         ? key.toDate().toString("dd.MM.yyyy")
+                                         : key.toString();
+                shown.counts.insert(
+                    name, qMakePair(rows->value(r, 1).toInt(), rows->value(r, 2).toInt()));
+            }
+        }
+        shown.pages = 1;
+        m_shown << shown;
+        if (!m_failPreview.isEmpty()) {
+            *error = m_failPreview;
+            return false;
+        }
+        return true;
+    }
+
+    QTemporaryDir m_dir;
+    QVariantList m_bound;
+    std::unique_ptr<DataEnv> m_env;
+    QList<Shown> m_shown;
+    QString m_failPreview;
+    int m_previewPages = 0;
+};
+
+QTEST_MAIN(TestReportDispatch)
+#include "tst_reportdispatch.moc"
