@@ -1,0 +1,207 @@
+#include "AppPaths.h"
+#include "CliRunner.h"
+#include "Clock.h"
+#include "DataEnv.h"
+#include "TestSupport.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_db;
+    QString m_out;
+    QString m_err;
+    int m_round = 0;
+
+    int run(const QStringList& args)
+    {
+        m_out.clear();
+        m_err.clear();
+        QTextStream out(&m_out);
+        QTextStream err(&m_err);
+        CliRunner runner(out, err);
+        const int status = runner.run(QStringList{"--database", m_db} + args);
+        out.flush();
+        err.flush();
+        return status;
+    }
+
+    QString write(const QString& name, const QByteArray& content)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(content);
+        return path;
+    }
+
+    int count(const QString& sql)
+    {
+        DataEnv::instance()->connect();
+        QSqlQuery q(DataEnv::instance()->database().connection());
+        return q.exec(sql) && q.next() ? q.value(0).toInt() : -1;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { TestSupport::pinEnvironment(); }
+
+    void init()
+    {
+        m_db = m_dir.filePath(QString("cli%1.db").arg(++m_round));
+        Clock::setFixed(QDateTime(QDate(2026, 12, 6), QTime(9, 41, 5)));
+    }
+
+    void cleanup()
+    {
+        DataEnv::setInstance(nullptr);
+        AppPaths::overrideDatabasePath({});
+        Clock::setFixed({});
+    }
+
+    void jsonMatchesTheStoredCalls()
+    {
+        QCOMPARE(run({"service", "add", QStringLiteral("Стрижка")}), 0);
+        QCOMPARE(run({"service", "add", QStringLiteral("Маникюр")}), 0);
+        QCOMPARE(run({"source", "add", "<b>x</b>"}), 0);
+        QCOMPARE(run({"add", "--service", QStringLiteral("Стрижка"), "--source",
+                      QStringLiteral("ИНТЕРНЕТ"), "--booked", "--date", "2026-12-01"}),
+                 0);
+        QCOMPARE(run({"add", "--service", QStringLiteral("Маникюр"), "--source", "<b>x</b>"}), 0);
+        QCOMPARE(run({"add", "--service", QStringLiteral("Маникюр"), "--source", "<b>x</b>",
+                      "--date", "2026-11-29", "--time", "08:00:00"}),
+                 0);
+
+        QCOMPARE(run({"report", "by-source", "--from", "2026-11-30", "--to", "2026-12-06",
+                      "--format", "json"}),
+                 0);
+        QCOMPARE(m_out.trimmed(),
+                 QStringLiteral("{\"report\": \"by-source\", \"from\": \"2026-11-30\", \"to\": "
+                                "\"2026-12-06\", \"rows\": [{\"name\": \"Интернет\", \"calls\": 1, "
+                                "\"booked\": 1}, {\"name\": \"<b>x</b>\", \"calls\": 1, \"booked\": "
+                                "0}], \"total\": {\"calls\": 2, \"booked\": 1}}"));
+
+        QCOMPARE(run({"report", "by-date", "--from", "2026-11-29", "--to", "2026-12-06",
+                      "--format", "json"}),
+                 0);
+        const QJsonObject byDate = QJsonDocument::fromJson(m_out.toUtf8()).object();
+        QCOMPARE(QJsonDocument(byDate.value("rows").toArray()).toJson(QJsonDocument::Compact),
+                 QByteArray("[{\"booked\":0,\"calls\":1,\"date\":\"2026-11-29\"},"
+                            "{\"booked\":1,\"calls\":1,\"date\":\"2026-12-01\"},"
+                            "{\"booked\":0,\"calls\":1,\"date\":\"2026-12-06\"}]"));
+        QCOMPARE(byDate.value("total").toObject().value("calls").toInt(), 3);
+
+        // The call added without --date/--time took the clock's.
+        QCOMPARE(count("SELECT COUNT(*) FROM Base WHERE Data = '2026-12-06' AND Vrem = '09:41:05'"),
+                 1);
+
+        QCOMPARE(run({"service", "list"}), 0);
+        QCOMPARE(m_out, QStringLiteral("Стрижка\nМаникюр\n"));
+
+        QCOMPARE(run({"report", "by-service", "--from", "2026-11-30", "--to", "2026-12-06"}), 0);
+        QVERIFY(m_out.contains(QRegularExpression(QStringLiteral("Итого:\\s+2\\s+1\\n"))));
+    }
+
+    void badInputExitsWithTwo_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("no command") << QStringList{};
+        QTest::newRow("unknown command") << QStringList{"frobnicate"};
+        QTest::newRow("empty service") << QStringList{"add", "--service", "", "--source", "a"};
+        QTest::newRow("missing source") << QStringList{"add", "--service", "a"};
+        QTest::newRow("bad date") << QStringList{"add", "--service", "a", "--source", "b",
+                                                  "--date", "06.12.2026"};
+        QTest::newRow("bad time") << QStringList{"add", "--service", "a", "--source", "b",
+                                                  "--time", "25:00:00"};
+        QTest::newRow("unknown option") << QStringList{"add", "--servise", "a"};
+        QTest::newRow("empty list name") << QStringList{"source", "add", ""};
+        QTest::newRow("bad kind") << QStringList{"report", "weekly", "--from", "2026-12-01",
+                                                  "--to", "2026-12-02"};
+        QTest::newRow("bad period") << QStringList{"report", "by-date", "--from", "2026-12-01"};
+        QTest::newRow("bad format") << QStringList{"report", "by-date", "--from", "2026-12-01",
+                                                    "--to", "2026-12-02", "--format", "xml"};
+        QTest::newRow("missing import file") << QStringList{"import", "/nonexistent/calls.csv"};
+    }
+
+    void badInputExitsWithTwo()
+    {
+        QFETCH(QStringList, args);
+        QCOMPARE(run(args), 2);
+        QVERIFY(!m_err.trimmed().isEmpty());
+        QCOMPARE(m_err.trimmed().count('\n') <= 12, true);
+    }
+
+    void databaseFailureExitsWithOne()
+    {
+        m_db = write("notadb.db", QByteArray("plain text, not a database\n").repeated(100));
+        QCOMPARE(run({"service", "list"}), 1);
+        QVERIFY(m_err.contains("notadb.db"));
+        QCOMPARE(run({"add", "--service", "a", "--source", "b"}), 1);
+    }
+
+    void helpOnEveryCommand()
+    {
+        for (const QStringList& args :
+             {QStringList{"--help"}, QStringList{"add", "--help"}, QStringList{"import", "--help"},
+              QStringList{"report", "--help"}, QStringList{"service", "list", "--help"}}) {
+            QCOMPARE(run(args), 0);
+            QVERIFY2(m_out.startsWith("usage: kalvent-cli"), qPrintable(m_out));
+        }
+    }
+
+    void importIsAllOrNothing()
+    {
+        const QString good = write(
+            "good.csv",
+            QByteArray("\xEF\xBB\xBF") +
+            QStringLiteral("data;USLUGA;istochnik;zapis;Vrem\r\n"
+                           "01.12.2026 0:00:00;\"Стрижка; короткая\";Интернет;True;30.12.1899 10:15:00\r\n"
+                           "2026-12-03;Маникюр;\"Газета \"\"Город\"\"\";0;\r\n"
+                           "2026-12-04T00:00:00;Маникюр;Радио;-1;9:05\r\n")
+                .toUtf8());
+        QVERIFY2(run({"import", good}) == 0, qPrintable(m_err));
+        QCOMPARE(m_out.trimmed(), QString("imported 3 calls"));
+        QVERIFY(DataEnv::instance()->connect());
+        QSqlQuery q(DataEnv::instance()->database().connection());
+        QVERIFY(q.exec("SELECT Data, usluga, Istochnik, Zapis, Vrem FROM Base ORDER BY ID"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), QString("2026-12-01"));
+        QCOMPARE(q.value(1).toString(), QStringLiteral("Стрижка; короткая"));
+        QCOMPARE(q.value(3).toInt(), 1);
+        QCOMPARE(q.value(4).toString(), QString("10:15:00"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(2).toString(), QStringLiteral("Газета \"Город\""));
+        QVERIFY(q.value(4).isNull());
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), QString("2026-12-04"));
+        QCOMPARE(q.value(4).toString(), QString("09:05:00"));
+
+        struct Bad
+        {
+            QByteArray content;
+            QString reason;
+        };
+        const QList<Bad> bad{
+            {"Data,usluga,Istochnik\n2026-12-01,a,b\n", "line 1: the header has no column Zapis"},
+            {"Data,usluga,Istochnik,Zapis\n2026-12-01,a,b,1\n2026-02-30,a,b,1\n", "line 3:"},
+            {"Data,usluga,Istochnik,Zapis\n2026-12-01,a,b,yes\n", "line 2:"},
+            {"Data,usluga,Istochnik,Zapis\n2026-12-01,a,b,1\n2026-12-01,,b,1\n", "line 3:"},
+            {"Data,usluga,Istochnik,Zapis\n2026-12-01,a,b,1,extra\n", "line 2:"},
+            {"Data,usluga,Istochnik,Zapis,Vrem\n2026-12-01,a,b,1,noon\n", "line 2:"},
+            {"Data,usluga,Istochnik,Zapis\n2026-12-01,\"a\nb\",c,1\n2026-12-01,a,b,2\n", "line 4:"},
+        };
+        for (const Bad& b : bad) {
+            QCOMPARE(run({"import", write("bad.csv", b.content)}), 2);
+            QVERIFY2(m_err.contains(b.reason), qPrintable(m_err));
+            QCOMPARE(count("SELECT COUNT(*) FROM Base"), 3);
+        }
+    }
+};
+
+QTEST_MAIN(TestCli)
+#include "tst_cli.moc"
