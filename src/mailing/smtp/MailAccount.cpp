@@ -128,8 +128,8 @@ bool MailAccount::isComplete() const
 
 QString MailAccount::defaultPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-           + QStringLiteral("/Kalvent/mail-account.ini");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Kalvent/mail-account.ini");
 }
 
 bool MailAccount::load(const QString& path)
@@ -150,7 +150,8 @@ bool MailAccount::load(const QString& path)
     for (QString line : lines) {
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')) || line.startsWith(QLatin1Char('[')))
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')) ||
+            line.startsWith(QLatin1Char('[')))
             continue;
         const int eq = line.indexOf(QLatin1Char('='));
         if (eq < 0)
@@ -195,8 +196,8 @@ bool MailAccount::save(const QString& path) const
             m_errorText = QStringLiteral("Не удалось создать папку «%1».").arg(folder);
             return false;
         }
-        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                          | QFileDevice::ExeOwner);
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner);
     }
 
     QString text = QStringLiteral("[Account]\n");
@@ -232,7 +233,7 @@ bool MailAccount::save(const QString& path) const
 
 bool MailAccount::operator==(const MailAccount& other) const
 {
-    return m_host == other.m_host && m_port == other.m_port && m_security == other.m_security
-           && m_login == other.m_login && m_password == other.m_password
-           && m_senderAddress == other.m_senderAddress && m_caFile == other.m_caFile;
+    return m_host == other.m_host && m_port == other.m_port && m_security == other.m_security &&
+           m_login == other.m_login && m_password == other.m_password &&
+           m_senderAddress == other.m_senderAddress && m_caFile == other.m_caFile;
 }

@@ -7,7 +7,12 @@
 class MailAccount
 {
 public:
-    enum class Security { StartTls, Ssl, None };
+    enum class Security
+    {
+        StartTls,
+        Ssl,
+        None
+    };
 
     MailAccount() = default;
 

@@ -34,8 +34,8 @@ bool isLabel(const QByteArray& label)
     if (label.isEmpty() || label.size() > 63 || label.startsWith('-') || label.endsWith('-'))
         return false;
     for (char c : label) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
-                        || c == '-';
+        const bool ok =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
         if (!ok)
             return false;
     }

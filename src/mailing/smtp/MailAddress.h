@@ -7,7 +7,11 @@
 class MailAddress
 {
 public:
-    enum class Role { Recipient, Sender };
+    enum class Role
+    {
+        Recipient,
+        Sender
+    };
 
     // True for exactly one address local@domain: a dot-atom local part and a dotted or plain
     // domain (international domains allowed). On a refusal *why gets the reason in Russian.

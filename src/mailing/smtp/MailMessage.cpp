@@ -158,7 +158,8 @@ bool MailMessage::compose(const QString& senderAddress, QByteArray* out, QString
     if (!MailAddress::validate(senderAddress, MailAddress::Role::Sender, &reason))
         return fail(reason);
 
-    struct Attachment {
+    struct Attachment
+    {
         QString name;
         QByteArray data;
     };
@@ -166,8 +167,8 @@ bool MailMessage::compose(const QString& senderAddress, QByteArray* out, QString
     for (const QString& path : m_attachments) {
         QFile file(path);
         if (!QFileInfo(path).isFile()) {
-            return fail(QStringLiteral("Не найден файл вложения «%1».")
-                            .arg(MailAddress::printable(path)));
+            return fail(
+                QStringLiteral("Не найден файл вложения «%1».").arg(MailAddress::printable(path)));
         }
         if (!file.open(QIODevice::ReadOnly)) {
             return fail(QStringLiteral("Не удалось прочитать файл вложения «%1»: %2")
@@ -186,8 +187,8 @@ bool MailMessage::compose(const QString& senderAddress, QByteArray* out, QString
 
     QByteArray text;
     text += "Date: " + rfc2822Date(moment) + kCrlf;
-    text += "Message-ID: <" + uniqueToken() + '.' + QByteArray::number(moment.toSecsSinceEpoch())
-            + '@' + domain + '>' + kCrlf;
+    text += "Message-ID: <" + uniqueToken() + '.' + QByteArray::number(moment.toSecsSinceEpoch()) +
+            '@' + domain + '>' + kCrlf;
     text += "From: <" + MailAddress::toAscii(senderAddress) + '>' + kCrlf;
     text += "To: <" + MailAddress::toAscii(m_recipient) + '>' + kCrlf;
     text += "Subject: " + encodeSubject(m_subject) + kCrlf;
@@ -206,8 +207,8 @@ bool MailMessage::compose(const QString& senderAddress, QByteArray* out, QString
         const QString suffix = QFileInfo(file.name).suffix().toLower();
         const bool html = suffix == QLatin1String("htm") || suffix == QLatin1String("html");
         text += "--" + boundary + kCrlf;
-        text += QByteArray("Content-Type: ")
-                + (html ? "text/html; charset=UTF-8" : "application/octet-stream") + kCrlf;
+        text += QByteArray("Content-Type: ") +
+                (html ? "text/html; charset=UTF-8" : "application/octet-stream") + kCrlf;
         text += QByteArray("Content-Transfer-Encoding: base64") + kCrlf;
         text += "Content-Disposition: " + dispositionFor(file.name) + kCrlf;
         text += kCrlf;

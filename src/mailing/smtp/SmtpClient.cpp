@@ -20,8 +20,8 @@ void initCurlOnce()
 
 const QList<QByteArray>& smtpVerbs()
 {
-    static const QList<QByteArray> verbs = {"EHLO", "HELO", "STARTTLS", "AUTH", "MAIL", "RCPT",
-                                            "DATA", "QUIT", "RSET", "NOOP"};
+    static const QList<QByteArray> verbs = {"EHLO", "HELO", "STARTTLS", "AUTH", "MAIL",
+                                            "RCPT", "DATA", "QUIT",     "RSET", "NOOP"};
     return verbs;
 }
 
@@ -36,14 +36,16 @@ QString hostAndPort(const MailAccount& account)
 } // namespace
 
 // What libcurl reports while one message goes out.
-struct SmtpClient::Transfer {
+struct SmtpClient::Transfer
+{
     QByteArray payload;
     qsizetype offset = 0;
     QByteArray pendingIn;      // reply text not yet ended by a line break
     QByteArray command;        // the last command verb sent
     QByteArray replyLine;      // the last complete reply line
-    QByteArray replyCommand;   // the command that reply answered
-    int replyCode = 0;
+    QByteArray refusal;        // a 4xx or 5xx reply not followed by a positive one
+    QByteArray refusedCommand; // the command it answered ("" for the greeting)
+    int refusalCode = 0;
 
     static size_t read(char* buffer, size_t size, size_t count, void* self)
     {
@@ -77,7 +79,7 @@ struct SmtpClient::Transfer {
     void received(const QByteArray& data)
     {
         pendingIn += data;
-        int end;
+        qsizetype end;
         while ((end = pendingIn.indexOf('\n')) >= 0) {
             const QByteArray line = pendingIn.left(end).trimmed();
             pendingIn.remove(0, end + 1);
@@ -87,9 +89,17 @@ struct SmtpClient::Transfer {
             const int code = line.left(3).toInt(&ok);
             if (!ok || (line.size() > 3 && line.at(3) == '-'))
                 continue;
-            replyCode = code;
             replyLine = line.left(512);
-            replyCommand = command;
+            if (code >= 400) {
+                refusalCode = code;
+                refusal = replyLine;
+                refusedCommand = command;
+            } else if (command != "QUIT") {
+                // Passed over (EHLO falls back to HELO): not why a transfer failed.
+                refusalCode = 0;
+                refusal.clear();
+                refusedCommand.clear();
+            }
             if (command == "DATA" && code == 354)
                 command = "MESSAGE";
         }
@@ -145,8 +155,8 @@ bool SmtpClient::send(const MailMessage& message)
         return false;
     }
     const bool implicitTls = m_account.security() == MailAccount::Security::Ssl;
-    const QByteArray url = (implicitTls ? QByteArray("smtps://") : QByteArray("smtp://"))
-                           + hostAndPort(m_account).toUtf8();
+    const QByteArray url = (implicitTls ? QByteArray("smtps://") : QByteArray("smtp://")) +
+                           hostAndPort(m_account).toUtf8();
     const QByteArray from = '<' + MailAddress::toAscii(m_account.senderAddress()) + '>';
     const QByteArray to = '<' + MailAddress::toAscii(message.recipient()) + '>';
     const QByteArray login = m_account.login().toUtf8();
@@ -159,9 +169,9 @@ bool SmtpClient::send(const MailMessage& message)
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
     curl_easy_setopt(curl, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_USE_SSL, m_account.security() == MailAccount::Security::None
-                                                ? long(CURLUSESSL_NONE)
-                                                : long(CURLUSESSL_ALL));
+    curl_easy_setopt(curl, CURLOPT_USE_SSL,
+                     m_account.security() == MailAccount::Security::None ? long(CURLUSESSL_NONE)
+                                                                         : long(CURLUSESSL_ALL));
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
     if (!caFile.isEmpty())
@@ -189,7 +199,8 @@ bool SmtpClient::send(const MailMessage& message)
     curl_slist_free_all(recipients);
     curl_easy_cleanup(curl);
 
-    m_lastReply = QString::fromUtf8(transfer.replyLine);
+    m_lastReply =
+        QString::fromUtf8(transfer.refusal.isEmpty() ? transfer.replyLine : transfer.refusal);
     if (code == CURLE_OK)
         return true;
 
@@ -206,16 +217,18 @@ QString SmtpClient::describeFailure(int code, const Transfer& transfer,
                                     const QString& curlText) const
 {
     const QString server = hostAndPort(m_account);
-    const QString reply = QString::fromUtf8(transfer.replyLine);
+    const QString reply = QString::fromUtf8(transfer.refusal);
 
     // A refusal by the server is told with its own words.
-    if (transfer.replyCode >= 400 && transfer.replyCommand == transfer.command) {
-        if (transfer.replyCode == 530)
+    if (transfer.refusalCode != 0) {
+        if (transfer.refusalCode == 530) {
+            if (reply.contains(QLatin1String("TLS"), Qt::CaseInsensitive))
+                return QStringLiteral("Сервер требует защищённого соединения: ") + reply;
             return QStringLiteral("Сервер требует входа по имени и паролю: ") + reply;
-        const QByteArray& verb = transfer.replyCommand;
-        if (verb == "RCPT") {
-            return QStringLiteral("Сервер отклонил получателя: ") + reply;
         }
+        const QByteArray& verb = transfer.refusedCommand;
+        if (verb == "RCPT")
+            return QStringLiteral("Сервер отклонил получателя: ") + reply;
         if (verb == "MAIL")
             return QStringLiteral("Сервер отклонил адрес отправителя: ") + reply;
         if (verb == "AUTH")
@@ -266,11 +279,9 @@ QString SmtpClient::describeFailure(int code, const Transfer& transfer,
         text = QStringLiteral("Связь с сервером %1 прервалась: %2").arg(server, curlText);
         break;
     default:
-        text = QStringLiteral("Не удалось отправить письмо через сервер %1: %2")
-                   .arg(server, curlText);
+        text =
+            QStringLiteral("Не удалось отправить письмо через сервер %1: %2").arg(server, curlText);
         break;
     }
-    if (!reply.isEmpty() && transfer.replyCode >= 400)
-        text += QStringLiteral(" (ответ сервера: %1)").arg(reply);
     return text;
 }

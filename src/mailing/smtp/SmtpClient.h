@@ -27,7 +27,7 @@ public:
     bool send(const MailMessage& message);
 
     QString errorText() const { return m_errorText; }
-    // The last reply line the server sent during the last send.
+    // The server's last refusal (4xx/5xx) during the last send, or else its last reply line.
     QString lastServerReply() const { return m_lastReply; }
 
     static constexpr long kConnectTimeoutSeconds = 15;

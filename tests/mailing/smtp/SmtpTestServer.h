@@ -49,8 +49,8 @@ public:
         const QString fromSource = source + QStringLiteral("/tests/mailing/smtp/smtp_server.py");
         if (!source.isEmpty() && QFileInfo::exists(fromSource))
             return fromSource;
-        return QFileInfo(QStringLiteral(__FILE__)).absolutePath()
-               + QStringLiteral("/smtp_server.py");
+        return QFileInfo(QStringLiteral(__FILE__)).absolutePath() +
+               QStringLiteral("/smtp_server.py");
     }
 
     // Empty when Python with aiosmtpd and the openssl tool are at hand, else what is missing.
@@ -58,8 +58,8 @@ public:
     {
         QProcess probe;
         probe.start(python(), {QStringLiteral("-c"), QStringLiteral("import aiosmtpd")});
-        if (!probe.waitForFinished(20000) || probe.exitStatus() != QProcess::NormalExit
-            || probe.exitCode() != 0) {
+        if (!probe.waitForFinished(20000) || probe.exitStatus() != QProcess::NormalExit ||
+            probe.exitCode() != 0) {
             return QStringLiteral("python3 with aiosmtpd is not available (%1)").arg(python());
         }
         if (QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty())
@@ -81,8 +81,8 @@ public:
         address.sin_port = 0;
         socklen_t length = sizeof(address);
         quint16 port = 0;
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0
-            && ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
             port = ntohs(address.sin_port);
         }
         ::close(fd);
@@ -116,8 +116,8 @@ public:
                        QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1"),
                        QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-keyout"),
                        *key, QStringLiteral("-out"), *certificate});
-        return openssl.waitForFinished(60000) && openssl.exitStatus() == QProcess::NormalExit
-               && openssl.exitCode() == 0 && QFileInfo::exists(*certificate);
+        return openssl.waitForFinished(60000) && openssl.exitStatus() == QProcess::NormalExit &&
+               openssl.exitCode() == 0 && QFileInfo::exists(*certificate);
     }
 
     // smtp_server.py with the given options, storing messages in outFolder.
@@ -127,11 +127,11 @@ public:
         m_out = outFolder;
         m_port = freePort();
         m_process.setProcessChannelMode(QProcess::SeparateChannels);
-        m_process.start(python(), QStringList{script(), QStringLiteral("--port"),
-                                              QString::number(m_port), QStringLiteral("--out"),
-                                              outFolder, QStringLiteral("--lifetime"),
-                                              QStringLiteral("240")}
-                                      + options);
+        m_process.start(python(),
+                        QStringList{script(), QStringLiteral("--port"), QString::number(m_port),
+                                    QStringLiteral("--out"), outFolder,
+                                    QStringLiteral("--lifetime"), QStringLiteral("240")} +
+                            options);
         if (!m_process.waitForStarted(10000))
             return false;
         const QDeadlineTimer deadline(20000);
@@ -153,11 +153,10 @@ public:
         for (const char* sub : {"new", "cur", "tmp"})
             QDir().mkpath(mailFolder + QLatin1Char('/') + QLatin1String(sub));
         m_port = freePort();
-        m_process.start(python(),
-                        {QStringLiteral("-m"), QStringLiteral("aiosmtpd"), QStringLiteral("-n"),
-                         QStringLiteral("-l"), QStringLiteral("127.0.0.1:%1").arg(m_port),
-                         QStringLiteral("-c"), QStringLiteral("aiosmtpd.handlers.Mailbox"),
-                         mailFolder});
+        m_process.start(python(), {QStringLiteral("-m"), QStringLiteral("aiosmtpd"),
+                                   QStringLiteral("-n"), QStringLiteral("-l"),
+                                   QStringLiteral("127.0.0.1:%1").arg(m_port), QStringLiteral("-c"),
+                                   QStringLiteral("aiosmtpd.handlers.Mailbox"), mailFolder});
         if (!m_process.waitForStarted(10000))
             return false;
         const QDeadlineTimer deadline(20000);

@@ -22,11 +22,11 @@ MailAccount sampleAccount()
     return account;
 }
 
-constexpr QFileDevice::Permissions kOwnerReadWrite = QFileDevice::ReadOwner
-                                                     | QFileDevice::WriteOwner;
-constexpr QFileDevice::Permissions kOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup
-                                             | QFileDevice::ExeGroup | QFileDevice::ReadOther
-                                             | QFileDevice::WriteOther | QFileDevice::ExeOther;
+constexpr QFileDevice::Permissions kOwnerReadWrite =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+constexpr QFileDevice::Permissions kOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                             QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                             QFileDevice::WriteOther | QFileDevice::ExeOther;
 
 } // namespace
 
@@ -79,8 +79,8 @@ private Q_SLOTS:
             QVERIFY(old.open(QIODevice::WriteOnly));
             old.write("Host=old\nPassword=old\n");
         }
-        QVERIFY(QFile::setPermissions(path, kOwnerReadWrite | QFileDevice::ReadGroup
-                                                | QFileDevice::ReadOther));
+        QVERIFY(QFile::setPermissions(path, kOwnerReadWrite | QFileDevice::ReadGroup |
+                                                QFileDevice::ReadOther));
         MailAccount account = sampleAccount();
         account.setSecurity(MailAccount::Security::StartTls);
         account.setPort(587);

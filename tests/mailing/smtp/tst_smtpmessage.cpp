@@ -78,22 +78,32 @@ private Q_SLOTS:
         QTest::addColumn<QString>("reasonPart");
         const QString notOne = QStringLiteral("не является одним почтовым адресом");
         const QString form = QStringLiteral("вида имя@домен");
-        QTest::newRow("plain") << "director@example.com" << "";
-        QTest::newRow("dots and tag") << "a.b+tag@mail.example.ru" << "";
-        QTest::newRow("plain domain") << "user@localhost" << "";
-        QTest::newRow("ip domain") << "user@127.0.0.1" << "";
-        QTest::newRow("apostrophe") << "o'brien@example.com" << "";
-        QTest::newRow("international domain") << "info@почта.рф" << "";
-        QTest::newRow("empty") << "" << "Не указан адрес получателя";
-        QTest::newRow("blank") << "   " << "Не указан адрес получателя";
+        QTest::newRow("plain") << "director@example.com"
+                               << "";
+        QTest::newRow("dots and tag") << "a.b+tag@mail.example.ru"
+                                      << "";
+        QTest::newRow("plain domain") << "user@localhost"
+                                      << "";
+        QTest::newRow("ip domain") << "user@127.0.0.1"
+                                   << "";
+        QTest::newRow("apostrophe") << "o'brien@example.com"
+                                    << "";
+        QTest::newRow("international domain") << "info@почта.рф"
+                                              << "";
+        QTest::newRow("empty") << ""
+                               << "Не указан адрес получателя";
+        QTest::newRow("blank") << "   "
+                               << "Не указан адрес получателя";
         QTest::newRow("comma") << "a@b.ru, c@d.ru" << notOne;
         QTest::newRow("semicolon") << "a@b.ru;c@d.ru" << notOne;
         QTest::newRow("display name") << "Иван <a@b.ru>" << notOne;
         QTest::newRow("angle brackets") << "<a@b.ru>" << notOne;
         QTest::newRow("inner space") << "a b@c.ru" << notOne;
         QTest::newRow("trailing space") << "a@c.ru " << notOne;
-        QTest::newRow("header injection") << "a@b.ru\r\nBcc: x@y.ru" << "управляющие";
-        QTest::newRow("line feed") << "a@b.ru\n" << "управляющие";
+        QTest::newRow("header injection") << "a@b.ru\r\nBcc: x@y.ru"
+                                          << "управляющие";
+        QTest::newRow("line feed") << "a@b.ru\n"
+                                   << "управляющие";
         QTest::newRow("nul") << QStringLiteral("a@b.ru") + QChar(0) << "управляющие";
         QTest::newRow("no at") << "ab.ru" << form;
         QTest::newRow("two at") << "a@@b.ru" << form;
@@ -106,7 +116,8 @@ private Q_SLOTS:
         QTest::newRow("underscore domain") << "a@b_c.ru" << form;
         QTest::newRow("hyphen label") << "a@-b.ru" << form;
         QTest::newRow("quoted local") << "\"a\"@b.ru" << form;
-        QTest::newRow("cyrillic local") << "иван@b.ru" << "латиницей";
+        QTest::newRow("cyrillic local") << "иван@b.ru"
+                                        << "латиницей";
     }
 
     void recipientForms()
@@ -139,8 +150,8 @@ private Q_SLOTS:
         for (char& c : binary)
             c = char(QRandomGenerator::global()->bounded(256));
         writeFile(dir.filePath(QStringLiteral("data.bin")), binary);
-        const QByteArray named = writeFile(dir.filePath(QStringLiteral("отчёт по датам.HTML")),
-                                           "<p>по датам</p>");
+        const QByteArray named =
+            writeFile(dir.filePath(QStringLiteral("отчёт по датам.HTML")), "<p>по датам</p>");
         const QByteArray quoted = writeFile(dir.filePath(QStringLiteral("a \"b\" c.txt")), "");
 
         MailMessage message;
@@ -188,8 +199,7 @@ private Q_SLOTS:
             QCOMPARE(QByteArray::fromBase64(part.value("data").toString().toLatin1()),
                      contents.at(i));
         }
-        QCOMPARE(attachments.at(0).toObject().value("charset").toString(),
-                 QStringLiteral("utf-8"));
+        QCOMPARE(attachments.at(0).toObject().value("charset").toString(), QStringLiteral("utf-8"));
     }
 
     void wireFormatIsPlainAsciiWithShortLines()
@@ -198,8 +208,9 @@ private Q_SLOTS:
         writeFile(dir.filePath(QStringLiteral("point.htm")), QByteArray(5000, 'x'));
         MailMessage message;
         message.setRecipient(QStringLiteral("info@почта.рф"));
-        const QString subject = QStringLiteral("Ё").repeated(30) + QStringLiteral("😀").repeated(25)
-                                + QStringLiteral(" hello =?UTF-8?B?x?= world");
+        const QString subject = QStringLiteral("Ё").repeated(30) +
+                                QStringLiteral("😀").repeated(25) +
+                                QStringLiteral(" hello =?UTF-8?B?x?= world");
         message.setSubject(subject);
         message.setBody(QStringLiteral("т").repeated(300));
         message.addAttachment(dir.filePath(QStringLiteral("point.htm")));
@@ -263,12 +274,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("subject");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("crlf") << "x\r\nBcc: evil@example.com" << "x Bcc: evil@example.com";
-        QTest::newRow("lf") << "x\nBcc: evil@example.com" << "x Bcc: evil@example.com";
-        QTest::newRow("cr") << "x\rBcc: evil@example.com" << "x Bcc: evil@example.com";
+        QTest::newRow("crlf") << "x\r\nBcc: evil@example.com"
+                              << "x Bcc: evil@example.com";
+        QTest::newRow("lf") << "x\nBcc: evil@example.com"
+                            << "x Bcc: evil@example.com";
+        QTest::newRow("cr") << "x\rBcc: evil@example.com"
+                            << "x Bcc: evil@example.com";
         QTest::newRow("line separator")
             << QStringLiteral("x\u2028Bcc: evil@example.com") << "x Bcc: evil@example.com";
-        QTest::newRow("tab and nul") << QStringLiteral("a\tb") + QChar(0) + "c" << "a b c";
+        QTest::newRow("tab and nul") << QStringLiteral("a\tb") + QChar(0) + "c"
+                                     << "a b c";
     }
 
     void controlCharactersNeverMakeAHeader()
