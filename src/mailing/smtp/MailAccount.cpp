@@ -111,8 +111,16 @@ int MailAccount::defaultPort(Security security)
 
 QString MailAccount::incompleteReason() const
 {
-    if (m_host.trimmed().isEmpty())
+    const QString host = m_host.trimmed();
+    if (host.isEmpty())
         return QStringLiteral("Не указан почтовый сервер.");
+    // The name goes into a URL: nothing that could end or extend the host part.
+    for (QChar c : host) {
+        if (c.isSpace() || c.unicode() < 0x20 || QStringLiteral("/\\@?#%<>\"").contains(c)) {
+            return QStringLiteral("Имя почтового сервера «%1» содержит недопустимые символы.")
+                .arg(MailAddress::printable(host));
+        }
+    }
     if (m_port < 1 || m_port > 65535)
         return QStringLiteral("Порт почтового сервера должен быть числом от 1 до 65535.");
     QString why;

@@ -128,6 +128,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("reasonPart");
         QTest::newRow("all set") << "smtp.example.ru" << 587 << "a@example.ru" << true << "";
         QTest::newRow("no host") << "  " << 587 << "a@example.ru" << false << "сервер";
+        QTest::newRow("ipv6 host") << "::1" << 25 << "a@example.ru" << true << "";
+        QTest::newRow("host with path")
+            << "smtp.example.ru/x" << 25 << "a@x.ru" << false << "недопустимые";
+        QTest::newRow("host with user")
+            << "u@smtp.example.ru" << 25 << "a@x.ru" << false << "недопустимые";
+        QTest::newRow("host with space")
+            << "smtp example" << 25 << "a@x.ru" << false << "недопустимые";
         QTest::newRow("port zero") << "smtp.example.ru" << 0 << "a@example.ru" << false << "Порт";
         QTest::newRow("port too big") << "h" << 70000 << "a@example.ru" << false << "Порт";
         QTest::newRow("no sender") << "h" << 25 << "" << false << "отправителя";
