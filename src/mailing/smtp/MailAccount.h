@@ -28,8 +28,8 @@ public:
     void setPassword(const QString& password) { m_password = password; }
     QString senderAddress() const { return m_senderAddress; }
     void setSenderAddress(const QString& address) { m_senderAddress = address; }
-    // Certificate authority file that server certificates are checked against, in addition
-    // to the system's own authorities. Empty for the system's authorities only.
+    // A PEM file of certificate authorities to check the server's certificate against
+    // (a private or test authority). Empty for the system's authorities.
     QString caFile() const { return m_caFile; }
     void setCaFile(const QString& path) { m_caFile = path; }
 
