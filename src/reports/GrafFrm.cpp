@@ -76,7 +76,10 @@ void GrafFrm::buildChart()
         QFont titleFont = font();
         titleFont.setPointSizeF(8);
         chart->setTitleFont(titleFont);
-        chart->setTitle(notice);
+        // The chart is narrow: the notice goes on lines of their own at its colon.
+        QString title = notice.toHtmlEscaped();
+        title.replace(": ", ":<br>");
+        chart->setTitle(title);
     }
     m_view->setChart(chart);
 }

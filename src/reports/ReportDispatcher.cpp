@@ -7,7 +7,7 @@
 #include "ReportPreview.h"
 #include "RowSet.h"
 
-ReportDispatcher::ReportDispatcher(DataEnv* env) : m_env(env) {}
+ReportDispatcher::ReportDispatcher(DataEnv* env) : m_env(env ? env : DataEnv::instance()) {}
 
 QString ReportDispatcher::failureTitle()
 {

@@ -17,7 +17,8 @@ class ReportLayout;
 class ReportDispatcher
 {
 public:
-    explicit ReportDispatcher(DataEnv* env);
+    // env: the data environment (nullptr: the program-wide one).
+    explicit ReportDispatcher(DataEnv* env = nullptr);
 
     // Preview of the report of a kind (1..4). Any other kind does nothing and returns true.
     // A failure is shown to the operator (parent is the message's parent) and returns false.

@@ -15,6 +15,9 @@ public:
     ReportLayout(const QString& name, const QString& dataMember, const QString& windowCaption,
                  const QSize& previewClientSize, int reportWidth = 0);
 
+    // An independent copy with the same sections, controls and captions.
+    std::unique_ptr<ReportLayout> clone() const;
+
     QString name() const { return m_name; }
     // The command whose open row set the layout prints.
     QString dataMember() const { return m_dataMember; }

@@ -5,6 +5,7 @@
 #include "ReportText.h"
 
 #include <QFontMetricsF>
+#include <QtMath>
 
 using Role = ReportSection::Role;
 
@@ -82,6 +83,19 @@ void ReportPaginator::finishPage(const ReportRows& rows)
     place(pageFooter, rows, -1);
 }
 
+int ReportPaginator::freeWidth(const ReportSection& section, const ReportControl& control) const
+{
+    const QRect box = control.rect();
+    int right = reportWidth();
+    for (const auto& other : section.controls()) {
+        const QRect next = other->rect();
+        if (other.get() != &control && next.left() > box.left() && next.top() <= box.bottom() &&
+            next.bottom() >= box.top())
+            right = qMin(right, next.left() - gap);
+    }
+    return right - box.left();
+}
+
 bool ReportPaginator::fits(const ReportSection* section) const
 {
     if (!section || m_y == m_bodyTop)
@@ -118,8 +132,15 @@ void ReportPaginator::place(const ReportSection* section, const ReportRows& rows
             item.fullText = QString::number(rows.sum(control->field()));
             break;
         }
+        // A text wider than its box takes the free room up to the next control on its right
+        // (or the report's edge); what still does not fit is elided.
         const QFontMetricsF metrics(item.font);
-        item.text = metrics.horizontalAdvance(item.fullText) > item.rect.width()
+        const int needed = qCeil(metrics.horizontalAdvance(item.fullText));
+        if (needed > item.rect.width()) {
+            const int room = freeWidth(*section, *control);
+            item.rect.setWidth(qMax(item.rect.width(), qMin(needed, room)));
+        }
+        item.text = needed > item.rect.width()
                         ? metrics.elidedText(item.fullText, Qt::ElideRight, item.rect.width())
                         : item.fullText;
         page.items << item;

@@ -8,6 +8,7 @@
 #include <QVector>
 
 class ReportLayout;
+class ReportControl;
 class ReportSection;
 class ReportRows;
 
@@ -18,6 +19,8 @@ class ReportPaginator
 {
 public:
     static constexpr int defaultMargin = 1440;
+    // The least room kept between a grown text and the next control.
+    static constexpr int gap = 90;
     static QSize a4() { return QSize(11906, 16838); }
 
     explicit ReportPaginator(const ReportLayout& layout);
@@ -39,6 +42,8 @@ private:
     void startPage();
     void finishPage(const ReportRows& rows);
     bool fits(const ReportSection* section) const;
+    // The width a control's text may take: up to the next control on its right, less a gap.
+    int freeWidth(const ReportSection& section, const ReportControl& control) const;
     void place(const ReportSection* section, const ReportRows& rows, int row);
 
     const ReportLayout& m_layout;

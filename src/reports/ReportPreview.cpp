@@ -6,7 +6,9 @@
 #include "Twips.h"
 
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QStandardItemModel>
 
 ReportPreview::Handler ReportPreview::s_handler;
 
@@ -18,8 +20,19 @@ void ReportPreview::setHandler(Handler handler)
 bool ReportPreview::show(const ReportLayout& layout, const QAbstractItemModel& rows,
                          QWidget* parent, QString* error)
 {
-    ReportPaginator check(layout);
-    if (!check.paginate(rows)) {
+    // The preview draws pages again on every zoom or print; it keeps its own copy of the
+    // layout and the rows, so that a scheduled export running meanwhile (which writes the
+    // period label and closes the row set) does not change what is on screen.
+    const std::unique_ptr<ReportLayout> shownLayout = layout.clone();
+    QStandardItemModel shownRows(rows.rowCount(), rows.columnCount());
+    for (int c = 0; c < rows.columnCount(); ++c)
+        shownRows.setHeaderData(c, Qt::Horizontal, rows.headerData(c, Qt::Horizontal));
+    for (int r = 0; r < rows.rowCount(); ++r)
+        for (int c = 0; c < rows.columnCount(); ++c)
+            shownRows.setData(shownRows.index(r, c), rows.index(r, c).data(Qt::DisplayRole));
+
+    ReportPaginator check(*shownLayout);
+    if (!check.paginate(shownRows)) {
         if (error)
             *error = check.error();
         return false;
@@ -38,21 +51,24 @@ bool ReportPreview::show(const ReportLayout& layout, const QAbstractItemModel& r
         Twips::size(layout.previewClientSize().width(), layout.previewClientSize().height()));
     QString paintError;
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                     [&layout, &rows, &paintError](QPrinter* target) {
+                     [&shownLayout, &shownRows, &paintError](QPrinter* target) {
                          // The operator may have chosen other paper in the page setup.
-                         ReportPaginator paginator(layout);
+                         ReportPaginator paginator(*shownLayout);
                          const QPageLayout page = target->pageLayout();
                          QSize sheet = ReportPainter::twips(page.pageSize());
                          if (page.orientation() == QPageLayout::Landscape)
                              sheet.transpose();
                          paginator.setPageSize(sheet);
-                         if (!paginator.paginate(rows)) {
+                         if (!paginator.paginate(shownRows)) {
                              paintError = paginator.error();
                              return;
                          }
                          if (!ReportPainter::print(paginator.pages(), *target))
                              paintError = QStringLiteral("ошибка вывода страниц отчета");
                      });
+    // The window is small: a page across its width reads better than a whole page.
+    if (auto* widget = dialog.findChild<QPrintPreviewWidget*>())
+        widget->fitToWidth();
     bool ok = true;
     QString failure;
     if (s_handler)

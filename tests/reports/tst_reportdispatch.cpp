@@ -301,11 +301,45 @@ private Q_SLOTS:
                 return false;
             widget->updatePreview();
             m_previewPages = widget->pageCount();
+            const QString folder = qEnvironmentVariable("KALVENT_SCREENS_DIR");
+            if (!folder.isEmpty()) {
+                preview.show();
+                QCoreApplication::processEvents();
+                preview.grab().save(QDir(folder).filePath("preview-RepkolVo.png"));
+            }
             return true;
         });
         ReportDispatcher dispatcher(m_env.get());
         QVERIFY(dispatcher.preview(1, ReportPeriod(QDate(2026, 11, 29), today), nullptr));
         QCOMPARE(m_previewPages, 1);
+    }
+
+    void exportDuringAPreviewLeavesThePreviewAsItWas()
+    {
+        // A scheduled export may run while the preview is open (timers keep ticking): it
+        // writes the same period label and closes the same row set.
+        QImage before, after;
+        bool exported = false;
+        ReportPreview::setHandler([&](QDialog& preview, QString*) {
+            auto* widget = preview.findChild<QPrintPreviewWidget*>();
+            preview.show();
+            widget->updatePreview();
+            QCoreApplication::processEvents();
+            before = widget->grab().toImage();
+            ReportDispatcher timer(m_env.get());
+            exported = timer.exportTo(1, ReportPeriod(today.addDays(1), today.addDays(1)),
+                                      m_dir.filePath("during.htm"));
+            widget->updatePreview();
+            QCoreApplication::processEvents();
+            after = widget->grab().toImage();
+            return true;
+        });
+        ReportDispatcher dispatcher(m_env.get());
+        QVERIFY(dispatcher.preview(1, ReportPeriod(QDate(2026, 11, 29), today), nullptr));
+        QVERIFY(exported);
+        QVERIFY(!before.isNull());
+        QCOMPARE(after, before);
+        QVERIFY(!m_env->rowSet("rsReportkolVoZv")->isOpen());
     }
 
     void exportWritesTheFileAndClosesTheRowSet()
