@@ -214,8 +214,17 @@ private Q_SLOTS:
         QCOMPARE(m_shown.last().counts.value(QStringLiteral("Интернет")), qMakePair(3, 2));
     }
 
-    void otherKindsRunNothing()
+    void otherKindsOrTheCloseBoxRunNothing()
     {
+        {
+            Param param([] { return 1; }, m_env.get());
+            param.show();
+            m_bound.clear();
+            param.close(); // the close box
+            QVERIFY(m_bound.isEmpty());
+            QVERIFY(m_shown.isEmpty());
+            QCOMPARE(param.result(), int(QDialog::Rejected));
+        }
         for (int kind : {0, 5, -1}) {
             Param param([kind] { return kind; }, m_env.get());
             m_bound.clear();
