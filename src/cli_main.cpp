@@ -1,11 +1,26 @@
 #include "CliRunner.h"
 #include "DataEnv.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
+#include <cstdio>
+
+namespace {
+// Keeps Qt's notes about the environment off a script's error output.
+void quietHandler(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtDebugMsg || type == QtInfoMsg || message.startsWith("QStandardPaths:"))
+        return;
+    fprintf(stderr, "%s\n", qPrintable(message));
+}
+} // namespace
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+    qInstallMessageHandler(quietHandler);
+    // Fonts for the PDF export, without needing a screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName("Kalvent");
     QTextStream out(stdout);
     QTextStream err(stderr);

@@ -6,10 +6,13 @@
 #include "Clock.h"
 #include "DataEnv.h"
 #include "ReportTable.h"
+#include "ReportDispatcher.h"
+#include "ReportPeriod.h"
 #include "RowSet.h"
 
 #include <QFile>
 #include <QSaveFile>
+#include <QTemporaryDir>
 
 namespace {
 QDate parseIsoDate(const QString& text)
@@ -262,5 +265,23 @@ int CliRunner::writeReport(const ReportTable& table, const QString& format, cons
         return writeText(table.toText(), output);
     if (format == "json")
         return writeText(table.toJson(), output);
-    return fail(Usage, "format " + format + " is not available");
+    const ReportExporter::Format exportFormat = format == "csv"    ? ReportExporter::Format::Csv
+                                                : format == "html" ? ReportExporter::Format::Html
+                                                                   : ReportExporter::Format::Pdf;
+    QTemporaryDir scratch;
+    const QString target = output.isEmpty() ? scratch.filePath("report." + format) : output;
+    ReportDispatcher dispatcher(env());
+    const int kind = int(ReportTable::kinds().indexOf(table.kind)) + 1;
+    if (!dispatcher.exportTo(kind, ReportPeriod(table.from, table.to), target, exportFormat))
+        return fail(Failure, dispatcher.lastError());
+    if (output.isEmpty()) {
+        QFile file(target);
+        if (!file.open(QIODevice::ReadOnly))
+            return fail(Failure, file.errorString());
+        QByteArray bytes = file.readAll();
+        if (bytes.startsWith("\xEF\xBB\xBF"))
+            bytes.remove(0, 3); // no byte-order mark on a terminal or a pipe
+        m_out << QString::fromUtf8(bytes);
+    }
+    return Ok;
 }

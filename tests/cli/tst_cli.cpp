@@ -107,6 +107,40 @@ private Q_SLOTS:
         QVERIFY(m_out.contains(QRegularExpression(QStringLiteral("Итого:\\s+2\\s+1\\n"))));
     }
 
+    void fileFormatsCarryTheSameNumbers()
+    {
+        QCOMPARE(run({"source", "add", QStringLiteral("Газета; \"Город\"")}), 0);
+        QCOMPARE(run({"add", "--service", "A", "--source", QStringLiteral("Газета; \"Город\""),
+                      "--booked", "--date", "2026-12-02"}),
+                 0);
+        QCOMPARE(run({"add", "--service", "A", "--source", QStringLiteral("интернет"), "--date",
+                      "2026-12-03"}),
+                 0);
+        const QStringList period{"--from", "2026-12-01", "--to", "2026-12-06"};
+        QCOMPARE(run(QStringList{"report", "by-source", "--format", "csv"} + period), 0);
+        QCOMPARE(m_out.remove('\r').split('\n', Qt::SkipEmptyParts),
+                 QStringList({QStringLiteral("Название источника;Кол-во звонков;Кол-во записи"),
+                              QStringLiteral("Интернет;1;0"),
+                              QStringLiteral("\"Газета; \"\"Город\"\"\";1;1"),
+                              QStringLiteral("Итого:;2;1")}));
+
+        const QString html = m_dir.filePath("r.html");
+        QCOMPARE(run(QStringList{"report", "by-date", "--format", "html", "--output", html} + period), 0);
+        QFile htmlFile(html);
+        QVERIFY(htmlFile.open(QIODevice::ReadOnly));
+        const QString page = QString::fromUtf8(htmlFile.readAll());
+        QVERIFY(page.contains(QStringLiteral("01.12.2026 - 06.12.2026")));
+        QVERIFY(page.contains(QStringLiteral("03.12.2026")));
+
+        const QString pdf = m_dir.filePath("r.pdf");
+        QCOMPARE(run(QStringList{"report", "internet", "--format", "pdf", "--output", pdf} + period), 0);
+        QFile pdfFile(pdf);
+        QVERIFY(pdfFile.open(QIODevice::ReadOnly));
+        QVERIFY(pdfFile.readAll().startsWith("%PDF"));
+
+        QCOMPARE(run(QStringList{"report", "internet", "--format", "pdf"} + period), 2);
+    }
+
     void badInputExitsWithTwo_data()
     {
         QTest::addColumn<QStringList>("args");
