@@ -1,0 +1,93 @@
+#include "ReportMailer.h"
+
+#include "MailMessage.h"
+#include "MailPause.h"
+#include "SmtpClient.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+
+#include <thread>
+
+namespace {
+
+struct Outcome
+{
+    bool sent = false;
+    QString errorText;
+};
+
+// One whole session on the calling thread, with a client of its own.
+Outcome transfer(const MailAccount& account, const MailMessage& message)
+{
+    Outcome outcome;
+    SmtpClient client;
+    if (!client.signOn(account)) {
+        outcome.errorText = client.errorText();
+        return outcome;
+    }
+    outcome.sent = client.send(message);
+    outcome.errorText = client.errorText();
+    client.signOff();
+    return outcome;
+}
+
+// Runs the transfer on a worker thread; the calling thread processes events until it ends.
+Outcome transferWhileProcessingEvents(const MailAccount& account, const MailMessage& message)
+{
+    if (!QCoreApplication::instance())
+        return transfer(account, message);
+
+    Outcome outcome;
+    QEventLoop loop;
+    std::thread worker([&outcome, &loop, account, message] {
+        outcome = transfer(account, message);
+        // Queued: runs in the loop's thread once it processes events.
+        QMetaObject::invokeMethod(
+            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+    });
+    // The loop also ends early when the application quits; the worker is waited for all
+    // the same, since it works on this frame's data.
+    loop.exec();
+    worker.join();
+    return outcome;
+}
+
+} // namespace
+
+bool ReportMailer::send(const QString& recipient, const QString& text,
+                        const QStringList& attachments, const MailAccount& account)
+{
+    m_errorText.clear();
+    if (m_busy) {
+        m_errorText = QStringLiteral("Отправка отчетов уже идёт.");
+        return false;
+    }
+    QString why;
+    if (!MailMessage::validateRecipient(recipient, &why)) {
+        m_errorText = why;
+        return false;
+    }
+
+    m_busy = true;
+    MailPause::pause(m_pauseSeconds);
+
+    MailMessage message;
+    message.setRecipient(recipient);
+    message.setSubject(text);
+    message.setBody(text);
+    message.setAttachments(attachments);
+    const Outcome outcome = transferWhileProcessingEvents(account, message);
+    m_busy = false;
+
+    m_errorText = outcome.sent ? QString() : outcome.errorText;
+    return outcome.sent;
+}
+
+QStringList ReportMailer::reportFiles(const QString& sendDir)
+{
+    const QDir dir(sendDir);
+    return {dir.filePath(QStringLiteral("poist.htm")), dir.filePath(QStringLiteral("pousl.htm")),
+            dir.filePath(QStringLiteral("point.htm")), dir.filePath(QStringLiteral("podates.htm"))};
+}

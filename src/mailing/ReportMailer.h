@@ -1,0 +1,36 @@
+#pragma once
+
+#include "MailAccount.h"
+
+#include <QString>
+#include <QStringList>
+
+// Mails the exported reports: one message to one recipient with the reports attached in order.
+// The transfer runs on a worker thread while the calling thread keeps processing events.
+class ReportMailer
+{
+public:
+    static constexpr double kDefaultPauseSeconds = 3.0;
+
+    ReportMailer() = default;
+
+    // The wait between the call and the sign-on.
+    double pauseSeconds() const { return m_pauseSeconds; }
+    void setPauseSeconds(double seconds) { m_pauseSeconds = seconds; }
+
+    // Checks the recipient (a refused one sends nothing and is refused before the wait), waits,
+    // signs on with the account, sends one message with text as subject and body and the
+    // files attached in the given order, and signs off, also after a failure.
+    // False with errorText() in the operator's words when nothing went out.
+    bool send(const QString& recipient, const QString& text, const QStringList& attachments,
+              const MailAccount& account);
+    QString errorText() const { return m_errorText; }
+
+    // sendDir/poist.htm, pousl.htm, point.htm, podates.htm, in that order.
+    static QStringList reportFiles(const QString& sendDir);
+
+private:
+    double m_pauseSeconds = kDefaultPauseSeconds;
+    bool m_busy = false;
+    QString m_errorText;
+};
