@@ -4,6 +4,9 @@
 #include "Clock.h"
 #include "DataEnv.h"
 #include "Dialogs.h"
+#include "GrafFrm.h"
+#include "Logo.h"
+#include "Param.h"
 #include "RowSet.h"
 #include "SettingsCheck.h"
 #include "SettingsStore.h"
@@ -14,12 +17,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QGuiApplication>
+#include <QSystemTrayIcon>
 #include <QTimeEdit>
 #include <QTimer>
 
@@ -82,7 +86,8 @@ void MainFrm::buildControls()
     if (!services->isOpen() || !sources->isOpen())
         m_dataError = env->lastError();
 
-    label(client, "Label2", QStringLiteral("Интересующая услуга"), Twips::rect(120, 600, 1815, 255));
+    label(client, "Label2", QStringLiteral("Интересующая услуга"),
+          Twips::rect(120, 600, 1815, 255));
     m_usluga = boundList(client, "Usluga", services, "Uname", Twips::rect(2040, 600, 2655, 315));
     label(client, "Label3", QStringLiteral("Источник рекламы"), Twips::rect(120, 960, 1815, 255));
     m_istochnik =
@@ -132,15 +137,60 @@ void MainFrm::buildMenu()
 {
     m_menu = menuBar()->addMenu(QStringLiteral("&Меню"));
     m_menu->setObjectName("menu1");
-    auto add = [this](const char* name, const QString& caption, auto slot) {
-        QAction* action = m_menu->addAction(caption);
+    auto add = [this](QMenu* menu, const char* name, const QString& caption, auto slot) {
+        QAction* action = menu->addAction(caption);
         action->setObjectName(name);
         connect(action, &QAction::triggered, this, slot);
         return action;
     };
-    add("delped", QStringLiteral("&Удалить предыдущий"), &MainFrm::removePreviousCall);
+    add(m_menu, "delped", QStringLiteral("&Удалить предыдущий"), &MainFrm::removePreviousCall);
     m_menu->addSeparator()->setObjectName("lin1");
-    add("nastr", QStringLiteral("&Настройки..."), &MainFrm::openListEditor);
+    QMenu* reports = m_menu->addMenu(QStringLiteral("&Отчеты"));
+    reports->setObjectName("otch");
+    reports->menuAction()->setObjectName("otch");
+    const struct
+    {
+        const char* name;
+        QString caption;
+        int kind;
+    } items[] = {
+        {"otchkolzv", QStringLiteral("Звонки по &источнику"), 1},
+        {"zvpoUsl", QStringLiteral("Звонки по &услуге"), 2},
+        {"interZvon", QStringLiteral("Отчет по звонкам из &интернета"), 3},
+        {"podatam", QStringLiteral("Отчет по &датам"), 4},
+    };
+    for (const auto& item : items)
+        add(reports, item.name, item.caption, [this, kind = item.kind] { openReport(kind); });
+    add(m_menu, "slujNastr", QStringLiteral("&Служебная настройка"), &MainFrm::openMailingSettings);
+    add(m_menu, "nastr", QStringLiteral("&Настройки..."), &MainFrm::openListEditor);
+    m_menu->addSeparator()->setObjectName("lin");
+    add(m_menu, "opropgr", QStringLiteral("&О программе..."), [] { Logo::showAbout(); });
+
+    connect(m_command3, &QPushButton::clicked, this,
+            [this] { GrafFrm::showModal(DataEnv::instance(), this); });
+
+    m_tray = new QSystemTrayIcon(AppIcon::icon(), this);
+    m_tray->setObjectName("cSysTray1");
+    m_tray->setToolTip("Kalvent");
+    connect(m_tray, &QSystemTrayIcon::activated, this, &MainFrm::restoreFromTray);
+}
+
+void MainFrm::openReport(int kind)
+{
+    nReport = kind;
+    Param::showModal([this] { return nReport; }, DataEnv::instance(), this);
+}
+
+void MainFrm::openMailingSettings()
+{
+    slFrm::showModal(this);
+}
+
+void MainFrm::restoreFromTray()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    if (isVisible())
+        activateWindow();
 }
 
 void MainFrm::showMain()
@@ -157,6 +207,7 @@ void MainFrm::load()
 {
     m_loaded = true;
     m_timer1->start();
+    m_tray->show();
     Checknull();
     m_data->setDate(Clock::today());
     m_usluga->setFocus();
@@ -181,12 +232,12 @@ void MainFrm::addCall()
     m_time1->setTime(Clock::timeOfDay());
     const QString source = m_istochnik->currentText();
     const QString service = m_usluga->currentText();
-    switch (m_register.add(m_data->date(), service, source, m_zapis->isChecked(),
-                           m_time1->time())) {
+    switch (
+        m_register.add(m_data->date(), service, source, m_zapis->isChecked(), m_time1->time())) {
     case CallRegister::AddResult::MissingChoice:
-        Dialogs::show(this, {QMessageBox::Critical, QStringLiteral("Сообщение"),
-                             QStringLiteral("Заполните все поля!"), QMessageBox::Ok,
-                             QMessageBox::Ok});
+        Dialogs::show(this,
+                      {QMessageBox::Critical, QStringLiteral("Сообщение"),
+                       QStringLiteral("Заполните все поля!"), QMessageBox::Ok, QMessageBox::Ok});
         return;
     case CallRegister::AddResult::Failed:
         Dialogs::critical(this, QStringLiteral("Сообщение"),
@@ -201,9 +252,10 @@ void MainFrm::addCall()
 void MainFrm::removePreviousCall()
 {
     const auto result = m_register.removePrevious([this] {
-        return Dialogs::show(this, {QMessageBox::NoIcon, QStringLiteral("Удаление"),
-                                    QStringLiteral("Вы действительно хотите удалить предыдущий звонок?"),
-                                    QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok}) ==
+        return Dialogs::show(this,
+                             {QMessageBox::NoIcon, QStringLiteral("Удаление"),
+                              QStringLiteral("Вы действительно хотите удалить предыдущий звонок?"),
+                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok}) ==
                QMessageBox::Ok;
     });
     switch (result) {

@@ -13,6 +13,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QTimeEdit;
+class QSystemTrayIcon;
 class QTimer;
 
 // The call register: entry of a call, the status line and the menu.
@@ -41,6 +42,10 @@ public Q_SLOTS:
     void addCall();
     void removePreviousCall();
     void openListEditor();
+    void openMailingSettings();
+    // Stores the report kind, then asks for the period.
+    void openReport(int kind);
+    void restoreFromTray();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -64,4 +69,5 @@ private:
     QTimeEdit* m_time1 = nullptr;
     QTimer* m_timer1 = nullptr;
     QMenu* m_menu = nullptr;
+    QSystemTrayIcon* m_tray = nullptr;
 };

@@ -1,7 +1,10 @@
 #include "Clock.h"
 #include "DataEnv.h"
+#include "Logo.h"
 #include "MainFrm.h"
+#include "ReportPreview.h"
 #include "RowSet.h"
+#include "SettingsStore.h"
 #include "TestSupport.h"
 #include "frmSets.h"
 
@@ -10,8 +13,10 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QSqlQuery>
+#include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -52,6 +57,12 @@ private Q_SLOTS:
         QVERIFY(m_env->connect());
         m_env->bind("Uslugi")->addRow("UName", QStringLiteral("Стрижка"));
         m_env->bind("Uslugi")->addRow("UName", QStringLiteral("Маникюр"));
+        SettingsStore store;
+        const QStringList values{"7", "09:00:00", QStringLiteral("Реклама"), "boss@example.com",
+                                 "2031-01-01"};
+        const QStringList keys{"days", "times", "tems", "senders", "nextdate"};
+        for (int i = 0; i < keys.size(); ++i)
+            QVERIFY(store.write(keys[i], values[i]));
         m_window = std::make_unique<MainFrm>();
         m_window->showMain();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -174,7 +185,8 @@ private Q_SLOTS:
         messages.answer(QMessageBox::Cancel);
         delped->trigger();
         const Dialogs::Message& question = messages.shown().first();
-        QCOMPARE(question.text, QStringLiteral("Вы действительно хотите удалить предыдущий звонок?"));
+        QCOMPARE(question.text,
+                 QStringLiteral("Вы действительно хотите удалить предыдущий звонок?"));
         QCOMPARE(question.title, QStringLiteral("Удаление"));
         QCOMPARE(question.icon, QMessageBox::NoIcon);
         QCOMPARE(question.buttons, QMessageBox::Ok | QMessageBox::Cancel);
@@ -188,6 +200,108 @@ private Q_SLOTS:
         QCOMPARE(calls().size(), 1);
         QCOMPARE(calls().first().at(1).toString(), QStringLiteral("Стрижка"));
         QVERIFY(!m_env->rowSet("rsBase")->isOpen());
+    }
+
+    void menuHoldsEveryItemInOrder()
+    {
+        auto* menu = m_window->findChild<QMenu*>("menu1");
+        QCOMPARE(menu->title(), QStringLiteral("&Меню"));
+        QStringList items;
+        for (QAction* action : menu->actions())
+            items << (action->isSeparator() ? "-" : action->text());
+        QCOMPARE(
+            items,
+            QStringList({QStringLiteral("&Удалить предыдущий"), "-", QStringLiteral("&Отчеты"),
+                         QStringLiteral("&Служебная настройка"), QStringLiteral("&Настройки..."),
+                         "-", QStringLiteral("&О программе...")}));
+        QStringList reports;
+        for (QAction* action : m_window->findChild<QMenu*>("otch")->actions())
+            reports << action->objectName() + "=" + action->text();
+        QCOMPARE(reports, QStringList({QStringLiteral("otchkolzv=Звонки по &источнику"),
+                                       QStringLiteral("zvpoUsl=Звонки по &услуге"),
+                                       QStringLiteral("interZvon=Отчет по звонкам из &интернета"),
+                                       QStringLiteral("podatam=Отчет по &датам")}));
+        for (QAction* action : m_window->findChildren<QAction*>())
+            QVERIFY(action->shortcut().isEmpty());
+    }
+
+    void reportItemsStoreTheKindAndOpenThePeriodDialog()
+    {
+        QStringList previews;
+        ReportPreview::setHandler([&](QDialog& preview, QString*) {
+            previews << preview.windowTitle();
+            return true;
+        });
+        auto pressOk = [] {
+            QTimer::singleShot(0, [] {
+                QWidget* dialog = QApplication::activeModalWidget();
+                QVERIFY(dialog);
+                QCOMPARE(dialog->windowTitle(), QStringLiteral("Параметры отчета"));
+                dialog->findChild<QPushButton*>("Ok")->click();
+            });
+        };
+        QCOMPARE(m_window->nReport, 0);
+        pressOk();
+        m_window->findChild<QAction*>("podatam")->trigger();
+        QCOMPARE(m_window->nReport, 4);
+        pressOk();
+        m_window->findChild<QAction*>("otchkolzv")->trigger();
+        QCOMPARE(m_window->nReport, 1);
+        QCOMPARE(previews,
+                 QStringList({QStringLiteral("Отчет по звонкам (по датам)"),
+                              QStringLiteral("Отчет по кол-ву звонков из разных источников")}));
+
+        // Closing the dialog without OK keeps the stored kind and shows nothing.
+        QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+        m_window->findChild<QAction*>("interZvon")->trigger();
+        QCOMPARE(m_window->nReport, 3);
+        QCOMPARE(previews.size(), 2);
+        ReportPreview::setHandler({});
+    }
+
+    void hiddenButtonOpensTheDiagrams()
+    {
+        QString title;
+        QTimer::singleShot(0, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            title = dialog ? dialog->windowTitle() : QString();
+            if (dialog)
+                dialog->close();
+        });
+        m_window->findChild<QPushButton*>("Command3")->click();
+        QCOMPARE(title, QStringLiteral("Диаграммы"));
+    }
+
+    void trayRestoresTheMinimisedWindow()
+    {
+        auto* tray = m_window->findChild<QSystemTrayIcon*>("cSysTray1");
+        QVERIFY(tray);
+        QCOMPARE(tray->toolTip(), QString("Kalvent"));
+        QVERIFY(!tray->icon().isNull());
+        const QRect before = m_window->geometry();
+        m_window->showMinimized();
+        QTRY_VERIFY(m_window->windowState() & Qt::WindowMinimized);
+        Q_EMIT tray->activated(QSystemTrayIcon::Trigger);
+        QTRY_VERIFY(!(m_window->windowState() & Qt::WindowMinimized));
+        QVERIFY(m_window->isVisible());
+        QCOMPARE(m_window->geometry().size(), before.size());
+        Q_EMIT tray->activated(QSystemTrayIcon::DoubleClick); // already normal: nothing changes
+        QCOMPARE(m_window->windowState(), Qt::WindowNoState);
+    }
+
+    void aboutShowsTheSplashModelessly()
+    {
+        Logo::setTickInterval(30);
+        m_window->findChild<QAction*>("opropgr")->trigger();
+        QVERIFY(Logo::current());
+        QVERIFY(Logo::current()->isVisible());
+        QVERIFY(!QApplication::activeModalWidget());
+        m_window->findChild<QAction*>("opropgr")->trigger(); // no second copy
+        int splashes = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            splashes += qobject_cast<Logo*>(w) && w->isVisible() ? 1 : 0;
+        QCOMPARE(splashes, 1);
+        QTRY_VERIFY(!Logo::current());
     }
 
     void newListEntryShowsAtOnceInTheMainWindow()
