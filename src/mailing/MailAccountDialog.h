@@ -1,0 +1,63 @@
+#pragma once
+
+#include "MailAccount.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <functional>
+
+class QComboBox;
+class QLineEdit;
+class QSpinBox;
+
+// The outgoing mail account: server, port, connection security, login, password and sender.
+// OK checks the values and saves them, owner-readable only; an incomplete account keeps the
+// dialog open with the reason.
+class MailAccountDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // Answers the dialog instead of the operator in tests: fill the fields, press OK or Cancel.
+    using ExecHandler = std::function<void(MailAccountDialog&)>;
+
+    explicit MailAccountDialog(const QString& path = MailAccount::defaultPath(),
+                               QWidget* parent = nullptr);
+
+    // Fills the fields; values the dialog does not show (the certificate file) are kept.
+    void setAccount(const MailAccount& account);
+    // The account as the fields hold it now.
+    MailAccount account() const;
+    QString path() const { return m_path; }
+
+    // Checks and saves; stays open with a message when the account is incomplete or the file
+    // cannot be written.
+    void accept() override;
+
+    // The stored account in *account when it is complete; otherwise asks for it with the
+    // dialog. False when the operator cancels.
+    static bool ensureAccount(QWidget* parent, MailAccount* account,
+                              const QString& path = MailAccount::defaultPath());
+
+    static void setExecHandler(ExecHandler handler);
+
+private:
+    static MailAccount::Security securityAt(int index);
+    static int indexOf(MailAccount::Security security);
+    void securityChanged(int index);
+    void setPortQuietly(int port);
+
+    static ExecHandler s_execHandler;
+
+    QString m_path;
+    MailAccount m_account;
+    QLineEdit* m_host = nullptr;
+    QSpinBox* m_port = nullptr;
+    QComboBox* m_security = nullptr;
+    QLineEdit* m_login = nullptr;
+    QLineEdit* m_password = nullptr;
+    QLineEdit* m_sender = nullptr;
+    bool m_portEdited = false;
+    bool m_settingPort = false;
+};
