@@ -1,0 +1,187 @@
+#include "AppIcon.h"
+#include "Logo.h"
+#include "TestSupport.h"
+#include "Twips.h"
+
+#include <QEventLoop>
+#include <QLabel>
+#include <QScreen>
+#include <QTimer>
+
+// The splash window: its look, its ticks, and its second life as the about box.
+class TestLogo : public QObject
+{
+    Q_OBJECT
+
+    int m_opened = 0;
+    QList<int> m_openedAtTick;
+    QList<bool> m_splashShownWhileOpening;
+
+    void countOpenings(std::function<void()> during = {})
+    {
+        Logo::setOpenMain([this, during] {
+            ++m_opened;
+            m_openedAtTick << Logo::tickCount();
+            m_splashShownWhileOpening << (Logo::current() && Logo::current()->isVisible());
+            if (during)
+                during();
+        });
+    }
+
+    // Waits until the splash on screen has gone away.
+    static bool waitGone(int msecs = 5000)
+    {
+        return QTest::qWaitFor([] { return !Logo::current(); }, msecs);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        TestSupport::pinEnvironment();
+        QFont font("Arial");
+        font.setPointSizeF(8.25);
+        QApplication::setFont(font);
+    }
+    void init()
+    {
+        Logo::resetTickCount();
+        Logo::setTickInterval(20);
+        m_opened = 0;
+        m_openedAtTick.clear();
+        m_splashShownWhileOpening.clear();
+    }
+    void cleanup()
+    {
+        if (Logo::current())
+            Logo::current()->close();
+        Logo::setOpenMain({});
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void layout()
+    {
+        Logo::setTickInterval(60000);
+        Logo* logo = Logo::showSplash();
+        QVERIFY(QTest::qWaitForWindowExposed(logo));
+        QVERIFY(logo->windowFlags().testFlag(Qt::FramelessWindowHint));
+        QCOMPARE(logo->windowFlags() & Qt::WindowType_Mask, Qt::Tool); // no task bar entry
+        QCOMPARE(logo->size(), Twips::size(5895, 2535));
+        QVERIFY(qAbs(logo->geometry().center().x() -
+                     logo->screen()->availableGeometry().center().x()) <= 1);
+        QVERIFY(qAbs(logo->geometry().center().y() -
+                     logo->screen()->availableGeometry().center().y()) <= 1);
+
+        const QList<std::tuple<const char*, QString, double, QRect>> labels = {
+            {"Label1", QStringLiteral("Kalvent"), 14.25, Twips::rect(840, 480, 2055, 375)},
+            {"Label2", QStringLiteral("Программа для анализа эффективности рекламмы"), 8.25,
+             Twips::rect(840, 1080, 4095, 255)},
+            {"Label5", QStringLiteral("Версия 1.0"), 8.25, Twips::rect(3240, 1800, 855, 255)}};
+        for (const auto& [name, text, points, geometry] : labels) {
+            const QLabel* label = logo->findChild<QLabel*>(name);
+            QVERIFY2(label, name);
+            QCOMPARE(label->text(), text);
+            QCOMPARE(label->font().family(), QString("Arial"));
+            QCOMPARE(label->font().pointSizeF(), points);
+            QCOMPARE(label->geometry(), geometry);
+            QVERIFY(!label->autoFillBackground());
+            // The whole text fits its place.
+            QVERIFY2(label->fontMetrics().horizontalAdvance(text) <= label->width(), name);
+        }
+        const QLabel* image = logo->findChild<QLabel*>("Image1");
+        QCOMPARE(image->geometry(), Twips::rect(120, 360, 480, 480));
+        QCOMPARE(image->pixmap().toImage(), AppIcon::pixmap(32).toImage());
+
+        const QImage shot = logo->grab().toImage();
+        const QColor frame(192, 192, 192);
+        QCOMPARE(shot.pixelColor(0, 0), frame);
+        QCOMPARE(shot.pixelColor(shot.width() - 1, shot.height() - 1), frame);
+        QCOMPARE(shot.pixelColor(shot.width() / 2, shot.height() - 1), frame);
+        QCOMPARE(shot.pixelColor(2, shot.height() - 3), QColor(Qt::white));
+        // Line1 runs across at 960 twips, from 240 to 5640.
+        QCOMPARE(shot.pixelColor(Twips::toPixels(3000), Twips::toPixels(960)), QColor(Qt::black));
+        QCOMPARE(shot.pixelColor(Twips::toPixels(120), Twips::toPixels(960)), QColor(Qt::white));
+    }
+
+    // At the third tick the main window is shown, then the splash closes.
+    void startUp()
+    {
+        countOpenings();
+        Logo* logo = Logo::showSplash();
+        QVERIFY(logo->isVisible());
+        QCOMPARE(m_opened, 0);
+        QVERIFY(waitGone());
+        QCOMPARE(m_opened, 1);
+        QCOMPARE(m_openedAtTick, QList<int>{3});
+        QCOMPARE(m_splashShownWhileOpening, QList<bool>{true});
+        QCOMPARE(Logo::tickCount(), 3);
+    }
+
+    // The main window's load can wait in dialogs while the splash stays up. Further ticks of
+    // the splash in the meantime (delivered here by hand, since a timer does not re-enter its
+    // own tick on every platform) neither show the main window again nor close the splash.
+    void ticksWhileMainWindowLoads()
+    {
+        QList<bool> splashDuringLoad;
+        countOpenings([&] {
+            if (!splashDuringLoad.isEmpty())
+                return; // a faulty repeated opening: counted, not nested further
+            QEventLoop wait;
+            QTimer::singleShot(Logo::tickInterval() * 5, &wait, &QEventLoop::quit);
+            wait.exec();
+            QTimer* timer = Logo::current()->findChild<QTimer*>("Timer1");
+            splashDuringLoad << (Logo::current() && Logo::current()->isVisible());
+            for (int i = 0; i < 3; ++i)
+                QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
+            splashDuringLoad << (Logo::current() && Logo::current()->isVisible());
+        });
+        Logo::showSplash();
+        QVERIFY(waitGone());
+        QCOMPARE(m_opened, 1);
+        QCOMPARE(splashDuringLoad, QList<bool>({true, true}));
+        QCOMPARE(Logo::tickCount(), 6); // the counter counts every tick
+    }
+
+    // Shown again, the splash closes at its first tick; the counter never starts over.
+    void aboutBox()
+    {
+        countOpenings();
+        Logo::showSplash();
+        QVERIFY(waitGone());
+        for (int round = 1; round <= 2; ++round) {
+            const int ticks = Logo::tickCount();
+            Logo* about = Logo::showAbout();
+            QVERIFY(about->isVisible());
+            QVERIFY(waitGone());
+            QCOMPARE(Logo::tickCount(), ticks + 1);
+            QCOMPARE(m_opened, 1 + round);
+        }
+    }
+
+    void aboutBoxShownTwiceIsNotProlonged()
+    {
+        countOpenings();
+        Logo::showSplash();
+        QVERIFY(waitGone());
+        QCOMPARE(m_opened, 1);
+
+        Logo::setTickInterval(1000);
+
+        Logo* about = Logo::showAbout();
+        QTest::qWait(300);
+        if (Logo::current() != about)
+            QSKIP("the machine is too busy to show the box for 300 ms");
+        const int remaining = about->findChild<QTimer*>("Timer1")->remainingTime();
+        QCOMPARE(Logo::showAbout(), about);
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        QCOMPARE(std::count_if(windows.begin(), windows.end(),
+                               [](QWidget* w) { return qobject_cast<Logo*>(w) && w->isVisible(); }),
+                 1);
+        QVERIFY(about->findChild<QTimer*>("Timer1")->remainingTime() <= remaining);
+        const int ticks = Logo::tickCount();
+        QVERIFY(waitGone(3000));
+        QCOMPARE(Logo::tickCount(), ticks + 1);
+    }
+};
+
+QTEST_MAIN(TestLogo)
+#include "tst_logo.moc"
