@@ -75,7 +75,13 @@ class TestSlFrm : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase() { TestSupport::pinEnvironment(); }
+    void initTestCase()
+    {
+        TestSupport::pinEnvironment();
+        QFont font("Arial"); // the program's font
+        font.setPointSizeF(8.25);
+        QApplication::setFont(font);
+    }
     void init()
     {
         QFile::remove(SettingsStore::location());
@@ -107,6 +113,7 @@ private Q_SLOTS:
             QVERIFY2(label, name);
             QCOMPARE(label->text(), text);
             QCOMPARE(label->geometry(), geometry);
+            QVERIFY2(label->fontMetrics().horizontalAdvance(text) <= label->width(), name);
         }
         QCOMPARE(box(window, "Days")->geometry(), Twips::rect(2760, 160, 615, 285));
         QCOMPARE(box(window, "tems")->geometry(), Twips::rect(2760, 960, 3495, 285));
