@@ -61,6 +61,7 @@ MainFrm::MainFrm(QWidget* parent) : QMainWindow(parent), m_register(DataEnv::ins
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     buildControls();
     buildMenu();
+    buildDispatch();
     adjustSize();
     setFixedSize(sizeHint());
 }
@@ -175,6 +176,45 @@ void MainFrm::buildMenu()
     connect(m_tray, &QSystemTrayIcon::activated, this, &MainFrm::restoreFromTray);
 }
 
+void MainFrm::buildDispatch()
+{
+    ReportDispatch::Steps steps;
+    steps.status = [this](const QString& text) { setStatus(text); };
+    steps.load = [this] { slFrm::instance(this)->loadparam(); };
+    steps.exportReports = [this](QString* error) {
+        slFrm* window = slFrm::instance(this);
+        const bool ok = window->saverep();
+        *error = window->lastError();
+        return ok;
+    };
+    steps.send = [this](QString* error) {
+        slFrm* window = slFrm::instance(this);
+        const QPointer<slFrm> guard(window);
+        const auto result = window->sender();
+        *error = guard ? guard->lastError() : QString();
+        return result;
+    };
+    steps.unload = [] { slFrm::release(); };
+    steps.announce = [this](const QString& nextDate) { Dialogs::plain(this, nextDate); };
+    steps.failed = [this](const QString& message) {
+        Dialogs::critical(this, QStringLiteral("Сообщение"), message);
+    };
+    m_dispatch = std::make_unique<ReportDispatch>(std::move(steps));
+
+    m_timer2 = new QTimer(this);
+    m_timer2->setObjectName("Timer2");
+    m_timer2->setInterval(10000);
+    connect(m_timer2, &QTimer::timeout, this, &MainFrm::dispatchTick);
+}
+
+void MainFrm::dispatchTick()
+{
+    if (slFrm::isSending())
+        return; // "Отправить отчеты" is mailing right now
+    SettingsStore store;
+    m_dispatch->tick(store, Clock::now());
+}
+
 void MainFrm::openReport(int kind)
 {
     nReport = kind;
@@ -207,6 +247,7 @@ void MainFrm::load()
 {
     m_loaded = true;
     m_timer1->start();
+    m_timer2->start();
     m_tray->show();
     Checknull();
     m_data->setDate(Clock::today());

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "CallRegister.h"
+#include "ReportDispatch.h"
 
 #include <QMainWindow>
 #include <QPointer>
+#include <memory>
 
 class QAction;
 class QCheckBox;
@@ -46,6 +48,8 @@ public Q_SLOTS:
     // Stores the report kind, then asks for the period.
     void openReport(int kind);
     void restoreFromTray();
+    // One tick of the dispatch schedule.
+    void dispatchTick();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -53,6 +57,7 @@ protected:
 private:
     void buildControls();
     void buildMenu();
+    void buildDispatch();
     void load();
 
     CallRegister m_register;
@@ -70,4 +75,6 @@ private:
     QTimer* m_timer1 = nullptr;
     QMenu* m_menu = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
+    QTimer* m_timer2 = nullptr;
+    std::unique_ptr<ReportDispatch> m_dispatch;
 };

@@ -13,7 +13,10 @@ public:
     bool ok() const { return m_error.isEmpty(); }
     QString error() const { return m_error; }
     bool help() const { return m_help; }
-    bool has(const QString& name) const { return m_values.contains(name) || m_flags.contains(name); }
+    bool has(const QString& name) const
+    {
+        return m_values.contains(name) || m_flags.contains(name);
+    }
     QString value(const QString& name, const QString& fallback = {}) const
     {
         return m_values.value(name, fallback);

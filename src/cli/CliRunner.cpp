@@ -5,9 +5,10 @@
 #include "CliOptions.h"
 #include "Clock.h"
 #include "DataEnv.h"
-#include "ReportTable.h"
+#include "MailingCommands.h"
 #include "ReportDispatcher.h"
 #include "ReportPeriod.h"
+#include "ReportTable.h"
 #include "RowSet.h"
 
 #include <QFile>
@@ -23,9 +24,15 @@ QDate parseIsoDate(const QString& text)
 }
 } // namespace
 
-CliRunner::CliRunner(QTextStream& out, QTextStream& err) : m_out(out), m_err(err)
+CliRunner::CliRunner(QTextStream& out, QTextStream& err, QIODevice* input) : m_out(out), m_err(err)
 {
+    if (!input) {
+        m_stdin = std::make_unique<QFile>();
+        m_stdin->open(stdin, QIODevice::ReadOnly);
+        input = m_stdin.get();
+    }
     addBuiltins();
+    MailingCommands::addTo(*this, input);
 }
 
 CliRunner::~CliRunner() = default;
@@ -103,7 +110,8 @@ int CliRunner::run(QStringList args)
         if (group && (args.size() < 2 || args[1] == "--help")) {
             for (const auto& [key, command] : m_commands)
                 if (key.startsWith(name + " "))
-                    (args.size() >= 2 ? m_out : m_err) << "usage: kalvent-cli " << command.synopsis << "\n";
+                    (args.size() >= 2 ? m_out : m_err)
+                        << "usage: kalvent-cli " << command.synopsis << "\n";
             return args.size() >= 2 ? Ok : Usage;
         }
         return fail(Usage, QStringLiteral("unknown command \"%1\" (see kalvent-cli --help)")
@@ -122,36 +130,35 @@ int CliRunner::run(QStringList args)
 
 void CliRunner::addBuiltins()
 {
-    addCommand(
-        "add",
-        "add --service NAME --source NAME [--booked] [--date YYYY-MM-DD] [--time HH:MM:SS]",
-        "Stores one call. The date defaults to today, the time to now.",
-        [this](const QStringList& args) {
-            CliOptions o(args, {"service", "source", "date", "time"}, {"booked"});
-            if (!o.ok())
-                return fail(Usage, o.error());
-            if (!o.positional().isEmpty())
-                return fail(Usage, "unexpected argument " + o.positional().first());
-            const QString service = o.value("service");
-            const QString source = o.value("source");
-            if (service.isEmpty() || source.isEmpty())
-                return fail(Usage, "both --service and --source must name something");
-            QDate date = Clock::today();
-            if (o.has("date")) {
-                date = parseIsoDate(o.value("date"));
-                if (!date.isValid())
-                    return fail(Usage, "--date must be a date YYYY-MM-DD");
-            }
-            QTime time = Clock::timeOfDay();
-            if (o.has("time")) {
-                time = QTime::fromString(o.value("time"), "HH:mm:ss");
-                if (!time.isValid())
-                    return fail(Usage, "--time must be a time of day HH:MM:SS");
-            }
-            if (!env()->execute("AddNew", {date, service, source, o.has("booked"), time}))
-                return fail(Failure, env()->lastError());
-            return int(Ok);
-        });
+    addCommand("add",
+               "add --service NAME --source NAME [--booked] [--date YYYY-MM-DD] [--time HH:MM:SS]",
+               "Stores one call. The date defaults to today, the time to now.",
+               [this](const QStringList& args) {
+                   CliOptions o(args, {"service", "source", "date", "time"}, {"booked"});
+                   if (!o.ok())
+                       return fail(Usage, o.error());
+                   if (!o.positional().isEmpty())
+                       return fail(Usage, "unexpected argument " + o.positional().first());
+                   const QString service = o.value("service");
+                   const QString source = o.value("source");
+                   if (service.isEmpty() || source.isEmpty())
+                       return fail(Usage, "both --service and --source must name something");
+                   QDate date = Clock::today();
+                   if (o.has("date")) {
+                       date = parseIsoDate(o.value("date"));
+                       if (!date.isValid())
+                           return fail(Usage, "--date must be a date YYYY-MM-DD");
+                   }
+                   QTime time = Clock::timeOfDay();
+                   if (o.has("time")) {
+                       time = QTime::fromString(o.value("time"), "HH:mm:ss");
+                       if (!time.isValid())
+                           return fail(Usage, "--time must be a time of day HH:MM:SS");
+                   }
+                   if (!env()->execute("AddNew", {date, service, source, o.has("booked"), time}))
+                       return fail(Failure, env()->lastError());
+                   return int(Ok);
+               });
 
     struct ListKind
     {
@@ -159,8 +166,8 @@ void CliRunner::addBuiltins()
         QString command;
         QString column;
     };
-    for (const ListKind& list : {ListKind{"service", "Uslugi", "Uname"},
-                                 ListKind{"source", "Istochnik", "IName"}}) {
+    for (const ListKind& list :
+         {ListKind{"service", "Uslugi", "Uname"}, ListKind{"source", "Istochnik", "IName"}}) {
         addCommand(list.word + " add", list.word + " add NAME",
                    "Adds an entry to the list of " + list.word +
                        "s, exactly as written (duplicates are kept).",

@@ -4,8 +4,11 @@
 #include <QTextStream>
 #include <functional>
 #include <map>
+#include <memory>
 
 class DataEnv;
+class QFile;
+class QIODevice;
 
 // The command-line companion: every command works on the program's database (or the one
 // given with --database). Exit status: 0 success, 1 database or mail failure, 2 bad usage or
@@ -20,7 +23,8 @@ public:
         Usage = 2
     };
 
-    CliRunner(QTextStream& out, QTextStream& err);
+    // input: where --password-stdin reads (standard input when null).
+    CliRunner(QTextStream& out, QTextStream& err, QIODevice* input = nullptr);
     ~CliRunner();
 
     int run(QStringList args);
@@ -52,4 +56,5 @@ private:
     QTextStream& m_err;
     std::map<QString, Command> m_commands;
     DataEnv* m_env = nullptr;
+    std::unique_ptr<QFile> m_stdin;
 };

@@ -58,7 +58,7 @@ bool ReportTable::load(DataEnv* env, QString* error)
 QString ReportTable::toText() const
 {
     const bool byDate = kind == "by-date";
-    const QString first = byDate ? QStringLiteral("Дата")
+    const QString first = byDate                ? QStringLiteral("Дата")
                           : kind == "by-source" ? QStringLiteral("Название источника")
                                                 : QStringLiteral("Название услуги");
     QStringList names;
@@ -74,8 +74,9 @@ QString ReportTable::toText() const
         return a.leftJustified(width) + "  " + b.rightJustified(calls.size()) + "  " +
                c.rightJustified(booked.size()) + "\n";
     };
-    QString text = QStringLiteral("%1 - %2\n").arg(QLocale().toString(from, "dd.MM.yyyy"),
-                                                   QLocale().toString(to, "dd.MM.yyyy"));
+    QString text =
+        QStringLiteral("%1 - %2\n")
+            .arg(QLocale().toString(from, "dd.MM.yyyy"), QLocale().toString(to, "dd.MM.yyyy"));
     text += line(first, calls, booked);
     text += QString(width + 4 + calls.size() + booked.size(), '-') + "\n";
     for (int i = 0; i < rows.size(); ++i)
@@ -94,8 +95,9 @@ QString ReportTable::toJson() const
     const bool byDate = kind == "by-date";
     QStringList items;
     for (const Row& row : rows) {
-        const QString key = byDate ? QStringLiteral("\"date\": %1").arg(str(row.date.toString(Qt::ISODate)))
-                                   : QStringLiteral("\"name\": %1").arg(str(row.name));
+        const QString key =
+            byDate ? QStringLiteral("\"date\": %1").arg(str(row.date.toString(Qt::ISODate)))
+                   : QStringLiteral("\"name\": %1").arg(str(row.name));
         items << QStringLiteral("{%1, \"calls\": %2, \"booked\": %3}")
                      .arg(key)
                      .arg(row.calls)

@@ -1,9 +1,14 @@
 #include "slFrm.h"
 
+#include "AppPaths.h"
 #include "Clock.h"
 #include "Dialogs.h"
 #include "LocaleText.h"
+#include "MailAccountDialog.h"
+#include "MailPause.h"
 #include "PeriodValidator.h"
+#include "ReportExport.h"
+#include "ReportMailer.h"
 #include "SettingsEditor.h"
 #include "SettingsStore.h"
 #include "Twips.h"
@@ -15,6 +20,8 @@
 #include <QTimeEdit>
 
 QPointer<slFrm> slFrm::s_instance;
+bool slFrm::s_sending = false;
+double slFrm::s_mailPause = ReportMailer::kDefaultPauseSeconds;
 
 namespace {
 QLabel* label(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
@@ -102,7 +109,7 @@ void slFrm::buildControls()
     m_btSend->setObjectName("btSend");
     m_btSend->setGeometry(Twips::rect(2760, 1800, 1695, 375));
     m_btSend->setAutoDefault(false);
-    m_btSend->setEnabled(false);
+    connect(m_btSend, &QPushButton::clicked, this, &slFrm::sendClicked);
 
     m_okBut = new QPushButton(QStringLiteral("&OK"), this);
     m_okBut->setObjectName("ok_but");
@@ -182,4 +189,68 @@ void slFrm::okClicked()
     }
     m_days->setFocus();
     m_days->selectAll();
+}
+
+void slFrm::Pause(double seconds)
+{
+    MailPause::pause(seconds);
+}
+
+QWidget* slFrm::messageParent()
+{
+    return isVisible() ? this : parentWidget();
+}
+
+bool slFrm::saverep()
+{
+    ReportExport exporter;
+    const bool ok = exporter.run(daysText(), Clock::now(), AppPaths::sendDir());
+    m_error = exporter.errorText();
+    return ok;
+}
+
+ReportDispatch::SendResult slFrm::sender()
+{
+    m_error.clear();
+    const QPointer<slFrm> self(this);
+    MailAccount account;
+    if (!MailAccountDialog::ensureAccount(messageParent(), &account)) {
+        if (self)
+            m_error = QStringLiteral("Почтовая учётная запись не настроена: отчеты не отправлены.");
+        return ReportDispatch::SendResult::SignOnFailed;
+    }
+    if (!self)
+        return ReportDispatch::SendResult::MailFailed;
+    const QString recipient = sendersText();
+    const QString text = temsText();
+    QWidget* parent = messageParent();
+    ReportMailer mailer;
+    mailer.setPauseSeconds(s_mailPause);
+    const bool sent =
+        mailer.send(recipient, text, ReportExport::filePaths(AppPaths::sendDir()), account);
+    if (!sent) {
+        // The window may have been closed while the mail went out.
+        Dialogs::plain(self ? messageParent() : parent, mailer.errorText());
+        if (self)
+            m_error = mailer.errorText();
+        return ReportDispatch::SendResult::MailFailed;
+    }
+    if (self)
+        m_btSend->setEnabled(true);
+    return ReportDispatch::SendResult::Sent;
+}
+
+void slFrm::sendClicked()
+{
+    if (s_sending)
+        return;
+    s_sending = true;
+    const QPointer<slFrm> self(this);
+    m_btSend->setEnabled(false);
+    if (!saverep()) {
+        Dialogs::critical(this, QStringLiteral("Сообщение"), m_error);
+    } else if (sender() == ReportDispatch::SendResult::SignOnFailed && self) {
+        Dialogs::critical(this, QStringLiteral("Сообщение"), m_error);
+    }
+    s_sending = false;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ReportDispatch.h"
+
 #include <QDialog>
 #include <QPointer>
 #include <QTime>
@@ -30,6 +32,21 @@ public:
     // Copies the stored settings into the boxes.
     void loadparam();
 
+    // Waits the given seconds while the window system goes on handling events.
+    void Pause(double seconds);
+    // Writes the four reports over the period in the Days box into the reports folder.
+    // Shows nothing; the failed file and the reason are in lastError().
+    bool saverep();
+    // Mails the four reports to the recipient in the box, with the subject box as subject and
+    // body. A failed mail is shown to the operator here; a missing mail account is not.
+    ReportDispatch::SendResult sender();
+    QString lastError() const { return m_error; }
+
+    // True while "Отправить отчеты" exports and sends.
+    static bool isSending() { return s_sending; }
+    // The wait before the mail is composed (tests shorten it).
+    static void setMailPause(double seconds) { s_mailPause = seconds; }
+
     // The values as they stand in the window, stored or not.
     QString daysText() const;
     QTime time() const;
@@ -48,8 +65,13 @@ private:
 
     void buildControls();
     void okClicked();
+    void sendClicked();
+    QWidget* messageParent();
 
     static QPointer<slFrm> s_instance;
+    static bool s_sending;
+    static double s_mailPause;
+    QString m_error;
 
     QLineEdit* m_days = nullptr;
     QTimeEdit* m_times = nullptr;
