@@ -1,0 +1,214 @@
+#include "../mailing/smtp/SmtpTestServer.h"
+
+#include "AppPaths.h"
+#include "Clock.h"
+#include "DataEnv.h"
+#include "MailAccount.h"
+#include "MainFrm.h"
+#include "ReportDispatch.h"
+#include "ReportExport.h"
+#include "RowSet.h"
+#include "SettingsStore.h"
+#include "TestSupport.h"
+#include "slFrm.h"
+
+#include <QJsonArray>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+// The whole road of a dispatch: the main window's timer, the export into the reports folder
+// and one mail to a real SMTP server on the loopback interface.
+class TestDispatchFlow : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<MainFrm> m_window;
+    int m_round = 0;
+    const QDateTime m_now{QDate(2026, 12, 6), QTime(9, 0, 5)};
+
+    void storeSettings(const QString& nextdate)
+    {
+        SettingsStore store;
+        store.write("days", "7");
+        store.write("times", "09:00:00");
+        store.write("tems", QStringLiteral("Реклама"));
+        store.write("senders", "boss@example.com");
+        store.write("nextdate", nextdate);
+    }
+
+    void storeAccount(quint16 port)
+    {
+        MailAccount account;
+        account.setHost("127.0.0.1");
+        account.setPort(port);
+        account.setSecurity(MailAccount::Security::None);
+        account.setSenderAddress("kalvent@example.com");
+        QVERIFY(account.save());
+    }
+
+    static QByteArray fileBytes(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    void checkMail(const QJsonObject& envelope, const QString& recipient)
+    {
+        QCOMPARE(envelope.value("rcpt_tos").toArray().size(), 1);
+        QCOMPARE(envelope.value("rcpt_tos").toArray().first().toString(), recipient);
+        const QJsonObject message = envelope.value("message").toObject();
+        QCOMPARE(message.value("subject").toString(), QStringLiteral("Реклама"));
+        QCOMPARE(message.value("body").toString(), QStringLiteral("Реклама"));
+        const QJsonArray attachments = message.value("attachments").toArray();
+        const QStringList paths = ReportExport::filePaths(AppPaths::sendDir());
+        QCOMPARE(attachments.size(), 4);
+        for (int i = 0; i < 4; ++i) {
+            const QJsonObject part = attachments.at(i).toObject();
+            QCOMPARE(part.value("filename").toString(), ReportExport::fileNames().at(i));
+            QCOMPARE(QByteArray::fromBase64(part.value("data").toString().toLatin1()),
+                     fileBytes(paths.at(i)));
+        }
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        TestSupport::pinEnvironment();
+        const QString missing = SmtpTestServer::missingTools();
+        if (!missing.isEmpty()) {
+            if (qEnvironmentVariableIsSet("CI"))
+                QFAIL(qPrintable(missing));
+            QSKIP(qPrintable(missing));
+        }
+        slFrm::setMailPause(0.05);
+    }
+
+    void init()
+    {
+        Clock::setFixed(m_now);
+        AppPaths::overrideDatabasePath(m_dir.filePath(QString("run%1/KvBD.db").arg(++m_round)));
+        ReportDispatch::setLockPath(m_dir.filePath(QString("run%1/dispatch.lock").arg(m_round)));
+        DataEnv* env = DataEnv::instance();
+        QVERIFY(env->connect());
+        env->bind("Uslugi")->addRow("UName", QStringLiteral("Стрижка"));
+        QVERIFY(env->execute("AddNew", {QDate(2026, 12, 1), QStringLiteral("Стрижка"),
+                                        QStringLiteral("<b>Интернет</b>"), true, QTime(9, 0)}));
+        QVERIFY(env->execute("AddNew", {QDate(2026, 12, 5), QStringLiteral("Стрижка"),
+                                        QStringLiteral("интернет"), true, QTime(9, 0)}));
+        storeSettings("2026-12-06");
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        slFrm::release();
+        DataEnv::setInstance(nullptr);
+        AppPaths::overrideDatabasePath({});
+        Clock::setFixed({});
+    }
+
+    void dueTickMailsTheFourReportsAndStoresTheNextDate()
+    {
+        SmtpTestServer server;
+        QVERIFY2(server.start(m_dir.filePath("out-due"), {}), qPrintable(server.errorOutput()));
+        storeAccount(server.port());
+        TestSupport::MessageRecorder messages;
+        m_window = std::make_unique<MainFrm>();
+        m_window->showMain();
+        auto* timer2 = m_window->findChild<QTimer*>("Timer2");
+        QCOMPARE(timer2->interval(), 10000);
+        QVERIFY(timer2->isActive());
+        timer2->setInterval(50);
+        QTRY_COMPARE_WITH_TIMEOUT(messages.shown().size(), 1, 15000);
+        timer2->stop();
+
+        const Dialogs::Message& box = messages.shown().first();
+        QCOMPARE(box.text, QStringLiteral("13.12.2026"));
+        QCOMPARE(box.title, QString());
+        QCOMPARE(box.icon, QMessageBox::NoIcon);
+        QCOMPARE(SettingsStore().read("nextdate"), QString("2026-12-13"));
+        QVERIFY(!slFrm::existing());
+
+        const QList<QJsonObject> received = server.received();
+        QCOMPARE(received.size(), 1);
+        checkMail(received.first(), "boss@example.com");
+        const QString poist =
+            QString::fromUtf8(fileBytes(ReportExport::filePaths(AppPaths::sendDir())[0]));
+        QVERIFY(poist.contains(QStringLiteral("29.11.2026 - 06.12.2026")));
+        QVERIFY(!poist.contains(QStringLiteral("<b>Интернет</b>")));
+        for (const char* rs :
+             {"rsReportkolVoZv", "rsReportKolvoUsl", "rsReportInternet", "rsReportDates"})
+            QVERIFY(!DataEnv::instance()->rowSet(rs)->isOpen());
+    }
+
+    void serverDownShowsTheFailureAndStillAdvances()
+    {
+        storeAccount(SmtpTestServer::freePort());
+        TestSupport::MessageRecorder messages;
+        m_window = std::make_unique<MainFrm>();
+        m_window->showMain();
+        m_window->dispatchTick();
+        QCOMPARE(messages.shown().size(), 2);
+        QVERIFY2(messages.shown().at(0).text.contains(QStringLiteral("подключиться")),
+                 qPrintable(messages.shown().at(0).text));
+        QCOMPARE(messages.shown().at(1).text, QStringLiteral("13.12.2026"));
+        QCOMPARE(SettingsStore().read("nextdate"), QString("2026-12-13"));
+    }
+
+    void failedExportIsToldOnceAndTheDateKept()
+    {
+        storeAccount(SmtpTestServer::freePort());
+        // The reports folder cannot be created: a plain file stands in its way.
+        QFile blocker(AppPaths::sendDir());
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        TestSupport::MessageRecorder messages;
+        m_window = std::make_unique<MainFrm>();
+        m_window->showMain();
+        m_window->dispatchTick();
+        m_window->dispatchTick();
+        Clock::advance(60 * 1000);
+        m_window->dispatchTick();
+        QCOMPARE(messages.shown().size(), 1);
+        QCOMPARE(messages.shown().first().icon, QMessageBox::Critical);
+        QVERIFY(messages.shown().first().text.contains("Send"));
+        QCOMPARE(SettingsStore().read("nextdate"), QString("2026-12-06"));
+        QVERIFY(!slFrm::existing());
+    }
+
+    void sendButtonUsesTheValuesInTheWindow()
+    {
+        SmtpTestServer server;
+        QVERIFY2(server.start(m_dir.filePath("out-button"), {}), qPrintable(server.errorOutput()));
+        storeAccount(server.port());
+        storeSettings("2031-01-01");
+        TestSupport::MessageRecorder messages;
+        slFrm* window = slFrm::instance();
+        window->findChild<QLineEdit*>("senders")->setText("deputy@example.com");
+        QPushButton* send = window->sendButton();
+        QVERIFY(send->isEnabled());
+        send->click();
+        QVERIFY2(messages.shown().isEmpty(), qPrintable(messages.shown().value(0).text));
+        QVERIFY(send->isEnabled());
+        const QList<QJsonObject> received = server.received();
+        QCOMPARE(received.size(), 1);
+        checkMail(received.first(), "deputy@example.com");
+        QCOMPARE(SettingsStore().read("senders"), QString("boss@example.com"));
+        QCOMPARE(SettingsStore().read("nextdate"), QString("2031-01-01"));
+
+        // A refused recipient: the message names it, nothing is sent, the button stays off.
+        window->findChild<QLineEdit*>("senders")->setText("a@example.com, b@example.com");
+        send->click();
+        QCOMPARE(messages.shown().size(), 1);
+        QVERIFY(messages.shown().first().text.contains("a@example.com, b@example.com"));
+        QVERIFY(!send->isEnabled());
+        QCOMPARE(server.received().size(), 1);
+    }
+};
+
+QTEST_MAIN(TestDispatchFlow)
+#include "tst_dispatchflow.moc"

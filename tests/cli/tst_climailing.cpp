@@ -1,0 +1,184 @@
+#include "../mailing/smtp/SmtpTestServer.h"
+
+#include "AppPaths.h"
+#include "CliRunner.h"
+#include "Clock.h"
+#include "DataEnv.h"
+#include "MailAccount.h"
+#include "ReportDispatch.h"
+#include "ReportExport.h"
+#include "SettingsStore.h"
+#include "TestSupport.h"
+
+#include <QBuffer>
+#include <QFileDevice>
+#include <QJsonArray>
+#include <QTemporaryDir>
+
+class TestCliMailing : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_db;
+    QString m_out;
+    QString m_err;
+    int m_round = 0;
+
+    int run(const QStringList& args, const QByteArray& input = {})
+    {
+        m_out.clear();
+        m_err.clear();
+        QTextStream out(&m_out);
+        QTextStream err(&m_err);
+        QBuffer in;
+        in.setData(input);
+        in.open(QIODevice::ReadOnly);
+        CliRunner runner(out, err, &in);
+        const int status = runner.run(QStringList{"--database", m_db} + args);
+        out.flush();
+        err.flush();
+        return status;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        TestSupport::pinEnvironment();
+        const QString missing = SmtpTestServer::missingTools();
+        if (!missing.isEmpty()) {
+            if (qEnvironmentVariableIsSet("CI"))
+                QFAIL(qPrintable(missing));
+            QSKIP(qPrintable(missing));
+        }
+    }
+
+    void init()
+    {
+        m_db = m_dir.filePath(QString("run%1/KvBD.db").arg(++m_round));
+        ReportDispatch::setLockPath(m_dir.filePath(QString("run%1/dispatch.lock").arg(m_round)));
+        Clock::setFixed(QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
+    }
+
+    void cleanup()
+    {
+        DataEnv::setInstance(nullptr);
+        AppPaths::overrideDatabasePath({});
+        Clock::setFixed({});
+    }
+
+    void settingsAreCheckedLikeTheWindow()
+    {
+        QCOMPARE(run({"settings", "show"}), 0);
+        QCOMPARE(m_out, QString("days=\ntimes=\ntems=\nsenders=\nnextdate=\n"));
+        for (const QStringList& bad :
+             {QStringList{"days", "1,,2"}, QStringList{"days", ","}, QStringList{"days", "1.5"},
+              QStringList{"times", "25:00:00"}, QStringList{"nextdate", "06.12.2026"},
+              QStringList{"colour", "red"}, QStringList{"tems", ""}}) {
+            QCOMPARE(run(QStringList{"settings", "set"} + bad), 2);
+            QVERIFY(!m_err.isEmpty());
+        }
+        QCOMPARE(run({"settings", "set", "days", "1,5"}), 0);
+        QCOMPARE(run({"settings", "set", "times", "09:05"}), 0);
+        QCOMPARE(run({"settings", "set", "nextdate", "2026-12-07T12:00:00"}), 0);
+        QCOMPARE(run({"settings", "show"}), 0);
+        QCOMPARE(
+            m_out,
+            QString("days=1,5\ntimes=09:05:00\ntems=\nsenders=\nnextdate=2026-12-07T12:00:00\n"));
+    }
+
+    void accountIsStoredPrivately()
+    {
+        QCOMPARE(run({"account", "set", "--server", "127.0.0.1", "--port", "70000", "--security",
+                      "none", "--from", "k@example.com"}),
+                 2);
+        QCOMPARE(run({"account", "set", "--server", "127.0.0.1", "--port", "25", "--security",
+                      "tls", "--from", "k@example.com"}),
+                 2);
+        QCOMPARE(
+            run({"account", "set", "--server", "mail.example.com", "--port", "587", "--security",
+                 "starttls", "--login", "op", "--password-stdin", "--from", "k@example.com"},
+                "секрет с пробелом\nnext line\n"),
+            0);
+        MailAccount account;
+        QVERIFY(account.load());
+        QCOMPARE(account.password(), QStringLiteral("секрет с пробелом"));
+        QCOMPARE(account.security(), MailAccount::Security::StartTls);
+        QCOMPARE(QFile::permissions(MailAccount::defaultPath()) & 0x0077,
+                 QFileDevice::Permissions());
+    }
+
+    void exportSendNowAndDispatch()
+    {
+        SmtpTestServer server;
+        QVERIFY2(server.start(m_dir.filePath("out"), {}), qPrintable(server.errorOutput()));
+        QCOMPARE(run({"account", "set", "--server", "127.0.0.1", "--port",
+                      QString::number(server.port()), "--security", "none", "--from",
+                      "kalvent@example.com"}),
+                 0);
+        QCOMPARE(run({"source", "add", QStringLiteral("Газета")}), 0);
+        QCOMPARE(run({"add", "--service", "A", "--source", QStringLiteral("Газета"), "--date",
+                      "2026-12-01"}),
+                 0);
+
+        const QString dir = m_dir.filePath("elsewhere");
+        QCOMPARE(run({"export", "--days", "7", "--dir", dir}), 0);
+        QCOMPARE(m_out.split('\n', Qt::SkipEmptyParts), ReportExport::filePaths(dir));
+        QFile poist(ReportExport::filePaths(dir).first());
+        QVERIFY(poist.open(QIODevice::ReadOnly));
+        QVERIFY(
+            QString::fromUtf8(poist.readAll()).contains(QStringLiteral("29.11.2026 - 06.12.2026")));
+        QCOMPARE(run({"export", "--days", "x"}), 2);
+
+        for (const char* key : {"days", "times", "tems", "senders", "nextdate"})
+            QCOMPARE(run({"settings", "set", key,
+                          QMap<QString, QString>{{"days", "7"},
+                                                 {"times", "09:00:00"},
+                                                 {"tems", QStringLiteral("Реклама")},
+                                                 {"senders", "boss@example.com"},
+                                                 {"nextdate", "2026-12-08"}}
+                              .value(key)}),
+                     0);
+        QCOMPARE(run({"send-now"}), 0);
+        QCOMPARE(server.received().size(), 1);
+        QCOMPARE(SettingsStore().read("nextdate"), QString("2026-12-08"));
+
+        QCOMPARE(run({"dispatch"}), 0);
+        QCOMPARE(m_out, QString("not due\n"));
+        QCOMPARE(run({"settings", "set", "nextdate", "2026-12-06"}), 0);
+        QCOMPARE(run({"dispatch"}), 0);
+        QVERIFY(m_out.endsWith("next dispatch: 2026-12-13\n"));
+        QCOMPARE(server.received().size(), 2);
+        const QJsonObject message = server.received().last().value("message").toObject();
+        QCOMPARE(message.value("subject").toString(), QStringLiteral("Реклама"));
+        QCOMPARE(message.value("attachments").toArray().size(), 4);
+        QCOMPARE(run({"dispatch"}), 0);
+        QCOMPARE(server.received().size(), 2);
+
+        // The server refuses the recipient: status 1, the date still moves on.
+        QCOMPARE(run({"settings", "set", "senders", "nobody@example.com"}), 0);
+        QCOMPARE(run({"settings", "set", "nextdate", "2026-12-06"}), 0);
+        server.stop();
+        QCOMPARE(run({"dispatch"}), 1);
+        QVERIFY(!m_err.isEmpty());
+        QCOMPARE(SettingsStore().read("nextdate"), QString("2026-12-13"));
+    }
+
+    void dispatchWithoutAccountKeepsTheDate()
+    {
+        QFile::remove(MailAccount::defaultPath());
+        SettingsStore store;
+        store.write("days", "7");
+        store.write("times", "09:00:00");
+        store.write("tems", "x");
+        store.write("senders", "boss@example.com");
+        store.write("nextdate", "2026-12-06");
+        QCOMPARE(run({"dispatch"}), 1);
+        QVERIFY(m_err.contains("account set"));
+        QCOMPARE(store.read("nextdate"), QString("2026-12-06"));
+        QCOMPARE(run({"send-now"}), 1);
+    }
+};
+
+QTEST_MAIN(TestCliMailing)
+#include "tst_climailing.moc"
