@@ -3,6 +3,7 @@
 #include "AppIcon.h"
 #include "Logo.h"
 #include "MainFrm.h"
+#include "SingleInstance.h"
 
 #include <QApplication>
 #include <QFont>
@@ -21,8 +22,19 @@ void KalventApp::configure(QApplication& app)
 
 int KalventApp::run(QApplication& app)
 {
+    // One copy per user: a second start brings this one's window forward and ends.
+    SingleInstance single;
+    if (!single.claim())
+        return 0;
     // Only the splash exists until its third tick creates and shows the main window.
     std::unique_ptr<MainFrm> mainFrm;
+    QObject::connect(&single, &SingleInstance::activationRequested, [&mainFrm] {
+        if (!mainFrm || !mainFrm->isVisible())
+            return;
+        mainFrm->setWindowState(mainFrm->windowState() & ~Qt::WindowMinimized);
+        mainFrm->raise();
+        mainFrm->activateWindow();
+    });
     Logo::setOpenMain([&mainFrm] {
         if (!mainFrm)
             mainFrm = std::make_unique<MainFrm>();
