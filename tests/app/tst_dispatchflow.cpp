@@ -78,12 +78,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         TestSupport::pinEnvironment();
-        const QString missing = SmtpTestServer::missingTools();
-        if (!missing.isEmpty()) {
-            if (qEnvironmentVariableIsSet("CI"))
-                QFAIL(qPrintable(missing));
-            QSKIP(qPrintable(missing));
-        }
+        KALVENT_REQUIRE_SMTP_TOOLS();
         slFrm::setMailPause(0.05);
     }
 

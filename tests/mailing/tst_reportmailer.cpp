@@ -109,12 +109,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         TestSupport::pinEnvironment();
-        const QString missing = SmtpTestServer::missingTools();
-        if (!missing.isEmpty()) {
-            if (qEnvironmentVariableIsSet("CI"))
-                QFAIL(qPrintable(missing));
-            QSKIP(qPrintable(missing));
-        }
+        KALVENT_REQUIRE_SMTP_TOOLS();
         QVERIFY(m_dir.isValid());
         QVERIFY(SmtpTestServer::makeCertificate(m_dir.path(), &m_certificate, &m_key));
         m_sendDir = m_dir.filePath(QStringLiteral("Send"));

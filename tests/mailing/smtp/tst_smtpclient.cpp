@@ -80,9 +80,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         TestSupport::pinEnvironment();
-        const QString missing = SmtpTestServer::missingTools();
-        if (!missing.isEmpty())
-            QSKIP(qPrintable(missing));
+        KALVENT_REQUIRE_SMTP_TOOLS();
         QVERIFY(m_dir.isValid());
         QVERIFY(SmtpTestServer::makeCertificate(m_dir.path(), &m_certificate, &m_key));
         for (const QString& name : kReportFiles) {
