@@ -166,8 +166,8 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, args);
         QCOMPARE(run(args), 2);
-        QVERIFY(!m_err.trimmed().isEmpty());
-        QCOMPARE(m_err.trimmed().count('\n') <= 12, true);
+        QVERIFY(m_err.contains("kalvent-cli"));
+        QVERIFY(m_out.isEmpty());
     }
 
     void databaseFailureExitsWithOne()
