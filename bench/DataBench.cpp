@@ -41,10 +41,10 @@ int main(int argc, char** argv)
     const QDate last(2026, 12, 6);
     const QDate first = last.addYears(-10).addDays(1);
     const int days = int(first.daysTo(last)) + 1;
-    const QStringList services{"Стрижка", "Окрашивание", "Маникюр", "Педикюр", "Массаж",
-                               "Макияж", "Укладка", "Солярий", "Эпиляция", "Брови"};
-    const QStringList sources{"Интернет", "Газета", "Радио", "Листовка", "Знакомые",
-                              "Вывеска", "ТВ", "Журнал"};
+    const QStringList services{"Стрижка", "Окрашивание", "Маникюр", "Педикюр",  "Массаж",
+                               "Макияж",  "Укладка",     "Солярий", "Эпиляция", "Брови"};
+    const QStringList sources{"Интернет", "Газета",  "Радио", "Листовка",
+                              "Знакомые", "Вывеска", "ТВ",    "Журнал"};
 
     const bool fresh = !QFile::exists(path);
     {
@@ -97,26 +97,32 @@ int main(int argc, char** argv)
     for (const Run& run : {Run{"ReportkolVoZv", true}, Run{"ReportKolvoUsl", true},
                            Run{"ReportInternet", true}, Run{"ReportDates", false}}) {
         for (const auto& [label, from] : {std::pair{"week", weekFrom}, std::pair{"all", first}}) {
-            const QVariantList params = run.pairs ? QVariantList{from, last, from, last}
-                                                  : QVariantList{from, last};
-            const double ms = timeIt([&] {
-                const bool ok = env.execute(run.command, params);
-                env.rowSet(QString("rs") + run.command)->close();
-                return ok;
-            }, 3);
+            const QVariantList params =
+                run.pairs ? QVariantList{from, last, from, last} : QVariantList{from, last};
+            const double ms = timeIt(
+                [&] {
+                    const bool ok = env.execute(run.command, params);
+                    env.rowSet(QString("rs") + run.command)->close();
+                    return ok;
+                },
+                3);
             std::printf("%-20s %-13s %10.2f ms\n", run.command, label, ms);
         }
     }
-    const double add = timeIt([&] {
-        return env.execute("AddNew", {last, services[0], sources[0], true, QTime(12, 0)});
-    }, 20);
+    const double add = timeIt(
+        [&] {
+            return env.execute("AddNew", {last, services[0], sources[0], true, QTime(12, 0)});
+        },
+        20);
     std::printf("%-34s %10.2f ms\n", "AddNew (one call, durable)", add);
-    const double remove = timeIt([&] {
-        RowSet* base = env.rowSet("rsBase");
-        const bool ok = base->open() && base->moveLast() && base->deleteCurrent();
-        base->close();
-        return ok;
-    }, 20);
+    const double remove = timeIt(
+        [&] {
+            RowSet* base = env.rowSet("rsBase");
+            const bool ok = base->open() && base->moveLast() && base->deleteCurrent();
+            base->close();
+            return ok;
+        },
+        20);
     std::printf("%-34s %10.2f ms\n", "remove previous call", remove);
     return 0;
 }

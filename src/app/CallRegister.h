@@ -31,8 +31,7 @@ public:
                   const QTime& time);
     // Removes the most recently added call once confirm() agrees; the calls row set is open
     // only during the call.
-    template <typename Confirm>
-    RemoveResult removePrevious(Confirm confirm);
+    template <typename Confirm> RemoveResult removePrevious(Confirm confirm);
 
     QString lastError() const { return m_error; }
 
@@ -45,8 +44,7 @@ private:
     QString m_error;
 };
 
-template <typename Confirm>
-CallRegister::RemoveResult CallRegister::removePrevious(Confirm confirm)
+template <typename Confirm> CallRegister::RemoveResult CallRegister::removePrevious(Confirm confirm)
 {
     bool empty = false;
     if (!openLast(&empty)) {

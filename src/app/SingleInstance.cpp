@@ -7,9 +7,7 @@
 #include <QStandardPaths>
 #include <unistd.h>
 
-SingleInstance::SingleInstance(const QString& key, QObject* parent) : QObject(parent), m_key(key)
-{
-}
+SingleInstance::SingleInstance(const QString& key, QObject* parent) : QObject(parent), m_key(key) {}
 
 SingleInstance::~SingleInstance() = default;
 

@@ -40,11 +40,11 @@ QDate parseDate(QStringView text, QTime* time = nullptr)
     }
     QDate date;
     if (datePart.size() == 10 && datePart[4] == '-' && datePart[7] == '-')
-        date = QDate(datePart.left(4).toInt(), datePart.mid(5, 2).toInt(),
-                     datePart.mid(8, 2).toInt());
+        date =
+            QDate(datePart.left(4).toInt(), datePart.mid(5, 2).toInt(), datePart.mid(8, 2).toInt());
     else if (datePart.size() == 10 && datePart[2] == '.' && datePart[5] == '.')
-        date = QDate(datePart.mid(6, 4).toInt(), datePart.mid(3, 2).toInt(),
-                     datePart.left(2).toInt());
+        date =
+            QDate(datePart.mid(6, 4).toInt(), datePart.mid(3, 2).toInt(), datePart.left(2).toInt());
     if (!timePart.isEmpty()) {
         const QTime t = parseTime(timePart);
         if (!t.isValid())
@@ -117,9 +117,8 @@ bool CallImporter::importText(const QString& text)
         if (!reader.error().isEmpty())
             return bad(reader.error());
         if (fields.size() != width)
-            return bad(QStringLiteral("%1 fields where the header has %2")
-                           .arg(fields.size())
-                           .arg(width));
+            return bad(
+                QStringLiteral("%1 fields where the header has %2").arg(fields.size()).arg(width));
         const QDate date = parseDate(fields[cData]);
         if (!date.isValid())
             return bad(QStringLiteral("\"%1\" is not a date (YYYY-MM-DD or DD.MM.YYYY)")

@@ -7,9 +7,9 @@ struct CommandSpec
 {
     enum class Kind
     {
-        Change,     // changes data, returns nothing
-        Updatable,  // fills an updatable row set
-        ReadOnly    // fills a read-only row set
+        Change,    // changes data, returns nothing
+        Updatable, // fills an updatable row set
+        ReadOnly   // fills a read-only row set
     };
 
     QString name;

@@ -138,8 +138,8 @@ bool Database::checkSchema(QSqlDatabase& db)
             return t.compare(required, Qt::CaseInsensitive) == 0;
         });
         if (!present)
-            return fail(QStringLiteral("в файле нет таблицы %1: это не база данных Kalvent")
-                            .arg(required));
+            return fail(
+                QStringLiteral("в файле нет таблицы %1: это не база данных Kalvent").arg(required));
     }
     return true;
 }

@@ -45,8 +45,8 @@ bool RowSet::fill(const QVariantList& arguments)
     m_current = -1;
     QSqlQuery query(m_env->m_db.connection());
     query.setForwardOnly(true);
-    bool ok = query.prepare(m_command.sql) && m_env->bindArguments(query, arguments) &&
-              query.exec();
+    bool ok =
+        query.prepare(m_command.sql) && m_env->bindArguments(query, arguments) && query.exec();
     if (ok) {
         const QSqlRecord record = query.record();
         m_columns.clear();

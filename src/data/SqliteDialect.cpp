@@ -46,7 +46,8 @@ QString perNameReport(const QString& listTable, const QString& nameColumn,
     const QString booked = counts.arg(callColumn, extraCondition + "Zapis = 1 AND ");
     return QStringLiteral(
                "SELECT l.%2 AS %2, COALESCE(a.c, 0) AS Zvonkov, COALESCE(b.c, 0) AS zapis "
-               "FROM (SELECT %2, kv_fold(%2) AS k, MIN(ID) AS ord FROM %1 GROUP BY kv_fold(%2)) AS l "
+               "FROM (SELECT %2, kv_fold(%2) AS k, MIN(ID) AS ord FROM %1 GROUP BY kv_fold(%2)) AS "
+               "l "
                "LEFT JOIN (%3) AS a ON a.k = l.k "
                "LEFT JOIN (%4) AS b ON b.k = l.k "
                "ORDER BY l.ord")
@@ -73,9 +74,8 @@ bool SqliteDialect::prepareConnection(QSqlDatabase& db, QString* error) const
         *error = QStringLiteral("no SQLite handle");
         return false;
     }
-    const int rc = sqlite3_create_function(sqlite, "kv_fold", 1,
-                                           SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                                           foldFunction, nullptr, nullptr);
+    const int rc = sqlite3_create_function(sqlite, "kv_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                           nullptr, foldFunction, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         *error = QString::fromUtf8(sqlite3_errmsg(sqlite));
         return false;
@@ -106,20 +106,28 @@ QList<CommandSpec> SqliteDialect::commands() const
     const QString internet = QStringLiteral("kv_fold(Istochnik) = kv_fold('Интернет') AND ");
     return {
         {"Uslugi", "SELECT ID, Uname FROM Uslugi ORDER BY ID", 0, K::Updatable, "Uslugi"},
-        {"AddNew", "INSERT INTO Base (Data, usluga, Istochnik, Zapis, Vrem) VALUES (?, ?, ?, ?, ?)",
-         5, K::Change, {}},
+        {"AddNew",
+         "INSERT INTO Base (Data, usluga, Istochnik, Zapis, Vrem) VALUES (?, ?, ?, ?, ?)",
+         5,
+         K::Change,
+         {}},
         {"Istochnik", "SELECT ID, IName FROM IName ORDER BY ID", 0, K::Updatable, "IName"},
         {"addUslugi", "INSERT INTO Uslugi (Uname) VALUES (?)", 1, K::Change, {}},
         // The calls row set only ever needs the newest call; see lastCall().
         {"Base", lastCall(), 0, K::Updatable, "Base"},
         {"ReportkolVoZv", perNameReport("IName", "IName", "Istochnik", {}), 4, K::ReadOnly, {}},
         {"ReportKolvoUsl", perNameReport("Uslugi", "Uname", "usluga", {}), 4, K::ReadOnly, {}},
-        {"ReportInternet", perNameReport("Uslugi", "Uname", "usluga", internet), 4, K::ReadOnly,
+        {"ReportInternet",
+         perNameReport("Uslugi", "Uname", "usluga", internet),
+         4,
+         K::ReadOnly,
          {}},
         {"ReportDates",
          "SELECT Data, COUNT(*) AS Vsego, SUM(Zapis) AS Zapis FROM Base "
          "WHERE Data >= ? AND Data <= ? GROUP BY Data ORDER BY Data",
-         2, K::ReadOnly, {}},
+         2,
+         K::ReadOnly,
+         {}},
         {"DelUsl", "DELETE FROM Uslugi WHERE ID = ?", 1, K::Change, {}},
         {"DelIst", "DELETE FROM IName WHERE ID = ?", 1, K::Change, {}},
     };
@@ -154,7 +162,7 @@ QVariant SqliteDialect::toDb(const QVariant& value) const
     }
     case QMetaType::QTime:
         return value.toTime().isValid() ? QVariant(value.toTime().toString("HH:mm:ss"))
-                                         : QVariant(QMetaType::fromType<QString>());
+                                        : QVariant(QMetaType::fromType<QString>());
     case QMetaType::Bool:
         return value.toBool() ? 1 : 0;
     default:

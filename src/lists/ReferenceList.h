@@ -13,7 +13,7 @@ class ReferenceList
 public:
     struct Texts
     {
-        QString column;       // column the add writes
+        QString column; // column the add writes
         QString promptTitle;
         QString promptLabel;
         QString deleteCommand; // command that deletes an entry by ID

@@ -10,7 +10,8 @@ class TestSingleInstance : public QObject
 private Q_SLOTS:
     void secondCopyAsksTheFirstToComeForward()
     {
-        const QString key = QStringLiteral("kalvent-test-%1").arg(QCoreApplication::applicationPid());
+        const QString key =
+            QStringLiteral("kalvent-test-%1").arg(QCoreApplication::applicationPid());
         SingleInstance first(key);
         QVERIFY(first.claim());
         QSignalSpy spy(&first, &SingleInstance::activationRequested);
@@ -26,7 +27,8 @@ private Q_SLOTS:
 
     void aLeftoverSocketDoesNotBlockANewFirstCopy()
     {
-        const QString key = QStringLiteral("kalvent-test2-%1").arg(QCoreApplication::applicationPid());
+        const QString key =
+            QStringLiteral("kalvent-test2-%1").arg(QCoreApplication::applicationPid());
         {
             SingleInstance gone(key);
             QVERIFY(gone.claim());

@@ -80,14 +80,15 @@ private Q_SLOTS:
         QCOMPARE(run({"report", "by-source", "--from", "2026-11-30", "--to", "2026-12-06",
                       "--format", "json"}),
                  0);
-        QCOMPARE(m_out.trimmed(),
-                 QStringLiteral("{\"report\": \"by-source\", \"from\": \"2026-11-30\", \"to\": "
-                                "\"2026-12-06\", \"rows\": [{\"name\": \"Интернет\", \"calls\": 1, "
-                                "\"booked\": 1}, {\"name\": \"<b>x</b>\", \"calls\": 1, \"booked\": "
-                                "0}], \"total\": {\"calls\": 2, \"booked\": 1}}"));
+        QCOMPARE(
+            m_out.trimmed(),
+            QStringLiteral("{\"report\": \"by-source\", \"from\": \"2026-11-30\", \"to\": "
+                           "\"2026-12-06\", \"rows\": [{\"name\": \"Интернет\", \"calls\": 1, "
+                           "\"booked\": 1}, {\"name\": \"<b>x</b>\", \"calls\": 1, \"booked\": "
+                           "0}], \"total\": {\"calls\": 2, \"booked\": 1}}"));
 
-        QCOMPARE(run({"report", "by-date", "--from", "2026-11-29", "--to", "2026-12-06",
-                      "--format", "json"}),
+        QCOMPARE(run({"report", "by-date", "--from", "2026-11-29", "--to", "2026-12-06", "--format",
+                      "json"}),
                  0);
         const QJsonObject byDate = QJsonDocument::fromJson(m_out.toUtf8()).object();
         QCOMPARE(QJsonDocument(byDate.value("rows").toArray()).toJson(QJsonDocument::Compact),
@@ -125,7 +126,9 @@ private Q_SLOTS:
                               QStringLiteral("Итого:;2;1")}));
 
         const QString html = m_dir.filePath("r.html");
-        QCOMPARE(run(QStringList{"report", "by-date", "--format", "html", "--output", html} + period), 0);
+        QCOMPARE(
+            run(QStringList{"report", "by-date", "--format", "html", "--output", html} + period),
+            0);
         QFile htmlFile(html);
         QVERIFY(htmlFile.open(QIODevice::ReadOnly));
         const QString page = QString::fromUtf8(htmlFile.readAll());
@@ -133,7 +136,8 @@ private Q_SLOTS:
         QVERIFY(page.contains(QStringLiteral("03.12.2026")));
 
         const QString pdf = m_dir.filePath("r.pdf");
-        QCOMPARE(run(QStringList{"report", "internet", "--format", "pdf", "--output", pdf} + period), 0);
+        QCOMPARE(
+            run(QStringList{"report", "internet", "--format", "pdf", "--output", pdf} + period), 0);
         QFile pdfFile(pdf);
         QVERIFY(pdfFile.open(QIODevice::ReadOnly));
         QVERIFY(pdfFile.readAll().startsWith("%PDF"));
@@ -148,17 +152,17 @@ private Q_SLOTS:
         QTest::newRow("unknown command") << QStringList{"frobnicate"};
         QTest::newRow("empty service") << QStringList{"add", "--service", "", "--source", "a"};
         QTest::newRow("missing source") << QStringList{"add", "--service", "a"};
-        QTest::newRow("bad date") << QStringList{"add", "--service", "a", "--source", "b",
-                                                  "--date", "06.12.2026"};
-        QTest::newRow("bad time") << QStringList{"add", "--service", "a", "--source", "b",
-                                                  "--time", "25:00:00"};
+        QTest::newRow("bad date") << QStringList{"add", "--service", "a",         "--source",
+                                                 "b",   "--date",    "06.12.2026"};
+        QTest::newRow("bad time") << QStringList{"add", "--service", "a",       "--source",
+                                                 "b",   "--time",    "25:00:00"};
         QTest::newRow("unknown option") << QStringList{"add", "--servise", "a"};
         QTest::newRow("empty list name") << QStringList{"source", "add", ""};
-        QTest::newRow("bad kind") << QStringList{"report", "weekly", "--from", "2026-12-01",
-                                                  "--to", "2026-12-02"};
+        QTest::newRow("bad kind") << QStringList{"report",     "weekly", "--from",
+                                                 "2026-12-01", "--to",   "2026-12-02"};
         QTest::newRow("bad period") << QStringList{"report", "by-date", "--from", "2026-12-01"};
-        QTest::newRow("bad format") << QStringList{"report", "by-date", "--from", "2026-12-01",
-                                                    "--to", "2026-12-02", "--format", "xml"};
+        QTest::newRow("bad format") << QStringList{"report", "by-date",    "--from",   "2026-12-01",
+                                                   "--to",   "2026-12-02", "--format", "xml"};
         QTest::newRow("missing import file") << QStringList{"import", "/nonexistent/calls.csv"};
     }
 
@@ -193,11 +197,12 @@ private Q_SLOTS:
         const QString good = write(
             "good.csv",
             QByteArray("\xEF\xBB\xBF") +
-            QStringLiteral("data;USLUGA;istochnik;zapis;Vrem\r\n"
-                           "01.12.2026 0:00:00;\"Стрижка; короткая\";Интернет;True;30.12.1899 10:15:00\r\n"
-                           "2026-12-03;Маникюр;\"Газета \"\"Город\"\"\";0;\r\n"
-                           "2026-12-04T00:00:00;Маникюр;Радио;-1;9:05\r\n")
-                .toUtf8());
+                QStringLiteral(
+                    "data;USLUGA;istochnik;zapis;Vrem\r\n"
+                    "01.12.2026 0:00:00;\"Стрижка; короткая\";Интернет;True;30.12.1899 10:15:00\r\n"
+                    "2026-12-03;Маникюр;\"Газета \"\"Город\"\"\";0;\r\n"
+                    "2026-12-04T00:00:00;Маникюр;Радио;-1;9:05\r\n")
+                    .toUtf8());
         QVERIFY2(run({"import", good}) == 0, qPrintable(m_err));
         QCOMPARE(m_out.trimmed(), QString("imported 3 calls"));
         QVERIFY(DataEnv::instance()->connect());

@@ -54,10 +54,7 @@ private:
         QVERIFY2(m_env->execute("AddNew", {date, service, source, booked, QTime(10, 15, 30)}),
                  qPrintable(m_env->lastError()));
     }
-    void addService(const QString& name)
-    {
-        QVERIFY(m_env->bind("Uslugi")->addRow("UName", name));
-    }
+    void addService(const QString& name) { QVERIFY(m_env->bind("Uslugi")->addRow("UName", name)); }
     void addSource(const QString& name)
     {
         QVERIFY(m_env->bind("Istochnik")->addRow("IName", name));
@@ -115,8 +112,8 @@ private Q_SLOTS:
     {
         addSource(QStringLiteral("Газета"));
         addSource(QStringLiteral("Радио"));
-        call(d1, "A", QStringLiteral("ИНТЕРНЕТ"), true);   // start bound
-        call(d3, "A", QStringLiteral("интернет"), false);  // end bound
+        call(d1, "A", QStringLiteral("ИНТЕРНЕТ"), true);  // start bound
+        call(d3, "A", QStringLiteral("интернет"), false); // end bound
         call(d2, "A", QStringLiteral("гАЗЕТА"), true);
         call(d1.addDays(-1), "A", QStringLiteral("Газета"), true); // before the period
         call(d3.addDays(1), "A", QStringLiteral("Газета"), true);  // after the period
@@ -416,7 +413,8 @@ private Q_SLOTS:
         {
             DataEnv env(path, quickDialect());
             QVERIFY(!env.connect());
-            QVERIFY2(env.lastError().contains(QStringLiteral("занята")), qPrintable(env.lastError()));
+            QVERIFY2(env.lastError().contains(QStringLiteral("занята")),
+                     qPrintable(env.lastError()));
             QVERIFY(env.lastError().contains(path));
         }
         QVERIFY(lock.exec("ROLLBACK"));

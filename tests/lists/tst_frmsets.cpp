@@ -68,10 +68,10 @@ private Q_SLOTS:
         auto* addService = editor.findChild<QPushButton*>("addUsl");
         auto* addSource = editor.findChild<QPushButton*>("AddIst");
 
-        prompts.cancel();                                  // Cancel adds nothing
-        prompts.answer(QString());                         // empty name is refused
-        prompts.answer(QStringLiteral("  Стрижка "));       // stored as typed
-        prompts.answer(QStringLiteral("  Стрижка "));       // duplicates are kept
+        prompts.cancel();                             // Cancel adds nothing
+        prompts.answer(QString());                    // empty name is refused
+        prompts.answer(QStringLiteral("  Стрижка ")); // stored as typed
+        prompts.answer(QStringLiteral("  Стрижка ")); // duplicates are kept
         for (int i = 0; i < 4; ++i)
             addService->click();
         QCOMPARE(prompts.shown().first().title, QStringLiteral("Добавление услуги"));
@@ -102,8 +102,8 @@ private Q_SLOTS:
         prompts.answer("B");
         editor.findChild<QPushButton*>("addUsl")->click();
         editor.findChild<QPushButton*>("addUsl")->click();
-        QVERIFY(m_env->execute("AddNew", {QDate(2026, 12, 1), "A", QStringLiteral("Интернет"),
-                                          true, QTime(9, 0)}));
+        QVERIFY(m_env->execute(
+            "AddNew", {QDate(2026, 12, 1), "A", QStringLiteral("Интернет"), true, QTime(9, 0)}));
 
         remove->click(); // nothing selected
         QCOMPARE(messages.shown().size(), 1);

@@ -26,14 +26,14 @@
 
 // Skips the current test when Python with aiosmtpd or openssl is missing; under CI (where
 // the project's script installs them) a missing tool fails the test instead.
-#define KALVENT_REQUIRE_SMTP_TOOLS()                                                             \
-    do {                                                                                         \
-        const QString missingTool = SmtpTestServer::missingTools();                              \
-        if (!missingTool.isEmpty()) {                                                            \
-            if (qEnvironmentVariableIsSet("CI"))                                                 \
-                QFAIL(qPrintable(missingTool));                                                  \
-            QSKIP(qPrintable(missingTool));                                                      \
-        }                                                                                        \
+#define KALVENT_REQUIRE_SMTP_TOOLS()                                                               \
+    do {                                                                                           \
+        const QString missingTool = SmtpTestServer::missingTools();                                \
+        if (!missingTool.isEmpty()) {                                                              \
+            if (qEnvironmentVariableIsSet("CI"))                                                   \
+                QFAIL(qPrintable(missingTool));                                                    \
+            QSKIP(qPrintable(missingTool));                                                        \
+        }                                                                                          \
     } while (false)
 
 class SmtpTestServer

@@ -55,7 +55,6 @@ class TestSmtpMessage : public QObject
     Q_OBJECT
 
 private:
-
     QJsonObject parsedByMailReader(const QByteArray& message)
     {
         QTemporaryDir dir;
@@ -65,10 +64,7 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        TestSupport::pinEnvironment();
-    }
+    void initTestCase() { TestSupport::pinEnvironment(); }
 
     void recipientForms_data()
     {
