@@ -2,6 +2,7 @@
 
 #include "AppIcon.h"
 #include "Clock.h"
+#include "Controls.h"
 #include "DataEnv.h"
 #include "Dialogs.h"
 #include "GrafFrm.h"
@@ -29,14 +30,6 @@
 
 namespace {
 const QString waiting = QStringLiteral("Ожидание");
-
-QLabel* label(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
-{
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    l->setGeometry(geometry);
-    return l;
-}
 
 QComboBox* boundList(QWidget* parent, const char* name, RowSet* rows, const QString& column,
                      const QRect& geometry)
@@ -75,7 +68,7 @@ void MainFrm::buildControls()
     client->setFixedSize(Twips::size(6630, 2295));
     setCentralWidget(client);
 
-    label(client, "Label4", QStringLiteral("Дата"), Twips::rect(840, 120, 975, 255));
+    Controls::label(client, "Label4", QStringLiteral("Дата"), Twips::rect(840, 120, 975, 255));
     m_data = new QDateEdit(client);
     m_data->setObjectName("Data");
     m_data->setCalendarPopup(true);
@@ -87,10 +80,11 @@ void MainFrm::buildControls()
     if (!services->isOpen() || !sources->isOpen())
         m_dataError = env->lastError();
 
-    label(client, "Label2", QStringLiteral("Интересующая услуга"),
-          Twips::rect(120, 600, 1815, 255));
+    Controls::label(client, "Label2", QStringLiteral("Интересующая услуга"),
+                    Twips::rect(120, 600, 1815, 255));
     m_usluga = boundList(client, "Usluga", services, "Uname", Twips::rect(2040, 600, 2655, 315));
-    label(client, "Label3", QStringLiteral("Источник рекламы"), Twips::rect(120, 960, 1815, 255));
+    Controls::label(client, "Label3", QStringLiteral("Источник рекламы"),
+                    Twips::rect(120, 960, 1815, 255));
     m_istochnik =
         boundList(client, "Istochnik", sources, "IName", Twips::rect(2040, 960, 2655, 315));
 
@@ -109,7 +103,7 @@ void MainFrm::buildControls()
     m_command3->setGeometry(Twips::rect(4920, 1800, 1095, 375));
     m_command3->setVisible(false);
 
-    m_stat = label(client, "Stat", waiting, Twips::rect(120, 2040, 4575, 255));
+    m_stat = Controls::label(client, "Stat", waiting, Twips::rect(120, 2040, 4575, 255));
     QFont statFont("Arial");
     statFont.setPointSizeF(8.25);
     m_stat->setFont(statFont);

@@ -2,6 +2,7 @@
 
 #include "AppPaths.h"
 #include "Clock.h"
+#include "Controls.h"
 #include "Dialogs.h"
 #include "LocaleText.h"
 #include "MailAccountDialog.h"
@@ -24,14 +25,6 @@ bool slFrm::s_sending = false;
 double slFrm::s_mailPause = ReportMailer::kDefaultPauseSeconds;
 
 namespace {
-QLabel* label(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
-{
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    l->setGeometry(geometry);
-    return l;
-}
-
 QLineEdit* textBox(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
 {
     auto* edit = new QLineEdit(text, parent);
@@ -87,21 +80,24 @@ slFrm::~slFrm()
 
 void slFrm::buildControls()
 {
-    label(this, "Label1", QStringLiteral("Отправлять отчеты каждые"),
-          Twips::rect(240, 240, 2415, 255));
+    Controls::label(this, "Label1", QStringLiteral("Отправлять отчеты каждые"),
+                    Twips::rect(240, 240, 2415, 255));
     m_days = textBox(this, "Days", QStringLiteral("2"), Twips::rect(2760, 160, 615, 285));
     m_days->setValidator(new PeriodValidator(m_days));
-    label(this, "Label2", QStringLiteral("(дней)"), Twips::rect(3480, 240, 495, 255));
+    Controls::label(this, "Label2", QStringLiteral("(дней)"), Twips::rect(3480, 240, 495, 255));
 
-    label(this, "Label5", QStringLiteral("Время отправки"), Twips::rect(240, 600, 2415, 255));
+    Controls::label(this, "Label5", QStringLiteral("Время отправки"),
+                    Twips::rect(240, 600, 2415, 255));
     m_times = new QTimeEdit(this);
     m_times->setObjectName("Times");
     m_times->setDisplayFormat(LocaleText::timeFormat(locale()));
     m_times->setGeometry(Twips::rect(2760, 520, 1575, 300));
 
-    label(this, "Label3", QStringLiteral("Тема письма"), Twips::rect(360, 960, 2295, 255));
+    Controls::label(this, "Label3", QStringLiteral("Тема письма"),
+                    Twips::rect(360, 960, 2295, 255));
     m_tems = textBox(this, "tems", QStringLiteral("Реклама"), Twips::rect(2760, 960, 3495, 285));
-    label(this, "Label4", QStringLiteral("Отправлять на адрес"), Twips::rect(360, 1320, 2295, 255));
+    Controls::label(this, "Label4", QStringLiteral("Отправлять на адрес"),
+                    Twips::rect(360, 1320, 2295, 255));
     m_senders = textBox(this, "senders", QStringLiteral("reports@example.com"),
                         Twips::rect(2760, 1320, 3495, 285));
 

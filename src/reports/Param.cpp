@@ -1,6 +1,7 @@
 #include "Param.h"
 
 #include "Clock.h"
+#include "Controls.h"
 #include "ReportDispatcher.h"
 #include "ReportText.h"
 #include "Twips.h"
@@ -10,14 +11,6 @@
 #include <QPushButton>
 
 namespace {
-
-QLabel* addLabel(QWidget* parent, const char* name, const QString& text, const QRect& rect)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setGeometry(rect);
-    return label;
-}
 
 QDateEdit* addPicker(QWidget* parent, const char* name, const QRect& rect)
 {
@@ -40,11 +33,11 @@ Param::Param(std::function<int()> reportKind, DataEnv* env, QWidget* parent)
                    Qt::WindowCloseButtonHint);
     setFixedSize(Twips::size(4110, 2040));
 
-    addLabel(this, "Label1", QStringLiteral("Введите отчетный период"),
-             Twips::rect(240, 120, 2775, 255));
-    addLabel(this, "Label2", QStringLiteral("С"), Twips::rect(240, 600, 975, 255));
+    Controls::label(this, "Label1", QStringLiteral("Введите отчетный период"),
+                    Twips::rect(240, 120, 2775, 255));
+    Controls::label(this, "Label2", QStringLiteral("С"), Twips::rect(240, 600, 975, 255));
     m_data1 = addPicker(this, "Data1", Twips::rect(1320, 600, 1575, 315));
-    addLabel(this, "Label3", QStringLiteral("По"), Twips::rect(240, 960, 975, 255));
+    Controls::label(this, "Label3", QStringLiteral("По"), Twips::rect(240, 960, 975, 255));
     m_data2 = addPicker(this, "Data2", Twips::rect(1320, 960, 1575, 315));
 
     m_ok = new QPushButton(QStringLiteral("&ОК"), this);
