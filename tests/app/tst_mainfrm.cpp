@@ -304,6 +304,31 @@ private Q_SLOTS:
         QTRY_VERIFY(!Logo::current());
     }
 
+    void unusableDatabaseIsReportedAndTheWindowStillOpens()
+    {
+        m_window.reset();
+        const QString path = m_dir.filePath("notes.db");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("Заметки, а не база данных.\n").repeated(100));
+        file.close();
+        DataEnv::setInstance(new DataEnv(path));
+        TestSupport::MessageRecorder messages;
+        m_window = std::make_unique<MainFrm>();
+        m_window->showMain();
+        QVERIFY(m_window->isVisible());
+        QCOMPARE(messages.shown().size(), 1);
+        QVERIFY(messages.shown().first().text.contains(path));
+        QCOMPARE(combo("Usluga")->count(), 0);
+        // Adding a call then fails with the reason, never "Добавлено".
+        m_window->findChild<QPushButton*>("Command1")->click(); // nothing chosen
+        QCOMPARE(messages.shown().last().text, QStringLiteral("Заполните все поля!"));
+        QCOMPARE(status(), QStringLiteral("Ожидание"));
+        QFile check(path);
+        QVERIFY(check.open(QIODevice::ReadOnly));
+        QVERIFY(check.readAll().startsWith(QStringLiteral("Заметки").toUtf8()));
+    }
+
     void newListEntryShowsAtOnceInTheMainWindow()
     {
         TestSupport::PromptRecorder prompts;
