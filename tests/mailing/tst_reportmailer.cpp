@@ -22,14 +22,6 @@ const QString kText = QStringLiteral("Реклама");
 const QStringList kNames = {QStringLiteral("poist.htm"), QStringLiteral("pousl.htm"),
                             QStringLiteral("point.htm"), QStringLiteral("podates.htm")};
 
-QStringList jsonStrings(const QJsonValue& value)
-{
-    QStringList list;
-    for (const QJsonValue& item : value.toArray())
-        list << item.toString();
-    return list;
-}
-
 // A loopback listener that accepts connections but answers only when told to.
 class SilentListener
 {
@@ -162,7 +154,7 @@ private Q_SLOTS:
         const QList<QJsonObject> received = server.received();
         QCOMPARE(received.size(), 1);
         const QJsonObject envelope = received.first();
-        QCOMPARE(jsonStrings(envelope.value("rcpt_tos")), QStringList{kRecipient});
+        QCOMPARE(SmtpTestServer::jsonStrings(envelope.value("rcpt_tos")), QStringList{kRecipient});
         QCOMPARE(envelope.value("mail_from").toString(), kSender);
         QVERIFY(envelope.value("tls").toBool());
         QVERIFY(envelope.value("authenticated").toBool());

@@ -192,6 +192,15 @@ public:
     }
 
     quint16 port() const { return m_port; }
+
+    // A JSON array of strings as a list (the envelope's recipients).
+    static QStringList jsonStrings(const QJsonValue& value)
+    {
+        QStringList list;
+        for (const QJsonValue& item : value.toArray())
+            list << item.toString();
+        return list;
+    }
     QString errorOutput() { return QString::fromUtf8(m_process.readAllStandardError()); }
 
     // What smtp_server.py stored: envelope and parsed message per received mail, in order.

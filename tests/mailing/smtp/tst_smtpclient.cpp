@@ -17,14 +17,6 @@ const QString kSender = QStringLiteral("office@example.ru");
 const QStringList kReportFiles = {QStringLiteral("poist.htm"), QStringLiteral("pousl.htm"),
                                   QStringLiteral("point.htm"), QStringLiteral("podates.htm")};
 
-QStringList jsonStrings(const QJsonValue& value)
-{
-    QStringList list;
-    for (const QJsonValue& item : value.toArray())
-        list << item.toString();
-    return list;
-}
-
 } // namespace
 
 class TestSmtpClient : public QObject
@@ -151,7 +143,8 @@ private Q_SLOTS:
         QCOMPARE(received.size(), 1);
         QCOMPARE(received.first().value("tls").toBool(), true);
         QCOMPARE(received.first().value("authenticated").toBool(), true);
-        QCOMPARE(jsonStrings(received.first().value("rcpt_tos")), QStringList{kRecipient});
+        QCOMPARE(SmtpTestServer::jsonStrings(received.first().value("rcpt_tos")),
+                 QStringList{kRecipient});
         QCOMPARE(received.first().value("mail_from").toString(), kSender);
         const QJsonObject parsed = received.first().value("message").toObject();
         QCOMPARE(parsed.value("subject").toString(), QStringLiteral("Реклама"));
@@ -265,7 +258,8 @@ private Q_SLOTS:
                  qPrintable(client.errorText()));
         const QList<QJsonObject> received = server.received();
         QCOMPARE(received.size(), 1);
-        QCOMPARE(jsonStrings(received.first().value("rcpt_tos")), QStringList{kRecipient});
+        QCOMPARE(SmtpTestServer::jsonStrings(received.first().value("rcpt_tos")),
+                 QStringList{kRecipient});
         const QJsonObject parsed = received.first().value("message").toObject();
         QCOMPARE(SmtpTestServer::headers(parsed, "Bcc"), QStringList());
         QCOMPARE(parsed.value("subject").toString(), QStringLiteral("x Bcc: evil@example.com"));
