@@ -13,10 +13,10 @@ jobs="${KALVENT_JOBS:-2}"
 build_packages=(
     g++ make cmake pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-charts-dev qt6-svg-dev libqt6svg6 libgl-dev libqt6opengl6-dev
-    libqt6sql6-sqlite libsqlite3-dev libcurl4-openssl-dev
+    libqt6sql6-sqlite libsqlite3-dev libcurl4-openssl-dev libxcb1-dev
     qt6-qpa-plugins qt6-image-formats-plugins fonts-liberation
 )
-test_packages=(python3 python3-aiosmtpd openssl ca-certificates)
+test_packages=(python3 python3-aiosmtpd openssl ca-certificates xvfb)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

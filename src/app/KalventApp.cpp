@@ -12,7 +12,7 @@
 void KalventApp::configure(QApplication& app)
 {
     QApplication::setApplicationName("Kalvent");
-    QApplication::setApplicationDisplayName("Kalvent");
+    // No display name: Qt would append it to every window title the window system shows.
     QApplication::setApplicationVersion("1.0");
     QApplication::setWindowIcon(AppIcon::icon());
     QFont font("Arial");

@@ -1,13 +1,12 @@
 #include "Logo.h"
 
 #include "AppIcon.h"
+#include "Controls.h"
 #include "Twips.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
-#include <QScreen>
 #include <QTimer>
 
 QPointer<Logo> Logo::s_current;
@@ -64,8 +63,7 @@ Logo::Logo() : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint)
     setAutoFillBackground(true);
     buildControls();
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    Controls::centreOnScreen(this);
 
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName("Timer1");

@@ -18,12 +18,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimeEdit>
 #include <QTimer>
@@ -231,8 +229,7 @@ void MainFrm::showMain()
 {
     if (!m_loaded) {
         load();
-        if (const QScreen* screen = QGuiApplication::primaryScreen())
-            move(screen->availableGeometry().center() - rect().center());
+        Controls::centreOnScreen(this);
     }
     show();
 }

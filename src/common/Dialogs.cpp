@@ -46,7 +46,7 @@ Dialogs::PromptAnswer Dialogs::prompt(QWidget* parent, const Prompt& prompt)
 
 QString Dialogs::defaultTitle()
 {
-    return QApplication::applicationDisplayName();
+    return QCoreApplication::applicationName();
 }
 
 void Dialogs::setMessageHandler(MessageHandler handler)

@@ -1,5 +1,6 @@
 #include "frmSets.h"
 
+#include "Controls.h"
 #include "DataEnv.h"
 #include "RowSet.h"
 #include "Twips.h"
@@ -35,6 +36,7 @@ frmSets::frmSets(QWidget* parent)
     setTabOrder(sourcesFrame, findChild<QPushButton*>("Command1"));
     setTabOrder(findChild<QPushButton*>("Command1"), findChild<QPushButton*>("AddIst"));
     setTabOrder(findChild<QPushButton*>("AddIst"), sources);
+    Controls::centreOnScreen(this); // a moved dialog is not re-centred on its parent
 }
 
 QListView* frmSets::buildFrame(const QString& caption, int top, const char* frameName,

@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QListView>
 #include <QPushButton>
+#include <QScreen>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
@@ -48,7 +49,16 @@ private Q_SLOTS:
 
     void layoutAndTexts()
     {
-        frmSets editor;
+        // Centred on the screen, not on the main window that opens it.
+        QWidget owner;
+        owner.setGeometry(10, 10, 300, 200);
+        owner.show();
+        frmSets editor(&owner);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        const QPoint screenCentre = editor.screen()->availableGeometry().center();
+        QVERIFY((editor.geometry().center() - screenCentre).manhattanLength() <=
+                4); // a frame's width
         QCOMPARE(editor.windowTitle(), QStringLiteral("Настройки"));
         QCOMPARE(editor.size(), QSize(438, 400));
         QCOMPARE(editor.findChild<QGroupBox*>("servicesFrame")->title(), QStringLiteral("Услуги"));

@@ -36,4 +36,13 @@ PromptRecorder::~PromptRecorder()
     Dialogs::setPromptHandler({});
 }
 
+bool fire(QTimer* timer)
+{
+    if (!timer)
+        return false;
+    if (timer->isSingleShot())
+        timer->stop();
+    return QMetaObject::invokeMethod(timer, "timeout");
+}
+
 } // namespace TestSupport

@@ -6,12 +6,20 @@
 #include <QLocale>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 namespace TestSupport {
 
 // Russian locale, a fixed application name; call first in initTestCase().
 void pinEnvironment();
+
+// Delivers one timeout of `timer` now, as its expiry would; tests drive timers with this and
+// keep the real intervals too long to fire, so no result depends on the machine's speed.
+bool fire(QTimer* timer);
+
+// An interval no test run reaches.
+constexpr int neverFires = 24 * 3600 * 1000;
 
 // Records every message box and answers each with the next queued button (Ok when none).
 class MessageRecorder
