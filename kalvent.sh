@@ -3,6 +3,7 @@
 #   ./kalvent.sh run    install what is missing, build, start Kalvent
 #   ./kalvent.sh test   install what is missing, build, run every test
 #   ./kalvent.sh build  install what is missing, build
+#   ./kalvent.sh package  install what is missing, build, make build/kalvent_<version>_amd64.deb
 #   ./kalvent.sh bench  build and run the database benchmark
 set -euo pipefail
 
@@ -16,7 +17,9 @@ build_packages=(
     libqt6sql6-sqlite libsqlite3-dev libcurl4-openssl-dev libxcb1-dev
     qt6-qpa-plugins qt6-image-formats-plugins fonts-liberation
 )
-test_packages=(python3 python3-aiosmtpd openssl ca-certificates xvfb)
+package_packages=(dpkg-dev file)
+test_packages=(python3 python3-aiosmtpd openssl ca-certificates xvfb
+    "${package_packages[@]}" desktop-file-utils appstream lintian)
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -57,13 +60,18 @@ test)
     cd "$build"
     ctest --output-on-failure -j "$jobs" --timeout 600
     ;;
+package)
+    install_missing "${build_packages[@]}" "${package_packages[@]}"
+    do_build
+    (cd "$build" && cpack -G DEB)
+    ;;
 bench)
     install_missing "${build_packages[@]}"
     do_build
     exec "$build/bench/kalvent-bench" "${@:2}"
     ;;
 *)
-    echo "usage: $0 run|test|build|bench" >&2
+    echo "usage: $0 run|test|build|package|bench" >&2
     exit 2
     ;;
 esac

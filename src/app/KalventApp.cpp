@@ -12,6 +12,7 @@
 void KalventApp::configure(QApplication& app)
 {
     QApplication::setApplicationName("Kalvent");
+    QGuiApplication::setDesktopFileName(QStringLiteral("ru.kalvent.Kalvent"));
     // No display name: Qt would append it to every window title the window system shows.
     QApplication::setApplicationVersion("1.0");
     QApplication::setWindowIcon(AppIcon::icon());

@@ -1,0 +1,30 @@
+#!/bin/sh
+# The Debian package: built by CPack, passes lintian without errors, holds the installed tree
+# and depends on what the program loads.   check-deb.sh BUILD_DIR
+set -eu
+build=$1
+for tool in cpack lintian dpkg-deb dpkg-shlibdeps; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "$tool is missing (./kalvent.sh test installs it)"
+        [ -n "${CI:-}" ] && exit 1
+        exit 77
+    fi
+done
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$out" >/dev/null
+deb=$(ls "$out"/kalvent_*_amd64.deb)
+lintian --fail-on error "$deb"
+
+contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
+for f in ./usr/bin/kalvent ./usr/bin/kalvent-cli ./usr/share/applications/ru.kalvent.Kalvent.desktop \
+         ./usr/share/metainfo/ru.kalvent.Kalvent.metainfo.xml \
+         ./usr/share/icons/hicolor/scalable/apps/kalvent.svg \
+         ./usr/share/icons/hicolor/48x48/apps/kalvent.png ./usr/share/man/man1/kalvent-cli.1.gz; do
+    echo "$contents" | grep -qx "$f" || { echo "the package lacks $f"; exit 1; }
+done
+depends=$(dpkg-deb -f "$deb" Depends)
+for dep in libqt6widgets6 libqt6charts6 libcurl4 libsqlite3-0 qt6-qpa-plugins libqt6sql6-sqlite fonts-liberation; do
+    echo "$depends" | grep -q "\\b$dep\\b" || { echo "Depends lacks $dep: $depends"; exit 1; }
+done
+echo "$(basename "$deb") passes lintian and holds the installed tree"

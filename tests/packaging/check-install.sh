@@ -1,0 +1,43 @@
+#!/bin/sh
+# The installed tree: every file in place, the desktop entry and AppStream data valid, the
+# command-line program runs from it.   check-install.sh BUILD_DIR
+set -eu
+build=$1
+for tool in desktop-file-validate appstreamcli; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "$tool is missing (./kalvent.sh test installs it)"
+        [ -n "${CI:-}" ] && exit 1
+        exit 77
+    fi
+done
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+cmake --install "$build" --prefix "$root/usr" >/dev/null
+
+share=$root/usr/share
+for f in bin/kalvent bin/kalvent-cli; do
+    [ -x "$root/usr/$f" ] || { echo "missing $f"; exit 1; }
+done
+for f in applications/ru.kalvent.Kalvent.desktop metainfo/ru.kalvent.Kalvent.metainfo.xml \
+         icons/hicolor/scalable/apps/kalvent.svg man/man1/kalvent-cli.1.gz man/man1/kalvent.1.gz \
+         doc/kalvent/copyright doc/kalvent/changelog.gz; do
+    [ -s "$share/$f" ] || { echo "missing share/$f"; exit 1; }
+done
+for side in 16 24 32 48 64 128 256; do
+    png=$share/icons/hicolor/${side}x$side/apps/kalvent.png
+    # The PNG header holds width and height as big-endian words at bytes 16 and 20.
+    dims=$(od -An -tu1 -j16 -N8 "$png" | awk '{print $3*256+$4 "x" $7*256+$8}')
+    [ "$dims" = "${side}x$side" ] || { echo "$png is $dims"; exit 1; }
+done
+
+desktop=$share/applications/ru.kalvent.Kalvent.desktop
+desktop-file-validate "$desktop"
+grep -qx 'Name=Kalvent' "$desktop"
+grep -qx 'Categories=Office;' "$desktop"
+LC_ALL=C grep -q '^Comment\[ru\]=.*[^ -~]' "$desktop"  # Russian text
+grep -qx 'Exec=kalvent' "$desktop"
+appstreamcli validate --no-net "$share/metainfo/ru.kalvent.Kalvent.metainfo.xml"
+zcat "$share/man/man1/kalvent-cli.1.gz" | grep -q '^\.SH COMMANDS'
+
+"$root/usr/bin/kalvent-cli" --help | grep -q '^usage: kalvent-cli'
+echo "installed tree is complete and valid"
