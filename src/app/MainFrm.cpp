@@ -7,7 +7,9 @@
 #include "Dialogs.h"
 #include "GrafFrm.h"
 #include "Logo.h"
+#include "MailAccountDialog.h"
 #include "Param.h"
+#include "ReportKind.h"
 #include "RowSet.h"
 #include "SettingsCheck.h"
 #include "SettingsStore.h"
@@ -141,19 +143,9 @@ void MainFrm::buildMenu()
     QMenu* reports = m_menu->addMenu(QStringLiteral("&Отчеты"));
     reports->setObjectName("otch");
     reports->menuAction()->setObjectName("otch");
-    const struct
-    {
-        const char* name;
-        QString caption;
-        int kind;
-    } items[] = {
-        {"otchkolzv", QStringLiteral("Звонки по &источнику"), 1},
-        {"zvpoUsl", QStringLiteral("Звонки по &услуге"), 2},
-        {"interZvon", QStringLiteral("Отчет по звонкам из &интернета"), 3},
-        {"podatam", QStringLiteral("Отчет по &датам"), 4},
-    };
-    for (const auto& item : items)
-        add(reports, item.name, item.caption, [this, kind = item.kind] { openReport(kind); });
+    for (const ReportKind& kind : ReportKind::all())
+        add(reports, kind.menuName(), kind.menuCaption(),
+            [this, value = kind.value()] { openReport(value); });
     add(m_menu, "slujNastr", QStringLiteral("&Служебная настройка"), &MainFrm::openMailingSettings);
     add(m_menu, "nastr", QStringLiteral("&Настройки..."), &MainFrm::openListEditor);
     m_menu->addSeparator()->setObjectName("lin");
@@ -170,28 +162,18 @@ void MainFrm::buildMenu()
 
 void MainFrm::buildDispatch()
 {
-    ReportDispatch::Steps steps;
-    steps.status = [this](const QString& text) { setStatus(text); };
-    steps.load = [this] { slFrm::instance(this)->loadparam(); };
-    steps.exportReports = [this](QString* error) {
-        slFrm* window = slFrm::instance(this);
-        const bool ok = window->saverep();
-        *error = window->lastError();
-        return ok;
-    };
-    steps.send = [this](QString* error) {
-        slFrm* window = slFrm::instance(this);
-        const QPointer<slFrm> guard(window);
-        const auto result = window->sender();
-        *error = guard ? guard->lastError() : QString();
-        return result;
-    };
-    steps.unload = [] { slFrm::release(); };
-    steps.announce = [this](const QString& nextDate) { Dialogs::plain(this, nextDate); };
-    steps.failed = [this](const QString& message) {
+    m_mailing = std::make_unique<MailingRun>();
+    m_mailing->setAccountSource(MailAccountDialog::askingSource([this] { return this; }));
+    DispatchSchedule::Hooks hooks;
+    hooks.status = [this](const QString& text) { setStatus(text); };
+    hooks.mailFailed = [this](const QString& error) { Dialogs::plain(this, error); };
+    // A dispatch closes the settings window, as loading its values into it always did.
+    hooks.finished = [] { slFrm::release(); };
+    hooks.announce = [this](const QString& nextDate) { Dialogs::plain(this, nextDate); };
+    hooks.failed = [this](const QString& message) {
         Dialogs::critical(this, QStringLiteral("Сообщение"), message);
     };
-    m_dispatch = std::make_unique<ReportDispatch>(std::move(steps));
+    m_dispatch = std::make_unique<DispatchSchedule>(*m_mailing, std::move(hooks));
 
     m_timer2 = new QTimer(this);
     m_timer2->setObjectName("Timer2");
@@ -201,7 +183,7 @@ void MainFrm::buildDispatch()
 
 void MainFrm::dispatchTick()
 {
-    if (slFrm::isSending())
+    if (MailingRun::isBusy())
         return; // "Отправить отчеты" is mailing right now
     SettingsStore store;
     m_dispatch->tick(store, Clock::now());

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "CallRegister.h"
-#include "ReportDispatch.h"
+#include "DispatchSchedule.h"
+#include "MailingRun.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -37,7 +38,6 @@ public:
     // Report kind chosen on the menu: 0 until the first choice.
     int nReport = 0;
 
-    QLabel* statusLine() const { return m_stat; }
     void setStatus(const QString& text);
 
 public Q_SLOTS:
@@ -76,5 +76,6 @@ private:
     QMenu* m_menu = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
     QTimer* m_timer2 = nullptr;
-    std::unique_ptr<ReportDispatch> m_dispatch;
+    std::unique_ptr<MailingRun> m_mailing;
+    std::unique_ptr<DispatchSchedule> m_dispatch;
 };

@@ -6,7 +6,9 @@
 #include "Clock.h"
 #include "DataEnv.h"
 #include "MailingCommands.h"
-#include "ReportDispatcher.h"
+#include "ReportFileWriter.h"
+#include "ReportKind.h"
+#include "ReportLayouts.h"
 #include "ReportPeriod.h"
 #include "ReportTable.h"
 #include "RowSet.h"
@@ -231,13 +233,13 @@ void CliRunner::addBuiltins()
             CliOptions o(args, {"from", "to", "format", "output"}, {});
             if (!o.ok())
                 return fail(Usage, o.error());
-            if (o.positional().size() != 1 || !ReportTable::kinds().contains(o.positional()[0]))
+            const ReportKind* kind =
+                o.positional().size() == 1 ? ReportKind::findByCliName(o.positional()[0]) : nullptr;
+            if (!kind)
                 return fail(Usage, "KIND must be one of " + ReportTable::kinds().join(", "));
-            ReportTable table;
-            table.kind = o.positional()[0];
-            table.from = parseIsoDate(o.value("from"));
-            table.to = parseIsoDate(o.value("to"));
-            if (!table.from.isValid() || !table.to.isValid())
+            const QDate from = parseIsoDate(o.value("from"));
+            const QDate to = parseIsoDate(o.value("to"));
+            if (!from.isValid() || !to.isValid())
                 return fail(Usage, "--from and --to must be dates YYYY-MM-DD");
             const QString format = o.value("format", "text");
             if (!QStringList({"text", "csv", "json", "html", "pdf"}).contains(format))
@@ -245,12 +247,10 @@ void CliRunner::addBuiltins()
             const QString output = o.value("output");
             if ((format == "html" || format == "pdf") && output.isEmpty())
                 return fail(Usage, "--format " + format + " needs --output FILE");
-            QString error;
-            if (!table.load(env(), &error))
-                return fail(Failure, error);
-            const int status = writeReport(table, format, output);
-            env()->rowSet("rs" + ReportTable::command(table.kind))->close();
-            return status;
+            ReportTable table(*kind, from, to);
+            if (!table.load(env()))
+                return fail(Failure, table.errorText());
+            return writeReport(table, format, output);
         });
 }
 
@@ -272,15 +272,15 @@ int CliRunner::writeReport(const ReportTable& table, const QString& format, cons
         return writeText(table.toText(), output);
     if (format == "json")
         return writeText(table.toJson(), output);
-    const ReportExporter::Format exportFormat = format == "csv"    ? ReportExporter::Format::Csv
-                                                : format == "html" ? ReportExporter::Format::Html
-                                                                   : ReportExporter::Format::Pdf;
+    const ReportFileWriter::Format fileFormat = format == "csv"    ? ReportFileWriter::Format::Csv
+                                                : format == "html" ? ReportFileWriter::Format::Html
+                                                                   : ReportFileWriter::Format::Pdf;
     QTemporaryDir scratch;
     const QString target = output.isEmpty() ? scratch.filePath("report." + format) : output;
-    ReportDispatcher dispatcher(env());
-    const int kind = int(ReportTable::kinds().indexOf(table.kind)) + 1;
-    if (!dispatcher.exportTo(kind, ReportPeriod(table.from, table.to), target, exportFormat))
-        return fail(Failure, dispatcher.lastError());
+    ReportFileWriter writer;
+    if (!writer.write(fileFormat, *ReportLayouts::get(table.kind().layoutName()), table.model(),
+                      table.periodText(), target))
+        return fail(Failure, writer.errorText());
     if (output.isEmpty()) {
         QFile file(target);
         if (!file.open(QIODevice::ReadOnly))

@@ -1,59 +1,34 @@
 #include "MailingCommands.h"
 
-#include "AppPaths.h"
 #include "CliOptions.h"
 #include "CliRunner.h"
 #include "Clock.h"
-#include "LocaleText.h"
 #include "MailAccount.h"
-#include "MailAddress.h"
 #include "MailingSettings.h"
 #include "Period.h"
-#include "ReportDispatch.h"
-#include "ReportExport.h"
-#include "ReportMailer.h"
+#include "DispatchSchedule.h"
+#include "MailingRun.h"
+#include "ReportBundle.h"
 #include "SettingsStore.h"
 
 #include <QIODevice>
 
 namespace {
 
-// Exports with the stored (or given) period and mails with the stored settings and account.
-struct Mailing
+// The command line's mailing: the stored account, or a word on how to store one.
+MailingRun mailingRun(CliRunner& cli, const QString& dir = QString())
 {
-    CliRunner& cli;
-    SettingsStore store;
-    QString error;
-
-    bool exportReports(const QString& days, const QString& dir)
-    {
-        ReportExport exporter(cli.env());
-        if (!exporter.run(days, Clock::now(), dir)) {
-            error = exporter.errorText();
-            return false;
-        }
-        return true;
-    }
-
-    ReportDispatch::SendResult send()
-    {
-        MailAccount account;
-        if (!account.load() || !account.isComplete()) {
-            error = QStringLiteral("no usable mail account (%1); store one with "
-                                   "\"kalvent-cli account set\"")
-                        .arg(account.errorText().isEmpty() ? account.incompleteReason()
-                                                           : account.errorText());
-            return ReportDispatch::SendResult::SignOnFailed;
-        }
-        ReportMailer mailer;
-        if (!mailer.send(store.read("senders"), store.read("tems"),
-                         ReportExport::filePaths(AppPaths::sendDir()), account)) {
-            error = mailer.errorText();
-            return ReportDispatch::SendResult::MailFailed;
-        }
-        return ReportDispatch::SendResult::Sent;
-    }
-};
+    MailingRun run(cli.env(), dir);
+    run.setAccountSource([] {
+        MailingRun::AccountChoice choice = MailingRun::storedAccount();
+        if (!choice.ok)
+            choice.reason = QStringLiteral("no usable mail account (%1); store one with "
+                                           "\"kalvent-cli account set\"")
+                                .arg(choice.reason);
+        return choice;
+    });
+    return run;
+}
 
 } // namespace
 
@@ -68,16 +43,15 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
             CliOptions o(args, {"days", "dir"}, {});
             if (!o.ok() || !o.positional().isEmpty())
                 return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.error());
-            Mailing mailing{cli, {}, {}};
-            const QString days = o.value("days", mailing.store.read("days"));
+            const QString days = o.value("days", SettingsStore().read("days"));
             if (!Period::parse(days))
                 return cli.fail(
                     CliRunner::Usage,
                     QStringLiteral("the period \"%1\" is not a number of days").arg(days));
-            const QString dir = o.value("dir", AppPaths::sendDir());
-            if (!mailing.exportReports(days, dir))
-                return cli.fail(CliRunner::Failure, mailing.error);
-            for (const QString& path : ReportExport::filePaths(dir))
+            MailingRun run = mailingRun(cli, o.value("dir"));
+            if (!run.exportReports(days, Clock::now()))
+                return cli.fail(CliRunner::Failure, run.errorText());
+            for (const QString& path : ReportBundle::filePaths(run.sendDir()))
                 cli.out() << path << "\n";
             return int(CliRunner::Ok);
         });
@@ -91,18 +65,19 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
             CliOptions o(args, {}, {});
             if (!o.ok() || !o.positional().isEmpty())
                 return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.error());
-            Mailing mailing{cli, {}, {}};
-            const QString days = mailing.store.read("days");
+            const MailingSettings settings = MailingSettings::read(SettingsStore());
+            const QString days = settings.days();
             if (!Period::parse(days))
                 return cli.fail(CliRunner::Usage,
                                 QStringLiteral("the stored period \"%1\" is not a number of days; "
                                                "use \"kalvent-cli settings set days N\"")
                                     .arg(days));
-            if (!mailing.exportReports(days, AppPaths::sendDir()))
-                return cli.fail(CliRunner::Failure, mailing.error);
-            if (mailing.send() != ReportDispatch::SendResult::Sent)
-                return cli.fail(CliRunner::Failure, mailing.error);
-            cli.out() << "sent to " << mailing.store.read("senders") << "\n";
+            MailingRun run = mailingRun(cli);
+            if (!run.exportReports(days, Clock::now()))
+                return cli.fail(CliRunner::Failure, run.errorText());
+            if (run.send(settings.senders(), settings.tems()) != MailingRun::Result::Sent)
+                return cli.fail(CliRunner::Failure, run.errorText());
+            cli.out() << "sent to " << settings.senders() << "\n";
             return int(CliRunner::Ok);
         });
 
@@ -114,43 +89,30 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
             CliOptions o(args, {}, {});
             if (!o.ok() || !o.positional().isEmpty())
                 return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.error());
-            Mailing mailing{cli, {}, {}};
+            MailingRun run = mailingRun(cli);
             QString failure;
             bool mailFailed = false;
-            ReportDispatch::Steps steps;
-            steps.status = [&cli](const QString& text) { cli.out() << text << "\n"; };
-            steps.load = [] {};
-            steps.exportReports = [&](QString* error) {
-                const bool ok =
-                    mailing.exportReports(mailing.store.read("days"), AppPaths::sendDir());
-                *error = mailing.error;
-                return ok;
+            DispatchSchedule::Hooks hooks;
+            hooks.status = [&cli](const QString& text) { cli.out() << text << "\n"; };
+            hooks.mailFailed = [&](const QString& error) {
+                mailFailed = true;
+                cli.err() << "kalvent-cli: " << error << Qt::endl;
             };
-            steps.send = [&](QString* error) {
-                const auto result = mailing.send();
-                *error = mailing.error;
-                if (result == ReportDispatch::SendResult::MailFailed) {
-                    mailFailed = true;
-                    cli.err() << "kalvent-cli: " << mailing.error << Qt::endl;
-                }
-                return result;
-            };
-            steps.unload = [] {};
-            steps.announce = [](const QString&) {};
-            steps.failed = [&failure](const QString& message) { failure = message; };
-            ReportDispatch dispatch(steps);
-            switch (dispatch.tick(mailing.store, Clock::now())) {
-            case ReportDispatch::Result::NotDue:
+            hooks.failed = [&failure](const QString& message) { failure = message; };
+            DispatchSchedule schedule(run, hooks);
+            SettingsStore store;
+            switch (schedule.tick(store, Clock::now())) {
+            case DispatchSchedule::Result::NotDue:
                 cli.out() << "not due\n";
                 return int(CliRunner::Ok);
-            case ReportDispatch::Result::Busy:
-            case ReportDispatch::Result::Deferred:
+            case DispatchSchedule::Result::Busy:
+            case DispatchSchedule::Result::Deferred:
                 cli.out() << "another dispatch is running\n";
                 return int(CliRunner::Ok);
-            case ReportDispatch::Result::Failed:
+            case DispatchSchedule::Result::Failed:
                 return cli.fail(CliRunner::Failure, failure);
-            case ReportDispatch::Result::Dispatched:
-                cli.out() << "next dispatch: " << mailing.store.read("nextdate") << "\n";
+            case DispatchSchedule::Result::Dispatched:
+                cli.out() << "next dispatch: " << store.read("nextdate") << "\n";
                 return int(mailFailed ? CliRunner::Failure : CliRunner::Ok);
             }
             return int(CliRunner::Ok);

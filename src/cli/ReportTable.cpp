@@ -1,70 +1,88 @@
 #include "ReportTable.h"
 
-#include "DataEnv.h"
-#include "RowSet.h"
+#include "ReportKind.h"
+#include "ReportLayouts.h"
+#include "ReportPeriod.h"
+#include "ReportRows.h"
+#include "ReportRunner.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocale>
 
+namespace {
+
+// The caption of the leftmost label of a layout's section of a role.
+QString firstLabel(const ReportLayout& layout, ReportSection::Role role)
+{
+    const ReportSection* section = layout.section(role);
+    const ReportControl* first = nullptr;
+    if (section)
+        for (const auto& control : section->controls())
+            if (control->kind() == ReportControl::Kind::Label &&
+                (!first || control->rect().left() < first->rect().left()))
+                first = control.get();
+    return first ? first->caption() : QString();
+}
+
+} // namespace
+
+ReportTable::ReportTable(const ReportKind& kind, const QDate& from, const QDate& to)
+    : m_kind(kind), m_from(from), m_to(to)
+{
+}
+
 QStringList ReportTable::kinds()
 {
-    return {"by-source", "by-service", "internet", "by-date"};
+    QStringList names;
+    for (const ReportKind& kind : ReportKind::all())
+        names << kind.cliName();
+    return names;
 }
 
-QString ReportTable::command(const QString& kind)
+QString ReportTable::periodText() const
 {
-    static const QStringList commands{"ReportkolVoZv", "ReportKolvoUsl", "ReportInternet",
-                                      "ReportDates"};
-    const int i = int(kinds().indexOf(kind));
-    return i < 0 ? QString() : commands[i];
+    return ReportPeriod(m_from, m_to).text();
 }
 
-QString ReportTable::layout(const QString& kind)
+bool ReportTable::load(DataEnv* env)
 {
-    static const QStringList layouts{"RepkolVo", "ReportKvUsl", "ReportInternet", "ReportDates"};
-    const int i = int(kinds().indexOf(kind));
-    return i < 0 ? QString() : layouts[i];
-}
-
-bool ReportTable::load(DataEnv* env, QString* error)
-{
-    const QString name = command(kind);
-    const bool byDate = kind == "by-date";
-    const QVariantList params = byDate ? QVariantList{from, to} : QVariantList{from, to, from, to};
-    if (!env->execute(name, params)) {
-        *error = env->lastError();
+    ReportRunner runner(env);
+    m_model = runner.rows(m_kind, ReportPeriod(m_from, m_to));
+    if (!m_model) {
+        m_error = runner.errorText();
         return false;
     }
-    RowSet* set = env->rowSet("rs" + name);
-    const QString nameColumn = kind == "by-source" ? "IName" : "Uname";
-    rows.clear();
-    totalCalls = totalBooked = 0;
-    for (int i = 0; i < set->rowCount(); ++i) {
+    const ReportRows set(*m_model);
+    const int key = set.column(m_kind.keyField());
+    const int calls = set.column(m_kind.callsField());
+    const int booked = set.column(m_kind.bookedField());
+    m_rows.clear();
+    m_totalCalls = m_totalBooked = 0;
+    for (int i = 0; i < set.count(); ++i) {
         Row row;
-        if (byDate)
-            row.date = set->value(i, "Data").toDate();
+        if (m_kind.isByDate())
+            row.date = set.value(i, key).toDate();
         else
-            row.name = set->value(i, nameColumn).toString();
-        row.calls = set->value(i, byDate ? "Vsego" : "Zvonkov").toLongLong();
-        row.booked = set->value(i, "zapis").toLongLong();
-        totalCalls += row.calls;
-        totalBooked += row.booked;
-        rows << row;
+            row.name = set.value(i, key).toString();
+        row.calls = set.value(i, calls).toLongLong();
+        row.booked = set.value(i, booked).toLongLong();
+        m_totalCalls += row.calls;
+        m_totalBooked += row.booked;
+        m_rows << row;
     }
     return true;
 }
 
 QString ReportTable::toText() const
 {
-    const bool byDate = kind == "by-date";
-    const QString first = byDate                ? QStringLiteral("Дата")
-                          : kind == "by-source" ? QStringLiteral("Название источника")
-                                                : QStringLiteral("Название услуги");
+    const bool byDate = m_kind.isByDate();
+    const ReportLayout* layout = ReportLayouts::get(m_kind.layoutName());
+    const QString first = firstLabel(*layout, ReportSection::Role::PageHeader);
+    const QString totalLabel = firstLabel(*layout, ReportSection::Role::ReportFooter);
     QStringList names;
-    for (const Row& row : rows)
+    for (const Row& row : m_rows)
         names << (byDate ? QLocale().toString(row.date, "dd.MM.yyyy") : row.name);
-    const QString totalLabel = byDate ? QStringLiteral("Всего:") : QStringLiteral("Итого:");
     qsizetype width = qMax(first.size(), totalLabel.size());
     for (const QString& n : names)
         width = qMax(width, n.size());
@@ -76,13 +94,13 @@ QString ReportTable::toText() const
     };
     QString text =
         QStringLiteral("%1 - %2\n")
-            .arg(QLocale().toString(from, "dd.MM.yyyy"), QLocale().toString(to, "dd.MM.yyyy"));
+            .arg(QLocale().toString(m_from, "dd.MM.yyyy"), QLocale().toString(m_to, "dd.MM.yyyy"));
     text += line(first, calls, booked);
     text += QString(width + 4 + calls.size() + booked.size(), '-') + "\n";
-    for (int i = 0; i < rows.size(); ++i)
-        text += line(names[i], QString::number(rows[i].calls), QString::number(rows[i].booked));
+    for (int i = 0; i < m_rows.size(); ++i)
+        text += line(names[i], QString::number(m_rows[i].calls), QString::number(m_rows[i].booked));
     text += QString(width + 4 + calls.size() + booked.size(), '-') + "\n";
-    text += line(totalLabel, QString::number(totalCalls), QString::number(totalBooked));
+    text += line(totalLabel, QString::number(m_totalCalls), QString::number(m_totalBooked));
     return text;
 }
 
@@ -92,9 +110,9 @@ QString ReportTable::toJson() const
         const QByteArray array = QJsonDocument(QJsonArray{s}).toJson(QJsonDocument::Compact);
         return QString::fromUtf8(array.mid(1, array.size() - 2));
     };
-    const bool byDate = kind == "by-date";
+    const bool byDate = m_kind.isByDate();
     QStringList items;
-    for (const Row& row : rows) {
+    for (const Row& row : m_rows) {
         const QString key =
             byDate ? QStringLiteral("\"date\": %1").arg(str(row.date.toString(Qt::ISODate)))
                    : QStringLiteral("\"name\": %1").arg(str(row.name));
@@ -105,8 +123,8 @@ QString ReportTable::toJson() const
     }
     return QStringLiteral("{\"report\": %1, \"from\": %2, \"to\": %3, \"rows\": [%4], "
                           "\"total\": {\"calls\": %5, \"booked\": %6}}\n")
-        .arg(str(kind), str(from.toString(Qt::ISODate)), str(to.toString(Qt::ISODate)),
-             items.join(", "))
-        .arg(totalCalls)
-        .arg(totalBooked);
+        .arg(str(m_kind.cliName()), str(m_from.toString(Qt::ISODate)),
+             str(m_to.toString(Qt::ISODate)), items.join(", "))
+        .arg(m_totalCalls)
+        .arg(m_totalBooked);
 }

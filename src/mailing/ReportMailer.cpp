@@ -5,7 +5,6 @@
 #include "SmtpClient.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QEventLoop>
 
 #include <thread>
@@ -83,11 +82,4 @@ bool ReportMailer::send(const QString& recipient, const QString& text,
 
     m_errorText = outcome.sent ? QString() : outcome.errorText;
     return outcome.sent;
-}
-
-QStringList ReportMailer::reportFiles(const QString& sendDir)
-{
-    const QDir dir(sendDir);
-    return {dir.filePath(QStringLiteral("poist.htm")), dir.filePath(QStringLiteral("pousl.htm")),
-            dir.filePath(QStringLiteral("point.htm")), dir.filePath(QStringLiteral("podates.htm"))};
 }

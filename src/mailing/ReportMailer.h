@@ -26,9 +26,6 @@ public:
               const MailAccount& account);
     QString errorText() const { return m_errorText; }
 
-    // sendDir/poist.htm, pousl.htm, point.htm, podates.htm, in that order.
-    static QStringList reportFiles(const QString& sendDir);
-
 private:
     double m_pauseSeconds = kDefaultPauseSeconds;
     bool m_busy = false;

@@ -23,7 +23,6 @@ public:
     QString name() const { return m_name; }
     // The caption of a label.
     QString caption() const { return m_kind == Kind::Label ? m_text : QString(); }
-    void setCaption(const QString& caption) { m_text = caption; }
     // The field a text box or a function prints.
     QString field() const { return m_kind == Kind::Label ? QString() : m_text; }
     QRect rect() const { return m_rect; }

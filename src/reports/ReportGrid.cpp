@@ -51,7 +51,8 @@ int columnFor(const ReportControl* control, const QVector<const ReportControl*>&
 
 } // namespace
 
-bool ReportGrid::build(const ReportLayout& layout, const QAbstractItemModel& model)
+bool ReportGrid::build(const ReportLayout& layout, const QAbstractItemModel& model,
+                       const QString& period)
 {
     *this = ReportGrid();
     const ReportRows rows(model);
@@ -62,7 +63,8 @@ bool ReportGrid::build(const ReportLayout& layout, const QAbstractItemModel& mod
         return false;
     }
     m_title = layout.title();
-    m_period = layout.periodText();
+    const ReportControl* periodLabel = layout.periodLabel();
+    m_period = !period.isNull() ? period : periodLabel ? periodLabel->caption() : QString();
 
     QVector<const ReportControl*> columns;
     for (const ReportControl* control : sortedControls(layout.section(Role::Detail)))

@@ -13,8 +13,10 @@ class ReportLayout;
 class ReportGrid
 {
 public:
-    // False (and error()) when the rows lack a field the layout prints.
-    bool build(const ReportLayout& layout, const QAbstractItemModel& rows);
+    // False (and errorText()) when the rows lack a field the layout prints.
+    // `period` stands in the period label's place (a null text leaves its design caption).
+    bool build(const ReportLayout& layout, const QAbstractItemModel& rows,
+               const QString& period = QString());
 
     QString title() const { return m_title; }
     QString period() const { return m_period; }
@@ -24,7 +26,7 @@ public:
     const QStringList& totals() const { return m_totals; }
     // A column whose values are all numbers.
     bool isNumeric(int column) const { return m_numeric.value(column); }
-    QString error() const { return m_error; }
+    QString errorText() const { return m_error; }
 
 private:
     QString m_title;

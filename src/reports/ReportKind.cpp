@@ -1,21 +1,33 @@
 #include "ReportKind.h"
 
+#include "ReportLayout.h"
+#include "ReportLayouts.h"
 #include "ReportPeriod.h"
 
-ReportKind::ReportKind(Value value, const QString& name, const QString& command,
-                       const QString& layout, int periodRepeats)
-    : m_value(value), m_name(name), m_command(command), m_layout(layout),
-      m_periodRepeats(periodRepeats)
+ReportKind::ReportKind(const Entry& entry)
+    : m_value(entry.value), m_cliName(entry.cliName), m_command(entry.command),
+      m_periodRepeats(entry.periodRepeats), m_layout(entry.layout), m_design(entry.design),
+      m_fileName(entry.fileName), m_menuName(entry.menuName), m_menuCaption(entry.menuCaption),
+      m_keyField(entry.keyField), m_callsField(entry.callsField), m_bookedField(entry.bookedField)
 {
 }
 
 const QList<ReportKind>& ReportKind::all()
 {
     static const QList<ReportKind> kinds = {
-        ReportKind(BySource, "BySource", "ReportkolVoZv", "RepkolVo", 2),
-        ReportKind(ByService, "ByService", "ReportKolvoUsl", "ReportKvUsl", 2),
-        ReportKind(InternetByService, "InternetByService", "ReportInternet", "ReportInternet", 2),
-        ReportKind(ByDate, "ByDate", "ReportDates", "ReportDates", 1),
+        ReportKind({BySource, "by-source", "ReportkolVoZv", 2, "RepkolVo", ReportDesigns::repkolVo,
+                    "poist.htm", "otchkolzv", QStringLiteral("Звонки по &источнику"), "IName",
+                    "Zvonkov", "zapis"}),
+        ReportKind({ByService, "by-service", "ReportKolvoUsl", 2, "ReportKvUsl",
+                    ReportDesigns::reportKvUsl, "pousl.htm", "zvpoUsl",
+                    QStringLiteral("Звонки по &услуге"), "Uname", "Zvonkov", "zapis"}),
+        ReportKind({InternetByService, "internet", "ReportInternet", 2, "ReportInternet",
+                    ReportDesigns::reportInternet, "point.htm", "interZvon",
+                    QStringLiteral("Отчет по звонкам из &интернета"), "Uname", "Zvonkov",
+                    "zapis"}),
+        ReportKind({ByDate, "by-date", "ReportDates", 1, "ReportDates",
+                    ReportDesigns::reportDates, "podates.htm", "podatam",
+                    QStringLiteral("Отчет по &датам"), "Data", "Vsego", "Zapis"}),
     };
     return kinds;
 }
@@ -28,10 +40,31 @@ const ReportKind* ReportKind::find(int kind)
     return nullptr;
 }
 
+const ReportKind* ReportKind::findByCliName(const QString& cliName)
+{
+    for (const ReportKind& entry : all())
+        if (entry.cliName() == cliName)
+            return &entry;
+    return nullptr;
+}
+
+const ReportKind* ReportKind::findByLayout(const QString& layoutName)
+{
+    for (const ReportKind& entry : all())
+        if (entry.layoutName().compare(layoutName, Qt::CaseInsensitive) == 0)
+            return &entry;
+    return nullptr;
+}
+
 QVariantList ReportKind::arguments(const ReportPeriod& period) const
 {
     QVariantList arguments;
     for (int i = 0; i < m_periodRepeats; ++i)
         arguments << period.from() << period.to();
     return arguments;
+}
+
+std::unique_ptr<ReportLayout> ReportKind::design() const
+{
+    return m_design();
 }

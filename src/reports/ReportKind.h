@@ -3,10 +3,15 @@
 #include <QList>
 #include <QString>
 #include <QVariantList>
+#include <memory>
 
+class ReportLayout;
 class ReportPeriod;
 
-// The report kinds of the Reports menu: the command each runs, its row set and its layout.
+// The report catalogue: one entry per report, holding everything the program knows about it
+// (the command it runs, its layout, its file in the mail, its menu item, its command-line
+// name and the fields of its rows). Every other place derives what it needs from here; a new
+// report is one more entry plus its layout design.
 class ReportKind
 {
 public:
@@ -18,25 +23,65 @@ public:
         ByDate = 4
     };
 
+    using Design = std::unique_ptr<ReportLayout> (*)();
+
     // The kind with this number; nullptr for any other value (an unset kind included).
     static const ReportKind* find(int kind);
+    // The kind with this command-line name ("by-source"); nullptr when there is none.
+    static const ReportKind* findByCliName(const QString& cliName);
+    // The kind whose layout has this name, without regard to case; nullptr when there is none.
+    static const ReportKind* findByLayout(const QString& layoutName);
+    // The catalogue, in menu order.
     static const QList<ReportKind>& all();
 
     int value() const { return m_value; }
-    QString name() const { return m_name; }
+    QString cliName() const { return m_cliName; }
     QString command() const { return m_command; }
     QString rowSetName() const { return "rs" + m_command; }
     QString layoutName() const { return m_layout; }
-    // The command's arguments in order: from, to, from, to (by date: from, to).
+    // A new instance of the layout's design.
+    std::unique_ptr<ReportLayout> design() const;
+    // The HTML file of the report in the mailed set.
+    QString fileName() const { return m_fileName; }
+    // The item of the Reports menu: object name and caption.
+    const char* menuName() const { return m_menuName; }
+    QString menuCaption() const { return m_menuCaption; }
+    // The row fields: the name (or date) each row is about, its calls and its bookings.
+    QString keyField() const { return m_keyField; }
+    QString callsField() const { return m_callsField; }
+    QString bookedField() const { return m_bookedField; }
+    bool isByDate() const { return m_value == ByDate; }
+    // The command's arguments in order: from, to, repeated as the command needs them.
     QVariantList arguments(const ReportPeriod& period) const;
 
 private:
-    ReportKind(Value value, const QString& name, const QString& command, const QString& layout,
-               int periodRepeats);
+    struct Entry
+    {
+        Value value;
+        const char* cliName;
+        const char* command;
+        int periodRepeats;
+        const char* layout;
+        Design design;
+        const char* fileName;
+        const char* menuName;
+        QString menuCaption;
+        const char* keyField;
+        const char* callsField;
+        const char* bookedField;
+    };
+    explicit ReportKind(const Entry& entry);
 
     Value m_value;
-    QString m_name;
+    QString m_cliName;
     QString m_command;
-    QString m_layout;
     int m_periodRepeats;
+    QString m_layout;
+    Design m_design;
+    QString m_fileName;
+    const char* m_menuName;
+    QString m_menuCaption;
+    QString m_keyField;
+    QString m_callsField;
+    QString m_bookedField;
 };

@@ -8,26 +8,6 @@ ReportLayout::ReportLayout(const QString& name, const QString& dataMember,
 {
 }
 
-std::unique_ptr<ReportLayout> ReportLayout::clone() const
-{
-    auto copy = std::make_unique<ReportLayout>(m_name, m_dataMember, m_windowCaption,
-                                               m_previewClientSize, m_reportWidth);
-    for (const auto& section : m_sections) {
-        ReportSection& target =
-            copy->addSection(section->name(), section->role(), section->height());
-        for (const auto& control : section->controls()) {
-            const QRect r = control->rect();
-            const QString text = control->kind() == ReportControl::Kind::Label ? control->caption()
-                                                                               : control->field();
-            target
-                .add(control->kind(), control->name(), text, r.left(), r.top(), r.width(),
-                     r.height())
-                .setFont(control->fontFamily(), control->fontPoints(), control->isBold());
-        }
-    }
-    return copy;
-}
-
 ReportSection& ReportLayout::addSection(const QString& name, ReportSection::Role role, int height)
 {
     m_sections.push_back(std::make_unique<ReportSection>(name, role, height));
@@ -62,9 +42,8 @@ QString ReportLayout::title() const
     return label ? label->caption() : QString();
 }
 
-QString ReportLayout::periodText() const
+const ReportControl* ReportLayout::periodLabel() const
 {
     const ReportSection* header = section(headerSection);
-    const ReportControl* label = header ? header->control(periodLabel) : nullptr;
-    return label ? label->caption() : QString();
+    return header ? header->control(periodLabelName) : nullptr;
 }

@@ -15,8 +15,6 @@ public:
     ReportLayout(const QString& name, const QString& dataMember, const QString& windowCaption,
                  const QSize& previewClientSize, int reportWidth = 0);
 
-    // An independent copy with the same sections, controls and captions.
-    std::unique_ptr<ReportLayout> clone() const;
 
     QString name() const { return m_name; }
     // The command whose open row set the layout prints.
@@ -36,13 +34,14 @@ public:
     const ReportSection* section(ReportSection::Role role) const;
     const std::vector<std::unique_ptr<ReportSection>>& sections() const { return m_sections; }
 
-    // The report header's title and period label.
+    // The report header's title, and its period label: the label that prints the period of
+    // the report in place of its design caption.
     QString title() const;
-    QString periodText() const;
+    const ReportControl* periodLabel() const;
 
     static constexpr const char* headerSection = "Section4";
     static constexpr const char* titleLabel = "Label1";
-    static constexpr const char* periodLabel = "Data";
+    static constexpr const char* periodLabelName = "Data";
 
 private:
     QString m_name;

@@ -1,5 +1,7 @@
 #include "ReportLayouts.h"
 
+#include "ReportKind.h"
+
 #include <map>
 
 namespace {
@@ -28,7 +30,9 @@ void addHeading(ReportSection& section, const QString& name, const QString& text
         .setFont(family, normalPoints, true);
 }
 
-std::unique_ptr<ReportLayout> repkolVo()
+} // namespace
+
+std::unique_ptr<ReportLayout> ReportDesigns::repkolVo()
 {
     auto layout = std::make_unique<ReportLayout>(
         "RepkolVo", "ReportkolVoZv", QStringLiteral("Отчет по кол-ву звонков из разных источников"),
@@ -51,7 +55,7 @@ std::unique_ptr<ReportLayout> repkolVo()
     return layout;
 }
 
-std::unique_ptr<ReportLayout> reportKvUsl()
+std::unique_ptr<ReportLayout> ReportDesigns::reportKvUsl()
 {
     auto layout = std::make_unique<ReportLayout>(
         "ReportKvUsl", "ReportKolvoUsl",
@@ -73,7 +77,7 @@ std::unique_ptr<ReportLayout> reportKvUsl()
     return layout;
 }
 
-std::unique_ptr<ReportLayout> reportInternet()
+std::unique_ptr<ReportLayout> ReportDesigns::reportInternet()
 {
     auto layout = std::make_unique<ReportLayout>("ReportInternet", "ReportInternet",
                                                  QStringLiteral("Отчет по звонкам из интернета"),
@@ -95,7 +99,7 @@ std::unique_ptr<ReportLayout> reportInternet()
     return layout;
 }
 
-std::unique_ptr<ReportLayout> reportDates()
+std::unique_ptr<ReportLayout> ReportDesigns::reportDates()
 {
     auto layout = std::make_unique<ReportLayout>("ReportDates", "ReportDates",
                                                  QStringLiteral("Отчет по звонкам (по датам)"),
@@ -117,9 +121,11 @@ std::unique_ptr<ReportLayout> reportDates()
     return layout;
 }
 
-std::map<QString, std::unique_ptr<ReportLayout>>& instances()
+namespace {
+
+std::map<QString, std::unique_ptr<const ReportLayout>>& instances()
 {
-    static std::map<QString, std::unique_ptr<ReportLayout>> layouts;
+    static std::map<QString, std::unique_ptr<const ReportLayout>> layouts;
     return layouts;
 }
 
@@ -127,34 +133,29 @@ std::map<QString, std::unique_ptr<ReportLayout>>& instances()
 
 QStringList ReportLayouts::names()
 {
-    return {"RepkolVo", "ReportKvUsl", "ReportInternet", "ReportDates"};
+    QStringList names;
+    for (const ReportKind& kind : ReportKind::all())
+        names << kind.layoutName();
+    return names;
 }
 
-std::unique_ptr<ReportLayout> ReportLayouts::create(const QString& name)
+std::unique_ptr<const ReportLayout> ReportLayouts::create(const QString& name)
 {
-    const QString key = name.toLower();
-    if (key == "repkolvo")
-        return repkolVo();
-    if (key == "reportkvusl")
-        return reportKvUsl();
-    if (key == "reportinternet")
-        return reportInternet();
-    if (key == "reportdates")
-        return reportDates();
-    return nullptr;
+    const ReportKind* kind = ReportKind::findByLayout(name);
+    return kind ? kind->design() : nullptr;
 }
 
-ReportLayout* ReportLayouts::get(const QString& name)
+const ReportLayout* ReportLayouts::get(const QString& name)
 {
     const QString key = name.toLower();
     auto& layouts = instances();
     auto found = layouts.find(key);
     if (found != layouts.end())
         return found->second.get();
-    std::unique_ptr<ReportLayout> layout = create(name);
+    std::unique_ptr<const ReportLayout> layout = create(name);
     if (!layout)
         return nullptr;
-    ReportLayout* result = layout.get();
+    const ReportLayout* result = layout.get();
     layouts.emplace(key, std::move(layout));
     return result;
 }

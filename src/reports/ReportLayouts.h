@@ -3,17 +3,27 @@
 #include "ReportLayout.h"
 
 #include <QStringList>
+#include <memory>
 
-// The four report layouts; each is one object for the life of the program, created on first
-// use.
+// The report layouts by name. A layout is a description: once built it is never changed, so
+// each is one shared object for the life of the program, created on first use.
 class ReportLayouts
 {
 public:
     // Layout by name ("RepkolVo", "ReportKvUsl", "ReportInternet", "ReportDates"), without
     // regard to case; nullptr for an unknown name.
-    static ReportLayout* get(const QString& name);
+    static const ReportLayout* get(const QString& name);
+    // The layouts of the report catalogue, in its order.
     static QStringList names();
 
     // A new, unshared instance of a layout's design (nullptr for an unknown name).
-    static std::unique_ptr<ReportLayout> create(const QString& name);
+    static std::unique_ptr<const ReportLayout> create(const QString& name);
 };
+
+// The designs of the catalogue's layouts.
+namespace ReportDesigns {
+std::unique_ptr<ReportLayout> repkolVo();
+std::unique_ptr<ReportLayout> reportKvUsl();
+std::unique_ptr<ReportLayout> reportInternet();
+std::unique_ptr<ReportLayout> reportDates();
+} // namespace ReportDesigns

@@ -16,10 +16,11 @@ int ReportPaginator::reportWidth() const
     return m_layout.reportWidth() > 0 ? m_layout.reportWidth() : m_pageSize.width() - 2 * m_margin;
 }
 
-bool ReportPaginator::paginate(const QAbstractItemModel& model)
+bool ReportPaginator::paginate(const QAbstractItemModel& model, const QString& period)
 {
     m_pages.clear();
     m_error.clear();
+    m_period = period;
     const ReportRows rows(model);
     const QStringList missing = rows.missingFields(m_layout);
     if (!missing.isEmpty()) {
@@ -123,7 +124,9 @@ void ReportPaginator::place(const ReportSection* section, const ReportRows& rows
         item.font = control->twipFont();
         switch (control->kind()) {
         case ReportControl::Kind::Label:
-            item.fullText = control->caption();
+            item.fullText = control.get() == m_layout.periodLabel() && !m_period.isNull()
+                                ? m_period
+                                : control->caption();
             break;
         case ReportControl::Kind::TextBox:
             item.fullText = ReportText::value(rows.value(row, control->field()));

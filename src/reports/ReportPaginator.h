@@ -32,11 +32,12 @@ public:
     // The width of the bands: the layout's report width, or the printable width of the page.
     int reportWidth() const;
 
-    // False (and error()) when the rows lack a field the layout prints, or the page is too
-    // small for the layout.
-    bool paginate(const QAbstractItemModel& rows);
+    // Lays out the rows with `period` in the period label (a null text leaves the label's
+    // design caption). False (and errorText()) when the rows lack a field the layout prints,
+    // or the page is too small for the layout.
+    bool paginate(const QAbstractItemModel& rows, const QString& period = QString());
     const QVector<ReportPage>& pages() const { return m_pages; }
-    QString error() const { return m_error; }
+    QString errorText() const { return m_error; }
 
 private:
     void startPage();
@@ -52,5 +53,6 @@ private:
     QVector<ReportPage> m_pages;
     int m_y = 0;
     int m_bodyTop = 0; // where the first band after the page header starts
+    QString m_period;
     QString m_error;
 };

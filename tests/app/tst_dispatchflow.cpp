@@ -5,8 +5,9 @@
 #include "DataEnv.h"
 #include "MailAccount.h"
 #include "MainFrm.h"
-#include "ReportDispatch.h"
-#include "ReportExport.h"
+#include "DispatchSchedule.h"
+#include "MailingRun.h"
+#include "ReportBundle.h"
 #include "RowSet.h"
 #include "SettingsStore.h"
 #include "TestSupport.h"
@@ -64,11 +65,11 @@ class TestDispatchFlow : public QObject
         QCOMPARE(message.value("subject").toString(), QStringLiteral("Реклама"));
         QCOMPARE(message.value("body").toString(), QStringLiteral("Реклама"));
         const QJsonArray attachments = message.value("attachments").toArray();
-        const QStringList paths = ReportExport::filePaths(AppPaths::sendDir());
+        const QStringList paths = ReportBundle::filePaths(AppPaths::sendDir());
         QCOMPARE(attachments.size(), 4);
         for (int i = 0; i < 4; ++i) {
             const QJsonObject part = attachments.at(i).toObject();
-            QCOMPARE(part.value("filename").toString(), ReportExport::fileNames().at(i));
+            QCOMPARE(part.value("filename").toString(), ReportBundle::fileNames().at(i));
             QCOMPARE(QByteArray::fromBase64(part.value("data").toString().toLatin1()),
                      fileBytes(paths.at(i)));
         }
@@ -79,14 +80,14 @@ private Q_SLOTS:
     {
         TestSupport::pinEnvironment();
         KALVENT_REQUIRE_SMTP_TOOLS();
-        slFrm::setMailPause(0.05);
+        MailingRun::setDefaultPauseSeconds(0.05);
     }
 
     void init()
     {
         Clock::setFixed(m_now);
         AppPaths::overrideDatabasePath(m_dir.filePath(QString("run%1/KvBD.db").arg(++m_round)));
-        ReportDispatch::setLockPath(m_dir.filePath(QString("run%1/dispatch.lock").arg(m_round)));
+        DispatchSchedule::setLockPath(m_dir.filePath(QString("run%1/dispatch.lock").arg(m_round)));
         DataEnv* env = DataEnv::instance();
         QVERIFY(env->connect());
         env->bind("Uslugi")->addRow("UName", QStringLiteral("Стрижка"));
@@ -131,7 +132,7 @@ private Q_SLOTS:
         QCOMPARE(received.size(), 1);
         checkMail(received.first(), "boss@example.com");
         const QString poist =
-            QString::fromUtf8(fileBytes(ReportExport::filePaths(AppPaths::sendDir())[0]));
+            QString::fromUtf8(fileBytes(ReportBundle::filePaths(AppPaths::sendDir())[0]));
         QVERIFY(poist.contains(QStringLiteral("29.11.2026 - 06.12.2026")));
         QVERIFY(!poist.contains(QStringLiteral("<b>Интернет</b>")));
         for (const char* rs :

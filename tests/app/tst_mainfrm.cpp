@@ -228,9 +228,9 @@ private Q_SLOTS:
     void reportItemsStoreTheKindAndOpenThePeriodDialog()
     {
         QStringList previews;
-        ReportPreview::setHandler([&](QDialog& preview, QString*) {
+        ReportPreview::setHandler([&](QDialog& preview, const QAbstractItemModel&, const QString&) {
             previews << preview.windowTitle();
-            return true;
+            return QString();
         });
         auto pressOk = [] {
             QTimer::singleShot(0, [] {

@@ -7,7 +7,6 @@
 #include "MailAccountDialog.h"
 #include "MainFrm.h"
 #include "Param.h"
-#include "ReportDispatcher.h"
 #include "ReportKind.h"
 #include "ReportLayout.h"
 #include "ReportLayouts.h"
@@ -222,19 +221,20 @@ private Q_SLOTS:
     void reportPreviews()
     {
         QStringList seen;
-        ReportPreview::setHandler([&seen](QDialog& preview, QString*) {
+        ReportPreview::setHandler([&seen](QDialog& preview, const QAbstractItemModel&,
+                                          const QString&) {
             preview.show();
             if (QTest::qWaitForWindowExposed(&preview))
                 seen << serverTitle(&preview);
             preview.close();
-            return true;
+            return QString();
         });
         QStringList expected;
         for (const ReportKind& kind : ReportKind::all()) {
             expected << ReportLayouts::get(kind.layoutName())->windowCaption();
-            ReportDispatcher dispatcher(DataEnv::instance());
-            QVERIFY(dispatcher.preview(
-                kind.value(), ReportPeriod(QDate(2026, 12, 1), QDate(2026, 12, 6)), nullptr));
+            QVERIFY(ReportPreview::showReport(
+                kind, ReportPeriod(QDate(2026, 12, 1), QDate(2026, 12, 6)), DataEnv::instance(),
+                nullptr));
         }
         ReportPreview::setHandler({});
         QCOMPARE(expected.size(), 4);

@@ -5,8 +5,9 @@
 #include "Clock.h"
 #include "DataEnv.h"
 #include "MailAccount.h"
-#include "ReportDispatch.h"
-#include "ReportExport.h"
+#include "DispatchSchedule.h"
+#include "MailingRun.h"
+#include "ReportBundle.h"
 #include "SettingsStore.h"
 #include "TestSupport.h"
 
@@ -51,7 +52,7 @@ private Q_SLOTS:
     void init()
     {
         m_db = m_dir.filePath(QString("run%1/KvBD.db").arg(++m_round));
-        ReportDispatch::setLockPath(m_dir.filePath(QString("run%1/dispatch.lock").arg(m_round)));
+        DispatchSchedule::setLockPath(m_dir.filePath(QString("run%1/dispatch.lock").arg(m_round)));
         Clock::setFixed(QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
     }
 
@@ -118,8 +119,8 @@ private Q_SLOTS:
 
         const QString dir = m_dir.filePath("elsewhere");
         QCOMPARE(run({"export", "--days", "7", "--dir", dir}), 0);
-        QCOMPARE(m_out.split('\n', Qt::SkipEmptyParts), ReportExport::filePaths(dir));
-        QFile poist(ReportExport::filePaths(dir).first());
+        QCOMPARE(m_out.split('\n', Qt::SkipEmptyParts), ReportBundle::filePaths(dir));
+        QFile poist(ReportBundle::filePaths(dir).first());
         QVERIFY(poist.open(QIODevice::ReadOnly));
         QVERIFY(
             QString::fromUtf8(poist.readAll()).contains(QStringLiteral("29.11.2026 - 06.12.2026")));

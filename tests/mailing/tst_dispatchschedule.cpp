@@ -1,48 +1,63 @@
 #include "MailingSettings.h"
-#include "ReportDispatch.h"
+#include "DispatchSchedule.h"
+#include "MailingRun.h"
 #include "SettingsStore.h"
 #include "TestSupport.h"
 
 #include <QLockFile>
 #include <QTemporaryDir>
 
-// The dispatch schedule with recorded steps: no database, no mail.
+// A mailing run that records its steps: no database, no mail.
+class RecordingRun : public MailingRun
+{
+public:
+    explicit RecordingRun(QStringList& log) : m_log(log) {}
+    bool exportOk = true;
+    Result sendResult = Result::Sent;
+
+    bool exportReports(const QString& days, const QDateTime&) override
+    {
+        m_log << "export:" + days;
+        m_error = exportOk ? QString() : QStringLiteral("Отчет «poist.htm» не сохранён: диск");
+        return exportOk;
+    }
+    Result send(const QString& recipient, const QString& text) override
+    {
+        m_log << "send:" + recipient + ":" + text;
+        m_error = sendResult == Result::Sent ? QString() : "no account";
+        return sendResult;
+    }
+
+private:
+    QStringList& m_log;
+};
+
+// The dispatch schedule over a recording mailing run.
 class TestDispatchSchedule : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir m_dir;
     QStringList m_log;
-    bool m_exportOk = true;
-    ReportDispatch::SendResult m_sendResult = ReportDispatch::SendResult::Sent;
+    RecordingRun m_run{m_log};
     std::function<void()> m_duringAnnounce;
     QString m_nextdateSeenByAnnounce;
     const QDate m_today{2026, 12, 6};
 
-    ReportDispatch::Steps steps()
+    DispatchSchedule::Hooks hooks()
     {
-        ReportDispatch::Steps s;
-        s.status = [this](const QString& text) { m_log << "status:" + text; };
-        s.load = [this] { m_log << "load"; };
-        s.exportReports = [this](QString* error) {
-            m_log << "export";
-            *error = m_exportOk ? QString() : QStringLiteral("Отчет «poist.htm» не сохранён: диск");
-            return m_exportOk;
-        };
-        s.send = [this](QString* error) {
-            m_log << "send";
-            *error = m_sendResult == ReportDispatch::SendResult::Sent ? QString() : "no account";
-            return m_sendResult;
-        };
-        s.unload = [this] { m_log << "unload"; };
-        s.announce = [this](const QString& next) {
+        DispatchSchedule::Hooks h;
+        h.status = [this](const QString& text) { m_log << "status:" + text; };
+        h.mailFailed = [this](const QString& error) { m_log << "mailFailed:" + error; };
+        h.finished = [this] { m_log << "finished"; };
+        h.announce = [this](const QString& next) {
             m_log << "announce:" + next;
             m_nextdateSeenByAnnounce = SettingsStore().read("nextdate");
             if (m_duringAnnounce)
                 m_duringAnnounce();
         };
-        s.failed = [this](const QString& message) { m_log << "failed:" + message; };
-        return s;
+        h.failed = [this](const QString& message) { m_log << "failed:" + message; };
+        return h;
     }
 
     void store(const QString& days, const QString& times, const QString& nextdate)
@@ -64,14 +79,14 @@ private Q_SLOTS:
     void initTestCase()
     {
         TestSupport::pinEnvironment();
-        ReportDispatch::setLockPath(m_dir.filePath("dispatch.lock"));
+        DispatchSchedule::setLockPath(m_dir.filePath("dispatch.lock"));
     }
 
     void init()
     {
         m_log.clear();
-        m_exportOk = true;
-        m_sendResult = ReportDispatch::SendResult::Sent;
+        m_run.exportOk = true;
+        m_run.sendResult = MailingRun::Result::Sent;
         m_duringAnnounce = {};
     }
 
@@ -115,26 +130,27 @@ private Q_SLOTS:
         QFETCH(QString, times);
         QFETCH(QDateTime, now);
         QFETCH(bool, due);
-        QCOMPARE(ReportDispatch::isDue(nextdate, times, now), due);
+        QCOMPARE(DispatchSchedule::isDue(nextdate, times, now), due);
     }
 
     void dispatchRunsItsStepsAndStoresTheDateAfterTheAnnouncement()
     {
         store("7", "09:00:00", "2026-12-06");
         SettingsStore settings;
-        ReportDispatch dispatch(steps());
-        QCOMPARE(dispatch.tick(settings, at(0, QTime(8, 59, 50))), ReportDispatch::Result::NotDue);
+        DispatchSchedule dispatch(m_run, hooks());
+        QCOMPARE(dispatch.tick(settings, at(0, QTime(8, 59, 50))), DispatchSchedule::Result::NotDue);
         QVERIFY(m_log.isEmpty());
         QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0, 0))),
-                 ReportDispatch::Result::Dispatched);
-        QCOMPARE(m_log, QStringList({QStringLiteral("status:Загрузка параметров отправки"), "load",
-                                     QStringLiteral("status:Сохранение отчетов"), "export",
-                                     QStringLiteral("status:Отправка отчетов"), "send", "unload",
+                 DispatchSchedule::Result::Dispatched);
+        QCOMPARE(m_log, QStringList({QStringLiteral("status:Загрузка параметров отправки"),
+                                     QStringLiteral("status:Сохранение отчетов"), "export:7",
+                                     QStringLiteral("status:Отправка отчетов"),
+                                     QStringLiteral("send:boss@example.com:Реклама"), "finished",
                                      "announce:13.12.2026"}));
         QCOMPARE(m_nextdateSeenByAnnounce, QString("2026-12-06")); // written after the box
         QCOMPARE(settings.read("nextdate"), QString("2026-12-13"));
         m_log.clear();
-        QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0, 10))), ReportDispatch::Result::NotDue);
+        QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0, 10))), DispatchSchedule::Result::NotDue);
         QVERIFY(m_log.isEmpty());
     }
 
@@ -161,94 +177,95 @@ private Q_SLOTS:
         QFETCH(QString, shown);
         store(days, "09:00:00", "2026-11-01");
         SettingsStore settings;
-        ReportDispatch dispatch(steps());
-        QCOMPARE(dispatch.tick(settings, at(0, QTime(10, 0))), ReportDispatch::Result::Dispatched);
+        DispatchSchedule dispatch(m_run, hooks());
+        QCOMPARE(dispatch.tick(settings, at(0, QTime(10, 0))), DispatchSchedule::Result::Dispatched);
         QCOMPARE(settings.read("nextdate"), stored);
         QCOMPARE(m_log.last(), "announce:" + shown);
         // A zero period is due again at the next tick of the same day.
         QCOMPARE(dispatch.tick(settings, at(0, QTime(10, 0, 10))) ==
-                     ReportDispatch::Result::Dispatched,
+                     DispatchSchedule::Result::Dispatched,
                  days == "0");
     }
 
     void failedMailStillAdvancesTheDate()
     {
         store("7", "09:00:00", "2026-12-06");
-        m_sendResult = ReportDispatch::SendResult::MailFailed;
+        m_run.sendResult = MailingRun::Result::MailFailed;
         SettingsStore settings;
-        ReportDispatch dispatch(steps());
-        QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0))), ReportDispatch::Result::Dispatched);
+        DispatchSchedule dispatch(m_run, hooks());
+        QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0))), DispatchSchedule::Result::Dispatched);
         QCOMPARE(settings.read("nextdate"), QString("2026-12-13"));
-        QCOMPARE(m_log.filter("failed:").size(), 0);
+        QCOMPARE(m_log.filter("mailFailed:").size(), 1);
+        QCOMPARE(m_log.filter(QRegularExpression("^failed:")).size(), 0);
     }
 
     void failedExportIsToldOnceAndRetriedLater()
     {
         store("7", "09:00:00", "2026-12-06");
-        m_exportOk = false;
+        m_run.exportOk = false;
         SettingsStore settings;
-        ReportDispatch dispatch(steps());
-        QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0))), ReportDispatch::Result::Failed);
+        DispatchSchedule dispatch(m_run, hooks());
+        QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0))), DispatchSchedule::Result::Failed);
         QCOMPARE(m_log.filter("failed:").size(), 1);
         QVERIFY(m_log.filter("failed:").first().contains("poist.htm"));
         QVERIFY(m_log.filter("failed:").first().contains("06.12.2026 09:30"));
-        QVERIFY(m_log.contains("unload"));
-        QVERIFY(!m_log.contains("send"));
+        QVERIFY(m_log.contains("finished"));
+        QVERIFY(m_log.filter("send:").isEmpty());
         QCOMPARE(settings.read("nextdate"), QString("2026-12-06"));
 
         // Ticks before the retry time start nothing and say nothing.
         m_log.clear();
         for (int s = 10; s < 30 * 60; s += 10)
             QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0).addSecs(s))),
-                     ReportDispatch::Result::Deferred);
+                     DispatchSchedule::Result::Deferred);
         QVERIFY(m_log.isEmpty());
 
-        m_exportOk = true;
-        QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 30))), ReportDispatch::Result::Dispatched);
+        m_run.exportOk = true;
+        QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 30))), DispatchSchedule::Result::Dispatched);
         QCOMPARE(settings.read("nextdate"), QString("2026-12-13"));
     }
 
     void missingMailAccountIsHandledLikeAFailedExport()
     {
         store("7", "09:00:00", "2026-12-06");
-        m_sendResult = ReportDispatch::SendResult::SignOnFailed;
+        m_run.sendResult = MailingRun::Result::NoAccount;
         SettingsStore settings;
-        ReportDispatch dispatch(steps());
+        DispatchSchedule dispatch(m_run, hooks());
         dispatch.setRetryDelay(60);
-        QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0))), ReportDispatch::Result::Failed);
+        QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0))), DispatchSchedule::Result::Failed);
         QCOMPARE(settings.read("nextdate"), QString("2026-12-06"));
         QVERIFY(m_log.filter("failed:").first().contains("no account"));
-        QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0, 50))), ReportDispatch::Result::Deferred);
-        m_sendResult = ReportDispatch::SendResult::Sent;
-        QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 1))), ReportDispatch::Result::Dispatched);
+        QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0, 50))), DispatchSchedule::Result::Deferred);
+        m_run.sendResult = MailingRun::Result::Sent;
+        QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 1))), DispatchSchedule::Result::Dispatched);
     }
 
     void noSecondDispatchWhileOneRuns()
     {
         store("7", "09:00:00", "2026-12-06");
         SettingsStore settings;
-        ReportDispatch dispatch(steps());
-        QList<ReportDispatch::Result> inner;
+        DispatchSchedule dispatch(m_run, hooks());
+        QList<DispatchSchedule::Result> inner;
         // A tick that arrives while the closing announcement is on screen.
         m_duringAnnounce = [&] { inner << dispatch.tick(settings, at(0, QTime(9, 0, 10))); };
-        QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0))), ReportDispatch::Result::Dispatched);
-        QCOMPARE(inner, QList<ReportDispatch::Result>{ReportDispatch::Result::Busy});
-        QCOMPARE(m_log.filter("export").size(), 1);
+        QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0))), DispatchSchedule::Result::Dispatched);
+        QCOMPARE(inner, QList<DispatchSchedule::Result>{DispatchSchedule::Result::Busy});
+        QCOMPARE(m_log.filter("export:").size(), 1);
     }
 
     void anotherProcessHoldingTheLockBlocksTheDispatch()
     {
         store("7", "09:00:00", "2026-12-06");
         SettingsStore settings;
-        ReportDispatch dispatch(steps());
+        DispatchSchedule dispatch(m_run, hooks());
         {
-            QLockFile other(ReportDispatch::lockPath());
+            QLockFile other(DispatchSchedule::lockPath());
             QVERIFY(other.tryLock(0));
-            QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0))), ReportDispatch::Result::Busy);
+            QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0))), DispatchSchedule::Result::Busy);
             QVERIFY(m_log.isEmpty());
         }
         QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0, 10))),
-                 ReportDispatch::Result::Dispatched);
+                 DispatchSchedule::Result::Dispatched);
     }
 };
 

@@ -1,5 +1,6 @@
 #include "../mailing/smtp/SmtpTestServer.h"
 #include "MailMessage.h"
+#include "ReportBundle.h"
 #include "ReportMailer.h"
 #include "TestSupport.h"
 
@@ -106,7 +107,7 @@ private Q_SLOTS:
         QVERIFY(SmtpTestServer::makeCertificate(m_dir.path(), &m_certificate, &m_key));
         m_sendDir = m_dir.filePath(QStringLiteral("Send"));
         QVERIFY(QDir().mkpath(m_sendDir));
-        const QStringList files = ReportMailer::reportFiles(m_sendDir);
+        const QStringList files = ReportBundle::filePaths(m_sendDir);
         for (int i = 0; i < files.size(); ++i) {
             // Each report different in size and content, with bytes of every value.
             QByteArray html = "<html><head><meta charset=\"utf-8\"></head><body><p>" +
@@ -124,7 +125,7 @@ private Q_SLOTS:
 
     void reportFilesAreTheFourReportsInOrder()
     {
-        const QStringList files = ReportMailer::reportFiles(m_sendDir);
+        const QStringList files = ReportBundle::filePaths(m_sendDir);
         QCOMPARE(files.size(), kNames.size());
         for (int i = 0; i < kNames.size(); ++i)
             QCOMPARE(files.at(i), QDir(m_sendDir).filePath(kNames.at(i)));
@@ -147,7 +148,7 @@ private Q_SLOTS:
         account.setCaFile(m_certificate);
 
         ReportMailer mailer = quickMailer();
-        QVERIFY2(mailer.send(kRecipient, kText, ReportMailer::reportFiles(m_sendDir), account),
+        QVERIFY2(mailer.send(kRecipient, kText, ReportBundle::filePaths(m_sendDir), account),
                  qPrintable(mailer.errorText()));
         QVERIFY(mailer.errorText().isEmpty());
 
@@ -198,7 +199,7 @@ private Q_SLOTS:
         // Refused before the wait: the wait would have handled this event.
         bool eventHandled = false;
         QTimer::singleShot(0, this, [&eventHandled] { eventHandled = true; });
-        QVERIFY(!mailer.send(recipient, kText, ReportMailer::reportFiles(m_sendDir),
+        QVERIFY(!mailer.send(recipient, kText, ReportBundle::filePaths(m_sendDir),
                              plainAccount(server.port())));
         QVERIFY(!eventHandled);
         QString why;
@@ -213,7 +214,7 @@ private Q_SLOTS:
     void failuresAreReportedAndTheNextSendWorks()
     {
         ReportMailer mailer = quickMailer();
-        const QStringList files = ReportMailer::reportFiles(m_sendDir);
+        const QStringList files = ReportBundle::filePaths(m_sendDir);
 
         const quint16 downPort = SmtpTestServer::freePort();
         QVERIFY(downPort != 0);
@@ -279,7 +280,7 @@ private Q_SLOTS:
         });
         watch.start();
         elapsed.start();
-        QVERIFY2(mailer.send(kRecipient, kText, ReportMailer::reportFiles(m_sendDir),
+        QVERIFY2(mailer.send(kRecipient, kText, ReportBundle::filePaths(m_sendDir),
                              plainAccount(server.port())),
                  qPrintable(mailer.errorText()));
         const qint64 ms = elapsed.elapsed();
@@ -307,7 +308,7 @@ private Q_SLOTS:
                 answered = listener.refuseWaitingClient();
         });
         tick.start();
-        QVERIFY(!mailer.send(kRecipient, kText, ReportMailer::reportFiles(m_sendDir),
+        QVERIFY(!mailer.send(kRecipient, kText, ReportBundle::filePaths(m_sendDir),
                              plainAccount(listener.port())));
         tick.stop();
         QVERIFY(answered);
@@ -324,7 +325,7 @@ private Q_SLOTS:
         QVERIFY2(server.start(outFolder("overlap"), {}), qPrintable(server.errorOutput()));
         ReportMailer mailer;
         mailer.setPauseSeconds(0.5);
-        const QStringList files = ReportMailer::reportFiles(m_sendDir);
+        const QStringList files = ReportBundle::filePaths(m_sendDir);
         bool innerResult = true;
         QString innerError;
         QTimer::singleShot(100, this, [&] {

@@ -1,6 +1,7 @@
 #include "DataEnv.h"
 #include "GrafFrm.h"
-#include "ReportDispatcher.h"
+#include "ReportKind.h"
+#include "ReportPeriod.h"
 #include "ReportPreview.h"
 #include "RowSet.h"
 #include "TestSupport.h"
@@ -80,9 +81,10 @@ private Q_SLOTS:
         QVERIFY(env.addCalls(calls));
 
         // A by-date report ran and closed its row set, as the period dialog does.
-        ReportPreview::setHandler([](QDialog&, QString*) { return true; });
-        ReportDispatcher dispatcher(&env);
-        QVERIFY(dispatcher.preview(4, ReportPeriod(today.addDays(-6), today), nullptr));
+        ReportPreview::setHandler(
+            [](QDialog&, const QAbstractItemModel&, const QString&) { return QString(); });
+        QVERIFY(ReportPreview::showReport(*ReportKind::find(ReportKind::ByDate),
+                                          ReportPeriod(today.addDays(-6), today), &env, nullptr));
         ReportPreview::setHandler({});
         QVERIFY(!env.rowSet("rsReportDates")->isOpen());
 

@@ -1,10 +1,10 @@
 #include "Clock.h"
 #include "DataEnv.h"
 #include "Param.h"
-#include "ReportDispatcher.h"
 #include "ReportKind.h"
 #include "ReportLayouts.h"
 #include "ReportPreview.h"
+#include "ReportRunner.h"
 #include "RowSet.h"
 #include "SqliteDialect.h"
 #include "TestSupport.h"
@@ -92,7 +92,9 @@ private Q_SLOTS:
         m_shown.clear();
         m_failPreview.clear();
         ReportPreview::setHandler(
-            [this](QDialog& preview, QString* error) { return notePreview(preview, error); });
+            [this](QDialog& preview, const QAbstractItemModel& rows, const QString& period) {
+                return notePreview(preview, rows, period);
+            });
     }
 
     void cleanup() { ReportPreview::setHandler({}); }
@@ -190,7 +192,7 @@ private Q_SLOTS:
             ReportLayouts::get(ReportKind::find(kind)->layoutName())->previewClientSize();
         QCOMPARE(shown.size, Twips::size(client.width(), client.height()));
         QCOMPARE(shown.period, QString("29.11.2026 - 06.12.2026"));
-        QVERIFY(shown.rowSetOpen);
+        QVERIFY(!shown.rowSetOpen); // the preview shows its copy of the rows
         QVERIFY(shown.pages >= 1);
         QVERIFY2(shown.counts.contains(name),
                  qPrintable(QStringList(shown.counts.keys()).join('|')));
@@ -204,11 +206,10 @@ private Q_SLOTS:
 
     void byDateCountsOnlyDatesWithCallsAndSourcesWithoutCallsShowZero()
     {
-        ReportDispatcher dispatcher(m_env.get());
         const ReportPeriod period(QDate(2026, 11, 29), today);
-        QVERIFY(dispatcher.preview(ReportKind::ByDate, period, nullptr));
+        QVERIFY(preview(ReportKind::ByDate, period));
         QCOMPARE(m_shown.last().rows, 3);
-        QVERIFY(dispatcher.preview(ReportKind::BySource, period, nullptr));
+        QVERIFY(preview(ReportKind::BySource, period));
         QCOMPARE(m_shown.last().counts.value(QStringLiteral("<b>Радио</b>")), qMakePair(0, 0));
         // Name case is ignored: "интернет" counts with "Интернет".
         QCOMPARE(m_shown.last().counts.value(QStringLiteral("Интернет")), qMakePair(3, 2));
@@ -237,20 +238,19 @@ private Q_SLOTS:
 
     void secondRunOfAKindShowsItsOwnPeriod()
     {
-        ReportDispatcher dispatcher(m_env.get());
-        QVERIFY(dispatcher.preview(1, ReportPeriod(today.addDays(-8), today.addDays(-8)), nullptr));
-        QVERIFY(dispatcher.preview(1, ReportPeriod(today.addDays(1), today.addDays(1)), nullptr));
+        QVERIFY(preview(1, ReportPeriod(today.addDays(-8), today.addDays(-8))));
+        QVERIFY(preview(1, ReportPeriod(today.addDays(1), today.addDays(1))));
         QCOMPARE(m_shown.size(), 2);
         QCOMPARE(m_shown.at(0).period, QString("28.11.2026 - 28.11.2026"));
         QCOMPARE(m_shown.at(0).counts.value(QStringLiteral("Интернет")), qMakePair(1, 1));
         QCOMPARE(m_shown.at(0).counts.value(QStringLiteral("Газета")), qMakePair(0, 0));
         QCOMPARE(m_shown.at(1).period, QString("07.12.2026 - 07.12.2026"));
         QCOMPARE(m_shown.at(1).counts.value(QStringLiteral("Интернет")), qMakePair(1, 1));
-        // The layout keeps the last period text.
-        QCOMPARE(ReportLayouts::get("RepkolVo")->periodText(), QString("07.12.2026 - 07.12.2026"));
+        // The shared layout is never written: the period goes in beside it.
+        QCOMPARE(ReportLayouts::get("RepkolVo")->periodLabel()->caption(), QString("Data"));
 
         // From after to: every source with zero counts.
-        QVERIFY(dispatcher.preview(1, ReportPeriod(today, today.addDays(-7)), nullptr));
+        QVERIFY(preview(1, ReportPeriod(today, today.addDays(-7))));
         for (const auto& counts : m_shown.last().counts)
             QCOMPARE(counts, qMakePair(0, 0));
     }
@@ -273,8 +273,7 @@ private Q_SLOTS:
         // The next report of the same kind works.
         m_failPreview.clear();
         messages.clear();
-        ReportDispatcher dispatcher(m_env.get());
-        QVERIFY(dispatcher.preview(2, ReportPeriod(QDate(2026, 11, 29), today), nullptr));
+        QVERIFY(preview(2, ReportPeriod(QDate(2026, 11, 29), today)));
         QCOMPARE(m_shown.last().counts.value(QStringLiteral("Маникюр")), qMakePair(3, 1));
         QVERIFY(messages.shown().isEmpty());
         QVERIFY(!m_env->rowSet("rsReportKolvoUsl")->isOpen());
@@ -285,8 +284,7 @@ private Q_SLOTS:
         TestSupport::MessageRecorder messages;
         QSqlQuery query(m_env->database().connection());
         QVERIFY(query.exec("ALTER TABLE Base RENAME TO Base_away"));
-        ReportDispatcher dispatcher(m_env.get());
-        QVERIFY(!dispatcher.preview(4, ReportPeriod(QDate(2026, 11, 29), today), nullptr));
+        QVERIFY(!preview(4, ReportPeriod(QDate(2026, 11, 29), today)));
         QVERIFY(m_shown.isEmpty());
         QVERIFY(!m_env->rowSet("rsReportDates")->isOpen());
         QCOMPARE(messages.shown().size(), 1);
@@ -296,7 +294,7 @@ private Q_SLOTS:
         QVERIFY(query.exec("ALTER TABLE Base_away RENAME TO Base"));
 
         messages.clear();
-        QVERIFY(dispatcher.preview(4, ReportPeriod(QDate(2026, 11, 29), today), nullptr));
+        QVERIFY(preview(4, ReportPeriod(QDate(2026, 11, 29), today)));
         QCOMPARE(m_shown.last().rows, 3);
         QVERIFY(messages.shown().isEmpty());
     }
@@ -304,10 +302,11 @@ private Q_SLOTS:
     void realPreviewWindowLaysOutTheRows()
     {
         // The window as the operator gets it: its pages come from the painter.
-        ReportPreview::setHandler([this](QDialog& preview, QString*) {
+        ReportPreview::setHandler([this](QDialog& preview, const QAbstractItemModel&,
+                                         const QString&) {
             auto* widget = preview.findChild<QPrintPreviewWidget*>();
             if (!widget)
-                return false;
+                return QStringLiteral("no preview widget");
             widget->updatePreview();
             m_previewPages = widget->pageCount();
             const QString folder = qEnvironmentVariable("KALVENT_SCREENS_DIR");
@@ -316,10 +315,9 @@ private Q_SLOTS:
                 QCoreApplication::processEvents();
                 preview.grab().save(QDir(folder).filePath("preview-RepkolVo.png"));
             }
-            return true;
+            return QString();
         });
-        ReportDispatcher dispatcher(m_env.get());
-        QVERIFY(dispatcher.preview(1, ReportPeriod(QDate(2026, 11, 29), today), nullptr));
+        QVERIFY(preview(1, ReportPeriod(QDate(2026, 11, 29), today)));
         QCOMPARE(m_previewPages, 1);
     }
 
@@ -329,22 +327,22 @@ private Q_SLOTS:
         // writes the same period label and closes the same row set.
         QImage before, after;
         bool exported = false;
-        ReportPreview::setHandler([&](QDialog& preview, QString*) {
+        ReportPreview::setHandler([&](QDialog& preview, const QAbstractItemModel&,
+                                      const QString&) {
             auto* widget = preview.findChild<QPrintPreviewWidget*>();
             preview.show();
             widget->updatePreview();
             QCoreApplication::processEvents();
             before = widget->grab().toImage();
-            ReportDispatcher timer(m_env.get());
-            exported = timer.exportTo(1, ReportPeriod(today.addDays(1), today.addDays(1)),
+            ReportRunner timer(m_env.get());
+            exported = timer.exportTo(*ReportKind::find(1), ReportPeriod(today.addDays(1), today.addDays(1)),
                                       m_dir.filePath("during.htm"));
             widget->updatePreview();
             QCoreApplication::processEvents();
             after = widget->grab().toImage();
-            return true;
+            return QString();
         });
-        ReportDispatcher dispatcher(m_env.get());
-        QVERIFY(dispatcher.preview(1, ReportPeriod(QDate(2026, 11, 29), today), nullptr));
+        QVERIFY(preview(1, ReportPeriod(QDate(2026, 11, 29), today)));
         QVERIFY(exported);
         QVERIFY(!before.isNull());
         QCOMPARE(after, before);
@@ -353,10 +351,10 @@ private Q_SLOTS:
 
     void exportWritesTheFileAndClosesTheRowSet()
     {
-        ReportDispatcher dispatcher(m_env.get());
+        ReportRunner runner(m_env.get());
         const QString file = m_dir.filePath("point.htm");
-        QVERIFY2(dispatcher.exportTo(3, ReportPeriod(QDate(2026, 11, 29), today), file),
-                 qPrintable(dispatcher.lastError()));
+        QVERIFY2(runner.exportTo(*ReportKind::find(3), ReportPeriod(QDate(2026, 11, 29), today), file),
+                 qPrintable(runner.errorText()));
         QFile html(file);
         QVERIFY(html.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(html.readAll());
@@ -367,45 +365,45 @@ private Q_SLOTS:
         // A fractional period: the start carries its time of day.
         m_bound.clear();
         const QDateTime start(QDate(2026, 12, 4), QTime(12, 0));
-        QVERIFY(dispatcher.exportTo(4, ReportPeriod(start, today), m_dir.filePath("podates.htm")));
+        QVERIFY(runner.exportTo(*ReportKind::find(4), ReportPeriod(start, today), m_dir.filePath("podates.htm")));
         QCOMPARE(m_bound, QVariantList({start, today}));
-        QCOMPARE(ReportLayouts::get("ReportDates")->periodText(),
-                 QString("04.12.2026 12:00 - 06.12.2026"));
+        QFile dates(m_dir.filePath("podates.htm"));
+        QVERIFY(dates.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromUtf8(dates.readAll()).contains("04.12.2026 12:00 - 06.12.2026"));
 
         const QString missing = m_dir.filePath("Send/poist.htm");
-        QVERIFY(!dispatcher.exportTo(1, ReportPeriod(QDate(2026, 11, 29), today), missing));
-        QVERIFY2(dispatcher.lastError().contains("poist.htm"), qPrintable(dispatcher.lastError()));
+        QVERIFY(!runner.exportTo(*ReportKind::find(1), ReportPeriod(QDate(2026, 11, 29), today), missing));
+        QVERIFY2(runner.errorText().contains("poist.htm"), qPrintable(runner.errorText()));
         QVERIFY(!m_env->rowSet("rsReportkolVoZv")->isOpen());
     }
 
 private:
-    bool notePreview(QDialog& preview, QString* error)
+    bool preview(int kind, const ReportPeriod& period)
+    {
+        return ReportPreview::showReport(*ReportKind::find(kind), period, m_env.get(), nullptr);
+    }
+
+    QString notePreview(QDialog& preview, const QAbstractItemModel& rows, const QString& period)
     {
         Shown shown;
         shown.caption = preview.windowTitle();
         shown.size = preview.size();
-        ReportLayout* layout = ReportLayouts::get(preview.objectName());
-        shown.period = layout ? layout->periodText() : QString();
-        RowSet* rows = layout ? m_env->rowSet(layout->rowSetName()) : nullptr;
-        shown.rowSetOpen = rows && rows->isOpen();
-        if (rows) {
-            shown.rows = rows->rowCount();
-            for (int r = 0; r < rows->rowCount(); ++r) {
-                const QVariant key = rows->value(r, 0);
-                const QString name = key.typeId() == QMetaType::QDate
-                                         ? key.toDate().toString("dd.MM.yyyy")
-                                         : key.toString();
-                shown.counts.insert(
-                    name, qMakePair(rows->value(r, 1).toInt(), rows->value(r, 2).toInt()));
-            }
+        shown.period = period;
+        const ReportLayout* layout = ReportLayouts::get(preview.objectName());
+        const RowSet* set = layout ? m_env->rowSet(layout->rowSetName()) : nullptr;
+        shown.rowSetOpen = set && set->isOpen();
+        shown.rows = rows.rowCount();
+        for (int r = 0; r < rows.rowCount(); ++r) {
+            const QVariant key = rows.index(r, 0).data();
+            const QString name = key.typeId() == QMetaType::QDate
+                                     ? key.toDate().toString("dd.MM.yyyy")
+                                     : key.toString();
+            shown.counts.insert(name, qMakePair(rows.index(r, 1).data().toInt(),
+                                                rows.index(r, 2).data().toInt()));
         }
         shown.pages = 1;
         m_shown << shown;
-        if (!m_failPreview.isEmpty()) {
-            *error = m_failPreview;
-            return false;
-        }
-        return true;
+        return m_failPreview;
     }
 
     QTemporaryDir m_dir;

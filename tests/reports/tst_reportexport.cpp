@@ -1,4 +1,4 @@
-#include "ReportExporter.h"
+#include "ReportFileWriter.h"
 #include "ReportGrid.h"
 #include "ReportLayouts.h"
 #include "ReportPaginator.h"
@@ -42,13 +42,14 @@ class TestReportExport : public QObject
 {
     Q_OBJECT
 
+    const QString kPeriod = QStringLiteral("29.11.2026 - 06.12.2026");
+
 private Q_SLOTS:
     void initTestCase()
     {
         TestSupport::pinEnvironment();
         QVERIFY(m_dir.isValid());
         m_layout = ReportLayouts::create("RepkolVo");
-        m_layout->section("Section4")->control("Data")->setCaption("29.11.2026 - 06.12.2026");
         m_rows = rows({{QStringLiteral("<b>x</b>"), qlonglong(3), qlonglong(1)},
                        {QStringLiteral("Газета & журнал"), qlonglong(0), qlonglong(0)},
                        {QStringLiteral("Интернет"), qlonglong(5), qlonglong(2)}});
@@ -57,7 +58,8 @@ private Q_SLOTS:
     void gridPlacesHeadingsRowsAndTotalsUnderTheirColumns()
     {
         ReportGrid grid;
-        QVERIFY(grid.build(*m_layout, *m_rows));
+        QVERIFY(grid.build(*m_layout, *m_rows, kPeriod));
+        QCOMPARE(grid.period(), kPeriod);
         QCOMPARE(grid.headings(),
                  QStringList({QStringLiteral("Название источника"),
                               QStringLiteral("Кол-во звонков"), QStringLiteral("Кол-во записи")}));
@@ -69,7 +71,7 @@ private Q_SLOTS:
 
         // By date: the totals label stands left of the first sum but over no column; it takes
         // the free first column, never a sum's place.
-        std::unique_ptr<ReportLayout> dates = ReportLayouts::create("ReportDates");
+        std::unique_ptr<const ReportLayout> dates = ReportLayouts::create("ReportDates");
         auto byDate = rows({{QDate(2026, 12, 1), qlonglong(2), qlonglong(1)},
                             {QDate(2026, 12, 3), qlonglong(4), qlonglong(0)}},
                            {"Data", "Vsego", "Zapis"});
@@ -82,8 +84,8 @@ private Q_SLOTS:
     void htmlEscapesDatabaseTextAndKeepsCyrillic()
     {
         const QString file = m_dir.filePath("poist.htm");
-        QString error;
-        QVERIFY2(ReportExporter::writeHtml(*m_layout, *m_rows, file, &error), qPrintable(error));
+        ReportFileWriter writer;
+        QVERIFY2(writer.writeHtml(*m_layout, *m_rows, kPeriod, file), qPrintable(writer.errorText()));
         const QByteArray bytes = readAll(file);
         const QString html = QString::fromUtf8(bytes);
         QCOMPARE(html.toUtf8(), bytes); // valid UTF-8 throughout
@@ -120,11 +122,11 @@ private Q_SLOTS:
 
     void htmlOfAnEmptyReportSaysSoAndShowsZeroTotals()
     {
-        std::unique_ptr<ReportLayout> dates = ReportLayouts::create("ReportDates");
+        std::unique_ptr<const ReportLayout> dates = ReportLayouts::create("ReportDates");
         auto empty = rows({}, {"Data", "Vsego", "Zapis"});
         ReportGrid grid;
         QVERIFY(grid.build(*dates, *empty));
-        const QString html = ReportExporter::html(grid);
+        const QString html = ReportFileWriter::html(grid);
         QVERIFY(element(html, "tbody").contains(QStringLiteral("Нет данных за период")));
         QVERIFY(element(html, "tfoot").contains(">0<"));
     }
@@ -137,22 +139,22 @@ private Q_SLOTS:
             QVERIFY(old.open(QIODevice::WriteOnly));
             old.write(QByteArray(100000, 'x'));
         }
-        QString error;
-        QVERIFY(ReportExporter::writeHtml(*m_layout, *m_rows, file, &error));
+        ReportFileWriter writer;
+        QVERIFY(writer.writeHtml(*m_layout, *m_rows, kPeriod, file));
         const QByteArray bytes = readAll(file);
         QVERIFY(bytes.startsWith("<!DOCTYPE html>"));
         QVERIFY(!bytes.contains("xxxx"));
 
         const QString missing = m_dir.filePath("no-such-folder/poist.htm");
-        QVERIFY(!ReportExporter::writeHtml(*m_layout, *m_rows, missing, &error));
-        QVERIFY2(error.contains("poist.htm"), qPrintable(error));
+        QVERIFY(!writer.writeHtml(*m_layout, *m_rows, kPeriod, missing));
+        QVERIFY2(writer.errorText().contains("poist.htm"), qPrintable(writer.errorText()));
         QVERIFY(!QFile::exists(missing));
 
         // Rows without the layout's fields: no file at all, and the reason names the field.
         auto wrong = rows({{"a", 1, 1}}, {"Uname", "Zvonkov", "zapis"});
         const QString target = m_dir.filePath("wrong.htm");
-        QVERIFY(!ReportExporter::writeHtml(*m_layout, *wrong, target, &error));
-        QVERIFY2(error.contains("IName"), qPrintable(error));
+        QVERIFY(!writer.writeHtml(*m_layout, *wrong, kPeriod, target));
+        QVERIFY2(writer.errorText().contains("IName"), qPrintable(writer.errorText()));
         QVERIFY(!QFile::exists(target));
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
     }
@@ -165,8 +167,8 @@ private Q_SLOTS:
                            {QStringLiteral("=HYPERLINK(\"x\")"), qlonglong(4), qlonglong(4)},
                            {QStringLiteral("Интернет"), qlonglong(5), qlonglong(2)}});
         const QString file = m_dir.filePath("poist.csv");
-        QString error;
-        QVERIFY2(ReportExporter::writeCsv(*m_layout, *model, file, &error), qPrintable(error));
+        ReportFileWriter writer;
+        QVERIFY2(writer.writeCsv(*m_layout, *model, kPeriod, file), qPrintable(writer.errorText()));
         const QByteArray bytes = readAll(file);
         QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
         const QString text = QString::fromUtf8(bytes.mid(3));
@@ -193,10 +195,10 @@ private Q_SLOTS:
             model->setData(model->index(r, 2), qlonglong(0));
         }
         ReportPaginator paginator(*m_layout);
-        QVERIFY(paginator.paginate(*model));
+        QVERIFY(paginator.paginate(*model, kPeriod));
         const QString file = m_dir.filePath("poist.pdf");
-        QString error;
-        QVERIFY2(ReportExporter::writePdf(*m_layout, *model, file, &error), qPrintable(error));
+        ReportFileWriter writer;
+        QVERIFY2(writer.writePdf(*m_layout, *model, kPeriod, file), qPrintable(writer.errorText()));
         const QByteArray pdf = readAll(file);
         QVERIFY(pdf.startsWith("%PDF-"));
         const int pages = int(pdf.count("/Type /Page\n")) + int(pdf.count("/Type /Page\r")) +
@@ -204,13 +206,13 @@ private Q_SLOTS:
         QCOMPARE(pages, int(paginator.pages().size()));
         QVERIFY(pdf.contains("/MediaBox [0 0 595"));
 
-        QVERIFY(!ReportExporter::writePdf(*m_layout, *model, m_dir.filePath("none/x.pdf"), &error));
-        QVERIFY(error.contains("x.pdf"));
+        QVERIFY(!writer.writePdf(*m_layout, *model, kPeriod, m_dir.filePath("none/x.pdf")));
+        QVERIFY(writer.errorText().contains("x.pdf"));
     }
 
 private:
     QTemporaryDir m_dir;
-    std::unique_ptr<ReportLayout> m_layout;
+    std::unique_ptr<const ReportLayout> m_layout;
     std::unique_ptr<QStandardItemModel> m_rows;
 };
 

@@ -57,11 +57,10 @@ private Q_SLOTS:
     void paintedTextStaysInItsBoxes()
     {
         QFETCH(QString, layout);
-        std::unique_ptr<ReportLayout> design = ReportLayouts::create(layout);
-        design->section("Section4")->control("Data")->setCaption("29.11.2026 - 06.12.2026");
+        std::unique_ptr<const ReportLayout> design = ReportLayouts::create(layout);
         auto model = rowsFor(layout, 8);
         ReportPaginator paginator(*design);
-        QVERIFY(paginator.paginate(*model));
+        QVERIFY(paginator.paginate(*model, "29.11.2026 - 06.12.2026"));
         QCOMPARE(paginator.pages().size(), 1);
         const ReportPage& page = paginator.pages().first();
         const int dpi = 300;

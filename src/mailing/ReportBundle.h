@@ -6,19 +6,19 @@
 
 class DataEnv;
 
-// Writes the four reports over the last `days` days as HTML files into one folder: per source,
-// per service, Internet calls per service, per date. Each file is replaced only by a complete
-// new one; every report's row set is closed after its file.
-class ReportExport
+// The mailed set of reports: every report of the catalogue over the last `days` days as an
+// HTML file in one folder, in catalogue order. Each file is replaced only by a complete new
+// one; every report's row set is closed after its file.
+class ReportBundle
 {
 public:
-    explicit ReportExport(DataEnv* env = nullptr) : m_env(env) {}
+    explicit ReportBundle(DataEnv* env = nullptr) : m_env(env) {}
 
     static QStringList fileNames(); // poist.htm, pousl.htm, point.htm, podates.htm
     static QStringList filePaths(const QString& dir);
 
     // daysText: the period as typed ("7", "1,5"). The folder is created when missing.
-    bool run(const QString& daysText, const QDateTime& now, const QString& dir);
+    bool write(const QString& daysText, const QDateTime& now, const QString& dir);
 
     // The file that failed and why, in words for the operator.
     QString errorText() const { return m_error; }

@@ -1,4 +1,4 @@
-#include "ReportExporter.h"
+#include "ReportFileWriter.h"
 
 #include "ReportGrid.h"
 #include "ReportLayout.h"
@@ -13,19 +13,6 @@
 #include <QSaveFile>
 
 namespace {
-
-bool fail(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
-
-QString fileError(const QString& fileName, const QString& reason)
-{
-    return QStringLiteral("Не удалось записать файл %1: %2")
-        .arg(QDir::toNativeSeparators(fileName), reason);
-}
 
 QString escaped(const QString& text)
 {
@@ -62,7 +49,7 @@ QString csvField(const QString& text, QChar separator, bool numeric)
 
 } // namespace
 
-QString ReportExporter::html(const ReportGrid& grid)
+QString ReportFileWriter::html(const ReportGrid& grid)
 {
     QString out;
     out += QStringLiteral("<!DOCTYPE html>\n<html lang=\"ru\">\n<head>\n"
@@ -102,7 +89,7 @@ QString ReportExporter::html(const ReportGrid& grid)
     return out;
 }
 
-QByteArray ReportExporter::csv(const ReportGrid& grid, QChar separator)
+QByteArray ReportFileWriter::csv(const ReportGrid& grid, QChar separator)
 {
     auto line = [&](const QStringList& fields, bool data) {
         QStringList out;
@@ -117,48 +104,58 @@ QByteArray ReportExporter::csv(const ReportGrid& grid, QChar separator)
     return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
 }
 
-bool ReportExporter::save(const QString& fileName, const QByteArray& contents, QString* error)
+bool ReportFileWriter::fail(const QString& fileName, const QString& reason)
+{
+    m_error = QStringLiteral("Не удалось записать файл %1: %2")
+                  .arg(QDir::toNativeSeparators(fileName), reason);
+    return false;
+}
+
+bool ReportFileWriter::save(const QString& fileName, const QByteArray& contents)
 {
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
-        return fail(error, fileError(fileName, file.errorString()));
+        return fail(fileName, file.errorString());
     if (file.write(contents) != contents.size()) {
         const QString reason = file.errorString();
         file.cancelWriting();
-        return fail(error, fileError(fileName, reason));
+        return fail(fileName, reason);
     }
     if (!file.commit())
-        return fail(error, fileError(fileName, file.errorString()));
+        return fail(fileName, file.errorString());
     return true;
 }
 
-bool ReportExporter::writeHtml(const ReportLayout& layout, const QAbstractItemModel& rows,
-                               const QString& fileName, QString* error)
+bool ReportFileWriter::writeHtml(const ReportLayout& layout, const QAbstractItemModel& rows,
+                                 const QString& period, const QString& fileName)
 {
+    m_error.clear();
     ReportGrid grid;
-    if (!grid.build(layout, rows))
-        return fail(error, fileError(fileName, grid.error()));
-    return save(fileName, html(grid).toUtf8(), error);
+    if (!grid.build(layout, rows, period))
+        return fail(fileName, grid.errorText());
+    return save(fileName, html(grid).toUtf8());
 }
 
-bool ReportExporter::writeCsv(const ReportLayout& layout, const QAbstractItemModel& rows,
-                              const QString& fileName, QString* error)
+bool ReportFileWriter::writeCsv(const ReportLayout& layout, const QAbstractItemModel& rows,
+                                const QString& period, const QString& fileName)
 {
+    m_error.clear();
     ReportGrid grid;
-    if (!grid.build(layout, rows))
-        return fail(error, fileError(fileName, grid.error()));
-    return save(fileName, csv(grid), error);
+    if (!grid.build(layout, rows, period))
+        return fail(fileName, grid.errorText());
+    return save(fileName, csv(grid));
 }
 
-bool ReportExporter::writePdf(const ReportLayout& layout, const QAbstractItemModel& rows,
-                              const QString& fileName, QString* error)
+bool ReportFileWriter::writePdf(const ReportLayout& layout, const QAbstractItemModel& rows,
+                                const QString& period, const QString& fileName)
 {
+    m_error.clear();
     ReportPaginator paginator(layout);
-    if (!paginator.paginate(rows))
-        return fail(error, fileError(fileName, paginator.error()));
+    if (!paginator.paginate(rows, period))
+        return fail(fileName, paginator.errorText());
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
-        return fail(error, fileError(fileName, file.errorString()));
+        return fail(fileName, file.errorString());
     {
         QPdfWriter writer(&file);
         writer.setTitle(layout.title());
@@ -168,24 +165,25 @@ bool ReportExporter::writePdf(const ReportLayout& layout, const QAbstractItemMod
                                          QPageLayout::Portrait, QMarginsF()));
         if (!ReportPainter::print(paginator.pages(), writer)) {
             file.cancelWriting();
-            return fail(error, fileError(fileName, QStringLiteral("ошибка вывода PDF")));
+            return fail(fileName, QStringLiteral("ошибка вывода PDF"));
         }
     }
     if (!file.commit())
-        return fail(error, fileError(fileName, file.errorString()));
+        return fail(fileName, file.errorString());
     return true;
 }
 
-bool ReportExporter::write(Format format, const ReportLayout& layout,
-                           const QAbstractItemModel& rows, const QString& fileName, QString* error)
+bool ReportFileWriter::write(Format format, const ReportLayout& layout,
+                             const QAbstractItemModel& rows, const QString& period,
+                             const QString& fileName)
 {
     switch (format) {
     case Format::Html:
-        return writeHtml(layout, rows, fileName, error);
+        return writeHtml(layout, rows, period, fileName);
     case Format::Pdf:
-        return writePdf(layout, rows, fileName, error);
+        return writePdf(layout, rows, period, fileName);
     case Format::Csv:
-        return writeCsv(layout, rows, fileName, error);
+        return writeCsv(layout, rows, period, fileName);
     }
     return false;
 }

@@ -1,6 +1,5 @@
 #include "slFrm.h"
 
-#include "AppPaths.h"
 #include "Clock.h"
 #include "Controls.h"
 #include "Dialogs.h"
@@ -8,8 +7,6 @@
 #include "MailAccountDialog.h"
 #include "MailPause.h"
 #include "PeriodValidator.h"
-#include "ReportExport.h"
-#include "ReportMailer.h"
 #include "SettingsEditor.h"
 #include "SettingsStore.h"
 #include "Twips.h"
@@ -21,8 +18,6 @@
 #include <QTimeEdit>
 
 QPointer<slFrm> slFrm::s_instance;
-bool slFrm::s_sending = false;
-double slFrm::s_mailPause = ReportMailer::kDefaultPauseSeconds;
 
 namespace {
 QLineEdit* textBox(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
@@ -199,54 +194,42 @@ QWidget* slFrm::messageParent()
 
 bool slFrm::saverep()
 {
-    ReportExport exporter;
-    const bool ok = exporter.run(daysText(), Clock::now(), AppPaths::sendDir());
-    m_error = exporter.errorText();
+    MailingRun run;
+    const bool ok = run.exportReports(daysText(), Clock::now());
+    m_error = run.errorText();
     return ok;
 }
 
-ReportDispatch::SendResult slFrm::sender()
+MailingRun::Result slFrm::sender()
 {
     m_error.clear();
     const QPointer<slFrm> self(this);
-    MailAccount account;
-    if (!MailAccountDialog::ensureAccount(messageParent(), &account)) {
-        if (self)
-            m_error = QStringLiteral("Почтовая учётная запись не настроена: отчеты не отправлены.");
-        return ReportDispatch::SendResult::SignOnFailed;
-    }
-    if (!self)
-        return ReportDispatch::SendResult::MailFailed;
-    const QString recipient = sendersText();
-    const QString text = temsText();
     QWidget* parent = messageParent();
-    ReportMailer mailer;
-    mailer.setPauseSeconds(s_mailPause);
-    const bool sent =
-        mailer.send(recipient, text, ReportExport::filePaths(AppPaths::sendDir()), account);
-    if (!sent) {
-        // The window may have been closed while the mail went out.
-        Dialogs::plain(self ? messageParent() : parent, mailer.errorText());
-        if (self)
-            m_error = mailer.errorText();
-        return ReportDispatch::SendResult::MailFailed;
-    }
+    MailingRun run;
+    run.setAccountSource(MailAccountDialog::askingSource(
+        [self, parent]() -> QWidget* { return self ? self->messageParent() : parent; }));
+    const MailingRun::Result result = run.send(sendersText(), temsText());
+    // The window may have been closed while the mail went out.
     if (self)
+        m_error = run.errorText();
+    if (result == MailingRun::Result::MailFailed)
+        Dialogs::plain(self ? messageParent() : parent, run.errorText());
+    else if (result == MailingRun::Result::Sent && self)
         m_btSend->setEnabled(true);
-    return ReportDispatch::SendResult::Sent;
+    return result;
 }
 
 void slFrm::sendClicked()
 {
-    if (s_sending)
+    if (MailingRun::isBusy())
         return;
-    s_sending = true;
     const QPointer<slFrm> self(this);
     m_btSend->setEnabled(false);
     if (!saverep()) {
         Dialogs::critical(this, QStringLiteral("Сообщение"), m_error);
-    } else if (sender() == ReportDispatch::SendResult::SignOnFailed && self) {
-        Dialogs::critical(this, QStringLiteral("Сообщение"), m_error);
+        return;
     }
-    s_sending = false;
+    const MailingRun::Result result = sender();
+    if (self && (result == MailingRun::Result::NoAccount || result == MailingRun::Result::Busy))
+        Dialogs::critical(this, QStringLiteral("Сообщение"), m_error);
 }

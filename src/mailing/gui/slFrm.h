@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ReportDispatch.h"
+#include "MailingRun.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -34,18 +34,13 @@ public:
 
     // Waits the given seconds while the window system goes on handling events.
     void Pause(double seconds);
-    // Writes the four reports over the period in the Days box into the reports folder.
-    // Shows nothing; the failed file and the reason are in lastError().
+    // Writes the report bundle over the period in the Days box into the reports folder.
+    // Shows nothing; the failed file and the reason are in errorText().
     bool saverep();
-    // Mails the four reports to the recipient in the box, with the subject box as subject and
-    // body. A failed mail is shown to the operator here; a missing mail account is not.
-    ReportDispatch::SendResult sender();
-    QString lastError() const { return m_error; }
-
-    // True while "Отправить отчеты" exports and sends.
-    static bool isSending() { return s_sending; }
-    // The wait before the mail is composed (tests shorten it).
-    static void setMailPause(double seconds) { s_mailPause = seconds; }
+    // Mails the bundle to the recipient in the box, with the subject box as subject and body.
+    // A failed mail is shown to the operator here; a missing mail account is not.
+    MailingRun::Result sender();
+    QString errorText() const { return m_error; }
 
     // The values as they stand in the window, stored or not.
     QString daysText() const;
@@ -69,8 +64,6 @@ private:
     QWidget* messageParent();
 
     static QPointer<slFrm> s_instance;
-    static bool s_sending;
-    static double s_mailPause;
     QString m_error;
 
     QLineEdit* m_days = nullptr;

@@ -1,17 +1,21 @@
-#include "ReportExport.h"
+#include "ReportBundle.h"
 
 #include "Period.h"
-#include "ReportDispatcher.h"
+#include "ReportKind.h"
 #include "ReportPeriod.h"
+#include "ReportRunner.h"
 
 #include <QDir>
 
-QStringList ReportExport::fileNames()
+QStringList ReportBundle::fileNames()
 {
-    return {"poist.htm", "pousl.htm", "point.htm", "podates.htm"};
+    QStringList names;
+    for (const ReportKind& kind : ReportKind::all())
+        names << kind.fileName();
+    return names;
 }
 
-QStringList ReportExport::filePaths(const QString& dir)
+QStringList ReportBundle::filePaths(const QString& dir)
 {
     QStringList paths;
     for (const QString& name : fileNames())
@@ -19,7 +23,7 @@ QStringList ReportExport::filePaths(const QString& dir)
     return paths;
 }
 
-bool ReportExport::run(const QString& daysText, const QDateTime& now, const QString& dir)
+bool ReportBundle::write(const QString& daysText, const QDateTime& now, const QString& dir)
 {
     m_error.clear();
     const std::optional<double> days = Period::parse(daysText);
@@ -36,12 +40,11 @@ bool ReportExport::run(const QString& daysText, const QDateTime& now, const QStr
         m_error = QStringLiteral("Отчеты не сохранены: не удаётся создать папку «%1».").arg(dir);
         return false;
     }
-    ReportDispatcher dispatcher(m_env);
-    const QStringList paths = filePaths(dir);
-    for (int kind = 1; kind <= paths.size(); ++kind) {
-        if (!dispatcher.exportTo(kind, period, paths[kind - 1])) {
+    ReportRunner runner(m_env);
+    for (const ReportKind& kind : ReportKind::all()) {
+        if (!runner.exportTo(kind, period, QDir(dir).filePath(kind.fileName()))) {
             m_error = QStringLiteral("Отчет «%1» не сохранён: %2")
-                          .arg(fileNames()[kind - 1], dispatcher.lastError());
+                          .arg(kind.fileName(), runner.errorText());
             return false;
         }
     }

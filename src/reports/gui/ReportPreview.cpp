@@ -1,6 +1,11 @@
 #include "ReportPreview.h"
 
+#include "Dialogs.h"
+#include "ReportKind.h"
 #include "ReportLayout.h"
+#include "ReportLayouts.h"
+#include "ReportPeriod.h"
+#include "ReportRunner.h"
 #include "ReportPaginator.h"
 #include "ReportPainter.h"
 #include "Twips.h"
@@ -8,7 +13,6 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
-#include <QStandardItemModel>
 
 ReportPreview::Handler ReportPreview::s_handler;
 
@@ -17,24 +21,33 @@ void ReportPreview::setHandler(Handler handler)
     s_handler = std::move(handler);
 }
 
-bool ReportPreview::show(const ReportLayout& layout, const QAbstractItemModel& rows,
-                         QWidget* parent, QString* error)
+bool ReportPreview::showReport(const ReportKind& kind, const ReportPeriod& period, DataEnv* env,
+                               QWidget* parent)
 {
-    // The preview draws pages again on every zoom or print; it keeps its own copy of the
-    // layout and the rows, so that a scheduled export running meanwhile (which writes the
-    // period label and closes the row set) does not change what is on screen.
-    const std::unique_ptr<ReportLayout> shownLayout = layout.clone();
-    QStandardItemModel shownRows(rows.rowCount(), rows.columnCount());
-    for (int c = 0; c < rows.columnCount(); ++c)
-        shownRows.setHeaderData(c, Qt::Horizontal, rows.headerData(c, Qt::Horizontal));
-    for (int r = 0; r < rows.rowCount(); ++r)
-        for (int c = 0; c < rows.columnCount(); ++c)
-            shownRows.setData(shownRows.index(r, c), rows.index(r, c).data(Qt::DisplayRole));
+    const ReportLayout* layout = ReportLayouts::get(kind.layoutName());
+    ReportRunner runner(env);
+    const std::unique_ptr<QStandardItemModel> rows = layout ? runner.rows(kind, period) : nullptr;
+    QString failure = runner.errorText();
+    if (rows) {
+        ReportPreview preview;
+        if (preview.show(*layout, *rows, period.text(), parent))
+            return true;
+        failure = QStringLiteral("Не удалось показать отчет «%1»: %2")
+                      .arg(layout->windowCaption(), preview.errorText());
+    } else if (!layout) {
+        failure = QStringLiteral("Нет макета отчета %1").arg(kind.layoutName());
+    }
+    Dialogs::critical(parent, QStringLiteral("Сообщение"), failure);
+    return false;
+}
 
-    ReportPaginator check(*shownLayout);
-    if (!check.paginate(shownRows)) {
-        if (error)
-            *error = check.error();
+bool ReportPreview::show(const ReportLayout& layout, const QAbstractItemModel& rows,
+                         const QString& period, QWidget* parent)
+{
+    m_error.clear();
+    ReportPaginator check(layout);
+    if (!check.paginate(rows, period)) {
+        m_error = check.errorText();
         return false;
     }
 
@@ -51,16 +64,16 @@ bool ReportPreview::show(const ReportLayout& layout, const QAbstractItemModel& r
         Twips::size(layout.previewClientSize().width(), layout.previewClientSize().height()));
     QString paintError;
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                     [&shownLayout, &shownRows, &paintError](QPrinter* target) {
+                     [&layout, &rows, &period, &paintError](QPrinter* target) {
                          // The operator may have chosen other paper in the page setup.
-                         ReportPaginator paginator(*shownLayout);
+                         ReportPaginator paginator(layout);
                          const QPageLayout page = target->pageLayout();
                          QSize sheet = ReportPainter::twips(page.pageSize());
                          if (page.orientation() == QPageLayout::Landscape)
                              sheet.transpose();
                          paginator.setPageSize(sheet);
-                         if (!paginator.paginate(shownRows)) {
-                             paintError = paginator.error();
+                         if (!paginator.paginate(rows, period)) {
+                             paintError = paginator.errorText();
                              return;
                          }
                          if (!ReportPainter::print(paginator.pages(), *target))
@@ -69,17 +82,13 @@ bool ReportPreview::show(const ReportLayout& layout, const QAbstractItemModel& r
     // The window is small: a page across its width reads better than a whole page.
     if (auto* widget = dialog.findChild<QPrintPreviewWidget*>())
         widget->fitToWidth();
-    bool ok = true;
     QString failure;
     if (s_handler)
-        ok = s_handler(dialog, &failure);
+        failure = s_handler(dialog, rows, period);
     else
         dialog.exec();
-    if (ok && !paintError.isEmpty()) {
-        ok = false;
+    if (failure.isEmpty())
         failure = paintError;
-    }
-    if (!ok && error)
-        *error = failure;
-    return ok;
+    m_error = failure;
+    return failure.isEmpty();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MailAccount.h"
+#include "MailingRun.h"
 
 #include <QDialog>
 #include <QString>
@@ -39,6 +40,10 @@ public:
     // dialog. False when the operator cancels.
     static bool ensureAccount(QWidget* parent, MailAccount* account,
                               const QString& path = MailAccount::defaultPath());
+
+    // The program's source of the mail account for a mailing run: the stored account, asked
+    // for with the dialog (over the window `parent` gives at that moment) when none is stored.
+    static MailingRun::AccountSource askingSource(std::function<QWidget*()> parent);
 
     static void setExecHandler(ExecHandler handler);
 

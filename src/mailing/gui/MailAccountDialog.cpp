@@ -191,6 +191,18 @@ bool MailAccountDialog::ensureAccount(QWidget* parent, MailAccount* account, con
     return true;
 }
 
+MailingRun::AccountSource MailAccountDialog::askingSource(std::function<QWidget*()> parent)
+{
+    return [parent] {
+        MailingRun::AccountChoice choice;
+        choice.ok = ensureAccount(parent ? parent() : nullptr, &choice.account);
+        if (!choice.ok)
+            choice.reason =
+                QStringLiteral("Почтовая учётная запись не настроена: отчеты не отправлены.");
+        return choice;
+    };
+}
+
 void MailAccountDialog::setExecHandler(ExecHandler handler)
 {
     s_execHandler = std::move(handler);

@@ -1,7 +1,8 @@
-#include "ReportDispatch.h"
+#include "DispatchSchedule.h"
 
 #include "AppPaths.h"
 #include "LocaleText.h"
+#include "MailingRun.h"
 #include "MailingSettings.h"
 #include "Period.h"
 #include "SettingsStore.h"
@@ -24,21 +25,31 @@ struct RunningFlag
 };
 } // namespace
 
-ReportDispatch::ReportDispatch(Steps steps) : m_steps(std::move(steps)) {}
+DispatchSchedule::DispatchSchedule(MailingRun& run, Hooks hooks)
+    : m_run(run), m_hooks(std::move(hooks))
+{
+}
 
-QString ReportDispatch::lockPath()
+void DispatchSchedule::call(const std::function<void(const QString&)>& hook,
+                            const QString& text) const
+{
+    if (hook)
+        hook(text);
+}
+
+QString DispatchSchedule::lockPath()
 {
     if (!lockOverride().isEmpty())
         return lockOverride();
     return QDir(AppPaths::dataDir()).filePath("dispatch.lock");
 }
 
-void ReportDispatch::setLockPath(const QString& path)
+void DispatchSchedule::setLockPath(const QString& path)
 {
     lockOverride() = path;
 }
 
-bool ReportDispatch::isDue(const QString& nextdate, const QString& times, const QDateTime& now)
+bool DispatchSchedule::isDue(const QString& nextdate, const QString& times, const QDateTime& now)
 {
     const QTime time = MailingSettings::parseTime(times);
     const QDateTime next = MailingSettings::parseNextDate(nextdate);
@@ -49,7 +60,7 @@ bool ReportDispatch::isDue(const QString& nextdate, const QString& times, const 
     return QDateTime(now.date(), QTime(0, 0)) >= next;
 }
 
-ReportDispatch::Result ReportDispatch::tick(SettingsStore& store, const QDateTime& now)
+DispatchSchedule::Result DispatchSchedule::tick(SettingsStore& store, const QDateTime& now)
 {
     if (m_running)
         return Result::Busy;
@@ -68,29 +79,35 @@ ReportDispatch::Result ReportDispatch::tick(SettingsStore& store, const QDateTim
     if (!isDue(store.read("nextdate"), store.read("times"), now))
         return Result::NotDue;
 
+    auto finish = [this] {
+        if (m_hooks.finished)
+            m_hooks.finished();
+    };
     auto fail = [&](const QString& error) {
-        m_steps.unload();
+        finish();
         m_retryAfter = now.addSecs(m_retryDelay);
-        m_steps.failed(QStringLiteral("%1\nСледующая попытка отправки — не раньше %2.")
-                           .arg(error, LocaleText::moment(m_retryAfter)));
+        call(m_hooks.failed, QStringLiteral("%1\nСледующая попытка отправки — не раньше %2.")
+                                 .arg(error, LocaleText::moment(m_retryAfter)));
         return Result::Failed;
     };
 
-    m_steps.status(QStringLiteral("Загрузка параметров отправки"));
-    m_steps.load();
-    m_steps.status(QStringLiteral("Сохранение отчетов"));
-    QString error;
-    if (!m_steps.exportReports(&error))
-        return fail(error);
-    m_steps.status(QStringLiteral("Отправка отчетов"));
-    if (m_steps.send(&error) == SendResult::SignOnFailed)
-        return fail(error);
-    m_steps.unload();
+    call(m_hooks.status, QStringLiteral("Загрузка параметров отправки"));
+    const MailingSettings settings = MailingSettings::read(store);
+    call(m_hooks.status, QStringLiteral("Сохранение отчетов"));
+    if (!m_run.exportReports(settings.days(), now))
+        return fail(m_run.errorText());
+    call(m_hooks.status, QStringLiteral("Отправка отчетов"));
+    const MailingRun::Result sent = m_run.send(settings.senders(), settings.tems());
+    if (sent == MailingRun::Result::NoAccount || sent == MailingRun::Result::Busy)
+        return fail(m_run.errorText());
+    if (sent == MailingRun::Result::MailFailed)
+        call(m_hooks.mailFailed, m_run.errorText());
+    finish();
     m_retryAfter = QDateTime();
 
-    const std::optional<double> days = Period::parse(store.read("days"));
+    const std::optional<double> days = settings.period();
     const QDateTime next = Period::after(now.date(), days.value_or(0));
-    m_steps.announce(LocaleText::moment(next));
+    call(m_hooks.announce, LocaleText::moment(next));
     store.write("nextdate", MailingSettings::nextDateText(next));
     return Result::Dispatched;
 }

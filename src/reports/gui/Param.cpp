@@ -2,7 +2,8 @@
 
 #include "Clock.h"
 #include "Controls.h"
-#include "ReportDispatcher.h"
+#include "ReportKind.h"
+#include "ReportPreview.h"
 #include "ReportText.h"
 #include "Twips.h"
 
@@ -68,9 +69,8 @@ ReportPeriod Param::period() const
 
 void Param::dispatch()
 {
-    ReportDispatcher dispatcher(m_env);
-    for (int kind = 1; kind <= 4; ++kind)
-        if (m_reportKind && m_reportKind() == kind)
-            dispatcher.preview(kind, period(), this);
+    for (const ReportKind& kind : ReportKind::all())
+        if (m_reportKind && m_reportKind() == kind.value())
+            ReportPreview::showReport(kind, period(), m_env, this);
     accept();
 }

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "MailAccount.h"
+#include "ReportMailer.h"
+
+#include <QDateTime>
+#include <QString>
+#include <functional>
+
+class DataEnv;
+
+// One mailing of the reports, without windows: writes the report bundle over a period into
+// the reports folder, then mails its files in one message to one recipient. The scheduled
+// dispatch, "Отправить отчеты" and the command line all mail through here.
+class MailingRun
+{
+public:
+    enum class Result
+    {
+        Sent,
+        MailFailed, // the mail itself failed
+        NoAccount,  // no usable mail account: nothing was tried
+        Busy        // another mailing of this program is running
+    };
+
+    // Where the mail account comes from: the stored one (the command line), or the stored one
+    // with a window that asks for it when none is stored (the program).
+    struct AccountChoice
+    {
+        bool ok = false;
+        MailAccount account;
+        QString reason; // why there is none
+    };
+    using AccountSource = std::function<AccountChoice()>;
+    static AccountChoice storedAccount();
+
+    // env: the data environment (nullptr: the program-wide one); sendDir: the reports folder
+    // (empty: the one beside the database).
+    explicit MailingRun(DataEnv* env = nullptr, const QString& sendDir = QString());
+    virtual ~MailingRun() = default;
+
+    void setAccountSource(AccountSource source) { m_accountSource = std::move(source); }
+    // The wait before the sign-on (ReportMailer::kDefaultPauseSeconds unless changed).
+    void setPauseSeconds(double seconds) { m_pauseSeconds = seconds; }
+    QString sendDir() const { return m_sendDir; }
+
+    // Writes the bundle over the last `days` days (the text as typed) into the reports folder.
+    virtual bool exportReports(const QString& days, const QDateTime& now);
+    // Mails the bundle's files, with `text` as subject and body.
+    virtual Result send(const QString& recipient, const QString& text);
+
+    // Why the last step failed, in words for the operator.
+    QString errorText() const { return m_error; }
+
+    // True while any mailing of this process is sending.
+    static bool isBusy() { return s_busy; }
+    // The wait new runs start with (tests shorten it).
+    static void setDefaultPauseSeconds(double seconds) { s_defaultPause = seconds; }
+
+protected:
+    QString m_error;
+
+private:
+    DataEnv* m_env;
+    QString m_sendDir;
+    AccountSource m_accountSource = storedAccount;
+    double m_pauseSeconds;
+
+    static bool s_busy;
+    static double s_defaultPause;
+};

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QByteArray>
+#include <QString>
+
+class ReportLayout;
+class ReportGrid;
+
+// Writes one report to a file: a self-contained HTML page for mail, a PDF with the preview's
+// pages, or CSV for a spreadsheet. Every file is written under a temporary name and put in
+// place only when complete.
+class ReportFileWriter
+{
+public:
+    enum class Format
+    {
+        Html,
+        Pdf,
+        Csv
+    };
+
+    // rows: the report's rows (its command's row set, or any model with the same columns);
+    // period: the text of the period label. False (and errorText()) when nothing was written.
+    bool write(Format format, const ReportLayout& layout, const QAbstractItemModel& rows,
+               const QString& period, const QString& fileName);
+    bool writeHtml(const ReportLayout& layout, const QAbstractItemModel& rows,
+                   const QString& period, const QString& fileName);
+    bool writeCsv(const ReportLayout& layout, const QAbstractItemModel& rows,
+                  const QString& period, const QString& fileName);
+    bool writePdf(const ReportLayout& layout, const QAbstractItemModel& rows,
+                  const QString& period, const QString& fileName);
+
+    // The file and the reason, in words for the operator.
+    QString errorText() const { return m_error; }
+
+    // The file contents.
+    static QString html(const ReportGrid& grid);
+    static QByteArray csv(const ReportGrid& grid, QChar separator = ';');
+
+private:
+    bool save(const QString& fileName, const QByteArray& contents);
+    bool fail(const QString& fileName, const QString& reason);
+
+    QString m_error;
+};
