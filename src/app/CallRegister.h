@@ -14,7 +14,7 @@ public:
     {
         Added,
         MissingChoice, // service or source not chosen
-        Failed         // the database refused; see lastError()
+        Failed         // the database refused; see errorText()
     };
 
     enum class RemoveResult
@@ -33,7 +33,7 @@ public:
     // only during the call.
     template <typename Confirm> RemoveResult removePrevious(Confirm confirm);
 
-    QString lastError() const { return m_error; }
+    QString errorText() const { return m_error; }
 
 private:
     bool openLast(bool* empty);

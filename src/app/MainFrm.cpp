@@ -255,7 +255,7 @@ void MainFrm::addCall()
         return;
     case CallRegister::AddResult::Failed:
         Dialogs::critical(this, QStringLiteral("Сообщение"),
-                          QStringLiteral("Звонок не сохранён.\n%1").arg(m_register.lastError()));
+                          QStringLiteral("Звонок не сохранён.\n%1").arg(m_register.errorText()));
         return;
     case CallRegister::AddResult::Added:
         setStatus(QStringLiteral("Добавлено"));
@@ -285,7 +285,7 @@ void MainFrm::removePreviousCall()
         break;
     case CallRegister::RemoveResult::Failed:
         Dialogs::critical(this, QStringLiteral("Удаление"),
-                          QStringLiteral("Звонок не удалён.\n%1").arg(m_register.lastError()));
+                          QStringLiteral("Звонок не удалён.\n%1").arg(m_register.errorText()));
         break;
     }
 }

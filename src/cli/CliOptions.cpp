@@ -6,7 +6,7 @@ CliOptions::CliOptions(const QStringList& args, const QSet<QString>& valued,
     for (int i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (arg == "--help" || arg == "-h") {
-            m_help = true;
+            continue; // the runner answers it before the options are read
         } else if (arg.startsWith("--")) {
             QString name = arg.mid(2);
             QString value;

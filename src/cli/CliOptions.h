@@ -11,8 +11,7 @@ public:
     CliOptions(const QStringList& args, const QSet<QString>& valued, const QSet<QString>& flags);
 
     bool ok() const { return m_error.isEmpty(); }
-    QString error() const { return m_error; }
-    bool help() const { return m_help; }
+    QString errorText() const { return m_error; }
     bool has(const QString& name) const
     {
         return m_values.contains(name) || m_flags.contains(name);
@@ -28,5 +27,4 @@ private:
     QSet<QString> m_flags;
     QStringList m_positional;
     QString m_error;
-    bool m_help = false;
 };

@@ -138,7 +138,7 @@ void CliRunner::addBuiltins()
                [this](const QStringList& args) {
                    CliOptions o(args, {"service", "source", "date", "time"}, {"booked"});
                    if (!o.ok())
-                       return fail(Usage, o.error());
+                       return fail(Usage, o.errorText());
                    if (!o.positional().isEmpty())
                        return fail(Usage, "unexpected argument " + o.positional().first());
                    const QString service = o.value("service");
@@ -176,7 +176,7 @@ void CliRunner::addBuiltins()
                    [this, list](const QStringList& args) {
                        CliOptions o(args, {}, {});
                        if (!o.ok())
-                           return fail(Usage, o.error());
+                           return fail(Usage, o.errorText());
                        if (o.positional().size() != 1 || o.positional().first().isEmpty())
                            return fail(Usage, "give exactly one non-empty NAME");
                        if (!env()->connect())
@@ -191,7 +191,7 @@ void CliRunner::addBuiltins()
                    [this, list](const QStringList& args) {
                        CliOptions o(args, {}, {});
                        if (!o.ok() || !o.positional().isEmpty())
-                           return fail(Usage, o.ok() ? "no arguments expected" : o.error());
+                           return fail(Usage, o.ok() ? "no arguments expected" : o.errorText());
                        if (!env()->connect())
                            return fail(Failure, env()->lastError());
                        RowSet* rows = env()->bind(list.command);
@@ -212,7 +212,7 @@ void CliRunner::addBuiltins()
                [this](const QStringList& args) {
                    CliOptions o(args, {}, {});
                    if (!o.ok())
-                       return fail(Usage, o.error());
+                       return fail(Usage, o.errorText());
                    if (o.positional().size() != 1)
                        return fail(Usage, "give exactly one FILE");
                    CallImporter importer(env());
@@ -232,7 +232,7 @@ void CliRunner::addBuiltins()
         [this](const QStringList& args) {
             CliOptions o(args, {"from", "to", "format", "output"}, {});
             if (!o.ok())
-                return fail(Usage, o.error());
+                return fail(Usage, o.errorText());
             const ReportKind* kind =
                 o.positional().size() == 1 ? ReportKind::findByCliName(o.positional()[0]) : nullptr;
             if (!kind)

@@ -3,11 +3,11 @@
 #include "CliOptions.h"
 #include "CliRunner.h"
 #include "Clock.h"
+#include "DispatchSchedule.h"
 #include "MailAccount.h"
+#include "MailingRun.h"
 #include "MailingSettings.h"
 #include "Period.h"
-#include "DispatchSchedule.h"
-#include "MailingRun.h"
 #include "ReportBundle.h"
 #include "SettingsStore.h"
 
@@ -42,7 +42,7 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
         [&cli](const QStringList& args) {
             CliOptions o(args, {"days", "dir"}, {});
             if (!o.ok() || !o.positional().isEmpty())
-                return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.error());
+                return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.errorText());
             const QString days = o.value("days", SettingsStore().read("days"));
             if (!Period::parse(days))
                 return cli.fail(
@@ -64,7 +64,7 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
         [&cli](const QStringList& args) {
             CliOptions o(args, {}, {});
             if (!o.ok() || !o.positional().isEmpty())
-                return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.error());
+                return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.errorText());
             const MailingSettings settings = MailingSettings::read(SettingsStore());
             const QString days = settings.days();
             if (!Period::parse(days))
@@ -88,7 +88,7 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
         [&cli](const QStringList& args) {
             CliOptions o(args, {}, {});
             if (!o.ok() || !o.positional().isEmpty())
-                return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.error());
+                return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.errorText());
             MailingRun run = mailingRun(cli);
             QString failure;
             bool mailFailed = false;
@@ -127,7 +127,7 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
         [&cli, input](const QStringList& args) {
             CliOptions o(args, {"server", "port", "security", "login", "from"}, {"password-stdin"});
             if (!o.ok() || !o.positional().isEmpty())
-                return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.error());
+                return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.errorText());
             const QStringList securities{"starttls", "ssl", "none"};
             const int security = int(securities.indexOf(o.value("security")));
             if (security < 0)
@@ -162,7 +162,7 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
         [&cli](const QStringList& args) {
             CliOptions o(args, {}, {});
             if (!o.ok() || !o.positional().isEmpty())
-                return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.error());
+                return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.errorText());
             SettingsStore store;
             for (const QString& key : MailingSettings::keys())
                 cli.out() << key << "=" << store.read(key) << "\n";
@@ -177,7 +177,7 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
         [&cli](const QStringList& args) {
             CliOptions o(args, {}, {});
             if (!o.ok() || o.positional().size() != 2)
-                return cli.fail(CliRunner::Usage, o.ok() ? "give KEY and VALUE" : o.error());
+                return cli.fail(CliRunner::Usage, o.ok() ? "give KEY and VALUE" : o.errorText());
             const QString key = o.positional()[0];
             QString value = o.positional()[1];
             if (!MailingSettings::keys().contains(key))

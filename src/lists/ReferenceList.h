@@ -22,6 +22,8 @@ public:
     ReferenceList(DataEnv* env, const QString& command, const Texts& texts);
 
     RowSet* rows() const { return m_rows; }
+    // The column of the names.
+    QString column() const { return m_texts.column; }
     // Asks for a name; Cancel adds nothing, an empty name is refused. True when a row was added.
     bool add(QWidget* parent);
     // Asks for confirmation, then deletes the entry at row. True when it was deleted.

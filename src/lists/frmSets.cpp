@@ -11,7 +11,7 @@
 
 frmSets::frmSets(QWidget* parent)
     : QDialog(parent), m_services(DataEnv::instance(), "Uslugi",
-                                  {"UName", QStringLiteral("Добавление услуги"),
+                                  {"Uname", QStringLiteral("Добавление услуги"),
                                    QStringLiteral("Введите имя услуги"), "DelUsl"}),
       m_sources(DataEnv::instance(), "Istochnik",
                 {"IName", QStringLiteral("Добавление источника"),
@@ -52,8 +52,7 @@ QListView* frmSets::buildFrame(const QString& caption, int top, const char* fram
     view->setGeometry(Twips::rect(120, 240, 5175, 2400));
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setModel(list.rows());
-    view->setModelColumn(
-        qMax(0, list.rows()->columnIndex(list.rows()->name() == "rsUslugi" ? "Uname" : "IName")));
+    view->setModelColumn(qMax(0, list.rows()->columnIndex(list.column())));
 
     QFont buttonFont("MS Sans Serif");
     buttonFont.setPointSizeF(13.5);

@@ -26,7 +26,7 @@ public:
     int maximum() const;
     // The chart's title: empty when there is something to draw, else what the operator sees.
     QString notice() const;
-    QString error() const { return m_error; }
+    QString errorText() const { return m_error; }
 
 private:
     bool m_hasPeriod = false;

@@ -4,6 +4,7 @@
 #include "ReportLayout.h"
 #include "ReportPaginator.h"
 #include "ReportPainter.h"
+#include "Twips.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -160,7 +161,7 @@ bool ReportFileWriter::writePdf(const ReportLayout& layout, const QAbstractItemM
         QPdfWriter writer(&file);
         writer.setTitle(layout.title());
         writer.setCreator(QStringLiteral("Kalvent"));
-        writer.setResolution(1440);
+        writer.setResolution(Twips::perInch); // one dot per twip
         writer.setPageLayout(QPageLayout(ReportPainter::pageSize(paginator.pageSize()),
                                          QPageLayout::Portrait, QMarginsF()));
         if (!ReportPainter::print(paginator.pages(), writer)) {

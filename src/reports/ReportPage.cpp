@@ -1,14 +1,5 @@
 #include "ReportPage.h"
 
-QVector<ReportItem> ReportPage::itemsOf(const QString& section) const
-{
-    QVector<ReportItem> result;
-    for (const ReportItem& item : items)
-        if (section.isEmpty() || item.section.compare(section, Qt::CaseInsensitive) == 0)
-            result << item;
-    return result;
-}
-
 const ReportItem* ReportPage::item(const QString& section, const QString& control, int row) const
 {
     for (const ReportItem& item : items)

@@ -21,7 +21,6 @@ struct ReportPage
     QVector<Band> bands;
     QVector<ReportItem> items;
 
-    // The items of one section (all of them when the section is empty), in page order.
-    QVector<ReportItem> itemsOf(const QString& section) const;
+    // The item of a control in a section (and detail row); nullptr when there is none.
     const ReportItem* item(const QString& section, const QString& control, int row = -1) const;
 };

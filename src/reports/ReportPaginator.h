@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ReportPage.h"
+#include "Twips.h"
 
 #include <QAbstractItemModel>
 #include <QSize>
@@ -18,7 +19,7 @@ class ReportRows;
 class ReportPaginator
 {
 public:
-    static constexpr int defaultMargin = 1440;
+    static constexpr int defaultMargin = Twips::perInch;
     // The least room kept between a grown text and the next control.
     static constexpr int gap = 90;
     static QSize a4() { return QSize(11906, 16838); }

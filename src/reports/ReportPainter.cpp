@@ -1,5 +1,7 @@
 #include "ReportPainter.h"
 
+#include "Twips.h"
+
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -30,7 +32,7 @@ bool ReportPainter::print(const QVector<ReportPage>& pages, QPagedPaintDevice& d
     QPainter painter;
     if (!painter.begin(&device))
         return false;
-    const qreal scale = device.logicalDpiX() / 1440.0;
+    const qreal scale = device.logicalDpiX() / double(Twips::perInch);
     bool first = true;
     for (const ReportPage& page : pages) {
         if (!first && !device.newPage()) {
@@ -45,7 +47,7 @@ bool ReportPainter::print(const QVector<ReportPage>& pages, QPagedPaintDevice& d
 
 QImage ReportPainter::render(const ReportPage& page, int dpi)
 {
-    const qreal scale = dpi / 1440.0;
+    const qreal scale = dpi / double(Twips::perInch);
     QImage image(qCeil(page.size.width() * scale), qCeil(page.size.height() * scale),
                  QImage::Format_RGB32);
     image.setDotsPerMeterX(qRound(dpi / 0.0254));
@@ -61,7 +63,8 @@ QImage ReportPainter::render(const ReportPage& page, int dpi)
 
 QPageSize ReportPainter::pageSize(const QSize& twips)
 {
-    const QSizeF millimetres(twips.width() * 25.4 / 1440.0, twips.height() * 25.4 / 1440.0);
+    const QSizeF millimetres(twips.width() * 25.4 / Twips::perInch,
+                             twips.height() * 25.4 / Twips::perInch);
     return QPageSize(millimetres, QPageSize::Millimeter, QString(), QPageSize::FuzzyMatch);
 }
 

@@ -17,8 +17,6 @@ public:
     // The start as the commands take it: a QDate, or a QDateTime when it has a time of day.
     QVariant from() const;
     QDate to() const { return m_to; }
-    QDate fromDate() const { return m_from.date(); }
-    bool isValid() const { return m_from.isValid() && m_to.isValid(); }
 
     // "from - to" in the form the operator reads.
     QString text() const;

@@ -3,10 +3,10 @@
 #include "AppPaths.h"
 #include "Clock.h"
 #include "DataEnv.h"
-#include "MailAccount.h"
-#include "MainFrm.h"
 #include "DispatchSchedule.h"
+#include "MailAccount.h"
 #include "MailingRun.h"
+#include "MainFrm.h"
 #include "ReportBundle.h"
 #include "RowSet.h"
 #include "SettingsStore.h"
@@ -90,7 +90,7 @@ private Q_SLOTS:
         DispatchSchedule::setLockPath(m_dir.filePath(QString("run%1/dispatch.lock").arg(m_round)));
         DataEnv* env = DataEnv::instance();
         QVERIFY(env->connect());
-        env->bind("Uslugi")->addRow("UName", QStringLiteral("Стрижка"));
+        env->bind("Uslugi")->addRow("Uname", QStringLiteral("Стрижка"));
         QVERIFY(env->execute("AddNew", {QDate(2026, 12, 1), QStringLiteral("Стрижка"),
                                         QStringLiteral("<b>Интернет</b>"), true, QTime(9, 0)}));
         QVERIFY(env->execute("AddNew", {QDate(2026, 12, 5), QStringLiteral("Стрижка"),

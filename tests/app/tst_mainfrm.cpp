@@ -55,8 +55,8 @@ private Q_SLOTS:
         m_env = new DataEnv(m_dir.filePath(QString("db%1.db").arg(++m_round)));
         DataEnv::setInstance(m_env);
         QVERIFY(m_env->connect());
-        m_env->bind("Uslugi")->addRow("UName", QStringLiteral("Стрижка"));
-        m_env->bind("Uslugi")->addRow("UName", QStringLiteral("Маникюр"));
+        m_env->bind("Uslugi")->addRow("Uname", QStringLiteral("Стрижка"));
+        m_env->bind("Uslugi")->addRow("Uname", QStringLiteral("Маникюр"));
         SettingsStore store;
         const QStringList values{"7", "09:00:00", QStringLiteral("Реклама"), "boss@example.com",
                                  "2031-01-01"};

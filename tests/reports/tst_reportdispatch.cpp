@@ -67,8 +67,8 @@ private Q_SLOTS:
         QVERIFY(m_env->rowSet("rsIstochnik")->addRow("IName", QStringLiteral("Газета")));
         QVERIFY(m_env->rowSet("rsIstochnik")->addRow("IName", QStringLiteral("<b>Радио</b>")));
         QVERIFY(m_env->bind("Uslugi"));
-        QVERIFY(m_env->rowSet("rsUslugi")->addRow("UName", QStringLiteral("Стрижка")));
-        QVERIFY(m_env->rowSet("rsUslugi")->addRow("UName", QStringLiteral("Маникюр")));
+        QVERIFY(m_env->rowSet("rsUslugi")->addRow("Uname", QStringLiteral("Стрижка")));
+        QVERIFY(m_env->rowSet("rsUslugi")->addRow("Uname", QStringLiteral("Маникюр")));
         const QString net = QStringLiteral("Интернет");
         const QString paper = QStringLiteral("Газета");
         const QString cut = QStringLiteral("Стрижка");
@@ -302,21 +302,21 @@ private Q_SLOTS:
     void realPreviewWindowLaysOutTheRows()
     {
         // The window as the operator gets it: its pages come from the painter.
-        ReportPreview::setHandler([this](QDialog& preview, const QAbstractItemModel&,
-                                         const QString&) {
-            auto* widget = preview.findChild<QPrintPreviewWidget*>();
-            if (!widget)
-                return QStringLiteral("no preview widget");
-            widget->updatePreview();
-            m_previewPages = widget->pageCount();
-            const QString folder = qEnvironmentVariable("KALVENT_SCREENS_DIR");
-            if (!folder.isEmpty()) {
-                preview.show();
-                QCoreApplication::processEvents();
-                preview.grab().save(QDir(folder).filePath("preview-RepkolVo.png"));
-            }
-            return QString();
-        });
+        ReportPreview::setHandler(
+            [this](QDialog& preview, const QAbstractItemModel&, const QString&) {
+                auto* widget = preview.findChild<QPrintPreviewWidget*>();
+                if (!widget)
+                    return QStringLiteral("no preview widget");
+                widget->updatePreview();
+                m_previewPages = widget->pageCount();
+                const QString folder = qEnvironmentVariable("KALVENT_SCREENS_DIR");
+                if (!folder.isEmpty()) {
+                    preview.show();
+                    QCoreApplication::processEvents();
+                    preview.grab().save(QDir(folder).filePath("preview-RepkolVo.png"));
+                }
+                return QString();
+            });
         QVERIFY(preview(1, ReportPeriod(QDate(2026, 11, 29), today)));
         QCOMPARE(m_previewPages, 1);
     }
@@ -327,15 +327,15 @@ private Q_SLOTS:
         // writes the same period label and closes the same row set.
         QImage before, after;
         bool exported = false;
-        ReportPreview::setHandler([&](QDialog& preview, const QAbstractItemModel&,
-                                      const QString&) {
+        ReportPreview::setHandler([&](QDialog& preview, const QAbstractItemModel&, const QString&) {
             auto* widget = preview.findChild<QPrintPreviewWidget*>();
             preview.show();
             widget->updatePreview();
             QCoreApplication::processEvents();
             before = widget->grab().toImage();
             ReportRunner timer(m_env.get());
-            exported = timer.exportTo(*ReportKind::find(1), ReportPeriod(today.addDays(1), today.addDays(1)),
+            exported = timer.exportTo(*ReportKind::find(1),
+                                      ReportPeriod(today.addDays(1), today.addDays(1)),
                                       m_dir.filePath("during.htm"));
             widget->updatePreview();
             QCoreApplication::processEvents();
@@ -353,8 +353,9 @@ private Q_SLOTS:
     {
         ReportRunner runner(m_env.get());
         const QString file = m_dir.filePath("point.htm");
-        QVERIFY2(runner.exportTo(*ReportKind::find(3), ReportPeriod(QDate(2026, 11, 29), today), file),
-                 qPrintable(runner.errorText()));
+        QVERIFY2(
+            runner.exportTo(*ReportKind::find(3), ReportPeriod(QDate(2026, 11, 29), today), file),
+            qPrintable(runner.errorText()));
         QFile html(file);
         QVERIFY(html.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(html.readAll());
@@ -365,14 +366,16 @@ private Q_SLOTS:
         // A fractional period: the start carries its time of day.
         m_bound.clear();
         const QDateTime start(QDate(2026, 12, 4), QTime(12, 0));
-        QVERIFY(runner.exportTo(*ReportKind::find(4), ReportPeriod(start, today), m_dir.filePath("podates.htm")));
+        QVERIFY(runner.exportTo(*ReportKind::find(4), ReportPeriod(start, today),
+                                m_dir.filePath("podates.htm")));
         QCOMPARE(m_bound, QVariantList({start, today}));
         QFile dates(m_dir.filePath("podates.htm"));
         QVERIFY(dates.open(QIODevice::ReadOnly));
         QVERIFY(QString::fromUtf8(dates.readAll()).contains("04.12.2026 12:00 - 06.12.2026"));
 
         const QString missing = m_dir.filePath("Send/poist.htm");
-        QVERIFY(!runner.exportTo(*ReportKind::find(1), ReportPeriod(QDate(2026, 11, 29), today), missing));
+        QVERIFY(!runner.exportTo(*ReportKind::find(1), ReportPeriod(QDate(2026, 11, 29), today),
+                                 missing));
         QVERIFY2(runner.errorText().contains("poist.htm"), qPrintable(runner.errorText()));
         QVERIFY(!m_env->rowSet("rsReportkolVoZv")->isOpen());
     }
@@ -398,8 +401,8 @@ private:
             const QString name = key.typeId() == QMetaType::QDate
                                      ? key.toDate().toString("dd.MM.yyyy")
                                      : key.toString();
-            shown.counts.insert(name, qMakePair(rows.index(r, 1).data().toInt(),
-                                                rows.index(r, 2).data().toInt()));
+            shown.counts.insert(
+                name, qMakePair(rows.index(r, 1).data().toInt(), rows.index(r, 2).data().toInt()));
         }
         shown.pages = 1;
         m_shown << shown;
