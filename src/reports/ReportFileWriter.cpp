@@ -127,24 +127,29 @@ bool ReportFileWriter::save(const QString& fileName, const QByteArray& contents)
     return true;
 }
 
-bool ReportFileWriter::writeHtml(const ReportLayout& layout, const QAbstractItemModel& rows,
-                                 const QString& period, const QString& fileName)
+bool ReportFileWriter::writeGrid(const ReportLayout& layout, const QAbstractItemModel& rows,
+                                 const QString& period, const QString& fileName,
+                                 const std::function<QByteArray(const ReportGrid&)>& contents)
 {
     m_error.clear();
     ReportGrid grid;
     if (!grid.build(layout, rows, period))
         return fail(fileName, grid.errorText());
-    return save(fileName, html(grid).toUtf8());
+    return save(fileName, contents(grid));
+}
+
+bool ReportFileWriter::writeHtml(const ReportLayout& layout, const QAbstractItemModel& rows,
+                                 const QString& period, const QString& fileName)
+{
+    return writeGrid(layout, rows, period, fileName,
+                     [](const ReportGrid& grid) { return html(grid).toUtf8(); });
 }
 
 bool ReportFileWriter::writeCsv(const ReportLayout& layout, const QAbstractItemModel& rows,
                                 const QString& period, const QString& fileName)
 {
-    m_error.clear();
-    ReportGrid grid;
-    if (!grid.build(layout, rows, period))
-        return fail(fileName, grid.errorText());
-    return save(fileName, csv(grid));
+    return writeGrid(layout, rows, period, fileName,
+                     [](const ReportGrid& grid) { return csv(grid); });
 }
 
 bool ReportFileWriter::writePdf(const ReportLayout& layout, const QAbstractItemModel& rows,

@@ -3,6 +3,7 @@
 #include <QAbstractItemModel>
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 class ReportLayout;
 class ReportGrid;
@@ -39,6 +40,9 @@ public:
     static QByteArray csv(const ReportGrid& grid, QChar separator = ';');
 
 private:
+    bool writeGrid(const ReportLayout& layout, const QAbstractItemModel& rows,
+                   const QString& period, const QString& fileName,
+                   const std::function<QByteArray(const ReportGrid&)>& contents);
     bool save(const QString& fileName, const QByteArray& contents);
     bool fail(const QString& fileName, const QString& reason);
 

@@ -3,13 +3,8 @@
 # and depends on what the program loads.   check-deb.sh BUILD_DIR
 set -eu
 build=$1
-for tool in cpack lintian dpkg-deb dpkg-shlibdeps; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "$tool is missing (./kalvent.sh test installs it)"
-        [ -n "${CI:-}" ] && exit 1
-        exit 77
-    fi
-done
+. "$(dirname "$0")/require.sh"
+require cpack lintian dpkg-deb dpkg-shlibdeps
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 cpack --config "$build/CPackConfig.cmake" -G DEB -B "$out" >/dev/null

@@ -3,13 +3,8 @@
 # command-line program runs from it.   check-install.sh BUILD_DIR
 set -eu
 build=$1
-for tool in desktop-file-validate appstreamcli; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "$tool is missing (./kalvent.sh test installs it)"
-        [ -n "${CI:-}" ] && exit 1
-        exit 77
-    fi
-done
+. "$(dirname "$0")/require.sh"
+require desktop-file-validate appstreamcli
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 cmake --install "$build" --prefix "$root/usr" >/dev/null
