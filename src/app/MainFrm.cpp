@@ -6,8 +6,10 @@
 #include "DataEnv.h"
 #include "Dialogs.h"
 #include "GrafFrm.h"
+#include "LocaleText.h"
 #include "Logo.h"
 #include "MailAccountDialog.h"
+#include "MailingSettings.h"
 #include "Param.h"
 #include "ReportKind.h"
 #include "RowSet.h"
@@ -187,6 +189,18 @@ void MainFrm::dispatchTick()
         return; // "Отправить отчеты" is mailing right now
     SettingsStore store;
     m_dispatch->tick(store, Clock::now());
+    // Mails kept after a failure go out again quietly; a failure for good is told once.
+    const MailingRun::Redelivery round =
+        m_mailing->deliverKept(Clock::now(), false, store.read(MailingSettings::sendersKey));
+    if (round.delivered > 0)
+        setStatus(QStringLiteral("Сохранённые отчеты отправлены"));
+    for (const Outbox::Mail& mail : round.nowForGood)
+        Dialogs::critical(
+            this, QStringLiteral("Сообщение"),
+            QStringLiteral("Отчеты от %1 для %2 не удалось отправить: %3\nОни "
+                           "сохранены и будут отправлены снова, когда изменятся "
+                           "почтовая учётная запись или адрес получателя.")
+                .arg(LocaleText::moment(mail.created), mail.recipient, mail.lastError));
 }
 
 void MainFrm::openReport(int kind)

@@ -7,6 +7,7 @@
 #include "MailAccount.h"
 #include "MailingRun.h"
 #include "MailingSettings.h"
+#include "Outbox.h"
 #include "Period.h"
 #include "ReportBundle.h"
 #include "SettingsStore.h"
@@ -28,6 +29,26 @@ MailingRun mailingRun(CliRunner& cli, const QString& dir = QString())
         return choice;
     });
     return run;
+}
+
+// Delivers the kept mails that are due (all of them by hand) and says what happened.
+int deliverKept(CliRunner& cli, MailingRun& run, bool byHand)
+{
+    const MailingRun::Redelivery round =
+        run.deliverKept(Clock::now(), byHand, SettingsStore().read(MailingSettings::sendersKey));
+    if (round.busy) {
+        cli.out() << "outbox: another mailing is running\n";
+        return int(CliRunner::Ok);
+    }
+    if (round.delivered + round.failed == 0) {
+        if (byHand)
+            cli.out() << "outbox: nothing to send\n";
+        return int(CliRunner::Ok);
+    }
+    cli.out() << "outbox: " << round.delivered << " delivered, " << round.failed << " still kept\n";
+    if (round.failed > 0 && !run.errorText().isEmpty())
+        cli.err() << "kalvent-cli: " << run.errorText() << Qt::endl;
+    return int(round.failed > 0 && byHand ? CliRunner::Failure : CliRunner::Ok);
 }
 
 } // namespace
@@ -104,7 +125,7 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
             switch (schedule.tick(store, Clock::now())) {
             case DispatchSchedule::Result::NotDue:
                 cli.out() << "not due\n";
-                return int(CliRunner::Ok);
+                return deliverKept(cli, run, false);
             case DispatchSchedule::Result::Busy:
             case DispatchSchedule::Result::Deferred:
                 cli.out() << "another dispatch is running\n";
@@ -113,10 +134,52 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
                 return cli.fail(CliRunner::Failure, failure);
             case DispatchSchedule::Result::Dispatched:
                 cli.out() << "next dispatch: " << store.read("nextdate") << "\n";
-                return int(mailFailed ? CliRunner::Failure : CliRunner::Ok);
+                if (mailFailed)
+                    return int(CliRunner::Failure);
+                return deliverKept(cli, run, false);
             }
             return int(CliRunner::Ok);
         });
+
+    cli.addCommand(
+        "outbox list", "outbox list",
+        "Lists the report mails kept after a failed delivery, one a line: ID, created, recipient,\n"
+        "tries, last error.",
+        [&cli](const QStringList& args) {
+            CliOptions o(args, {}, {});
+            if (!o.ok() || !o.positional().isEmpty())
+                return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.errorText());
+            const Outbox outbox(mailingRun(cli).outboxDir());
+            for (const Outbox::Mail& mail : outbox.mails())
+                cli.out() << mail.id << "  " << mail.created.toString("yyyy-MM-dd HH:mm:ss") << "  "
+                          << mail.recipient << "  tries: " << mail.tries
+                          << (mail.forGood ? "  (waits for a change)" : "") << "  "
+                          << QString(mail.lastError).replace('\n', ' ') << "\n";
+            return int(CliRunner::Ok);
+        });
+
+    cli.addCommand("outbox retry", "outbox retry",
+                   "Tries to deliver every kept report mail now, whatever failed before.",
+                   [&cli](const QStringList& args) {
+                       CliOptions o(args, {}, {});
+                       if (!o.ok() || !o.positional().isEmpty())
+                           return cli.fail(CliRunner::Usage,
+                                           o.ok() ? "no arguments expected" : o.errorText());
+                       MailingRun run = mailingRun(cli);
+                       return deliverKept(cli, run, true);
+                   });
+
+    cli.addCommand("outbox drop", "outbox drop ID",
+                   "Removes one kept report mail without sending it.",
+                   [&cli](const QStringList& args) {
+                       CliOptions o(args, {}, {});
+                       if (!o.ok() || o.positional().size() != 1)
+                           return cli.fail(CliRunner::Usage, o.ok() ? "give ID" : o.errorText());
+                       Outbox outbox(mailingRun(cli).outboxDir());
+                       if (!outbox.drop(o.positional().first()))
+                           return cli.fail(CliRunner::Usage, outbox.errorText());
+                       return int(CliRunner::Ok);
+                   });
 
     cli.addCommand(
         "account set",

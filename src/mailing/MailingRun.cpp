@@ -1,7 +1,23 @@
 #include "MailingRun.h"
 
 #include "AppPaths.h"
+#include "Clock.h"
+#include "DispatchSchedule.h"
+#include "MailMessage.h"
 #include "ReportBundle.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
+
+namespace {
+struct BusyFlag
+{
+    explicit BusyFlag(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~BusyFlag() { m_flag = false; }
+    bool& m_flag;
+};
+} // namespace
 
 bool MailingRun::s_busy = false;
 double MailingRun::s_defaultPause = ReportMailer::kDefaultPauseSeconds;
@@ -39,11 +55,7 @@ MailingRun::Result MailingRun::send(const QString& recipient, const QString& tex
         m_error = QStringLiteral("Отправка отчетов уже идёт.");
         return Result::Busy;
     }
-    s_busy = true;
-    struct Release
-    {
-        ~Release() { s_busy = false; }
-    } release;
+    const BusyFlag busy(s_busy);
 
     const AccountChoice choice = m_accountSource();
     if (!choice.ok) {
@@ -52,9 +64,107 @@ MailingRun::Result MailingRun::send(const QString& recipient, const QString& tex
     }
     ReportMailer mailer;
     mailer.setPauseSeconds(m_pauseSeconds);
-    if (!mailer.send(recipient, text, ReportBundle::filePaths(m_sendDir), choice.account)) {
-        m_error = mailer.errorText();
+    const QStringList files = ReportBundle::filePaths(m_sendDir);
+    if (mailer.send(recipient, text, files, choice.account))
+        return Result::Sent;
+    m_error = mailer.errorText();
+    // An address that is no address was never a mail: nothing to keep.
+    if (!MailMessage::validateRecipient(recipient, nullptr))
         return Result::MailFailed;
+    Outbox outbox(outboxDir());
+    if (outbox.keep(recipient, text, files, m_error, mailer.failedForGood(),
+                    accountKey(choice.account), Clock::now()))
+        m_error += mailer.failedForGood()
+                       ? QStringLiteral("\nОтчеты сохранены и будут отправлены снова, когда "
+                                        "изменятся почтовая учётная запись или адрес получателя.")
+                       : QStringLiteral("\nОтчеты сохранены и будут отправлены снова "
+                                        "автоматически.");
+    else
+        m_error += QStringLiteral("\nСохранить отчеты для повторной отправки не удалось: ") +
+                   outbox.errorText();
+    return Result::MailFailed;
+}
+
+QString MailingRun::outboxDir() const
+{
+    return QFileInfo(QDir::cleanPath(m_sendDir)).dir().filePath(QStringLiteral("Outbox"));
+}
+
+QString MailingRun::accountKey(const MailAccount& account)
+{
+    return QStringLiteral("%1:%2:%3:%4:%5")
+        .arg(account.host())
+        .arg(account.port())
+        .arg(int(account.security()))
+        .arg(account.login(), account.senderAddress());
+}
+
+MailingRun::Redelivery MailingRun::deliverKept(const QDateTime& now, bool byHand,
+                                               const QString& recipient)
+{
+    Redelivery round;
+    m_error.clear();
+    Outbox outbox(outboxDir());
+    const QList<Outbox::Mail> kept = outbox.mails();
+    if (kept.isEmpty())
+        return round;
+    if (s_busy) {
+        round.busy = true;
+        return round;
     }
-    return Result::Sent;
+    const AccountChoice choice = storedAccount();
+    const QString key = choice.ok ? accountKey(choice.account) : QString();
+    auto readdressed = [&](const Outbox::Mail& mail) {
+        return mail.forGood && !recipient.isEmpty() && recipient != mail.recipient;
+    };
+    QStringList due;
+    for (const Outbox::Mail& mail : kept) {
+        const bool changed = (choice.ok && key != mail.accountKey) || readdressed(mail);
+        if (byHand || (mail.forGood ? changed : mail.nextTry <= now))
+            due << mail.id;
+    }
+    if (due.isEmpty())
+        return round;
+    if (!choice.ok) {
+        m_error = choice.reason;
+        round.failed = int(due.size());
+        return round;
+    }
+
+    QDir().mkpath(QFileInfo(DispatchSchedule::lockPath()).absolutePath());
+    QLockFile lock(DispatchSchedule::lockPath());
+    lock.setStaleLockTime(0);
+    if (!lock.tryLock(0)) {
+        round.busy = true;
+        return round;
+    }
+    const BusyFlag busy(s_busy);
+    for (const QString& id : due) {
+        // Read again under the lock: another copy of the program may have delivered it.
+        std::optional<Outbox::Mail> mail = outbox.find(id);
+        if (!mail)
+            continue;
+        if (readdressed(*mail))
+            mail->recipient = recipient;
+        ReportMailer mailer;
+        mailer.setPauseSeconds(0);
+        if (mailer.send(mail->recipient, mail->text, mail->files, choice.account)) {
+            if (!outbox.drop(id))
+                m_error = outbox.errorText();
+            ++round.delivered;
+            continue;
+        }
+        const bool wasForGood = mail->forGood;
+        ++mail->tries;
+        mail->lastError = mailer.errorText();
+        mail->forGood = mailer.failedForGood();
+        mail->nextTry = now.addSecs(Outbox::retryDelaySeconds(mail->tries));
+        mail->accountKey = key;
+        if (!outbox.record(*mail))
+            m_error = outbox.errorText();
+        ++round.failed;
+        if (mail->forGood && !wasForGood)
+            round.nowForGood << *mail;
+    }
+    return round;
 }

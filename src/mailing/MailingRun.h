@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MailAccount.h"
+#include "Outbox.h"
 #include "ReportMailer.h"
 
 #include <QDateTime>
@@ -46,8 +47,27 @@ public:
 
     // Writes the bundle over the last `days` days (the text as typed) into the reports folder.
     virtual bool exportReports(const QString& days, const QDateTime& now);
-    // Mails the bundle's files, with `text` as subject and body.
+    // Mails the bundle's files, with `text` as subject and body. A mail that the server did not
+    // take is kept in the outbox beside the reports folder, to be delivered later.
     virtual Result send(const QString& recipient, const QString& text);
+
+    // What one round of delivering the kept mails did.
+    struct Redelivery
+    {
+        int delivered = 0;
+        int failed = 0;
+        bool busy = false;              // another mailing holds the lock: nothing was tried
+        QList<Outbox::Mail> nowForGood; // failed for good at this try, after passing failures
+    };
+    // Delivers the kept mails that are due: a passing failure once its retry time has come, a
+    // failure for good once the mail account or `recipient` (the stored one) has changed, and
+    // every kept mail when `byHand`. Uses the stored mail account; never asks for one. Each
+    // mail goes once: the round holds the dispatch lock.
+    Redelivery deliverKept(const QDateTime& now, bool byHand, const QString& recipient = {});
+    QString outboxDir() const;
+    // Names a mail account for the outbox: a change of server, login or sender retries the
+    // mails that failed for good.
+    static QString accountKey(const MailAccount& account);
 
     // Why the last step failed, in words for the operator.
     QString errorText() const { return m_error; }

@@ -14,6 +14,7 @@ namespace {
 struct Outcome
 {
     bool sent = false;
+    bool forGood = false;
     QString errorText;
 };
 
@@ -24,10 +25,12 @@ Outcome transfer(const MailAccount& account, const MailMessage& message)
     SmtpClient client;
     if (!client.signOn(account)) {
         outcome.errorText = client.errorText();
+        outcome.forGood = true;
         return outcome;
     }
     outcome.sent = client.send(message);
     outcome.errorText = client.errorText();
+    outcome.forGood = client.failedForGood();
     client.signOff();
     return outcome;
 }
@@ -59,6 +62,7 @@ bool ReportMailer::send(const QString& recipient, const QString& text,
                         const QStringList& attachments, const MailAccount& account)
 {
     m_errorText.clear();
+    m_failedForGood = false;
     if (m_busy) {
         m_errorText = QStringLiteral("Отправка отчетов уже идёт.");
         return false;
@@ -66,6 +70,7 @@ bool ReportMailer::send(const QString& recipient, const QString& text,
     QString why;
     if (!MailMessage::validateRecipient(recipient, &why)) {
         m_errorText = why;
+        m_failedForGood = true;
         return false;
     }
 
@@ -81,5 +86,6 @@ bool ReportMailer::send(const QString& recipient, const QString& text,
     m_busy = false;
 
     m_errorText = outcome.sent ? QString() : outcome.errorText;
+    m_failedForGood = !outcome.sent && outcome.forGood;
     return outcome.sent;
 }

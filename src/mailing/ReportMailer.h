@@ -25,9 +25,12 @@ public:
     bool send(const QString& recipient, const QString& text, const QStringList& attachments,
               const MailAccount& account);
     QString errorText() const { return m_errorText; }
+    // The last failure needs a change (recipient, account) before a new try can succeed.
+    bool failedForGood() const { return m_failedForGood; }
 
 private:
     double m_pauseSeconds = kDefaultPauseSeconds;
     bool m_busy = false;
     QString m_errorText;
+    bool m_failedForGood = false;
 };

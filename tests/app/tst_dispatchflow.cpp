@@ -7,6 +7,7 @@
 #include "MailAccount.h"
 #include "MailingRun.h"
 #include "MainFrm.h"
+#include "Outbox.h"
 #include "ReportBundle.h"
 #include "RowSet.h"
 #include "SettingsStore.h"
@@ -150,6 +151,9 @@ private Q_SLOTS:
         QCOMPARE(messages.shown().size(), 2);
         QVERIFY2(messages.shown().at(0).text.contains(QStringLiteral("подключиться")),
                  qPrintable(messages.shown().at(0).text));
+        // The reports are kept for a later delivery, and the operator is told so.
+        QVERIFY(messages.shown().at(0).text.contains(QStringLiteral("сохранены")));
+        QCOMPARE(Outbox(MailingRun().outboxDir()).mails().size(), 1);
         QCOMPARE(messages.shown().at(1).text, QStringLiteral("13.12.2026"));
         QCOMPARE(SettingsStore().read("nextdate"), QString("2026-12-13"));
     }

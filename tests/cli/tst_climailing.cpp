@@ -4,8 +4,8 @@
 #include "CliRunner.h"
 #include "Clock.h"
 #include "DataEnv.h"
-#include "MailAccount.h"
 #include "DispatchSchedule.h"
+#include "MailAccount.h"
 #include "MailingRun.h"
 #include "ReportBundle.h"
 #include "SettingsStore.h"
@@ -158,6 +158,24 @@ private Q_SLOTS:
         QCOMPARE(run({"dispatch"}), 1);
         QVERIFY(!m_err.isEmpty());
         QCOMPARE(SettingsStore().read("nextdate"), QString("2026-12-13"));
+
+        // The mail was kept; by hand it goes out once the server is back.
+        QCOMPARE(run({"outbox", "list"}), 0);
+        const QStringList kept = m_out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(kept.size(), 1);
+        QVERIFY2(kept.first().contains("nobody@example.com") && kept.first().contains("tries: 1"),
+                 qPrintable(kept.first()));
+        QCOMPARE(run({"outbox", "drop", "no-such-mail"}), 2);
+        QVERIFY2(server.start(m_dir.filePath("out-again"), {}), qPrintable(server.errorOutput()));
+        QCOMPARE(run({"account", "set", "--server", "127.0.0.1", "--port",
+                      QString::number(server.port()), "--security", "none", "--from",
+                      "kalvent@example.com"}),
+                 0);
+        QCOMPARE(run({"outbox", "retry"}), 0);
+        QCOMPARE(m_out, QString("outbox: 1 delivered, 0 still kept\n"));
+        QCOMPARE(server.received().size(), 1);
+        QCOMPARE(run({"outbox", "list"}), 0);
+        QCOMPARE(m_out, QString());
     }
 
     void dispatchWithoutAccountKeepsTheDate()

@@ -201,8 +201,10 @@ bool SmtpClient::send(const MailMessage& message)
 
     m_lastReply =
         QString::fromUtf8(transfer.refusal.isEmpty() ? transfer.replyLine : transfer.refusal);
+    m_failedForGood = false;
     if (code == CURLE_OK)
         return true;
+    m_failedForGood = transfer.refusalCode >= 500 || code == CURLE_LOGIN_DENIED;
 
     QString curlText = QString::fromUtf8(errorBuffer).trimmed();
     if (curlText.isEmpty())

@@ -27,6 +27,10 @@ public:
     bool send(const MailMessage& message);
 
     QString errorText() const { return m_errorText; }
+    // The last failure will not go away by trying again: the server refused for good (a 5xx
+    // reply) or did not accept the login. Connection troubles, time-outs and 4xx replies are
+    // passing.
+    bool failedForGood() const { return m_failedForGood; }
     // The server's last refusal (4xx/5xx) during the last send, or else its last reply line.
     QString lastServerReply() const { return m_lastReply; }
 
@@ -41,4 +45,5 @@ private:
     bool m_signedOn = false;
     QString m_errorText;
     QString m_lastReply;
+    bool m_failedForGood = false;
 };

@@ -4,12 +4,14 @@
 Serve:  smtp_server.py --port N --out DIR [--host 127.0.0.1]
                        [--tls-cert CERT --tls-key KEY [--implicit-tls]]
                        [--auth-user USER --auth-password PASSWORD]
-                       [--refuse ADDRESS ...] [--refuse-data] [--lifetime SECONDS]
+                       [--refuse ADDRESS ...] [--refuse-data] [--defer-data N]
+                       [--lifetime SECONDS]
         Prints "READY <port>" once it accepts connections. Every message received goes to
         DIR as <n>.eml (the raw data) and <n>.json (envelope and parsed content, see describe()).
         With a certificate the server requires STARTTLS, or speaks TLS from the start with
         --implicit-tls. --refuse makes RCPT for that address fail with 550, --refuse-data
-        turns every message down with 554 after its data. Stops on SIGTERM/SIGINT, when its parent goes away, or after --lifetime.
+        turns every message down with 554 after its data, --defer-data answers the first N
+        messages with 451 (try again later) after their data. Stops on SIGTERM/SIGINT, when its parent goes away, or after --lifetime.
 
 Parse:  smtp_server.py --parse FILE
         Prints the JSON description of one message file (for example from a Maildir).
@@ -78,10 +80,11 @@ def write_atomically(path, data):
 
 
 class Handler:
-    def __init__(self, out_dir, refused, refuse_data):
+    def __init__(self, out_dir, refused, refuse_data, defer_data=0):
         self.out_dir = out_dir
         self.refused = {a.lower() for a in refused}
         self.refuse_data = refuse_data
+        self.defer_data = defer_data
         self.count = 0
         self.lock = threading.Lock()
 
@@ -94,6 +97,10 @@ class Handler:
     async def handle_DATA(self, server, session, envelope):
         if self.refuse_data:
             return "554 5.6.0 Message content rejected"
+        with self.lock:
+            if self.defer_data > 0:
+                self.defer_data -= 1
+                return "451 4.3.0 Temporary local problem, try again later"
         raw = envelope.original_content or envelope.content
         with self.lock:
             self.count += 1
@@ -130,7 +137,7 @@ def serve(args):
     if args.host not in LOOPBACK:
         sys.exit("only loopback addresses are served")
     os.makedirs(args.out, exist_ok=True)
-    handler = Handler(args.out, args.refuse, args.refuse_data)
+    handler = Handler(args.out, args.refuse, args.refuse_data, args.defer_data)
     params = {"hostname": args.host, "port": args.port, "server_hostname": "kalvent-test"}
     if args.tls_cert:
         context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
@@ -173,6 +180,7 @@ def main():
     parser.add_argument("--auth-password")
     parser.add_argument("--refuse", action="append", default=[], metavar="ADDRESS")
     parser.add_argument("--refuse-data", action="store_true")
+    parser.add_argument("--defer-data", type=int, default=0, metavar="N")
     parser.add_argument("--lifetime", type=float, default=300)
     args = parser.parse_args()
     if args.parse:
