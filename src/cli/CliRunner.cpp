@@ -203,22 +203,31 @@ void CliRunner::addBuiltins()
                    });
     }
 
-    addCommand("import", "import FILE.csv",
-               "Loads calls from a UTF-8 CSV file whose header names the columns Data, usluga,\n"
+    addCommand("import", "import FILE.csv [--encoding utf-8|windows-1251]",
+               "Loads calls from a CSV file whose header names the columns Data, usluga,\n"
                "Istochnik, Zapis and optionally Vrem (any order and letter case). Dates are\n"
                "YYYY-MM-DD or DD.MM.YYYY, optionally followed by a time of day; booked is\n"
                "1, 0, true or false. All rows go in one transaction: a bad row stops the import\n"
-               "with its line number, and nothing is imported.",
+               "with its line number, and nothing is imported. The file is read as UTF-8 when it\n"
+               "is valid UTF-8, else as Windows-1251; --encoding forces one.",
                [this](const QStringList& args) {
-                   CliOptions o(args, {}, {});
+                   CliOptions o(args, {"encoding"}, {});
                    if (!o.ok())
                        return fail(Usage, o.errorText());
                    if (o.positional().size() != 1)
                        return fail(Usage, "give exactly one FILE");
+                   auto encoding = ImportEncoding::Kind::Auto;
+                   if (o.has("encoding")) {
+                       const auto named = ImportEncoding::fromName(o.value("encoding"));
+                       if (!named)
+                           return fail(Usage, "--encoding must be utf-8 or windows-1251");
+                       encoding = *named;
+                   }
                    CallImporter importer(env());
-                   if (!importer.importFile(o.positional().first()))
+                   if (!importer.importFile(o.positional().first(), encoding))
                        return fail(importer.badInput() ? Usage : Failure, importer.error());
-                   m_out << "imported " << importer.imported() << " calls\n";
+                   m_out << "imported " << importer.imported() << " calls ("
+                         << ImportEncoding::name(importer.encodingUsed()) << ")\n";
                    return int(Ok);
                });
 

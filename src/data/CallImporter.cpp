@@ -67,15 +67,23 @@ int parseBooked(QStringView text)
 
 } // namespace
 
-bool CallImporter::importFile(const QString& path)
+bool CallImporter::importFile(const QString& path, ImportEncoding::Kind encoding)
 {
+    m_imported = 0;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         m_error = QStringLiteral("%1: %2").arg(path, file.errorString());
         m_badInput = true;
         return false;
     }
-    return importText(QString::fromUtf8(file.readAll()));
+    ImportEncoding decoder;
+    if (!decoder.decode(file.readAll(), encoding)) {
+        m_error = decoder.errorText();
+        m_badInput = true;
+        return false;
+    }
+    m_encoding = decoder.used();
+    return importText(decoder.text());
 }
 
 bool CallImporter::importText(const QString& text)

@@ -2,6 +2,7 @@
 #include "CliRunner.h"
 #include "Clock.h"
 #include "DataEnv.h"
+#include "ImportEncoding.h"
 #include "TestSupport.h"
 
 #include <QJsonDocument>
@@ -204,7 +205,7 @@ private Q_SLOTS:
                     "2026-12-04T00:00:00;Маникюр;Радио;-1;9:05\r\n")
                     .toUtf8());
         QVERIFY2(run({"import", good}) == 0, qPrintable(m_err));
-        QCOMPARE(m_out.trimmed(), QString("imported 3 calls"));
+        QCOMPARE(m_out.trimmed(), QString("imported 3 calls (utf-8)"));
         QVERIFY(DataEnv::instance()->connect());
         QSqlQuery q(DataEnv::instance()->database().connection());
         QVERIFY(q.exec("SELECT Data, usluga, Istochnik, Zapis, Vrem FROM Base ORDER BY ID"));
@@ -239,6 +240,59 @@ private Q_SLOTS:
             QVERIFY2(m_err.contains(b.reason), qPrintable(m_err));
             QCOMPARE(count("SELECT COUNT(*) FROM Base"), 3);
         }
+    }
+
+    // A file is stored exactly as written, in UTF-8 or Windows-1251; bytes that are text in
+    // neither are refused with their line, and nothing is stored.
+    void importReadsUtf8AndWindows1251()
+    {
+        const QString names = QStringLiteral("Стрижка «Ёж» — №1");
+        const QString table = QStringLiteral("Data;usluga;Istochnik;Zapis\n2026-12-01;%1;Газета;1\n")
+                                  .arg(names);
+        QByteArray cp1251;
+        for (const QChar c : table) {
+            const char16_t u = c.unicode();
+            cp1251 += u < 0x80                    ? char(u)
+                      : u >= 0x410 && u <= 0x44F ? char(0xC0 + (u - 0x410))
+                      : u == 0x401               ? '\xA8'
+                      : u == 0xAB                ? '\xAB'
+                      : u == 0xBB                ? '\xBB'
+                      : u == 0x2014              ? '\x97'
+                                                 : '\xB9'; // №
+        }
+        QCOMPARE(run({"import", write("cp1251.csv", cp1251)}), 0);
+        QCOMPARE(m_out.trimmed(), QString("imported 1 calls (windows-1251)"));
+        QCOMPARE(run({"import", write("utf8.csv", table.toUtf8()), "--encoding", "utf-8"}), 0);
+        QCOMPARE(m_out.trimmed(), QString("imported 1 calls (utf-8)"));
+        QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM Base WHERE usluga = '%1' AND "
+                                      "Istochnik = 'Газета'")
+                           .arg(names)),
+                 2);
+
+        const QByteArray header("Data;usluga;Istochnik;Zapis\n2026-12-01;a;b;1\n");
+        const QList<std::pair<QStringList, QString>> refused{
+            // Windows-1251 forced to be read as UTF-8.
+            {{"--encoding", "utf-8"}, "line 2:"},
+            {{"--encoding", "koi8-r"}, "--encoding"},
+        };
+        for (const auto& [options, reason] : refused) {
+            QCOMPARE(run(QStringList{"import", write("forced.csv", cp1251)} + options), 2);
+            QVERIFY2(m_err.contains(reason), qPrintable(m_err));
+        }
+        // 0x98 is no character in Windows-1251, and a lone one is no UTF-8 either.
+        QCOMPARE(run({"import", write("neither.csv", header + "2026-12-02;x\x98;b;1\n")}), 2);
+        QVERIFY2(m_err.contains("line 3:"), qPrintable(m_err));
+        // Text already damaged elsewhere is not taken in.
+        QCOMPARE(run({"import", write("lost.csv", header + "2026-12-02;x\xEF\xBF\xBD;b;1\n")}), 2);
+        QVERIFY2(m_err.contains("line 3:"), qPrintable(m_err));
+        QCOMPARE(count("SELECT COUNT(*) FROM Base"), 2);
+        QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM Base WHERE usluga LIKE '%\uFFFD%'")), 0);
+
+        // Overlong forms, surrogates and cut sequences are not UTF-8.
+        for (const QByteArray& bad : {QByteArray("\xC0\xAF"), QByteArray("\xED\xA0\x80"),
+                                      QByteArray("\xF4\x90\x80\x80"), QByteArray("ok\xE2\x82")})
+            QVERIFY2(ImportEncoding::firstInvalidUtf8(bad) >= 0, bad.toHex().constData());
+        QCOMPARE(ImportEncoding::firstInvalidUtf8(QStringLiteral("Ёж €𝄞").toUtf8()), -1);
     }
 };
 
