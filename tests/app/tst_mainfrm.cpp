@@ -151,6 +151,34 @@ private Q_SLOTS:
         QCOMPARE(status(), QStringLiteral("Ожидание"));
     }
 
+    // A full disk (the database may grow no further): the operator is told why, nothing is
+    // stored, and once there is room again the next call goes in.
+    void fullDiskKeepsNothingHalfWrittenAndTheNextAddWorks()
+    {
+        TestSupport::MessageRecorder messages;
+        QVERIFY(m_env->bind("Uslugi")->addRow("Uname", QString(6000, QChar(u'ж'))));
+        QSqlQuery pragma(m_env->database().connection());
+        QVERIFY(pragma.exec("PRAGMA page_count") && pragma.next());
+        const int pages = pragma.value(0).toInt();
+        QVERIFY(pragma.exec(QString("PRAGMA max_page_count = %1").arg(pages)));
+        choose("Usluga", combo("Usluga")->count() - 1);
+        choose("Istochnik", 0);
+        m_window->findChild<QPushButton*>("Command1")->click();
+        QCOMPARE(messages.shown().size(), 1);
+        QVERIFY2(messages.shown().first().text.contains("full"),
+                 qPrintable(messages.shown().first().text));
+        QCOMPARE(status(), QStringLiteral("Ожидание"));
+        QVERIFY(calls().isEmpty());
+
+        QVERIFY(pragma.exec(QString("PRAGMA max_page_count = %1").arg(pages + 1000)));
+        m_window->findChild<QPushButton*>("Command1")->click();
+        QCOMPARE(messages.shown().size(), 1);
+        QCOMPARE(status(), QStringLiteral("Добавлено"));
+        QCOMPARE(calls().size(), 1);
+        QVERIFY(pragma.exec("PRAGMA integrity_check") && pragma.next());
+        QCOMPARE(pragma.value(0).toString(), QString("ok"));
+    }
+
     void statusLineFallsBackToWaiting()
     {
         choose("Usluga", 0);
