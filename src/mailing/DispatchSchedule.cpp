@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QLockFile>
+#include <QSaveFile>
 
 namespace {
 QString& lockOverride()
@@ -49,6 +50,38 @@ void DispatchSchedule::setLockPath(const QString& path)
     lockOverride() = path;
 }
 
+QString DispatchSchedule::lastDispatchPath()
+{
+    return QFileInfo(lockPath()).absoluteDir().filePath(QStringLiteral("dispatch.last"));
+}
+
+QDateTime DispatchSchedule::lastDispatch()
+{
+    QFile file(lastDispatchPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QDateTime::fromString(QString::fromLatin1(file.readAll().trimmed()), Qt::ISODate);
+}
+
+void DispatchSchedule::writeLastDispatch(const QDateTime& moment)
+{
+    QSaveFile file(lastDispatchPath());
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(moment.toString(Qt::ISODate).toLatin1());
+        file.commit();
+    }
+}
+
+bool DispatchSchedule::tooSoon(const SettingsStore& store, const QDateTime& now)
+{
+    // A period of 0 (or of seconds) stored by hand is due again at every tick.
+    const std::optional<double> days = Period::parse(store.read("days"));
+    if (days && *days * 24 * 3600 >= minimumInterval)
+        return false;
+    const QDateTime last = lastDispatch();
+    return last.isValid() && last <= now && last.secsTo(now) < minimumInterval;
+}
+
 bool DispatchSchedule::isDue(const QString& nextdate, const QString& times, const QDateTime& now)
 {
     const QTime time = MailingSettings::parseTime(times);
@@ -68,6 +101,8 @@ DispatchSchedule::Result DispatchSchedule::tick(SettingsStore& store, const QDat
         return Result::NotDue;
     if (m_retryAfter.isValid() && now < m_retryAfter)
         return Result::Deferred;
+    if (tooSoon(store, now))
+        return Result::Deferred;
     RunningFlag running(m_running);
 
     QDir().mkpath(QFileInfo(lockPath()).absolutePath());
@@ -75,9 +110,13 @@ DispatchSchedule::Result DispatchSchedule::tick(SettingsStore& store, const QDat
     lock.setStaleLockTime(0);
     if (!lock.tryLock(0))
         return Result::Busy;
+    if (m_afterLock)
+        m_afterLock();
     // Another copy may have dispatched just before the lock was ours.
     if (!isDue(store.read("nextdate"), store.read("times"), now))
         return Result::NotDue;
+    if (tooSoon(store, now))
+        return Result::Deferred;
 
     auto finish = [this] {
         if (m_hooks.finished)
@@ -107,7 +146,10 @@ DispatchSchedule::Result DispatchSchedule::tick(SettingsStore& store, const QDat
 
     const std::optional<double> days = settings.period();
     const QDateTime next = Period::after(now.date(), days.value_or(0));
-    call(m_hooks.announce, LocaleText::moment(next));
+    // Stored before the announcement: a program closed while the box is open must not mail
+    // the same reports again at its next start.
     store.write("nextdate", MailingSettings::nextDateText(next));
+    writeLastDispatch(now);
+    call(m_hooks.announce, LocaleText::moment(next));
     return Result::Dispatched;
 }

@@ -50,7 +50,19 @@ public:
     static QString lockPath();
     static void setLockPath(const QString& path);
 
+    // Test seam: runs once the lock is taken, before the due test is made again.
+    void setAfterLock(std::function<void()> hook) { m_afterLock = std::move(hook); }
+
+    // Two dispatches are at least this many seconds apart, whatever the stored period.
+    static constexpr int minimumInterval = 60;
+
 private:
+    // The moment of the last dispatch of any copy of the program, kept beside the lock.
+    static QString lastDispatchPath();
+    static QDateTime lastDispatch();
+    static void writeLastDispatch(const QDateTime& moment);
+    static bool tooSoon(const SettingsStore& store, const QDateTime& now);
+
     void call(const std::function<void(const QString&)>& hook, const QString& text) const;
 
     MailingRun& m_run;
@@ -58,4 +70,5 @@ private:
     bool m_running = false;
     int m_retryDelay = 30 * 60;
     QDateTime m_retryAfter;
+    std::function<void()> m_afterLock;
 };

@@ -69,6 +69,22 @@ void MailingSettings::setText(const QString& key, const QString& text)
         m_nextdate = text;
 }
 
+QStringList MailingSettings::unusableKeys() const
+{
+    QStringList keys;
+    if (!period())
+        keys << daysKey;
+    if (!time().isValid())
+        keys << timesKey;
+    if (m_tems.isEmpty())
+        keys << temsKey;
+    if (m_senders.isEmpty())
+        keys << sendersKey;
+    if (!nextDate().isValid())
+        keys << nextdateKey;
+    return keys;
+}
+
 std::optional<double> MailingSettings::period() const
 {
     return Period::parse(m_days);

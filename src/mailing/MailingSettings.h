@@ -29,6 +29,9 @@ public:
 
     // True when none of the five texts is empty (blanks count as a value).
     bool isComplete() const;
+    // The keys whose value is missing or cannot be read (a period, time or date that is no
+    // period, time or date); empty when the schedule can work with the stored values.
+    QStringList unusableKeys() const;
 
     QString text(const QString& key) const;
     void setText(const QString& key, const QString& text);

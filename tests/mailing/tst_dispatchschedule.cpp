@@ -1,9 +1,12 @@
-#include "MailingSettings.h"
 #include "DispatchSchedule.h"
 #include "MailingRun.h"
+#include "MailingSettings.h"
 #include "SettingsStore.h"
 #include "TestSupport.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QTemporaryDir>
 
@@ -85,6 +88,7 @@ private Q_SLOTS:
     void init()
     {
         m_log.clear();
+        QFile::remove(QFileInfo(DispatchSchedule::lockPath()).dir().filePath("dispatch.last"));
         m_run.exportOk = true;
         m_run.sendResult = MailingRun::Result::Sent;
         m_duringAnnounce = {};
@@ -138,7 +142,8 @@ private Q_SLOTS:
         store("7", "09:00:00", "2026-12-06");
         SettingsStore settings;
         DispatchSchedule dispatch(m_run, hooks());
-        QCOMPARE(dispatch.tick(settings, at(0, QTime(8, 59, 50))), DispatchSchedule::Result::NotDue);
+        QCOMPARE(dispatch.tick(settings, at(0, QTime(8, 59, 50))),
+                 DispatchSchedule::Result::NotDue);
         QVERIFY(m_log.isEmpty());
         QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0, 0))),
                  DispatchSchedule::Result::Dispatched);
@@ -147,7 +152,8 @@ private Q_SLOTS:
                                      QStringLiteral("status:Отправка отчетов"),
                                      QStringLiteral("send:boss@example.com:Реклама"), "finished",
                                      "announce:13.12.2026"}));
-        QCOMPARE(m_nextdateSeenByAnnounce, QString("2026-12-06")); // written after the box
+        // Stored before the box: closing the program meanwhile does not mail them again.
+        QCOMPARE(m_nextdateSeenByAnnounce, QString("2026-12-13"));
         QCOMPARE(settings.read("nextdate"), QString("2026-12-13"));
         m_log.clear();
         QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0, 10))), DispatchSchedule::Result::NotDue);
@@ -178,11 +184,17 @@ private Q_SLOTS:
         store(days, "09:00:00", "2026-11-01");
         SettingsStore settings;
         DispatchSchedule dispatch(m_run, hooks());
-        QCOMPARE(dispatch.tick(settings, at(0, QTime(10, 0))), DispatchSchedule::Result::Dispatched);
+        QCOMPARE(dispatch.tick(settings, at(0, QTime(10, 0))),
+                 DispatchSchedule::Result::Dispatched);
         QCOMPARE(settings.read("nextdate"), stored);
         QCOMPARE(m_log.last(), "announce:" + shown);
-        // A zero period is due again at the next tick of the same day.
-        QCOMPARE(dispatch.tick(settings, at(0, QTime(10, 0, 10))) ==
+        // A zero period is due again on the same day, but a minute apart at the least, also
+        // for a schedule of another copy of the program.
+        DispatchSchedule other(m_run, hooks());
+        QCOMPARE(other.tick(settings, at(0, QTime(10, 0, 50))) ==
+                     DispatchSchedule::Result::Deferred,
+                 days == "0");
+        QCOMPARE(dispatch.tick(settings, at(0, QTime(10, 1))) ==
                      DispatchSchedule::Result::Dispatched,
                  days == "0");
     }
@@ -221,7 +233,8 @@ private Q_SLOTS:
         QVERIFY(m_log.isEmpty());
 
         m_run.exportOk = true;
-        QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 30))), DispatchSchedule::Result::Dispatched);
+        QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 30))),
+                 DispatchSchedule::Result::Dispatched);
         QCOMPARE(settings.read("nextdate"), QString("2026-12-13"));
     }
 
@@ -235,7 +248,8 @@ private Q_SLOTS:
         QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0))), DispatchSchedule::Result::Failed);
         QCOMPARE(settings.read("nextdate"), QString("2026-12-06"));
         QVERIFY(m_log.filter("failed:").first().contains("no account"));
-        QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0, 50))), DispatchSchedule::Result::Deferred);
+        QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0, 50))),
+                 DispatchSchedule::Result::Deferred);
         m_run.sendResult = MailingRun::Result::Sent;
         QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 1))), DispatchSchedule::Result::Dispatched);
     }

@@ -42,12 +42,36 @@ private Q_SLOTS:
         QVERIFY(m_events.isEmpty());
     }
 
-    void blankValueCountsAsPresent()
+    void blankTextCountsAsPresent()
     {
-        writeAll(" ");
+        writeAll("2026-12-13");
+        QVERIFY(SettingsStore().write("tems", " "));
+        QVERIFY(SettingsStore().write("senders", " "));
         TestSupport::MessageRecorder messages;
         QCOMPARE(SettingsCheck::run(SettingsStore(), nullptr, [] {}), 0);
         QVERIFY(messages.shown().isEmpty());
+    }
+
+    // A value the schedule cannot read is as good as none: the operator is asked for it.
+    void unreadableValueCountsAsMissing()
+    {
+        const QList<std::pair<QString, QString>> unreadable{{"days", "abc"},
+                                                            {"days", " "},
+                                                            {"times", "99:99:99"},
+                                                            {"nextdate", "not-a-date"},
+                                                            {"nextdate", " "}};
+        for (const auto& [key, value] : unreadable) {
+            writeAll("2026-12-13");
+            QVERIFY(SettingsStore().write(key, value));
+            TestSupport::MessageRecorder messages;
+            int showings = 0;
+            const int rounds = SettingsCheck::run(SettingsStore(), nullptr, [&] {
+                ++showings;
+                writeAll("2026-12-13");
+            });
+            QVERIFY2(rounds == 1 && showings == 1 && messages.shown().size() == 1,
+                     qPrintable(key + "=" + value));
+        }
     }
 
     // Closing the window without storing brings the message and the window back, until the
@@ -90,7 +114,7 @@ private Q_SLOTS:
             int showings = 0;
             const int rounds = SettingsCheck::run(SettingsStore(), nullptr, [&] {
                 ++showings;
-                QVERIFY(SettingsStore().write(key, "x"));
+                writeAll("2026-12-13");
             });
             QVERIFY2(rounds == 1 && showings == 1 && messages.shown().size() == 1, qPrintable(key));
         }

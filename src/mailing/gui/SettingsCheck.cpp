@@ -13,7 +13,8 @@ int SettingsCheck::run(const SettingsStore& store, QWidget* parent,
                        const ShowSettings& showSettings)
 {
     int rounds = 0;
-    while (!MailingSettings::read(store).isComplete()) {
+    // An unreadable value counts as a missing one: the schedule could not work with it.
+    while (!MailingSettings::read(store).unusableKeys().isEmpty()) {
         ++rounds;
         Dialogs::show(parent, message());
         showSettings();

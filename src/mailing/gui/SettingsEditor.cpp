@@ -30,7 +30,8 @@ SettingsEditor::Outcome SettingsEditor::confirm(SettingsStore& store, const Fiel
 {
     Outcome outcome;
     const std::optional<double> period = Period::parse(fields.days);
-    const QDateTime next = period ? Period::after(today, *period) : QDateTime();
+    // A period of 0 would mail the reports at every tick of the day.
+    const QDateTime next = period && *period > 0 ? Period::after(today, *period) : QDateTime();
     if (!next.isValid()) {
         outcome.message =
             refusal(QStringLiteral("Период отправки указан неверно: введите число дней, например 7 "

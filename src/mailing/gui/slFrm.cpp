@@ -6,6 +6,7 @@
 #include "LocaleText.h"
 #include "MailAccountDialog.h"
 #include "MailPause.h"
+#include "MailingSettings.h"
 #include "PeriodValidator.h"
 #include "SettingsEditor.h"
 #include "SettingsStore.h"
@@ -114,6 +115,10 @@ void slFrm::buildControls()
     m_nextDate->setGeometry(Twips::rect(4320, 120, 1215, 255));
     m_nextDate->setVisible(false);
 
+    for (QLineEdit* edit : {m_days, m_tems, m_senders})
+        connect(edit, &QLineEdit::textEdited, this, [this, edit] { unmark(edit); });
+    connect(m_times, &QTimeEdit::timeChanged, this, [this] { unmark(m_times); });
+
     setTabOrder(m_days, m_tems);
     setTabOrder(m_tems, m_senders);
     setTabOrder(m_senders, m_times);
@@ -132,6 +137,36 @@ void slFrm::loadparam()
     m_senders->setText(fields.senders);
     if (fields.nextDate.isValid())
         m_nextDate->setDateTime(fields.nextDate);
+    markUnusable();
+}
+
+void slFrm::markUnusable()
+{
+    // The boxes whose stored value is missing or unreadable are framed, the first has the
+    // focus; typing in a box takes its frame away.
+    const QStringList keys = MailingSettings::read(SettingsStore()).unusableKeys();
+    const QList<std::pair<QString, QWidget*>> boxes{{MailingSettings::daysKey, m_days},
+                                                    {MailingSettings::timesKey, m_times},
+                                                    {MailingSettings::temsKey, m_tems},
+                                                    {MailingSettings::sendersKey, m_senders}};
+    bool focused = false;
+    for (const auto& [key, box] : boxes) {
+        const bool mark = keys.contains(key);
+        box->setProperty("needsValue", mark);
+        box->setStyleSheet(mark ? QStringLiteral("border: 1px solid #d00000;") : QString());
+        if (mark && !focused) {
+            box->setFocus();
+            focused = true;
+        }
+    }
+}
+
+void slFrm::unmark(QWidget* box)
+{
+    if (!box->property("needsValue").toBool())
+        return;
+    box->setProperty("needsValue", false);
+    box->setStyleSheet(QString());
 }
 
 QString slFrm::daysText() const

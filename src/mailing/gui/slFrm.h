@@ -59,6 +59,8 @@ private:
     ~slFrm() override;
 
     void buildControls();
+    void markUnusable();
+    void unmark(QWidget* box);
     void okClicked();
     void sendClicked();
     QWidget* messageParent();
