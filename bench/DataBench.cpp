@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <unistd.h>
 
 namespace {
 
@@ -201,6 +202,48 @@ QString ms(double value)
     return QString::number(value, 'f', value < 10 ? 2 : 1) + " ms";
 }
 
+QString growth(double size, double base)
+{
+    const double percent = (size / base - 1) * 100;
+    return QString("%1%2%").arg(percent >= 0 ? "+" : "").arg(percent, 0, 'f', 0);
+}
+
+// What one flush of a page to the disk under `dir` takes: the floor of a durable commit.
+double flushMs(const QString& dir)
+{
+    QFile file(dir + "/flush.bin");
+    if (!file.open(QIODevice::ReadWrite))
+        die(file.errorString());
+    const QByteArray page(4096, 'x');
+    const double result = timeIt(
+        [&] {
+            return file.seek(0) && file.write(page) == page.size() && file.flush() &&
+                   ::fsync(file.handle()) == 0;
+        },
+        21);
+    file.close();
+    file.remove();
+    return result;
+}
+
+double openMs(const QString& path)
+{
+    return timeIt(
+        [&] {
+            DataEnv env(path);
+            return env.bind("Uslugi")->isOpen() && env.bind("Istochnik")->isOpen();
+        },
+        7);
+}
+
+void addLists(DataEnv& env)
+{
+    for (const QString& s : services())
+        env.bind("Uslugi")->addRow("UName", s);
+    for (const QString& s : sources().mid(1))
+        env.bind("Istochnik")->addRow("IName", s);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -218,6 +261,7 @@ int main(int argc, char** argv)
     const QString csv = dir.filePath("calls.csv");
     const QString firstLayout = dir.filePath("first.db");
     const QString imported = dir.filePath("KvBD.db");
+    const QString listsOnly = dir.filePath("lists.db");
 
     const QDate last(2026, 12, 6);
     const QDate first = last.addYears(-10).addDays(1);
@@ -231,13 +275,12 @@ int main(int argc, char** argv)
     // A new database: both lists, then the whole CSV in one import.
     double importMs = 0;
     {
+        DataEnv lists(listsOnly);
         DataEnv env(imported);
-        if (!env.connect())
+        if (!lists.connect() || !env.connect())
             die(env.lastError());
-        for (const QString& s : services())
-            env.bind("Uslugi")->addRow("UName", s);
-        for (const QString& s : sources().mid(1))
-            env.bind("Istochnik")->addRow("IName", s);
+        addLists(lists);
+        addLists(env);
         CallImporter importer(&env);
         QElapsedTimer timer;
         timer.start();
@@ -259,16 +302,18 @@ int main(int argc, char** argv)
     }
     const double sizeUpgraded = megabytes(firstLayout);
 
-    const double openMs = timeIt(
-        [&] {
-            DataEnv env(imported);
-            return env.bind("Uslugi")->isOpen() && env.bind("Istochnik")->isOpen();
-        },
-        5);
+    const double openFull = openMs(imported);
+    const double openEmpty = openMs(listsOnly);
 
     DataEnv env(imported);
     if (!env.connect())
         die(env.lastError());
+    QList<TotalsDifference> differences;
+    QElapsedTimer checkTimer;
+    checkTimer.start();
+    if (!env.checkTotals(&differences) || !differences.isEmpty())
+        die("the totals differ from the calls");
+    const double checkMs = checkTimer.nsecsElapsed() / 1e6;
 
     std::printf("%d calls from %s to %s, %lld services, %lld sources\n\n", count,
                 qPrintable(first.toString(Qt::ISODate)), qPrintable(last.toString(Qt::ISODate)),
@@ -308,6 +353,7 @@ int main(int argc, char** argv)
                                    {last, services()[0], sources()[0], true, QTime(12, 0)});
             },
             21)));
+    row("one flush of a page to the same disk (fsync)", ms(flushMs(dir.path())));
     row("removing the previous call", ms(timeIt(
                                           [&] {
                                               RowSet* base = env.rowSet("rsBase");
@@ -322,12 +368,15 @@ int main(int argc, char** argv)
     row("upgrading a file of the first layout in place",
         QString::number(upgradeMs / 1000, 'f', 1) + " s");
     row("file size: first layout / imported / upgraded",
-        QString("%1 / %2 (%3%) / %4 MB (%5%)")
+        QString("%1 / %2 (%3) / %4 MB (%5)")
             .arg(sizeBefore, 0, 'f', 1)
             .arg(sizeImported, 0, 'f', 1)
-            .arg((sizeImported / sizeBefore - 1) * 100, 0, 'f', 0)
+            .arg(growth(sizeImported, sizeBefore))
             .arg(sizeUpgraded, 0, 'f', 1)
-            .arg((sizeUpgraded / sizeBefore - 1) * 100, 0, 'f', 0));
-    row("opening the database and filling both lists", ms(openMs));
+            .arg(growth(sizeUpgraded, sizeBefore)));
+    row("opening and filling both lists, with all calls / none",
+        ms(openFull) + " / " + ms(openEmpty));
+    row("recounting every total from the calls (check)",
+        QString::number(checkMs / 1000, 'f', 1) + " s");
     return 0;
 }

@@ -523,25 +523,38 @@ bool SqliteDialect::findDifferences(QSqlDatabase& db, QList<TotalsDifference>* d
         differences->append(d);
     }
 
-    // Day totals, then month totals, against those counted from the calls.
-    const QString days = QStringLiteral(
-        "WITH c AS (%1) SELECT COALESCE(t.Vid, c.Vid), COALESCE(t.Data, c.Data), %2, "
-        "t.Vsego, t.Zapis, c.Vsego, c.Zapis "
-        "FROM ItogDen AS t FULL JOIN c ON c.Vid = t.Vid AND c.Kl = t.Kl AND c.Data = t.Data "
-        "WHERE t.Vsego IS NOT c.Vsego OR t.Zapis IS NOT c.Zapis "
-        "OR t.Mes IS NOT substr(t.Data, 1, 7) ORDER BY 1, 3, 2");
-    const QString months = QStringLiteral(
-        "WITH c AS (SELECT Vid, Kl, substr(Data, 1, 7) AS Mes, SUM(Vsego) AS Vsego, "
-        "SUM(Zapis) AS Zapis FROM (%1) WHERE Vid <> %3 GROUP BY Vid, Kl, substr(Data, 1, 7)) "
-        "SELECT COALESCE(t.Vid, c.Vid), COALESCE(t.Mes, c.Mes), %2, "
-        "t.Vsego, t.Zapis, c.Vsego, c.Zapis "
-        "FROM ItogMes AS t FULL JOIN c ON c.Vid = t.Vid AND c.Kl = t.Kl AND c.Mes = t.Mes "
-        "WHERE t.Vsego IS NOT c.Vsego OR t.Zapis IS NOT c.Zapis ORDER BY 1, 3, 2");
-    const QString counted = countedRows("true");
-    const QString name = keyName.arg("COALESCE(t.Kl, c.Kl)");
+    // The totals counted from the calls (a call without keys under key -1), then the day and
+    // the month totals compared with them both ways.
+    const QStringList counting{
+        "DROP TABLE IF EXISTS temp.ItogSchetDen",
+        "DROP TABLE IF EXISTS temp.ItogSchetMes",
+        "CREATE TEMP TABLE ItogSchetDen (Vid INTEGER, Kl INTEGER, Mes TEXT, Data TEXT, "
+        "Vsego INTEGER, Zapis INTEGER, PRIMARY KEY (Vid, Kl, Mes, Data)) WITHOUT ROWID",
+        "CREATE TEMP TABLE ItogSchetMes (Vid INTEGER, Kl INTEGER, Mes TEXT, Vsego INTEGER, "
+        "Zapis INTEGER, PRIMARY KEY (Vid, Kl, Mes)) WITHOUT ROWID",
+        "INSERT INTO temp.ItogSchetDen SELECT Vid, COALESCE(Kl, -1), substr(Data, 1, 7), Data, "
+        "Vsego, Zapis FROM (" +
+            countedRows("true") + ")",
+        QStringLiteral("INSERT INTO temp.ItogSchetMes SELECT Vid, Kl, Mes, SUM(Vsego), SUM(Zapis) "
+                       "FROM temp.ItogSchetDen WHERE Vid <> %1 GROUP BY Vid, Kl, Mes")
+            .arg(byDate),
+    };
+    for (const QString& statement : counting)
+        if (!run(query, statement, error))
+            return false;
+    const QString compare = QStringLiteral(
+        "SELECT t.Vid, t.%3, %5, t.Vsego, t.Zapis, c.Vsego, c.Zapis FROM %1 AS t "
+        "LEFT JOIN temp.%2 AS c ON %4 WHERE t.Vsego IS NOT c.Vsego OR t.Zapis IS NOT c.Zapis "
+        "UNION ALL SELECT c.Vid, c.%3, %6, NULL, NULL, c.Vsego, c.Zapis FROM temp.%2 AS c "
+        "LEFT JOIN %1 AS t ON %4 WHERE t.Vid IS NULL ORDER BY 1, 3, 2");
+    const QString sameMonth = "c.Vid = t.Vid AND c.Kl = t.Kl AND c.Mes = t.Mes";
     for (const bool month : {false, true}) {
-        if (!run(query, month ? months.arg(counted, name).arg(byDate) : days.arg(counted, name),
-                 error))
+        const QString sql = month ? compare.arg("ItogMes", "ItogSchetMes", "Mes", sameMonth,
+                                                keyName.arg("t.Kl"), keyName.arg("c.Kl"))
+                                  : compare.arg("ItogDen", "ItogSchetDen", "Data",
+                                                sameMonth + " AND c.Data = t.Data",
+                                                keyName.arg("t.Kl"), keyName.arg("c.Kl"));
+        if (!run(query, sql, error))
             return false;
         while (query.next()) {
             TotalsDifference d;
@@ -556,7 +569,9 @@ bool SqliteDialect::findDifferences(QSqlDatabase& db, QList<TotalsDifference>* d
             differences->append(d);
         }
     }
-    return true;
+    query.finish();
+    return run(query, "DROP TABLE temp.ItogSchetDen", error) &&
+           run(query, "DROP TABLE temp.ItogSchetMes", error);
 }
 
 QVariant SqliteDialect::toDb(const QVariant& value) const
