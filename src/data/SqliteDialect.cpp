@@ -194,20 +194,26 @@ QString dropEmptyTotals()
         .arg(byDate);
 }
 
-// A call inserted without keys gets them from its names; getting its keys counts it. A call
-// inserted with its keys (the bulk path) is counted by the one who inserted it. A removed call
-// is taken away from its totals.
+// Gives the new call the keys of its names, adding the folded names it brings.
+QString keyCall()
+{
+    return QStringLiteral("INSERT INTO Kluchi (Kluch) SELECT kv_fold(NEW.usluga) "
+                          "WHERE NEW.usluga IS NOT NULL ON CONFLICT DO NOTHING; "
+                          "INSERT INTO Kluchi (Kluch) SELECT kv_fold(NEW.Istochnik) "
+                          "WHERE NEW.Istochnik IS NOT NULL ON CONFLICT DO NOTHING; "
+                          "UPDATE Base SET KUsluga = %1, KIstochnik = %2 WHERE ID = NEW.ID;")
+        .arg(keyOfName("NEW.usluga"), keyOfName("NEW.Istochnik"));
+}
+
+// A call inserted without keys gets them from its names, and getting its keys counts it; a
+// call inserted with its keys (the bulk path) is counted by the one who inserted it. A removed
+// call is taken away from its totals; a changed one is taken away and keyed and counted anew.
 QStringList triggers()
 {
     return {
         QStringLiteral("CREATE TRIGGER Base_Kluchi AFTER INSERT ON Base "
-                       "WHEN NEW.KUsluga IS NULL OR NEW.KIstochnik IS NULL BEGIN "
-                       "INSERT INTO Kluchi (Kluch) SELECT kv_fold(NEW.usluga) "
-                       "WHERE NEW.usluga IS NOT NULL ON CONFLICT DO NOTHING; "
-                       "INSERT INTO Kluchi (Kluch) SELECT kv_fold(NEW.Istochnik) "
-                       "WHERE NEW.Istochnik IS NOT NULL ON CONFLICT DO NOTHING; "
-                       "UPDATE Base SET KUsluga = %1, KIstochnik = %2 WHERE ID = NEW.ID; END")
-            .arg(keyOfName("NEW.usluga"), keyOfName("NEW.Istochnik")),
+                       "WHEN NEW.KUsluga IS NULL OR NEW.KIstochnik IS NULL BEGIN %1 END")
+            .arg(keyCall()),
         QStringLiteral("CREATE TRIGGER Base_Itog AFTER UPDATE OF KUsluga, KIstochnik ON Base "
                        "WHEN (OLD.KUsluga IS NULL OR OLD.KIstochnik IS NULL) "
                        "AND NEW.KUsluga IS NOT NULL AND NEW.KIstochnik IS NOT NULL BEGIN %1 END")
@@ -216,6 +222,12 @@ QStringList triggers()
             "CREATE TRIGGER Base_Udalenie AFTER DELETE ON Base "
             "WHEN OLD.KUsluga IS NOT NULL AND OLD.KIstochnik IS NOT NULL BEGIN %1 %2 END")
             .arg(countCall("OLD", -1), dropEmptyTotals()),
+        QStringLiteral("CREATE TRIGGER Base_Izmenenie AFTER UPDATE OF Data, usluga, Istochnik, "
+                       "Zapis ON Base "
+                       "WHEN OLD.KUsluga IS NOT NULL AND OLD.KIstochnik IS NOT NULL BEGIN %1 %2 "
+                       "UPDATE Base SET KUsluga = NULL, KIstochnik = NULL WHERE ID = NEW.ID; "
+                       "%3 END")
+            .arg(countCall("OLD", -1), dropEmptyTotals(), keyCall()),
     };
 }
 
@@ -476,6 +488,7 @@ QStringList SqliteDialect::rebuildTotals() const
                "DROP TRIGGER IF EXISTS Base_Kluchi",
                "DROP TRIGGER IF EXISTS Base_Itog",
                "DROP TRIGGER IF EXISTS Base_Udalenie",
+               "DROP TRIGGER IF EXISTS Base_Izmenenie",
                "INSERT INTO Kluchi (Kluch) SELECT kv_fold(name) FROM "
                "(SELECT usluga AS name FROM Base UNION SELECT Istochnik FROM Base) "
                "WHERE name IS NOT NULL ON CONFLICT DO NOTHING",

@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 
 #include <QRandomGenerator>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -67,8 +68,9 @@ const QStringList sourceNames{QStringLiteral("Интернет"), QStringLiteral
 } // namespace
 
 // The totals the reports read follow every change of the calls: a seeded random sequence of
-// adds, removals of the previous call, imports (some refused) and list additions, each
-// followed by every report over random periods, compared with a count over the calls.
+// adds, removals of the previous call, imports (some refused), edits made outside the program
+// and list additions, each followed by every report over random periods, compared with a
+// count over the calls.
 class TestTotals : public QObject
 {
     Q_OBJECT
@@ -244,7 +246,21 @@ private Q_SLOTS:
                 QCOMPARE(importer.importText(csvOf(batch, badRow)), badRow < 0);
                 if (badRow < 0)
                     m_calls << batch;
-            } else if (what < 90) {
+            } else if (what < 85) {
+                // Changed behind the program's back: the program never edits a call.
+                if (m_calls.isEmpty())
+                    continue;
+                const int index = int(m_random.bounded(int(m_calls.size())));
+                const Call c = anyCall();
+                QSqlQuery q(m_env->database().connection());
+                QVERIFY(q.prepare("UPDATE Base SET Data = ?, usluga = ?, Istochnik = ?, Zapis = ? "
+                                  "WHERE ID = (SELECT ID FROM Base ORDER BY ID LIMIT 1 OFFSET ?)"));
+                for (const QVariant& v : QVariantList{c.date.toString(Qt::ISODate), c.service,
+                                                      c.source, int(c.booked), index})
+                    q.addBindValue(v);
+                QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+                m_calls[index] = c;
+            } else if (what < 92) {
                 const QString name = pick(serviceNames);
                 QVERIFY(m_env->bind("Uslugi")->addRow("UName", name));
                 m_services << name;
