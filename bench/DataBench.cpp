@@ -194,7 +194,7 @@ void writeFirstLayout(const QString& path, const QVector<Call>& calls)
 
 void row(const char* what, const QString& figure)
 {
-    std::printf("| %-52s | %s |\n", what, qPrintable(figure));
+    std::printf("| %-54s | %s |\n", what, qPrintable(figure));
 }
 
 QString ms(double value)
@@ -318,7 +318,7 @@ int main(int argc, char** argv)
     std::printf("%d calls from %s to %s, %lld services, %lld sources\n\n", count,
                 qPrintable(first.toString(Qt::ISODate)), qPrintable(last.toString(Qt::ISODate)),
                 qlonglong(services().size()), qlonglong(sources().size()));
-    std::printf("| %-52s | %s |\n|%s|%s|\n", "what", "figure", QByteArray(54, '-').constData(),
+    std::printf("| %-54s | %s |\n|%s|%s|\n", "what", "figure", QByteArray(56, '-').constData(),
                 "---");
     struct Report
     {
