@@ -45,6 +45,7 @@ public:
     virtual std::unique_ptr<CallWriter> callWriter(QSqlDatabase& db) const = 0;
     // Statements that recompute every call's keys and all totals from the calls.
     virtual QStringList rebuildTotals() const = 0;
+    // Every place where the stored keys or totals differ from those the calls give.
     virtual bool findDifferences(QSqlDatabase& db, QList<TotalsDifference>* differences,
                                  QString* error) const = 0;
 

@@ -6,7 +6,7 @@
 // registered on every connection (SQLite's own NOCASE folds only ASCII). Dates are stored as
 // ISO text, which orders like the dates themselves. The file header carries the program's
 // application id and the layout version (user_version); triggers on Base keep the totals in
-// the transaction of every insert and delete.
+// the transaction of every insert, delete and change of a call.
 class SqliteDialect : public SqlDialect
 {
 public:
