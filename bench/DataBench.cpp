@@ -1,128 +1,382 @@
-// Builds a database of many calls and times the data commands on it.
-//   kalvent-bench [--calls N] [--db FILE]
+// Times the data commands on a decade of calls and prints one table of the figures.
+//   kalvent-bench [--calls N]
+// It writes N calls (40 services, 30 sources, ten years) as a CSV file and as a database laid
+// out the way the first version of the program laid it out, then imports the CSV into a new
+// database, upgrades the old one in place, and times the reports, an add, a removal and an
+// opening on the imported database.
+#include "CallImporter.h"
 #include "DataEnv.h"
 #include "RowSet.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTextStream>
+#include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <unistd.h>
 
 namespace {
-double timeIt(const std::function<bool()>& work, int repeat = 1)
+
+[[noreturn]] void die(const QString& message)
 {
-    QElapsedTimer timer;
-    timer.start();
-    for (int i = 0; i < repeat; ++i)
-        if (!work()) {
-            std::fprintf(stderr, "command failed\n");
-            std::exit(1);
-        }
-    return timer.nsecsElapsed() / 1e6 / repeat;
+    std::fprintf(stderr, "kalvent-bench: %s\n", qPrintable(message));
+    std::exit(1);
 }
+
+// Median of `repeat` runs, in milliseconds.
+double timeIt(const std::function<bool()>& work, int repeat)
+{
+    QList<double> runs;
+    for (int i = 0; i < repeat; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        if (!work())
+            die("a timed command failed");
+        runs << timer.nsecsElapsed() / 1e6;
+    }
+    std::sort(runs.begin(), runs.end());
+    return runs.at(runs.size() / 2);
+}
+
+double megabytes(const QString& path)
+{
+    return QFileInfo(path).size() / (1024.0 * 1024.0);
+}
+
+const QStringList& services()
+{
+    static const QStringList names{"Стрижка",
+                                   "Стрижка детская",
+                                   "Окрашивание",
+                                   "Мелирование",
+                                   "Тонирование",
+                                   "Укладка",
+                                   "Причёска",
+                                   "Химическая завивка",
+                                   "Ламинирование",
+                                   "Кератин",
+                                   "Маникюр",
+                                   "Педикюр",
+                                   "Покрытие гелем",
+                                   "Наращивание",
+                                   "Дизайн ногтей",
+                                   "Массаж",
+                                   "Массаж спины",
+                                   "Антицеллюлит",
+                                   "Обёртывание",
+                                   "Чистка лица",
+                                   "Пилинг",
+                                   "Маска",
+                                   "Макияж",
+                                   "Свадебный макияж",
+                                   "Брови",
+                                   "Ресницы",
+                                   "Эпиляция",
+                                   "Шугаринг",
+                                   "Солярий",
+                                   "Спа",
+                                   "Сауна",
+                                   "Бассейн",
+                                   "Йога",
+                                   "Фитнес",
+                                   "Консультация",
+                                   "Абонемент",
+                                   "Подарочный сертификат",
+                                   "Стрижка бороды",
+                                   "Бритьё",
+                                   "Тату"};
+    return names;
+}
+
+const QStringList& sources()
+{
+    static const QStringList names{
+        "Интернет", "Газета",     "Радио",           "Листовка",          "Знакомые",  "Вывеска",
+        "ТВ",       "Журнал",     "Баннер",          "Реклама в лифте",   "Остановка", "Метро",
+        "Буклет",   "Выставка",   "Соцсети",         "Поисковик",         "Карты",     "Отзывы",
+        "Купон",    "Рассылка",   "Сарафан",         "Постоянный клиент", "Партнёр",   "Визитка",
+        "Билборд",  "Справочник", "Телефонная база", "Промоакция",        "Блогер",    "Другое"};
+    return names;
+}
+
+struct Call
+{
+    QDate date;
+    int service;
+    int source;
+    bool booked;
+    QTime time;
+};
+
+// Calls spread evenly over the days from `first` to `last`, in date order.
+QVector<Call> makeCalls(int count, const QDate& first, const QDate& last)
+{
+    QRandomGenerator random(20261206);
+    const qint64 days = first.daysTo(last) + 1;
+    QVector<Call> calls;
+    calls.reserve(count);
+    for (int i = 0; i < count; ++i)
+        calls.append({first.addDays(qint64(i) * days / count),
+                      int(random.bounded(services().size())), int(random.bounded(sources().size())),
+                      random.bounded(3) == 0,
+                      QTime(9 + random.bounded(10), random.bounded(60), random.bounded(60))});
+    return calls;
+}
+
+void writeCsv(const QString& path, const QVector<Call>& calls)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        die(path + ": " + file.errorString());
+    QTextStream out(&file);
+    out << "Data;usluga;Istochnik;Zapis;Vrem\n";
+    for (const Call& c : calls)
+        out << c.date.toString(Qt::ISODate) << ';' << services()[c.service] << ';'
+            << sources()[c.source] << ';' << (c.booked ? '1' : '0') << ';'
+            << c.time.toString("HH:mm:ss") << '\n';
+}
+
+// The layout of the program's first database files: the three tables and the date index.
+void writeFirstLayout(const QString& path, const QVector<Call>& calls)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "first-layout");
+        db.setDatabaseName(path);
+        if (!db.open())
+            die(db.lastError().text());
+        QSqlQuery q(db);
+        const QStringList schema{
+            "CREATE TABLE Base (ID INTEGER PRIMARY KEY, Data TEXT NOT NULL, usluga TEXT, "
+            "Istochnik TEXT, Zapis INTEGER NOT NULL DEFAULT 0, Vrem TEXT)",
+            "CREATE INDEX Base_Data ON Base (Data)",
+            "CREATE TABLE Uslugi (ID INTEGER PRIMARY KEY, Uname TEXT)",
+            "CREATE TABLE IName (ID INTEGER PRIMARY KEY, IName TEXT)"};
+        db.transaction();
+        for (const QString& statement : schema)
+            if (!q.exec(statement))
+                die(q.lastError().text());
+        q.prepare("INSERT INTO Uslugi (Uname) VALUES (?)");
+        for (const QString& s : services()) {
+            q.addBindValue(s);
+            q.exec();
+        }
+        q.prepare("INSERT INTO IName (IName) VALUES (?)");
+        for (const QString& s : sources()) {
+            q.addBindValue(s);
+            q.exec();
+        }
+        if (!q.prepare("INSERT INTO Base (Data, usluga, Istochnik, Zapis, Vrem) "
+                       "VALUES (?, ?, ?, ?, ?)"))
+            die(q.lastError().text());
+        for (const Call& c : calls) {
+            q.bindValue(0, c.date.toString(Qt::ISODate));
+            q.bindValue(1, services()[c.service]);
+            q.bindValue(2, sources()[c.source]);
+            q.bindValue(3, c.booked ? 1 : 0);
+            q.bindValue(4, c.time.toString("HH:mm:ss"));
+            if (!q.exec())
+                die(q.lastError().text());
+        }
+        if (!db.commit())
+            die(db.lastError().text());
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("first-layout");
+}
+
+void row(const char* what, const QString& figure)
+{
+    std::printf("| %-54s | %s |\n", what, qPrintable(figure));
+}
+
+QString ms(double value)
+{
+    return QString::number(value, 'f', value < 10 ? 2 : 1) + " ms";
+}
+
+QString growth(double size, double base)
+{
+    const double percent = (size / base - 1) * 100;
+    return QString("%1%2%").arg(percent >= 0 ? "+" : "").arg(percent, 0, 'f', 0);
+}
+
+// What one flush of a page to the disk under `dir` takes: the floor of a durable commit.
+double flushMs(const QString& dir)
+{
+    QFile file(dir + "/flush.bin");
+    if (!file.open(QIODevice::ReadWrite))
+        die(file.errorString());
+    const QByteArray page(4096, 'x');
+    const double result = timeIt(
+        [&] {
+            return file.seek(0) && file.write(page) == page.size() && file.flush() &&
+                   ::fsync(file.handle()) == 0;
+        },
+        21);
+    file.close();
+    file.remove();
+    return result;
+}
+
+double openMs(const QString& path)
+{
+    return timeIt(
+        [&] {
+            DataEnv env(path);
+            return env.bind("Uslugi")->isOpen() && env.bind("Istochnik")->isOpen();
+        },
+        7);
+}
+
+void addLists(DataEnv& env)
+{
+    for (const QString& s : services())
+        env.bind("Uslugi")->addRow("UName", s);
+    for (const QString& s : sources().mid(1))
+        env.bind("Istochnik")->addRow("IName", s);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    int calls = 1000000;
-    QTemporaryDir dir;
-    QString path = dir.filePath("bench.db");
+    int count = 1000000;
     const QStringList args = app.arguments();
-    for (int i = 1; i + 1 < args.size(); ++i) {
+    for (int i = 1; i + 1 < args.size(); ++i)
         if (args[i] == "--calls")
-            calls = args[i + 1].toInt();
-        else if (args[i] == "--db")
-            path = args[i + 1];
-    }
+            count = args[i + 1].toInt();
+    if (count <= 0)
+        die("--calls needs a positive number");
+
+    QTemporaryDir dir;
+    const QString csv = dir.filePath("calls.csv");
+    const QString firstLayout = dir.filePath("first.db");
+    const QString imported = dir.filePath("KvBD.db");
+    const QString listsOnly = dir.filePath("lists.db");
 
     const QDate last(2026, 12, 6);
     const QDate first = last.addYears(-10).addDays(1);
-    const int days = int(first.daysTo(last)) + 1;
-    const QStringList services{"Стрижка", "Окрашивание", "Маникюр", "Педикюр",  "Массаж",
-                               "Макияж",  "Укладка",     "Солярий", "Эпиляция", "Брови"};
-    const QStringList sources{"Интернет", "Газета",  "Радио", "Листовка",
-                              "Знакомые", "Вывеска", "ТВ",    "Журнал"};
-
-    const bool fresh = !QFile::exists(path);
     {
-        DataEnv env(path);
-        if (!env.connect()) {
-            std::fprintf(stderr, "%s\n", qPrintable(env.lastError()));
-            return 1;
-        }
-        if (fresh) {
-            for (const QString& s : services)
-                env.bind("Uslugi")->addRow("UName", s);
-            for (int i = 1; i < sources.size(); ++i)
-                env.bind("Istochnik")->addRow("IName", sources[i]);
-            QElapsedTimer timer;
-            timer.start();
-            auto* random = QRandomGenerator::global();
-            const int chunk = 100000;
-            for (int done = 0; done < calls; done += chunk) {
-                QVector<QVariantList> batch;
-                for (int i = done; i < qMin(calls, done + chunk); ++i) {
-                    const QDate date = first.addDays(qint64(i) * days / calls);
-                    batch << QVariantList{date, services[random->bounded(services.size())],
-                                          sources[random->bounded(sources.size())],
-                                          random->bounded(3) == 0,
-                                          QTime(9 + random->bounded(10), random->bounded(60))};
-                }
-                if (!env.addCalls(batch)) {
-                    std::fprintf(stderr, "%s\n", qPrintable(env.lastError()));
-                    return 1;
-                }
-            }
-            std::printf("built %d calls over %d days in %.1f s\n", calls, days,
-                        timer.elapsed() / 1000.0);
-        }
+        const QVector<Call> calls = makeCalls(count, first, last);
+        writeCsv(csv, calls);
+        writeFirstLayout(firstLayout, calls);
     }
+    const double sizeBefore = megabytes(firstLayout);
 
-    QElapsedTimer openTimer;
-    openTimer.start();
-    DataEnv env(path);
-    env.bind("Uslugi");
-    env.bind("Istochnik");
-    std::printf("%-34s %10.2f ms\n", "open + fill both lists", openTimer.nsecsElapsed() / 1e6);
-
-    const QDate weekFrom = last.addDays(-7);
-    struct Run
+    // A new database: both lists, then the whole CSV in one import.
+    double importMs = 0;
     {
+        DataEnv lists(listsOnly);
+        DataEnv env(imported);
+        if (!lists.connect() || !env.connect())
+            die(env.lastError());
+        addLists(lists);
+        addLists(env);
+        CallImporter importer(&env);
+        QElapsedTimer timer;
+        timer.start();
+        if (!importer.importFile(csv))
+            die(importer.error());
+        importMs = timer.nsecsElapsed() / 1e6;
+    }
+    const double sizeImported = megabytes(imported);
+
+    // The old file, upgraded by its first opening.
+    double upgradeMs = 0;
+    {
+        QElapsedTimer timer;
+        timer.start();
+        DataEnv env(firstLayout);
+        if (!env.connect())
+            die(env.lastError());
+        upgradeMs = timer.nsecsElapsed() / 1e6;
+    }
+    const double sizeUpgraded = megabytes(firstLayout);
+
+    const double openFull = openMs(imported);
+    const double openEmpty = openMs(listsOnly);
+
+    DataEnv env(imported);
+    if (!env.connect())
+        die(env.lastError());
+    QList<TotalsDifference> differences;
+    QElapsedTimer checkTimer;
+    checkTimer.start();
+    if (!env.checkTotals(&differences) || !differences.isEmpty())
+        die("the totals differ from the calls");
+    const double checkMs = checkTimer.nsecsElapsed() / 1e6;
+
+    std::printf("%d calls from %s to %s, %lld services, %lld sources\n\n", count,
+                qPrintable(first.toString(Qt::ISODate)), qPrintable(last.toString(Qt::ISODate)),
+                qlonglong(services().size()), qlonglong(sources().size()));
+    std::printf("| %-54s | %s |\n|%s|%s|\n", "what", "figure", QByteArray(56, '-').constData(),
+                "---");
+    struct Report
+    {
+        const char* what;
         const char* command;
         bool pairs;
     };
-    for (const Run& run : {Run{"ReportkolVoZv", true}, Run{"ReportKolvoUsl", true},
-                           Run{"ReportInternet", true}, Run{"ReportDates", false}}) {
-        for (const auto& [label, from] : {std::pair{"week", weekFrom}, std::pair{"all", first}}) {
-            const QVariantList params =
-                run.pairs ? QVariantList{from, last, from, last} : QVariantList{from, last};
-            const double ms = timeIt(
+    const Report reports[]{{"calls per source", "ReportkolVoZv", true},
+                           {"calls per service", "ReportKolvoUsl", true},
+                           {"Internet calls per service", "ReportInternet", true},
+                           {"calls per date", "ReportDates", false}};
+    for (const Report& report : reports) {
+        QStringList figures;
+        for (const QDate& from : {last.addDays(-6), last.addYears(-1).addDays(1), first}) {
+            const QVariantList period =
+                report.pairs ? QVariantList{from, last, from, last} : QVariantList{from, last};
+            figures << ms(timeIt(
                 [&] {
-                    const bool ok = env.execute(run.command, params);
-                    env.rowSet(QString("rs") + run.command)->close();
+                    const bool ok = env.execute(report.command, period);
+                    env.rowSet(QString("rs") + report.command)->close();
                     return ok;
                 },
-                3);
-            std::printf("%-20s %-13s %10.2f ms\n", run.command, label, ms);
+                7));
         }
+        row(qPrintable(QString("%1, week / year / ten years").arg(report.what)),
+            figures.join(" / "));
     }
-    const double add = timeIt(
-        [&] {
-            return env.execute("AddNew", {last, services[0], sources[0], true, QTime(12, 0)});
-        },
-        20);
-    std::printf("%-34s %10.2f ms\n", "AddNew (one call, durable)", add);
-    const double remove = timeIt(
-        [&] {
-            RowSet* base = env.rowSet("rsBase");
-            const bool ok = base->open() && base->moveLast() && base->deleteCurrent();
-            base->close();
-            return ok;
-        },
-        20);
-    std::printf("%-34s %10.2f ms\n", "remove previous call", remove);
+    row("adding one call (durable commit)",
+        ms(timeIt(
+            [&] {
+                return env.execute("AddNew",
+                                   {last, services()[0], sources()[0], true, QTime(12, 0)});
+            },
+            21)));
+    row("one flush of a page to the same disk (fsync)", ms(flushMs(dir.path())));
+    row("removing the previous call", ms(timeIt(
+                                          [&] {
+                                              RowSet* base = env.rowSet("rsBase");
+                                              const bool ok = base->open() && base->moveLast() &&
+                                                              base->deleteCurrent();
+                                              base->close();
+                                              return ok;
+                                          },
+                                          21)));
+    row(qPrintable(QString("importing %1 rows from CSV (one transaction)").arg(count)),
+        QString::number(importMs / 1000, 'f', 1) + " s");
+    row("upgrading a file of the first layout in place",
+        QString::number(upgradeMs / 1000, 'f', 1) + " s");
+    row("file size: first layout / imported / upgraded",
+        QString("%1 / %2 (%3) / %4 MB (%5)")
+            .arg(sizeBefore, 0, 'f', 1)
+            .arg(sizeImported, 0, 'f', 1)
+            .arg(growth(sizeImported, sizeBefore))
+            .arg(sizeUpgraded, 0, 'f', 1)
+            .arg(growth(sizeUpgraded, sizeBefore)));
+    row("opening and filling both lists, with all calls / none",
+        ms(openFull) + " / " + ms(openEmpty));
+    row("recounting every total from the calls (check)",
+        QString::number(checkMs / 1000, 'f', 1) + " s");
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "AppPaths.h"
 #include "CallImporter.h"
+#include "CheckCommand.h"
 #include "CliOptions.h"
 #include "Clock.h"
 #include "DataEnv.h"
@@ -35,6 +36,7 @@ CliRunner::CliRunner(QTextStream& out, QTextStream& err, QIODevice* input) : m_o
     }
     addBuiltins();
     MailingCommands::addTo(*this, input);
+    CheckCommand::addTo(*this);
 }
 
 CliRunner::~CliRunner() = default;

@@ -122,22 +122,19 @@ bool DataEnv::addCalls(const std::function<Pull(QVariantList&)>& next, int* fail
     m_error.clear();
     if (!connect())
         return false;
-    const CommandSpec* spec = command("AddNew");
     QSqlDatabase db = m_db.connection();
     if (!db.transaction())
         return fail(Database::describe(db.lastError()));
-    QSqlQuery query(db);
+    std::unique_ptr<CallWriter> writer = m_db.dialect().callWriter(db);
     auto abort = [&](int index, const QString& reason) {
         if (failedIndex)
             *failedIndex = index;
-        query.finish();
+        writer.reset();
         db.rollback();
         if (!reason.isEmpty())
-            m_error = reason;
+            m_error = Database::describe(QSqlError(QString(), reason));
         return false;
     };
-    if (!query.prepare(spec->sql))
-        return abort(-1, Database::describe(query.lastError()));
     QVariantList call;
     for (int i = 0;; ++i) {
         call.clear();
@@ -146,12 +143,54 @@ bool DataEnv::addCalls(const std::function<Pull(QVariantList&)>& next, int* fail
             break;
         if (pulled == Pull::Abort)
             return abort(i, QString());
-        if (call.size() != spec->parameterCount)
-            return abort(i, QStringLiteral("неверное число значений"));
-        for (int p = 0; p < call.size(); ++p)
-            query.bindValue(p, m_db.dialect().toDb(call.at(p)));
-        if (!query.exec())
-            return abort(i, Database::describe(query.lastError()));
+        if (!writer->add(call))
+            return abort(i, writer->lastError());
+    }
+    if (!writer->finish())
+        return abort(-1, writer->lastError());
+    writer.reset();
+    if (!db.commit()) {
+        const QString reason = Database::describe(db.lastError());
+        db.rollback();
+        return fail(reason);
+    }
+    return true;
+}
+
+bool DataEnv::checkTotals(QList<TotalsDifference>* differences)
+{
+    m_error.clear();
+    differences->clear();
+    if (!connect())
+        return false;
+    QSqlDatabase db = m_db.connection();
+    QString error;
+    // One read transaction: the calls and the totals are compared as of one moment.
+    if (!db.transaction())
+        return fail(Database::describe(db.lastError()));
+    const bool ok = m_db.dialect().findDifferences(db, differences, &error);
+    db.commit();
+    if (!ok)
+        return fail(Database::describe(QSqlError(QString(), error)));
+    return true;
+}
+
+bool DataEnv::rebuildTotals()
+{
+    m_error.clear();
+    if (!connect())
+        return false;
+    QSqlDatabase db = m_db.connection();
+    if (!db.transaction())
+        return fail(Database::describe(db.lastError()));
+    QSqlQuery query(db);
+    for (const QString& statement : m_db.dialect().rebuildTotals()) {
+        if (!query.exec(statement)) {
+            const QString reason = Database::describe(query.lastError());
+            query.finish();
+            db.rollback();
+            return fail(reason);
+        }
     }
     query.finish();
     if (!db.commit()) {

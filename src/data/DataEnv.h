@@ -34,7 +34,8 @@ public:
     // Runs a command by name with typed arguments in parameter order. A row-returning command
     // (re)fills its row set; when it fails, its row set is left closed.
     bool execute(const QString& command, const QVariantList& arguments = {});
-    // Bulk insert of calls in one transaction; stops at the first failing row and stores none.
+    // Bulk insert of calls in one transaction, totals included; stops at the first failing row
+    // and stores none.
     bool addCalls(const QVector<QVariantList>& calls, int* failedIndex = nullptr);
     // The same, pulling calls from next(): it fills one call and returns Row, or returns End,
     // or Abort (then nothing is stored and lastError() is left to the caller).
@@ -45,6 +46,12 @@ public:
         Abort
     };
     bool addCalls(const std::function<Pull(QVariantList&)>& next, int* failedIndex = nullptr);
+    // Compares every call's keys and all totals with those computed from the calls; fills
+    // `differences` (empty when all agree). False when the comparison could not run.
+    bool checkTotals(QList<TotalsDifference>* differences);
+    // Recomputes every call's keys and all totals from the calls, in one transaction.
+    bool rebuildTotals();
+
     // The shared row set by name ("rsUslugi"), matched without regard to case; nullptr if none.
     RowSet* rowSet(const QString& name);
     // The row set a list, report or chart binds to by command name: opened if closed (a report

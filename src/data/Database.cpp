@@ -3,6 +3,7 @@
 #include "SqliteDialect.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -102,7 +103,7 @@ bool Database::open()
     if (!probe.exec("SELECT COUNT(*) FROM sqlite_master"))
         return fail(describe(probe.lastError()));
     probe.finish();
-    if (created ? !createSchema(db) : !checkSchema(db))
+    if (created ? !createSchema(db) : (!checkSchema(db) || !upgradeSchema(db)))
         return false;
     QSqlQuery pragma(db);
     // WAL with a full sync on every commit: a committed call survives a crash or power loss,
@@ -115,31 +116,85 @@ bool Database::open()
 
 bool Database::createSchema(QSqlDatabase& db)
 {
-    if (!db.transaction())
-        return fail(describe(db.lastError()));
-    QSqlQuery query(db);
-    for (const QString& statement : m_dialect->schema()) {
-        if (!query.exec(statement)) {
-            const QString reason = describe(query.lastError());
-            db.rollback();
-            return fail(reason);
-        }
-    }
-    if (!db.commit())
-        return fail(describe(db.lastError()));
+    if (!runInTransaction(db, m_dialect->schema()))
+        return false;
+    m_version = m_dialect->schemaVersion();
     return true;
 }
 
 bool Database::checkSchema(QSqlDatabase& db)
 {
+    QString error;
+    if (!m_dialect->readVersion(db, &m_version, &error))
+        return fail(error);
+    if (m_version == SqlDialect::foreignFile)
+        return fail(
+            QStringLiteral("файл принадлежит другой программе: это не база данных Kalvent"));
+    if (m_version > m_dialect->schemaVersion())
+        return fail(QStringLiteral("файл записан более новой версией Kalvent (версия данных %1, "
+                                   "эта программа понимает версии до %2); обновите программу")
+                        .arg(m_version)
+                        .arg(m_dialect->schemaVersion()));
     const QStringList tables = db.tables();
-    for (const QString& required : m_dialect->requiredTables()) {
+    for (const QString& required : m_dialect->requiredTables(m_version)) {
         const bool present = std::any_of(tables.begin(), tables.end(), [&](const QString& t) {
             return t.compare(required, Qt::CaseInsensitive) == 0;
         });
         if (!present)
             return fail(
                 QStringLiteral("в файле нет таблицы %1: это не база данных Kalvent").arg(required));
+    }
+    return true;
+}
+
+QString Database::upgradeCopyPath(int version) const
+{
+    return QStringLiteral("%1.v%2.bak").arg(m_path).arg(version);
+}
+
+bool Database::upgradeSchema(QSqlDatabase& db)
+{
+    if (m_version >= m_dialect->schemaVersion())
+        return true;
+    // The file as it was, beside it, before anything is changed.
+    const QString copy = upgradeCopyPath(m_version);
+    const QString partial = copy + ".part";
+    QFile::remove(partial);
+    QString error;
+    if (!m_dialect->copyTo(db, partial, &error)) {
+        QFile::remove(partial);
+        return fail(QStringLiteral("не удалось сохранить копию «%1» перед обновлением файла: %2")
+                        .arg(copy, describe(QSqlError(QString(), error))));
+    }
+    if ((QFile::exists(copy) && !QFile::remove(copy)) || !QFile::rename(partial, copy)) {
+        QFile::remove(partial);
+        return fail(
+            QStringLiteral("не удалось сохранить копию «%1» перед обновлением файла").arg(copy));
+    }
+    if (!runInTransaction(db, m_dialect->upgrade(m_version)))
+        return false;
+    m_version = m_dialect->schemaVersion();
+    return true;
+}
+
+bool Database::runInTransaction(QSqlDatabase& db, const QStringList& statements)
+{
+    if (!db.transaction())
+        return fail(describe(db.lastError()));
+    QSqlQuery query(db);
+    for (const QString& statement : statements) {
+        if (!query.exec(statement)) {
+            const QString reason = describe(query.lastError());
+            query.finish();
+            db.rollback();
+            return fail(reason);
+        }
+    }
+    query.finish();
+    if (!db.commit()) {
+        const QString reason = describe(db.lastError());
+        db.rollback();
+        return fail(reason);
     }
     return true;
 }

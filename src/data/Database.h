@@ -7,7 +7,9 @@
 #include <memory>
 
 // The one connection to the database file. A file that does not exist is created with the
-// empty schema; an existing file is never changed by opening it, whatever is wrong with it.
+// empty schema. An existing file of an older layout is upgraded on opening, after a copy of it
+// has been written beside it (upgradeCopyPath()); any other file that cannot be used (another
+// program's, a newer layout's, a damaged one) is refused and left as it is.
 class Database
 {
 public:
@@ -22,6 +24,11 @@ public:
     // Why the last open failed, in words for the operator (names the file).
     QString errorText() const { return m_error; }
 
+    // The layout version of the open file.
+    int version() const { return m_version; }
+    // Where the file of layout `version` is copied before it is upgraded ("KvBD.db.v0.bak").
+    QString upgradeCopyPath(int version) const;
+
     QSqlDatabase connection() const;
     const SqlDialect& dialect() const { return *m_dialect; }
     SqlDialect& dialect() { return *m_dialect; }
@@ -33,10 +40,13 @@ private:
     bool fail(const QString& reason);
     bool createSchema(QSqlDatabase& db);
     bool checkSchema(QSqlDatabase& db);
+    bool upgradeSchema(QSqlDatabase& db);
+    bool runInTransaction(QSqlDatabase& db, const QStringList& statements);
 
     QString m_path;
     QString m_connectionName;
     std::unique_ptr<SqlDialect> m_dialect;
     bool m_open = false;
+    int m_version = 0;
     QString m_error;
 };

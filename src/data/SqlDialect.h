@@ -1,13 +1,17 @@
 #pragma once
 
+#include "CallWriter.h"
 #include "CommandSpec.h"
+#include "TotalsDifference.h"
 
 #include <QSqlDatabase>
 #include <QStringList>
 #include <QVariant>
+#include <memory>
 
-// Everything that depends on the database engine: the schema, the command texts, how typed
-// values travel to and from the engine, and the connection set-up.
+// Everything that depends on the database engine: the schema and its versions, the command
+// texts, the totals kept beside the calls, how typed values travel to and from the engine, and
+// the connection set-up.
 class SqlDialect
 {
 public:
@@ -17,13 +21,33 @@ public:
     virtual QString connectOptions() const = 0;
     // Runs once on a freshly opened connection (functions, journal, durability).
     virtual bool prepareConnection(QSqlDatabase& db, QString* error) const = 0;
-    // Statements that create an empty database with its first entries.
+
+    // The layout version this program writes.
+    virtual int schemaVersion() const = 0;
+    // The layout version a file records; foreignFile for a file marked as another program's.
+    static constexpr int foreignFile = -1;
+    virtual bool readVersion(QSqlDatabase& db, int* version, QString* error) const = 0;
+    // Statements that create an empty database of the current version with its first entries.
     virtual QStringList schema() const = 0;
-    virtual QStringList requiredTables() const = 0;
+    // Statements that bring a file of an older version to the current one (one transaction).
+    virtual QStringList upgrade(int fromVersion) const = 0;
+    // The tables a file of that version must have.
+    virtual QStringList requiredTables(int version) const = 0;
+    // Writes a consistent copy of the open database to a new file.
+    virtual bool copyTo(QSqlDatabase& db, const QString& path, QString* error) const = 0;
+
     virtual QList<CommandSpec> commands() const = 0;
     virtual QString insertRow(const QString& table, const QString& column) const = 0;
     virtual QString deleteRow(const QString& table) const = 0;
     virtual QString lastCall() const = 0;
+
+    // Bulk insertion of calls on the connection, inside its open transaction.
+    virtual std::unique_ptr<CallWriter> callWriter(QSqlDatabase& db) const = 0;
+    // Statements that recompute every call's keys and all totals from the calls.
+    virtual QStringList rebuildTotals() const = 0;
+    // Every place where the stored keys or totals differ from those the calls give.
+    virtual bool findDifferences(QSqlDatabase& db, QList<TotalsDifference>* differences,
+                                 QString* error) const = 0;
 
     // Typed program value -> value bound to a statement, and back for date columns.
     virtual QVariant toDb(const QVariant& value) const = 0;

@@ -4,23 +4,41 @@
 
 // The embedded engine. Names are compared through kv_fold(), a full Unicode case fold
 // registered on every connection (SQLite's own NOCASE folds only ASCII). Dates are stored as
-// ISO text, which orders like the dates themselves.
+// ISO text, which orders like the dates themselves. The file header carries the program's
+// application id and the layout version (user_version); triggers on Base keep the totals in
+// the transaction of every insert, delete and change of a call.
 class SqliteDialect : public SqlDialect
 {
 public:
     QString driverName() const override;
     QString connectOptions() const override;
     bool prepareConnection(QSqlDatabase& db, QString* error) const override;
+    int schemaVersion() const override;
+    bool readVersion(QSqlDatabase& db, int* version, QString* error) const override;
     QStringList schema() const override;
-    QStringList requiredTables() const override;
+    QStringList upgrade(int fromVersion) const override;
+    QStringList requiredTables(int version) const override;
+    bool copyTo(QSqlDatabase& db, const QString& path, QString* error) const override;
     QList<CommandSpec> commands() const override;
     QString insertRow(const QString& table, const QString& column) const override;
     QString deleteRow(const QString& table) const override;
     QString lastCall() const override;
+    std::unique_ptr<CallWriter> callWriter(QSqlDatabase& db) const override;
+    QStringList rebuildTotals() const override;
+    bool findDifferences(QSqlDatabase& db, QList<TotalsDifference>* differences,
+                         QString* error) const override;
     QVariant toDb(const QVariant& value) const override;
     QVariant dateFromDb(const QVariant& value) const override;
 
     void setBusyTimeout(int msecs) { m_busyTimeout = msecs; }
+
+    // The bulk path (SqliteCallWriter): the highest call ID, a name's key made sure of, a
+    // name's key, a call with its keys, and the totals of the calls after a given ID.
+    QString highestCallId() const;
+    QString addKey() const;
+    QString keyOf() const;
+    QString insertKeyedCall() const;
+    bool addTotalsAfter(QSqlDatabase& db, qint64 lastId, QString* error) const;
 
 private:
     int m_busyTimeout = 5000;

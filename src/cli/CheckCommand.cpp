@@ -1,0 +1,91 @@
+#include "CheckCommand.h"
+
+#include "CliOptions.h"
+#include "CliRunner.h"
+#include "DataEnv.h"
+
+namespace {
+
+// Differences printed before the rest are only counted.
+constexpr int shownDifferences = 100;
+
+QString kindWord(TotalsDifference::Kind kind)
+{
+    switch (kind) {
+    case TotalsDifference::Kind::BySource:
+        return "by-source";
+    case TotalsDifference::Kind::ByService:
+        return "by-service";
+    case TotalsDifference::Kind::InternetByService:
+        return "internet";
+    case TotalsDifference::Kind::ByDate:
+        return "by-date";
+    case TotalsDifference::Kind::CallKeys:
+        break;
+    }
+    return "call";
+}
+
+QString describe(const TotalsDifference& d)
+{
+    if (d.kind == TotalsDifference::Kind::CallKeys)
+        return QStringLiteral("call %1 of %2 (%3): its keys stand for %4, its names fold to %5")
+            .arg(d.call)
+            .arg(d.period, d.names, d.storedKeys, d.expectedKeys);
+    QString where = kindWord(d.kind);
+    if (d.kind != TotalsDifference::Kind::ByDate)
+        where += " \"" + d.name + "\"";
+    where += d.month ? " month " + d.period : " " + d.period;
+    return QStringLiteral("%1: stored %2 calls / %3 booked, counted %4 / %5")
+        .arg(where)
+        .arg(d.storedCalls)
+        .arg(d.storedBooked)
+        .arg(d.countedCalls)
+        .arg(d.countedBooked);
+}
+
+} // namespace
+
+void CheckCommand::addTo(CliRunner& cli)
+{
+    cli.addCommand(
+        "check", "check [--repair]",
+        "Recomputes from the calls the per-day and per-month totals that the reports read, and\n"
+        "every call's keys, and prints each place where the stored ones differ (exit status 1).\n"
+        "With --repair, rebuilds the keys and totals from the calls in one transaction.",
+        [&cli](const QStringList& args) {
+            CliOptions o(args, {}, {"repair"});
+            if (!o.ok())
+                return cli.fail(CliRunner::Usage, o.error());
+            if (!o.positional().isEmpty())
+                return cli.fail(CliRunner::Usage, "unexpected argument " + o.positional().first());
+            DataEnv* env = cli.env();
+            QList<TotalsDifference> differences;
+            if (!env->checkTotals(&differences))
+                return cli.fail(CliRunner::Failure, env->lastError());
+            for (int i = 0; i < differences.size() && i < shownDifferences; ++i)
+                cli.out() << describe(differences.at(i)) << "\n";
+            if (differences.size() > shownDifferences)
+                cli.out() << "... and " << differences.size() - shownDifferences << " more\n";
+            if (!o.has("repair")) {
+                if (differences.isEmpty()) {
+                    cli.out() << "the totals agree with the calls\n";
+                    return int(CliRunner::Ok);
+                }
+                cli.out().flush();
+                return cli.fail(CliRunner::Failure,
+                                QStringLiteral("%1 difference(s) between the totals and the "
+                                               "calls; \"kalvent-cli check --repair\" rebuilds "
+                                               "the totals")
+                                    .arg(differences.size()));
+            }
+            if (!env->rebuildTotals() || !env->checkTotals(&differences))
+                return cli.fail(CliRunner::Failure, env->lastError());
+            if (!differences.isEmpty())
+                return cli.fail(CliRunner::Failure,
+                                QStringLiteral("%1 difference(s) remain after the rebuild")
+                                    .arg(differences.size()));
+            cli.out() << "the totals were rebuilt from the calls and agree with them\n";
+            return int(CliRunner::Ok);
+        });
+}

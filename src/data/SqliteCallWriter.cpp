@@ -1,0 +1,146 @@
+#include "SqliteCallWriter.h"
+
+#include "SqliteDialect.h"
+
+#include <QSqlDriver>
+#include <limits>
+#include <sqlite3.h>
+
+SqliteCallWriter::SqliteCallWriter(const SqliteDialect& dialect, QSqlDatabase db)
+    : m_dialect(dialect), m_connection(db)
+{
+    const QVariant handle = db.driver()->handle();
+    m_db = handle.isValid() ? *static_cast<sqlite3* const*>(handle.data()) : nullptr;
+    if (!m_db) {
+        m_error = QStringLiteral("no SQLite handle");
+        return;
+    }
+    sqlite3_stmt* highest = nullptr;
+    if (!prepare(m_dialect.highestCallId(), &highest))
+        return;
+    const int rc = sqlite3_step(highest);
+    m_lastId = rc == SQLITE_ROW && sqlite3_column_type(highest, 0) != SQLITE_NULL
+                   ? sqlite3_column_int64(highest, 0)
+                   : std::numeric_limits<qint64>::min();
+    sqlite3_finalize(highest);
+    if (rc != SQLITE_ROW) {
+        engineError();
+        return;
+    }
+    // The calls go in with their keys, which the triggers would only check; they are off on
+    // this connection while it writes.
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+    m_triggersOff = true;
+    m_ready = prepare(m_dialect.insertKeyedCall(), &m_insert) &&
+              prepare(m_dialect.addKey(), &m_addKey) && prepare(m_dialect.keyOf(), &m_keyOf);
+}
+
+SqliteCallWriter::~SqliteCallWriter()
+{
+    for (sqlite3_stmt* statement : {m_insert, m_addKey, m_keyOf})
+        sqlite3_finalize(statement);
+    if (m_triggersOff)
+        sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 1, nullptr);
+}
+
+bool SqliteCallWriter::engineError()
+{
+    m_error = QString::fromUtf8(sqlite3_errmsg(m_db));
+    return false;
+}
+
+bool SqliteCallWriter::prepare(const QString& sql, sqlite3_stmt** statement)
+{
+    const QByteArray text = sql.toUtf8();
+    return sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), statement, nullptr) ==
+               SQLITE_OK ||
+           engineError();
+}
+
+// Binds a value the way the generic query path would store it.
+bool SqliteCallWriter::bind(sqlite3_stmt* statement, int index, const QVariant& value)
+{
+    const QVariant v = m_dialect.toDb(value);
+    int rc = SQLITE_OK;
+    if (!v.isValid() || v.isNull() || (v.typeId() == QMetaType::QString && v.toString().isNull())) {
+        rc = sqlite3_bind_null(statement, index);
+    } else {
+        switch (v.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::Bool:
+            rc = sqlite3_bind_int64(statement, index, v.toLongLong());
+            break;
+        case QMetaType::Double:
+            rc = sqlite3_bind_double(statement, index, v.toDouble());
+            break;
+        case QMetaType::QByteArray: {
+            const QByteArray bytes = v.toByteArray();
+            rc = sqlite3_bind_blob(statement, index, bytes.constData(), int(bytes.size()),
+                                   SQLITE_TRANSIENT);
+            break;
+        }
+        default: {
+            const QByteArray text = v.toString().toUtf8();
+            rc = sqlite3_bind_text(statement, index, text.constData(), int(text.size()),
+                                   SQLITE_TRANSIENT);
+        }
+        }
+    }
+    return rc == SQLITE_OK || engineError();
+}
+
+bool SqliteCallWriter::keyOf(const QVariant& name, qint64* key)
+{
+    const bool cacheable = name.typeId() == QMetaType::QString && !name.toString().isNull();
+    if (cacheable) {
+        const auto known = m_keys.constFind(name.toString());
+        if (known != m_keys.cend()) {
+            *key = *known;
+            return true;
+        }
+    }
+    if (!bind(m_addKey, 1, name) || !bind(m_keyOf, 1, name))
+        return false;
+    const int added = sqlite3_step(m_addKey);
+    sqlite3_reset(m_addKey);
+    if (added != SQLITE_DONE)
+        return engineError();
+    if (sqlite3_step(m_keyOf) != SQLITE_ROW) {
+        sqlite3_reset(m_keyOf);
+        return engineError();
+    }
+    *key = sqlite3_column_int64(m_keyOf, 0);
+    sqlite3_reset(m_keyOf);
+    if (cacheable)
+        m_keys.insert(name.toString(), *key);
+    return true;
+}
+
+bool SqliteCallWriter::add(const QVariantList& call)
+{
+    if (!m_ready)
+        return false;
+    qint64 serviceKey = 0;
+    qint64 sourceKey = 0;
+    if (call.size() != 5) {
+        m_error = QStringLiteral("неверное число значений");
+        return false;
+    }
+    if (!keyOf(call.at(1), &serviceKey) || !keyOf(call.at(2), &sourceKey))
+        return false;
+    for (int i = 0; i < call.size(); ++i)
+        if (!bind(m_insert, i + 1, call.at(i)))
+            return false;
+    sqlite3_bind_int64(m_insert, 6, serviceKey);
+    sqlite3_bind_int64(m_insert, 7, sourceKey);
+    const int rc = sqlite3_step(m_insert);
+    sqlite3_reset(m_insert);
+    return rc == SQLITE_DONE || engineError();
+}
+
+bool SqliteCallWriter::finish()
+{
+    return m_ready && m_dialect.addTotalsAfter(m_connection, m_lastId, &m_error);
+}

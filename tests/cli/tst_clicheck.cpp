@@ -1,0 +1,109 @@
+#include "AppPaths.h"
+#include "CliRunner.h"
+#include "DataEnv.h"
+#include "TestSupport.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+class TestCliCheck : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_db;
+    QString m_out;
+    QString m_err;
+
+    int run(const QStringList& args)
+    {
+        m_out.clear();
+        m_err.clear();
+        QTextStream out(&m_out);
+        QTextStream err(&m_err);
+        CliRunner runner(out, err);
+        const int status = runner.run(QStringList{"--database", m_db} + args);
+        out.flush();
+        err.flush();
+        return status;
+    }
+
+    void sql(const QString& statement)
+    {
+        QVERIFY(DataEnv::instance()->connect());
+        QSqlQuery q(DataEnv::instance()->database().connection());
+        QVERIFY2(q.exec(statement), qPrintable(q.lastError().text()));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        TestSupport::pinEnvironment();
+        m_db = m_dir.filePath("check.db");
+    }
+
+    void cleanup()
+    {
+        DataEnv::setInstance(nullptr);
+        AppPaths::overrideDatabasePath({});
+    }
+
+    // Totals changed behind the program's back are found, named, and rebuilt by --repair.
+    void findsAndRepairsWhatDiffers()
+    {
+        const QString csv = m_dir.filePath("calls.csv");
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("Data;usluga;Istochnik;Zapis\n"
+                                  "2026-11-30;Маникюр;интернет;1\n"
+                                  "2026-12-01;маникюр;Газета;0\n"
+                                  "2026-12-01;Стрижка;Газета;1\n")
+                       .toUtf8());
+        file.close();
+        QCOMPARE(run({"service", "add", QStringLiteral("Маникюр")}), 0);
+        QCOMPARE(run({"import", csv}), 0);
+        QCOMPARE(run({"add", "--service", QStringLiteral("МАНИКЮР"), "--source",
+                      QStringLiteral("Интернет"), "--booked", "--date", "2026-12-01"}),
+                 0);
+        QCOMPARE(run({"check"}), 0);
+        QCOMPARE(m_out, QString("the totals agree with the calls\n"));
+        QCOMPARE(run({"report", "by-date", "--from", "2026-11-01", "--to", "2026-12-31"}), 0);
+        const QString byDate = m_out;
+
+        sql("UPDATE ItogDen SET Vsego = Vsego + 1 WHERE Vid = 4 AND Data = '2026-12-01'");
+        sql("DELETE FROM ItogMes WHERE Vid = 3");
+        sql("UPDATE Base SET KIstochnik = KUsluga WHERE Istochnik = 'Газета' AND usluga = "
+            "'Стрижка'");
+        QCOMPARE(run({"check"}), 1);
+        const QStringList lines = m_out.split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(lines.contains(QStringLiteral(
+                     "by-date 2026-12-01: stored 4 calls / 2 booked, counted 3 / 2")),
+                 qPrintable(m_out));
+        QVERIFY2(lines.contains(QStringLiteral("internet \"маникюр\" month 2026-11: stored 0 "
+                                               "calls / 0 booked, counted 1 / 1")),
+                 qPrintable(m_out));
+        QVERIFY2(lines.contains(QStringLiteral("call 3 of 2026-12-01 (Стрижка / Газета): its keys "
+                                               "stand for стрижка / стрижка, its names fold to "
+                                               "стрижка / газета")),
+                 qPrintable(m_out));
+        QVERIFY(m_err.contains("check --repair"));
+
+        QCOMPARE(run({"check", "--repair"}), 0);
+        QVERIFY(m_out.endsWith("the totals were rebuilt from the calls and agree with them\n"));
+        QCOMPARE(run({"check"}), 0);
+        QCOMPARE(run({"report", "by-date", "--from", "2026-11-01", "--to", "2026-12-31"}), 0);
+        QCOMPARE(m_out, byDate);
+        QCOMPARE(run({"report", "internet", "--from", "2026-11-01", "--to", "2026-12-31",
+                      "--format", "csv"}),
+                 0);
+        QVERIFY2(m_out.contains(QStringLiteral("Маникюр;2;2")), qPrintable(m_out));
+
+        QCOMPARE(run({"check", "extra"}), 2);
+        QCOMPARE(run({"check", "--help"}), 0);
+        QVERIFY(m_out.startsWith("usage: kalvent-cli check"));
+    }
+};
+
+QTEST_MAIN(TestCliCheck)
+#include "tst_clicheck.moc"
