@@ -56,7 +56,7 @@ void CheckCommand::addTo(CliRunner& cli)
         [&cli](const QStringList& args) {
             CliOptions o(args, {}, {"repair"});
             if (!o.ok())
-                return cli.fail(CliRunner::Usage, o.error());
+                return cli.fail(CliRunner::Usage, o.errorText());
             if (!o.positional().isEmpty())
                 return cli.fail(CliRunner::Usage, "unexpected argument " + o.positional().first());
             DataEnv* env = cli.env();
