@@ -239,7 +239,7 @@ double openMs(const QString& path)
 void addLists(DataEnv& env)
 {
     for (const QString& s : services())
-        env.bind("Uslugi")->addRow("UName", s);
+        env.bind("Uslugi")->addRow("Uname", s);
     for (const QString& s : sources().mid(1))
         env.bind("Istochnik")->addRow("IName", s);
 }
@@ -278,14 +278,14 @@ int main(int argc, char** argv)
         DataEnv lists(listsOnly);
         DataEnv env(imported);
         if (!lists.connect() || !env.connect())
-            die(env.lastError());
+            die(env.errorText());
         addLists(lists);
         addLists(env);
         CallImporter importer(&env);
         QElapsedTimer timer;
         timer.start();
         if (!importer.importFile(csv))
-            die(importer.error());
+            die(importer.errorText());
         importMs = timer.nsecsElapsed() / 1e6;
     }
     const double sizeImported = megabytes(imported);
@@ -297,7 +297,7 @@ int main(int argc, char** argv)
         timer.start();
         DataEnv env(firstLayout);
         if (!env.connect())
-            die(env.lastError());
+            die(env.errorText());
         upgradeMs = timer.nsecsElapsed() / 1e6;
     }
     const double sizeUpgraded = megabytes(firstLayout);
@@ -307,7 +307,7 @@ int main(int argc, char** argv)
 
     DataEnv env(imported);
     if (!env.connect())
-        die(env.lastError());
+        die(env.errorText());
     QList<TotalsDifference> differences;
     QElapsedTimer checkTimer;
     checkTimer.start();

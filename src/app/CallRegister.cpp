@@ -12,7 +12,7 @@ CallRegister::AddResult CallRegister::add(const QDate& date, const QString& serv
     if (service.isEmpty() || source.isEmpty())
         return AddResult::MissingChoice;
     if (!m_env->execute("AddNew", {date, service, source, booked, time})) {
-        m_error = m_env->lastError();
+        m_error = m_env->errorText();
         return AddResult::Failed;
     }
     return AddResult::Added;
@@ -23,7 +23,7 @@ bool CallRegister::openLast(bool* empty)
     m_error.clear();
     RowSet* calls = m_env->rowSet("rsBase");
     if (!calls->open()) {
-        m_error = m_env->lastError();
+        m_error = m_env->errorText();
         return false;
     }
     *empty = !calls->moveLast();
@@ -34,7 +34,7 @@ bool CallRegister::deleteLast()
 {
     RowSet* calls = m_env->rowSet("rsBase");
     if (!calls->deleteCurrent()) {
-        m_error = calls->lastError();
+        m_error = calls->errorText();
         return false;
     }
     return true;

@@ -80,7 +80,7 @@ void MainFrm::buildControls()
     RowSet* services = env->bind("Uslugi");
     RowSet* sources = env->bind("Istochnik");
     if (!services->isOpen() || !sources->isOpen())
-        m_dataError = env->lastError();
+        m_dataError = env->errorText();
 
     Controls::label(client, "Label2", QStringLiteral("Интересующая услуга"),
                     Twips::rect(120, 600, 1815, 255));

@@ -62,7 +62,7 @@ void CheckCommand::addTo(CliRunner& cli)
             DataEnv* env = cli.env();
             QList<TotalsDifference> differences;
             if (!env->checkTotals(&differences))
-                return cli.fail(CliRunner::Failure, env->lastError());
+                return cli.fail(CliRunner::Failure, env->errorText());
             for (int i = 0; i < differences.size() && i < shownDifferences; ++i)
                 cli.out() << describe(differences.at(i)) << "\n";
             if (differences.size() > shownDifferences)
@@ -80,7 +80,7 @@ void CheckCommand::addTo(CliRunner& cli)
                                     .arg(differences.size()));
             }
             if (!env->rebuildTotals() || !env->checkTotals(&differences))
-                return cli.fail(CliRunner::Failure, env->lastError());
+                return cli.fail(CliRunner::Failure, env->errorText());
             if (!differences.isEmpty())
                 return cli.fail(CliRunner::Failure,
                                 QStringLiteral("%1 difference(s) remain after the rebuild")

@@ -160,7 +160,7 @@ void CliRunner::addBuiltins()
                            return fail(Usage, "--time must be a time of day HH:MM:SS");
                    }
                    if (!env()->execute("AddNew", {date, service, source, o.has("booked"), time}))
-                       return fail(Failure, env()->lastError());
+                       return fail(Failure, env()->errorText());
                    return int(Ok);
                });
 
@@ -182,10 +182,10 @@ void CliRunner::addBuiltins()
                        if (o.positional().size() != 1 || o.positional().first().isEmpty())
                            return fail(Usage, "give exactly one non-empty NAME");
                        if (!env()->connect())
-                           return fail(Failure, env()->lastError());
+                           return fail(Failure, env()->errorText());
                        RowSet* rows = env()->bind(list.command);
                        if (!rows->isOpen() || !rows->addRow(list.column, o.positional().first()))
-                           return fail(Failure, env()->lastError());
+                           return fail(Failure, env()->errorText());
                        return int(Ok);
                    });
         addCommand(list.word + " list", list.word + " list",
@@ -195,10 +195,10 @@ void CliRunner::addBuiltins()
                        if (!o.ok() || !o.positional().isEmpty())
                            return fail(Usage, o.ok() ? "no arguments expected" : o.errorText());
                        if (!env()->connect())
-                           return fail(Failure, env()->lastError());
+                           return fail(Failure, env()->errorText());
                        RowSet* rows = env()->bind(list.command);
                        if (!rows->isOpen())
-                           return fail(Failure, env()->lastError());
+                           return fail(Failure, env()->errorText());
                        for (int i = 0; i < rows->rowCount(); ++i)
                            m_out << rows->value(i, list.column).toString() << "\n";
                        return int(Ok);
@@ -227,7 +227,7 @@ void CliRunner::addBuiltins()
                    }
                    CallImporter importer(env());
                    if (!importer.importFile(o.positional().first(), encoding))
-                       return fail(importer.badInput() ? Usage : Failure, importer.error());
+                       return fail(importer.badInput() ? Usage : Failure, importer.errorText());
                    m_out << "imported " << importer.imported() << " calls ("
                          << ImportEncoding::name(importer.encodingUsed()) << ")\n";
                    return int(Ok);

@@ -34,12 +34,6 @@ QString AppPaths::databasePath()
     return QDir(dataDir()).filePath(databaseFileName);
 }
 
-void AppPaths::setDatabasePath(const QString& path)
-{
-    auto settings = programSettings();
-    settings.setValue("databasePath", path);
-}
-
 void AppPaths::overrideDatabasePath(const QString& path)
 {
     runOverride() = path;

@@ -9,7 +9,6 @@ class AppPaths
 public:
     static QString dataDir();
     static QString databasePath();
-    static void setDatabasePath(const QString& path);      // stored in the program's settings
     static void overrideDatabasePath(const QString& path); // this run only (command line)
     static QString sendDir();
 

@@ -122,8 +122,8 @@ bool CallImporter::importText(const QString& text)
     const bool ok = m_env->addCalls([&](QVariantList& call) {
         if (!reader.next(fields))
             return DataEnv::Pull::End;
-        if (!reader.error().isEmpty())
-            return bad(reader.error());
+        if (!reader.errorText().isEmpty())
+            return bad(reader.errorText());
         if (fields.size() != width)
             return bad(
                 QStringLiteral("%1 fields where the header has %2").arg(fields.size()).arg(width));
@@ -152,7 +152,7 @@ bool CallImporter::importText(const QString& text)
     });
     if (!ok) {
         if (!m_badInput)
-            m_error = m_env->lastError();
+            m_error = m_env->errorText();
         return false;
     }
     m_imported = count;

@@ -6,8 +6,8 @@
 
 class DataEnv;
 
-// Loads calls from a CSV table in UTF-8 or Windows-1251 (header row naming Data, usluga, Istochnik, Zapis and
-// optionally Vrem, in any order and letter case) in one transaction: a bad row stops the
+// Loads calls from a CSV table in UTF-8 or Windows-1251 (header row naming Data, usluga, Istochnik,
+// Zapis and optionally Vrem, in any order and letter case) in one transaction: a bad row stops the
 // import and nothing is stored.
 class CallImporter
 {
@@ -22,7 +22,7 @@ public:
     // The encoding the last file was read in.
     ImportEncoding::Kind encodingUsed() const { return m_encoding; }
     // "line N: reason" for a bad row, or the file's or the database's reason.
-    QString error() const { return m_error; }
+    QString errorText() const { return m_error; }
     // True when the failure came from the input rather than the database.
     bool badInput() const { return m_badInput; }
 

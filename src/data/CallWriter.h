@@ -13,7 +13,7 @@ public:
 
     virtual bool add(const QVariantList& call) = 0;
     virtual bool finish() = 0;
-    QString lastError() const { return m_error; }
+    QString errorText() const { return m_error; }
 
 protected:
     QString m_error;

@@ -14,7 +14,7 @@ public:
     bool next(QStringList& fields);
     int line() const { return m_recordLine; }
     QChar separator() const { return m_separator; }
-    QString error() const { return m_error; }
+    QString errorText() const { return m_error; }
 
 private:
     const QString& m_text;

@@ -65,13 +65,6 @@ const CommandSpec* DataEnv::command(const QString& name) const
     return nullptr;
 }
 
-bool DataEnv::bindArguments(QSqlQuery& query, const QVariantList& arguments) const
-{
-    for (const QVariant& argument : arguments)
-        query.addBindValue(m_db.dialect().toDb(argument));
-    return true;
-}
-
 bool DataEnv::execute(const QString& name, const QVariantList& arguments)
 {
     m_error.clear();
@@ -95,11 +88,11 @@ bool DataEnv::execute(const QString& name, const QVariantList& arguments)
     if (set) {
         m_lastArguments.insert(spec->name.toLower(), arguments);
         if (!set->fill(arguments))
-            return fail(set->lastError());
+            return fail(set->errorText());
         return true;
     }
     QSqlQuery query(m_db.connection());
-    if (!query.prepare(spec->sql) || !bindArguments(query, arguments) || !query.exec())
+    if (!query.prepare(spec->sql) || !m_db.bindArguments(query, arguments) || !query.exec())
         return fail(Database::describe(query.lastError()));
     return true;
 }
@@ -144,10 +137,10 @@ bool DataEnv::addCalls(const std::function<Pull(QVariantList&)>& next, int* fail
         if (pulled == Pull::Abort)
             return abort(i, QString());
         if (!writer->add(call))
-            return abort(i, writer->lastError());
+            return abort(i, writer->errorText());
     }
     if (!writer->finish())
-        return abort(-1, writer->lastError());
+        return abort(-1, writer->errorText());
     writer.reset();
     if (!db.commit()) {
         const QString reason = Database::describe(db.lastError());

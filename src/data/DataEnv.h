@@ -38,7 +38,7 @@ public:
     // and stores none.
     bool addCalls(const QVector<QVariantList>& calls, int* failedIndex = nullptr);
     // The same, pulling calls from next(): it fills one call and returns Row, or returns End,
-    // or Abort (then nothing is stored and lastError() is left to the caller).
+    // or Abort (then nothing is stored and errorText() is left to the caller).
     enum class Pull
     {
         Row,
@@ -59,13 +59,11 @@ public:
     RowSet* bind(const QString& command);
 
     // Operator-readable reason of the last failure (names the database file where relevant).
-    QString lastError() const { return m_error; }
+    QString errorText() const { return m_error; }
     const CommandSpec* command(const QString& name) const;
 
 private:
-    friend class RowSet;
     bool fail(const QString& error);
-    bool bindArguments(class QSqlQuery& query, const QVariantList& arguments) const;
 
     Database m_db;
     QList<CommandSpec> m_commands;

@@ -198,3 +198,10 @@ bool Database::runInTransaction(QSqlDatabase& db, const QStringList& statements)
     }
     return true;
 }
+
+bool Database::bindArguments(QSqlQuery& query, const QVariantList& arguments) const
+{
+    for (const QVariant& argument : arguments)
+        query.addBindValue(dialect().toDb(argument));
+    return true;
+}

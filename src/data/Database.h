@@ -3,6 +3,7 @@
 #include "SqlDialect.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <memory>
 
@@ -16,6 +17,8 @@ public:
     explicit Database(const QString& path, std::unique_ptr<SqlDialect> dialect = nullptr);
     ~Database();
     Database(const Database&) = delete;
+    // Binds the program's values to a prepared statement, in order, as the engine takes them.
+    bool bindArguments(QSqlQuery& query, const QVariantList& arguments) const;
     Database& operator=(const Database&) = delete;
 
     bool open();

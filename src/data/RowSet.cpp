@@ -43,17 +43,17 @@ bool RowSet::fill(const QVariantList& arguments)
     m_open = false;
     m_rows.clear();
     m_current = -1;
-    QSqlQuery query(m_env->m_db.connection());
+    QSqlQuery query(m_env->database().connection());
     query.setForwardOnly(true);
-    bool ok =
-        query.prepare(m_command.sql) && m_env->bindArguments(query, arguments) && query.exec();
+    bool ok = query.prepare(m_command.sql) && m_env->database().bindArguments(query, arguments) &&
+              query.exec();
     if (ok) {
         const QSqlRecord record = query.record();
         m_columns.clear();
         for (int i = 0; i < record.count(); ++i)
             m_columns << record.fieldName(i);
         const int dateColumn = columnIndex("Data");
-        const SqlDialect& dialect = m_env->m_db.dialect();
+        const SqlDialect& dialect = m_env->database().dialect();
         while (query.next()) {
             QVector<QVariant> row(m_columns.size());
             for (int i = 0; i < m_columns.size(); ++i)
@@ -86,7 +86,6 @@ void RowSet::close()
 bool RowSet::setError(const QString& error)
 {
     m_error = error;
-    m_env->m_error = error;
     return false;
 }
 
@@ -105,10 +104,10 @@ bool RowSet::addRow(const QString& column, const QVariant& value)
     const int index = columnIndex(column);
     if (index < 0)
         return setError(QStringLiteral("в наборе строк %1 нет столбца %2").arg(name(), column));
-    QSqlQuery query(m_env->m_db.connection());
-    const QString sql = m_env->m_db.dialect().insertRow(m_command.table, m_columns.at(index));
-    if (!query.prepare(sql) || (query.addBindValue(m_env->m_db.dialect().toDb(value)), false) ||
-        !query.exec())
+    QSqlQuery query(m_env->database().connection());
+    const QString sql = m_env->database().dialect().insertRow(m_command.table, m_columns.at(index));
+    if (!query.prepare(sql) ||
+        (query.addBindValue(m_env->database().dialect().toDb(value)), false) || !query.exec())
         return setError(Database::describe(query.lastError()));
     QVector<QVariant> row(m_columns.size());
     row[index] = value;
@@ -132,8 +131,8 @@ bool RowSet::deleteRow(int row)
 {
     if (!m_open || !isUpdatable() || row < 0 || row >= m_rows.size())
         return setError(QStringLiteral("в наборе строк %1 нет текущей строки").arg(name()));
-    QSqlQuery query(m_env->m_db.connection());
-    if (!query.prepare(m_env->m_db.dialect().deleteRow(m_command.table)) ||
+    QSqlQuery query(m_env->database().connection());
+    if (!query.prepare(m_env->database().dialect().deleteRow(m_command.table)) ||
         (query.addBindValue(value(row, "ID")), false) || !query.exec())
         return setError(Database::describe(query.lastError()));
     beginRemoveRows({}, row, row);

@@ -42,7 +42,7 @@ public:
     // Removes a row from the copy only (the database row was deleted by a command).
     void dropRow(int row);
 
-    QString lastError() const { return m_error; }
+    QString errorText() const { return m_error; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -22,12 +22,12 @@ bool ReferenceList::add(QWidget* parent)
     }
     if (!m_rows->isOpen() && !m_rows->open()) {
         Dialogs::critical(parent, m_texts.promptTitle,
-                          QStringLiteral("Запись не добавлена.\n%1").arg(m_env->lastError()));
+                          QStringLiteral("Запись не добавлена.\n%1").arg(m_env->errorText()));
         return false;
     }
     if (!m_rows->addRow(m_texts.column, answer.text)) {
         Dialogs::critical(parent, m_texts.promptTitle,
-                          QStringLiteral("Запись не добавлена.\n%1").arg(m_rows->lastError()));
+                          QStringLiteral("Запись не добавлена.\n%1").arg(m_rows->errorText()));
         return false;
     }
     return true;
@@ -51,7 +51,7 @@ bool ReferenceList::remove(QWidget* parent, int row)
         return false;
     if (!m_env->execute(m_texts.deleteCommand, {m_rows->value(row, "ID")})) {
         Dialogs::critical(parent, title,
-                          QStringLiteral("Запись не удалена.\n%1").arg(m_env->lastError()));
+                          QStringLiteral("Запись не удалена.\n%1").arg(m_env->errorText()));
         return false;
     }
     m_rows->dropRow(row);

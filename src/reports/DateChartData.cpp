@@ -11,13 +11,13 @@ DateChartData DateChartData::fromEnvironment(DataEnv* env)
     if (!rows)
         return DateChartData();
     const bool wasOpen = rows->isOpen();
-    const QString earlierError = env->lastError();
+    const QString earlierError = env->errorText();
     env->bind("ReportDates");
     if (!rows->isOpen()) {
         // Never run with a period (nothing was tried), or the re-run failed.
         DateChartData empty;
-        if (env->lastError() != earlierError)
-            empty.m_error = env->lastError();
+        if (env->errorText() != earlierError)
+            empty.m_error = env->errorText();
         return empty;
     }
     DateChartData data = fromRows(*rows);

@@ -19,7 +19,7 @@ std::unique_ptr<QStandardItemModel> ReportRunner::rows(const ReportKind& kind,
     }
     if (!m_env->execute(kind.command(), kind.arguments(period))) {
         m_error = QStringLiteral("Не удалось выполнить запрос %1: %2")
-                      .arg(kind.command(), m_env->lastError());
+                      .arg(kind.command(), m_env->errorText());
         set->close();
         return nullptr;
     }

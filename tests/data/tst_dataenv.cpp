@@ -52,9 +52,9 @@ private:
     void call(const QDate& date, const QString& service, const QString& source, bool booked)
     {
         QVERIFY2(m_env->execute("AddNew", {date, service, source, booked, QTime(10, 15, 30)}),
-                 qPrintable(m_env->lastError()));
+                 qPrintable(m_env->errorText()));
     }
-    void addService(const QString& name) { QVERIFY(m_env->bind("Uslugi")->addRow("UName", name)); }
+    void addService(const QString& name) { QVERIFY(m_env->bind("Uslugi")->addRow("Uname", name)); }
     void addSource(const QString& name)
     {
         QVERIFY(m_env->bind("Istochnik")->addRow("IName", name));
@@ -74,7 +74,7 @@ private Q_SLOTS:
         QFile::remove(path() + "-wal");
         QFile::remove(path() + "-shm");
         m_env = std::make_unique<DataEnv>(path());
-        QVERIFY2(m_env->connect(), qPrintable(m_env->lastError()));
+        QVERIFY2(m_env->connect(), qPrintable(m_env->errorText()));
     }
 
     void cleanup() { m_env.reset(); }
@@ -237,14 +237,14 @@ private Q_SLOTS:
         QVERIFY(m_env->execute("ReportDates", {d1, d3}));
         QVERIFY(!m_env->execute("ReportDates", {d1}));
         QVERIFY(!m_env->rowSet("rsReportDates")->isOpen());
-        QVERIFY(!m_env->lastError().isEmpty());
+        QVERIFY(!m_env->errorText().isEmpty());
 
         QSqlQuery drop(m_env->database().connection());
         QVERIFY(drop.exec("DROP TABLE Base"));
         QVERIFY(!m_env->execute("ReportDates", {d1, d3}));
         QVERIFY(!m_env->rowSet("rsReportDates")->isOpen());
         QVERIFY(!m_env->execute("AddNew", {d1, "A", "B", false, QTime(1, 2, 3)}));
-        QVERIFY(m_env->lastError().contains("Base"));
+        QVERIFY(m_env->errorText().contains("Base"));
         QVERIFY(!m_env->execute("NoSuchCommand"));
     }
 
@@ -342,8 +342,8 @@ class TestDatabaseFailures : public QObject
         const QByteArray before = readAll(path);
         DataEnv env(path, quickDialect());
         QVERIFY(!env.connect());
-        QVERIFY2(env.lastError().contains(path), qPrintable(env.lastError()));
-        QVERIFY2(env.lastError().contains(reasonPart), qPrintable(env.lastError()));
+        QVERIFY2(env.errorText().contains(path), qPrintable(env.errorText()));
+        QVERIFY2(env.errorText().contains(reasonPart), qPrintable(env.errorText()));
         // Bound lists stay empty and usable; commands fail with the reason.
         QCOMPARE(env.bind("Uslugi")->rowCount(), 0);
         QVERIFY(!env.execute("AddNew", {QDate(2026, 1, 1), "a", "b", true, QTime(1, 0)}));
@@ -413,9 +413,9 @@ private Q_SLOTS:
         {
             DataEnv env(path, quickDialect());
             QVERIFY(!env.connect());
-            QVERIFY2(env.lastError().contains(QStringLiteral("занята")),
-                     qPrintable(env.lastError()));
-            QVERIFY(env.lastError().contains(path));
+            QVERIFY2(env.errorText().contains(QStringLiteral("занята")),
+                     qPrintable(env.errorText()));
+            QVERIFY(env.errorText().contains(path));
         }
         QVERIFY(lock.exec("ROLLBACK"));
         lock.finish();
@@ -423,7 +423,7 @@ private Q_SLOTS:
         other = QSqlDatabase();
         QSqlDatabase::removeDatabase("other");
         DataEnv env(path);
-        QVERIFY2(env.connect(), qPrintable(env.lastError()));
+        QVERIFY2(env.connect(), qPrintable(env.errorText()));
     }
 
     void folderThatCannotBeCreated()
@@ -435,15 +435,15 @@ private Q_SLOTS:
         const QString path = blocker + "/sub/KvBD.db";
         DataEnv env(path);
         QVERIFY(!env.connect());
-        QVERIFY(env.lastError().contains(path));
-        QVERIFY(env.lastError().contains(QStringLiteral("папку")));
+        QVERIFY(env.errorText().contains(path));
+        QVERIFY(env.errorText().contains(QStringLiteral("папку")));
     }
 
     void directoryInsteadOfFile()
     {
         DataEnv env(m_dir.path());
         QVERIFY(!env.connect());
-        QVERIFY(env.lastError().contains(QStringLiteral("папка")));
+        QVERIFY(env.errorText().contains(QStringLiteral("папка")));
     }
 };
 

@@ -145,7 +145,7 @@ class TestTotals : public QObject
     {
         QList<Line> lines;
         if (!m_env->execute(command, period)) {
-            lines << Line{"failed: " + m_env->lastError(), -1, -1};
+            lines << Line{"failed: " + m_env->errorText(), -1, -1};
             return lines;
         }
         RowSet* set = m_env->rowSet("rs" + command);
@@ -213,7 +213,7 @@ private Q_SLOTS:
     {
         TestSupport::pinEnvironment();
         m_env = std::make_unique<DataEnv>(m_dir.filePath("KvBD.db"));
-        QVERIFY2(m_env->connect(), qPrintable(m_env->lastError()));
+        QVERIFY2(m_env->connect(), qPrintable(m_env->errorText()));
     }
 
     void randomChangesKeepEveryReportEqualToACountOverTheCalls()
@@ -224,7 +224,7 @@ private Q_SLOTS:
                 const Call c = anyCall();
                 QVERIFY2(
                     m_env->execute("AddNew", {c.date, c.service, c.source, c.booked, QTime(10, 0)}),
-                    qPrintable(m_env->lastError()));
+                    qPrintable(m_env->errorText()));
                 m_calls << c;
             } else if (what < 60) {
                 const bool hadCalls = !m_calls.isEmpty();
@@ -232,7 +232,7 @@ private Q_SLOTS:
                 QVERIFY(base->open());
                 QCOMPARE(base->moveLast(), hadCalls);
                 if (hadCalls) {
-                    QVERIFY2(base->deleteCurrent(), qPrintable(base->lastError()));
+                    QVERIFY2(base->deleteCurrent(), qPrintable(base->errorText()));
                     m_calls.removeLast();
                 }
                 base->close();
@@ -262,7 +262,7 @@ private Q_SLOTS:
                 m_calls[index] = c;
             } else if (what < 92) {
                 const QString name = pick(serviceNames);
-                QVERIFY(m_env->bind("Uslugi")->addRow("UName", name));
+                QVERIFY(m_env->bind("Uslugi")->addRow("Uname", name));
                 m_services << name;
             } else {
                 const QString name = pick(sourceNames);

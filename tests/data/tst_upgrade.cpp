@@ -90,7 +90,7 @@ QList<Row> report(DataEnv& env, const QString& command, const QVariantList& peri
 {
     QList<Row> rows;
     if (!env.execute(command, period))
-        return {{env.lastError(), -1, -1}};
+        return {{env.errorText(), -1, -1}};
     RowSet* set = env.rowSet("rs" + command);
     const bool byDate = command == "ReportDates";
     for (int i = 0; i < set->rowCount(); ++i)
@@ -117,8 +117,8 @@ class TestUpgrade : public QObject
         const QByteArray before = readAll(m_path);
         DataEnv env(m_path);
         QVERIFY(!env.connect());
-        QVERIFY2(env.lastError().contains(m_path), qPrintable(env.lastError()));
-        QVERIFY2(env.lastError().contains(reasonPart), qPrintable(env.lastError()));
+        QVERIFY2(env.errorText().contains(m_path), qPrintable(env.errorText()));
+        QVERIFY2(env.errorText().contains(reasonPart), qPrintable(env.errorText()));
         QCOMPARE(readAll(m_path), before);
         QVERIFY(QDir(m_dir.path()).entryList({"*.bak"}).isEmpty());
     }
@@ -138,7 +138,7 @@ private Q_SLOTS:
         writeFirstLayout(old); // left in the write-ahead log: the old program still has it open
         {
             DataEnv env(m_path);
-            QVERIFY2(env.connect(), qPrintable(env.lastError()));
+            QVERIFY2(env.connect(), qPrintable(env.errorText()));
             QCOMPARE(env.database().version(), 1);
             const QVariantList winter{QDate(2026, 11, 1), QDate(2027, 1, 31), QDate(2026, 11, 1),
                                       QDate(2027, 1, 31)};
@@ -226,7 +226,7 @@ private Q_SLOTS:
         const QByteArray before = readAll(m_path);
         DataEnv env(m_path);
         QVERIFY(!env.connect());
-        QVERIFY2(env.lastError().contains(copy), qPrintable(env.lastError()));
+        QVERIFY2(env.errorText().contains(copy), qPrintable(env.errorText()));
         QCOMPARE(readAll(m_path), before);
         QVERIFY(!QFile::exists(copy + ".part"));
     }

@@ -62,7 +62,7 @@ private Q_SLOTS:
         Clock::setFixed(QDateTime(today, QTime(9, 30)));
         m_env = std::make_unique<DataEnv>(m_dir.filePath("KvBD.db"),
                                           std::make_unique<RecordingDialect>(&m_bound));
-        QVERIFY2(m_env->connect(), qPrintable(m_env->lastError()));
+        QVERIFY2(m_env->connect(), qPrintable(m_env->errorText()));
         QVERIFY(m_env->bind("Istochnik"));
         QVERIFY(m_env->rowSet("rsIstochnik")->addRow("IName", QStringLiteral("Газета")));
         QVERIFY(m_env->rowSet("rsIstochnik")->addRow("IName", QStringLiteral("<b>Радио</b>")));
@@ -83,7 +83,7 @@ private Q_SLOTS:
             {today, nails, net, true, noon},          // last day of it
             {today.addDays(1), cut, net, true, noon}, // after it
         };
-        QVERIFY2(m_env->addCalls(calls), qPrintable(m_env->lastError()));
+        QVERIFY2(m_env->addCalls(calls), qPrintable(m_env->errorText()));
     }
 
     void init()
