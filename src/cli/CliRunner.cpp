@@ -89,6 +89,7 @@ int CliRunner::run(QStringList args)
                 return fail(Usage, "option --database needs a file");
             AppPaths::overrideDatabasePath(path);
             DataEnv::setInstance(nullptr);
+            m_env = nullptr; // the one it pointed to is gone
             --i;
         }
     }

@@ -5,6 +5,7 @@
 #include "ImportEncoding.h"
 #include "TestSupport.h"
 
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlQuery>
@@ -234,6 +235,9 @@ private Q_SLOTS:
             {"Data,usluga,Istochnik,Zapis\n2026-12-01,a,b,1,extra\n", "line 2:"},
             {"Data,usluga,Istochnik,Zapis,Vrem\n2026-12-01,a,b,1,noon\n", "line 2:"},
             {"Data,usluga,Istochnik,Zapis\n2026-12-01,\"a\nb\",c,1\n2026-12-01,a,b,2\n", "line 4:"},
+            // Blank lines count: the bad row stands on line 5 of the file.
+            {"Data,usluga,Istochnik,Zapis\r\n\r\n2026-12-01,a,b,1\r\n\r\n2026-12-01,a,b,x\r\n",
+             "line 5:"},
         };
         for (const Bad& b : bad) {
             QCOMPARE(run({"import", write("bad.csv", b.content)}), 2);
@@ -242,17 +246,43 @@ private Q_SLOTS:
         }
     }
 
+    // Windows line ends: a name in the last column keeps no carriage return; "--database=FILE"
+    // is the same as "--database FILE".
+    void crlfLastColumnAndDatabaseWithEquals()
+    {
+        const QString other = m_dir.filePath(QString("equals%1.db").arg(m_round));
+        const QString file =
+            write("crlf.csv", QStringLiteral("Data;Zapis;usluga;Istochnik\r\n2026-12-01;1;Стрижка;"
+                                             "Газета\r\n2026-12-02;0;Маникюр;Радио\r\n")
+                                  .toUtf8());
+        m_out.clear();
+        QTextStream out(&m_out);
+        QTextStream err(&m_err);
+        CliRunner runner(out, err);
+        QCOMPARE(runner.run({"--database=" + other, "import", file}), 0);
+        QCOMPARE(runner.run({"--database=" + other, "source", "list"}), 0);
+        out.flush();
+        QVERIFY(QFileInfo::exists(other));
+        QVERIFY(!QFileInfo::exists(m_db));
+        QSqlQuery q(DataEnv::instance()->database().connection());
+        QVERIFY(q.exec("SELECT Istochnik FROM Base ORDER BY ID"));
+        QStringList sources;
+        while (q.next())
+            sources << q.value(0).toString();
+        QCOMPARE(sources, QStringList({QStringLiteral("Газета"), QStringLiteral("Радио")}));
+    }
+
     // A file is stored exactly as written, in UTF-8 or Windows-1251; bytes that are text in
     // neither are refused with their line, and nothing is stored.
     void importReadsUtf8AndWindows1251()
     {
         const QString names = QStringLiteral("Стрижка «Ёж» — №1");
-        const QString table = QStringLiteral("Data;usluga;Istochnik;Zapis\n2026-12-01;%1;Газета;1\n")
-                                  .arg(names);
+        const QString table =
+            QStringLiteral("Data;usluga;Istochnik;Zapis\n2026-12-01;%1;Газета;1\n").arg(names);
         QByteArray cp1251;
         for (const QChar c : table) {
             const char16_t u = c.unicode();
-            cp1251 += u < 0x80                    ? char(u)
+            cp1251 += u < 0x80                   ? char(u)
                       : u >= 0x410 && u <= 0x44F ? char(0xC0 + (u - 0x410))
                       : u == 0x401               ? '\xA8'
                       : u == 0xAB                ? '\xAB'
@@ -286,7 +316,8 @@ private Q_SLOTS:
         QCOMPARE(run({"import", write("lost.csv", header + "2026-12-02;x\xEF\xBF\xBD;b;1\n")}), 2);
         QVERIFY2(m_err.contains("line 3:"), qPrintable(m_err));
         QCOMPARE(count("SELECT COUNT(*) FROM Base"), 2);
-        QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM Base WHERE usluga LIKE '%\uFFFD%'")), 0);
+        QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM Base WHERE usluga LIKE '%\uFFFD%'")),
+                 0);
 
         // Overlong forms, surrogates and cut sequences are not UTF-8.
         for (const QByteArray& bad : {QByteArray("\xC0\xAF"), QByteArray("\xED\xA0\x80"),

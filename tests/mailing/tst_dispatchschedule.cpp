@@ -281,6 +281,37 @@ private Q_SLOTS:
         QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0, 10))),
                  DispatchSchedule::Result::Dispatched);
     }
+
+    // Two copies find the dispatch due at the same moment; the second gets the lock only after
+    // the first has mailed and stored the next date, and must then find it no longer due.
+    void twoCopiesDueAtOnceMailOnce()
+    {
+        store("7", "09:00:00", "2026-12-06");
+        SettingsStore settings;
+        DispatchSchedule first(m_run, hooks());
+        DispatchSchedule second(m_run, hooks());
+        QList<DispatchSchedule::Result> secondResults;
+        // The second copy tested "due" before the first took the lock; it waits for the lock
+        // while the first dispatches.
+        second.setAfterLock([&] {
+            QCOMPARE(first.tick(settings, at(0, QTime(9, 0))), DispatchSchedule::Result::Busy);
+        });
+        QCOMPARE(second.tick(settings, at(0, QTime(9, 0))), DispatchSchedule::Result::Dispatched);
+        first.setAfterLock([&] {
+            // Meanwhile the other copy has dispatched: the date moved on.
+        });
+        QCOMPARE(first.tick(settings, at(0, QTime(9, 0, 1))), DispatchSchedule::Result::NotDue);
+        QCOMPARE(m_log.filter("send:").size(), 1);
+
+        // The due test made again after the lock: a copy that saw the old date before the
+        // other stored the new one sends nothing.
+        store("7", "09:00:00", "2026-12-06");
+        m_log.clear();
+        DispatchSchedule third(m_run, hooks());
+        third.setAfterLock([&] { SettingsStore().write("nextdate", "2026-12-13"); });
+        QCOMPARE(third.tick(settings, at(0, QTime(9, 0))), DispatchSchedule::Result::NotDue);
+        QVERIFY(m_log.filter("send:").isEmpty());
+    }
 };
 
 QTEST_MAIN(TestDispatchSchedule)

@@ -107,6 +107,8 @@ private Q_SLOTS:
         QTest::newRow("leading dot domain") << "a@.b.ru" << form;
         QTest::newRow("trailing dot domain") << "a@b.ru." << form;
         QTest::newRow("trailing dot local") << "a.@b.ru" << form;
+        QTest::newRow("leading dot local") << ".a@b.ru" << form;
+        QTest::newRow("double dot local") << "a..b@b.ru" << form;
         QTest::newRow("underscore domain") << "a@b_c.ru" << form;
         QTest::newRow("hyphen label") << "a@-b.ru" << form;
         QTest::newRow("quoted local") << "\"a\"@b.ru" << form;
