@@ -61,7 +61,10 @@ MainFrm::MainFrm(QWidget* parent) : QMainWindow(parent), m_register(DataEnv::ins
     setFixedSize(sizeHint());
 }
 
-MainFrm::~MainFrm() = default;
+MainFrm::~MainFrm()
+{
+    slFrm::setStatusSink({});
+}
 
 void MainFrm::buildControls()
 {
@@ -164,6 +167,7 @@ void MainFrm::buildMenu()
 
 void MainFrm::buildDispatch()
 {
+    slFrm::setStatusSink([this](const QString& text) { setStatus(text); });
     m_mailing = std::make_unique<MailingRun>();
     m_mailing->setAccountSource(MailAccountDialog::askingSource([this] { return this; }));
     DispatchSchedule::Hooks hooks;
@@ -258,6 +262,13 @@ void MainFrm::setStatus(const QString& text)
 void MainFrm::addCall()
 {
     m_time1->setTime(Clock::timeOfDay());
+    if (!m_dataError.isEmpty()) {
+        // Empty lists here mean no database, not a missed choice.
+        Dialogs::critical(
+            this, QStringLiteral("Сообщение"),
+            QStringLiteral("Звонок не сохранён: база данных недоступна.\n%1").arg(m_dataError));
+        return;
+    }
     const QString source = m_istochnik->currentText();
     const QString service = m_usluga->currentText();
     switch (

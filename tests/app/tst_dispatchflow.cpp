@@ -186,13 +186,17 @@ private Q_SLOTS:
         storeAccount(server.port());
         storeSettings("2031-01-01");
         TestSupport::MessageRecorder messages;
-        slFrm* window = slFrm::instance();
+        m_window = std::make_unique<MainFrm>();
+        m_window->showMain();
+        slFrm* window = slFrm::instance(m_window.get());
         window->findChild<QLineEdit*>("senders")->setText("deputy@example.com");
         QPushButton* send = window->sendButton();
         QVERIFY(send->isEnabled());
         send->click();
         QVERIFY2(messages.shown().isEmpty(), qPrintable(messages.shown().value(0).text));
         QVERIFY(send->isEnabled());
+        // The main window's status line tells how it went, as after a dispatch.
+        QCOMPARE(m_window->findChild<QLabel*>("Stat")->text(), QStringLiteral("Отчеты отправлены"));
         const QList<QJsonObject> received = server.received();
         QCOMPARE(received.size(), 1);
         checkMail(received.first(), "deputy@example.com");

@@ -221,20 +221,20 @@ private Q_SLOTS:
     void reportPreviews()
     {
         QStringList seen;
-        ReportPreview::setHandler([&seen](QDialog& preview, const QAbstractItemModel&,
-                                          const QString&) {
-            preview.show();
-            if (QTest::qWaitForWindowExposed(&preview))
-                seen << serverTitle(&preview);
-            preview.close();
-            return QString();
-        });
+        ReportPreview::setHandler(
+            [&seen](QDialog& preview, const QAbstractItemModel&, const QString&) {
+                preview.show();
+                if (QTest::qWaitForWindowExposed(&preview))
+                    seen << serverTitle(&preview);
+                preview.close();
+                return QString();
+            });
         QStringList expected;
         for (const ReportKind& kind : ReportKind::all()) {
             expected << ReportLayouts::get(kind.layoutName())->windowCaption();
-            QVERIFY(ReportPreview::showReport(
-                kind, ReportPeriod(QDate(2026, 12, 1), QDate(2026, 12, 6)), DataEnv::instance(),
-                nullptr));
+            QVERIFY(ReportPreview::showReport(kind,
+                                              ReportPeriod(QDate(2026, 12, 1), QDate(2026, 12, 6)),
+                                              DataEnv::instance(), nullptr));
         }
         ReportPreview::setHandler({});
         QCOMPARE(expected.size(), 4);

@@ -289,6 +289,8 @@ private Q_SLOTS:
         QVERIFY(!m_env->rowSet("rsReportDates")->isOpen());
         QCOMPARE(messages.shown().size(), 1);
         QCOMPARE(messages.shown().first().icon, QMessageBox::Critical);
+        QVERIFY(messages.shown().first().text.startsWith(
+            QStringLiteral("Отчет «Отчет по датам» не построен.")));
         QVERIFY2(messages.shown().first().text.contains("ReportDates"),
                  qPrintable(messages.shown().first().text));
         QVERIFY(query.exec("ALTER TABLE Base_away RENAME TO Base"));

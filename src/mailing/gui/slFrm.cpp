@@ -19,6 +19,7 @@
 #include <QTimeEdit>
 
 QPointer<slFrm> slFrm::s_instance;
+std::function<void(const QString&)> slFrm::s_statusSink;
 
 namespace {
 QLineEdit* textBox(QWidget* parent, const char* name, const QString& text, const QRect& geometry)
@@ -260,11 +261,23 @@ void slFrm::sendClicked()
         return;
     const QPointer<slFrm> self(this);
     m_btSend->setEnabled(false);
+    auto report = [](const QString& text) {
+        if (s_statusSink)
+            s_statusSink(text);
+    };
     if (!saverep()) {
+        report(QStringLiteral("Отчеты не отправлены"));
         Dialogs::critical(this, QStringLiteral("Сообщение"), m_error);
         return;
     }
     const MailingRun::Result result = sender();
+    report(result == MailingRun::Result::Sent ? QStringLiteral("Отчеты отправлены")
+                                              : QStringLiteral("Отчеты не отправлены"));
     if (self && (result == MailingRun::Result::NoAccount || result == MailingRun::Result::Busy))
         Dialogs::critical(this, QStringLiteral("Сообщение"), m_error);
+}
+
+void slFrm::setStatusSink(std::function<void(const QString&)> sink)
+{
+    s_statusSink = std::move(sink);
 }

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QPointer>
 #include <QTime>
+#include <functional>
 
 class QDateTimeEdit;
 class QLabel;
@@ -48,6 +49,9 @@ public:
     QString temsText() const;
     QString sendersText() const;
 
+    // Where "Отправить отчеты" tells how it went (the main window's status line).
+    static void setStatusSink(std::function<void(const QString&)> sink);
+
     QPushButton* sendButton() const { return m_btSend; }
     QPushButton* okButton() const { return m_okBut; }
 
@@ -66,6 +70,7 @@ private:
     QWidget* messageParent();
 
     static QPointer<slFrm> s_instance;
+    static std::function<void(const QString&)> s_statusSink;
     QString m_error;
 
     QLineEdit* m_days = nullptr;

@@ -4,10 +4,10 @@
 #include "ReportKind.h"
 #include "ReportLayout.h"
 #include "ReportLayouts.h"
-#include "ReportPeriod.h"
-#include "ReportRunner.h"
 #include "ReportPaginator.h"
 #include "ReportPainter.h"
+#include "ReportPeriod.h"
+#include "ReportRunner.h"
 #include "Twips.h"
 
 #include <QPrintPreviewDialog>
@@ -37,7 +37,10 @@ bool ReportPreview::showReport(const ReportKind& kind, const ReportPeriod& perio
     } else if (!layout) {
         failure = QStringLiteral("Нет макета отчета %1").arg(kind.layoutName());
     }
-    Dialogs::critical(parent, QStringLiteral("Сообщение"), failure);
+    // Named as on the menu: the operator knows the report by that name, not by its command.
+    Dialogs::critical(parent, QStringLiteral("Сообщение"),
+                      QStringLiteral("Отчет «%1» не построен.\n%2")
+                          .arg(QString(kind.menuCaption()).remove('&'), failure));
     return false;
 }
 
