@@ -6,6 +6,7 @@
 #include "CliOptions.h"
 #include "Clock.h"
 #include "DataEnv.h"
+#include "ListNames.h"
 #include "MailingCommands.h"
 #include "ReportFileWriter.h"
 #include "ReportKind.h"
@@ -175,18 +176,25 @@ void CliRunner::addBuiltins()
          {ListKind{"service", "Uslugi", "Uname"}, ListKind{"source", "Istochnik", "IName"}}) {
         addCommand(list.word + " add", list.word + " add NAME",
                    "Adds an entry to the list of " + list.word +
-                       "s, exactly as written (duplicates are kept).",
+                       "s, without the blanks around it; a name already in the list (letter\n"
+                       "case aside) is refused.",
                    [this, list](const QStringList& args) {
                        CliOptions o(args, {}, {});
                        if (!o.ok())
                            return fail(Usage, o.errorText());
-                       if (o.positional().size() != 1 || o.positional().first().isEmpty())
-                           return fail(Usage, "give exactly one non-empty NAME");
+                       if (o.positional().size() != 1)
+                           return fail(Usage, "give exactly one NAME");
                        if (!env()->connect())
                            return fail(Failure, env()->errorText());
                        RowSet* rows = env()->bind(list.command);
-                       if (!rows->isOpen() || !rows->addRow(list.column, o.positional().first()))
+                       if (!rows->isOpen())
                            return fail(Failure, env()->errorText());
+                       const QString name = o.positional().first();
+                       const QString refusal = ListNames::refusal(*rows, list.column, name);
+                       if (!refusal.isEmpty())
+                           return fail(Usage, refusal);
+                       if (!rows->addRow(list.column, ListNames::normalized(name)))
+                           return fail(Failure, rows->errorText());
                        return int(Ok);
                    });
         addCommand(list.word + " list", list.word + " list",

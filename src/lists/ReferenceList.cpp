@@ -2,6 +2,7 @@
 
 #include "DataEnv.h"
 #include "Dialogs.h"
+#include "ListNames.h"
 #include "RowSet.h"
 
 ReferenceList::ReferenceList(DataEnv* env, const QString& command, const Texts& texts)
@@ -15,17 +16,17 @@ bool ReferenceList::add(QWidget* parent)
         Dialogs::prompt(parent, {m_texts.promptTitle, m_texts.promptLabel});
     if (!answer.accepted)
         return false;
-    if (answer.text.isEmpty()) {
-        Dialogs::critical(parent, m_texts.promptTitle,
-                          QStringLiteral("Название не может быть пустым. Ничего не добавлено."));
-        return false;
-    }
     if (!m_rows->isOpen() && !m_rows->open()) {
         Dialogs::critical(parent, m_texts.promptTitle,
                           QStringLiteral("Запись не добавлена.\n%1").arg(m_env->errorText()));
         return false;
     }
-    if (!m_rows->addRow(m_texts.column, answer.text)) {
+    const QString refusal = ListNames::refusal(*m_rows, m_texts.column, answer.text);
+    if (!refusal.isEmpty()) {
+        Dialogs::critical(parent, m_texts.promptTitle, refusal);
+        return false;
+    }
+    if (!m_rows->addRow(m_texts.column, ListNames::normalized(answer.text))) {
         Dialogs::critical(parent, m_texts.promptTitle,
                           QStringLiteral("Запись не добавлена.\n%1").arg(m_rows->errorText()));
         return false;

@@ -160,6 +160,10 @@ private Q_SLOTS:
                                                  "b",   "--time",    "25:00:00"};
         QTest::newRow("unknown option") << QStringList{"add", "--servise", "a"};
         QTest::newRow("empty list name") << QStringList{"source", "add", ""};
+        QTest::newRow("blank list name") << QStringList{"service", "add", "   "};
+        // "Интернет" is in every new database; the same name but for case is refused.
+        QTest::newRow("case-only duplicate")
+            << QStringList{"source", "add", QStringLiteral(" интернет")};
         QTest::newRow("bad kind") << QStringList{"report",     "weekly", "--from",
                                                  "2026-12-01", "--to",   "2026-12-02"};
         QTest::newRow("bad period") << QStringList{"report", "by-date", "--from", "2026-12-01"};

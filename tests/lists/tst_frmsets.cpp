@@ -80,15 +80,22 @@ private Q_SLOTS:
 
         prompts.cancel();                             // Cancel adds nothing
         prompts.answer(QString());                    // empty name is refused
-        prompts.answer(QStringLiteral("  Стрижка ")); // stored as typed
-        prompts.answer(QStringLiteral("  Стрижка ")); // duplicates are kept
-        for (int i = 0; i < 4; ++i)
+        prompts.answer(QStringLiteral("   "));        // so is one of blanks only
+        prompts.answer(QStringLiteral("  Стрижка ")); // stored without the blanks around it
+        prompts.answer(QStringLiteral("стрижка"));    // the same name but for case is refused
+        prompts.answer(QStringLiteral("Ёлка"));
+        prompts.answer(QStringLiteral("ЁЛКА "));
+        for (int i = 0; i < 7; ++i)
             addService->click();
         QCOMPARE(prompts.shown().first().title, QStringLiteral("Добавление услуги"));
         QCOMPARE(prompts.shown().first().label, QStringLiteral("Введите имя услуги"));
-        QCOMPARE(messages.shown().size(), 1);
-        QVERIFY(messages.shown().first().text.contains(QStringLiteral("пустым")));
-        const QStringList expected{QStringLiteral("  Стрижка "), QStringLiteral("  Стрижка ")};
+        QCOMPARE(messages.shown().size(), 4);
+        QVERIFY(messages.shown().at(0).text.contains(QStringLiteral("пустым")));
+        QVERIFY(messages.shown().at(1).text.contains(QStringLiteral("пустым")));
+        // The refusal names the entry already there.
+        QVERIFY(messages.shown().at(2).text.contains(QStringLiteral("«Стрижка»")));
+        QVERIFY(messages.shown().at(3).text.contains(QStringLiteral("«Ёлка»")));
+        const QStringList expected{QStringLiteral("Стрижка"), QStringLiteral("Ёлка")};
         QCOMPARE(names("Uslugi", "Uname"), expected);
         QCOMPARE(shown(editor.findChild<QListView*>("UslugiList")), expected);
 
