@@ -1,5 +1,7 @@
 #include "DataEnv.h"
 
+#include <optional>
+
 #include "AppPaths.h"
 #include "RowSet.h"
 
@@ -212,4 +214,84 @@ RowSet* DataEnv::bind(const QString& name)
             execute(spec->name, m_lastArguments.value(spec->name.toLower()));
     }
     return set;
+}
+
+namespace {
+// The list table, its name column and the calls' column of a reference list.
+struct ListColumns
+{
+    QString table;
+    QString column;
+    QString callColumn;
+};
+std::optional<ListColumns> listColumns(const QString& listCommand)
+{
+    if (listCommand.compare("Uslugi", Qt::CaseInsensitive) == 0)
+        return ListColumns{"Uslugi", "Uname", "usluga"};
+    if (listCommand.compare("Istochnik", Qt::CaseInsensitive) == 0)
+        return ListColumns{"IName", "IName", "Istochnik"};
+    return std::nullopt;
+}
+} // namespace
+
+qint64 DataEnv::callsUsing(const QString& listCommand, const QString& name)
+{
+    m_error.clear();
+    const std::optional<ListColumns> list = listColumns(listCommand);
+    if (!list || !connect())
+        return -1;
+    QSqlQuery query(m_db.connection());
+    if (!query.prepare(m_db.dialect().callsNamed(list->callColumn)) ||
+        !m_db.bindArguments(query, {name}) || !query.exec() || !query.next()) {
+        fail(Database::describe(query.lastError()));
+        return -1;
+    }
+    return query.value(0).toLongLong();
+}
+
+bool DataEnv::renameEntry(const QString& listCommand, int row, const QString& newName,
+                          QString* mergedInto)
+{
+    m_error.clear();
+    const std::optional<ListColumns> list = listColumns(listCommand);
+    RowSet* rows = list ? bind(listCommand) : nullptr;
+    if (!rows || !rows->isOpen() || row < 0 || row >= rows->rowCount())
+        return fail(QStringLiteral("нет такой записи в списке"));
+    const QVariant id = rows->value(row, "ID");
+    const QString oldName = rows->value(row, list->column).toString();
+    QString target = newName;
+    bool merge = false;
+    for (int other = 0; other < rows->rowCount(); ++other) {
+        const QString name = rows->value(other, list->column).toString();
+        if (other != row && name.trimmed().toCaseFolded() == newName.trimmed().toCaseFolded()) {
+            target = name;
+            merge = true;
+            break;
+        }
+    }
+    QSqlDatabase db = m_db.connection();
+    if (!db.transaction())
+        return fail(Database::describe(db.lastError()));
+    QSqlQuery entry(db);
+    const bool entryDone = merge ? entry.prepare(m_db.dialect().deleteRow(list->table)) &&
+                                       m_db.bindArguments(entry, {id}) && entry.exec()
+                                 : entry.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE ID = ?")
+                                                     .arg(list->table, list->column)) &&
+                                       m_db.bindArguments(entry, {target, id}) && entry.exec();
+    QSqlQuery calls(db);
+    if (!entryDone || !calls.prepare(m_db.dialect().renameCalls(list->callColumn)) ||
+        !m_db.bindArguments(calls, {target, oldName}) || !calls.exec()) {
+        const QString reason =
+            Database::describe(entryDone ? calls.lastError() : entry.lastError());
+        db.rollback();
+        return fail(reason);
+    }
+    if (!db.commit()) {
+        const QString reason = Database::describe(db.lastError());
+        db.rollback();
+        return fail(reason);
+    }
+    if (mergedInto)
+        *mergedInto = merge ? target : QString();
+    return rows->open(); // every bound list shows the new names
 }

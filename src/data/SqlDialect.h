@@ -40,6 +40,11 @@ public:
     virtual QString insertRow(const QString& table, const QString& column) const = 0;
     virtual QString deleteRow(const QString& table) const = 0;
     virtual QString lastCall() const = 0;
+    // The number of calls whose name in `callColumn` (usluga, Istochnik) matches a name (one
+    // parameter) without regard to case.
+    virtual QString callsNamed(const QString& callColumn) const = 0;
+    // Renames those calls: parameters are the new name, then the old one.
+    virtual QString renameCalls(const QString& callColumn) const = 0;
 
     // Bulk insertion of calls on the connection, inside its open transaction.
     virtual std::unique_ptr<CallWriter> callWriter(QSqlDatabase& db) const = 0;

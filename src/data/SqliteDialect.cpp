@@ -416,6 +416,24 @@ QString SqliteDialect::deleteRow(const QString& table) const
     return QStringLiteral("DELETE FROM %1 WHERE ID = ?").arg(table);
 }
 
+QString SqliteDialect::callsNamed(const QString& callColumn) const
+{
+    // From the month totals of the name's key: no scan of the calls.
+    const int kind = callColumn.compare("usluga", Qt::CaseInsensitive) == 0 ? byService : bySource;
+    return QStringLiteral("SELECT COALESCE(SUM(Vsego), 0) FROM ItogMes WHERE Vid = %1 AND Kl = "
+                          "(SELECT ID FROM Kluchi WHERE Kluch = kv_fold(?))")
+        .arg(kind);
+}
+
+QString SqliteDialect::renameCalls(const QString& callColumn) const
+{
+    const QString keyColumn =
+        callColumn.compare("usluga", Qt::CaseInsensitive) == 0 ? "KUsluga" : "KIstochnik";
+    return QStringLiteral("UPDATE Base SET %1 = ? WHERE %2 = "
+                          "(SELECT ID FROM Kluchi WHERE Kluch = kv_fold(?))")
+        .arg(callColumn, keyColumn);
+}
+
 QString SqliteDialect::lastCall() const
 {
     return QStringLiteral("SELECT ID, Data, usluga, Istochnik, Zapis, Vrem FROM Base "

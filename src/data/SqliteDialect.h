@@ -23,6 +23,8 @@ public:
     QString insertRow(const QString& table, const QString& column) const override;
     QString deleteRow(const QString& table) const override;
     QString lastCall() const override;
+    QString callsNamed(const QString& callColumn) const override;
+    QString renameCalls(const QString& callColumn) const override;
     std::unique_ptr<CallWriter> callWriter(QSqlDatabase& db) const override;
     QStringList rebuildTotals() const override;
     bool findDifferences(QSqlDatabase& db, QList<TotalsDifference>* differences,

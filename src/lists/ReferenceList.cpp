@@ -6,14 +6,14 @@
 #include "RowSet.h"
 
 ReferenceList::ReferenceList(DataEnv* env, const QString& command, const Texts& texts)
-    : m_env(env), m_rows(env->bind(command)), m_texts(texts)
+    : m_env(env), m_rows(env->bind(command)), m_rowsCommand(command), m_texts(texts)
 {
 }
 
 bool ReferenceList::add(QWidget* parent)
 {
     const Dialogs::PromptAnswer answer =
-        Dialogs::prompt(parent, {m_texts.promptTitle, m_texts.promptLabel});
+        Dialogs::prompt(parent, {m_texts.promptTitle, m_texts.promptLabel, QString()});
     if (!answer.accepted)
         return false;
     if (!m_rows->isOpen() && !m_rows->open()) {
@@ -42,12 +42,16 @@ bool ReferenceList::remove(QWidget* parent, int row)
         return false;
     }
     const QString name = m_rows->value(row, m_texts.column).toString();
-    const auto choice = Dialogs::show(
-        parent, {QMessageBox::Question, title,
-                 QStringLiteral("Удалить «%1» из списка?\nУже записанные звонки сохранят это "
-                                "название.")
-                     .arg(name),
-                 QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel});
+    const qint64 calls = m_env->callsUsing(m_rowsCommand, name);
+    const QString usage =
+        calls > 0 ? QStringLiteral("Это название записано в %1 звонк(ах): они сохранят его, но в "
+                                   "отчетах по этому списку больше не будут показаны.")
+                        .arg(calls)
+                  : QStringLiteral("Записанных звонков с этим названием нет.");
+    const auto choice =
+        Dialogs::show(parent, {QMessageBox::Question, title,
+                               QStringLiteral("Удалить «%1» из списка?\n%2").arg(name, usage),
+                               QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel});
     if (choice != QMessageBox::Ok)
         return false;
     if (!m_env->execute(m_texts.deleteCommand, {m_rows->value(row, "ID")})) {
@@ -56,5 +60,33 @@ bool ReferenceList::remove(QWidget* parent, int row)
         return false;
     }
     m_rows->dropRow(row);
+    return true;
+}
+
+bool ReferenceList::rename(QWidget* parent, int row)
+{
+    const QString title = QStringLiteral("Переименование");
+    if (row < 0 || row >= m_rows->rowCount())
+        return false;
+    const QString name = m_rows->value(row, m_texts.column).toString();
+    const Dialogs::PromptAnswer answer =
+        Dialogs::prompt(parent, {title, QStringLiteral("Новое название «%1»").arg(name), name});
+    if (!answer.accepted || answer.text == name)
+        return false;
+    if (ListNames::normalized(answer.text).isEmpty()) {
+        Dialogs::critical(parent, title,
+                          QStringLiteral("Название не может быть пустым. Ничего не изменено."));
+        return false;
+    }
+    QString mergedInto;
+    if (!m_env->renameEntry(m_rowsCommand, row, ListNames::normalized(answer.text), &mergedInto)) {
+        Dialogs::critical(parent, title,
+                          QStringLiteral("Название не изменено.\n%1").arg(m_env->errorText()));
+        return false;
+    }
+    if (!mergedInto.isEmpty())
+        Dialogs::information(parent, title,
+                             QStringLiteral("«%1» объединено с «%2»: звонки записаны под «%2».")
+                                 .arg(name, mergedInto));
     return true;
 }

@@ -28,9 +28,13 @@ public:
     bool add(QWidget* parent);
     // Asks for confirmation, then deletes the entry at row. True when it was deleted.
     bool remove(QWidget* parent, int row);
+    // Asks for a new name of the entry at row (the prompt holds the old one), then renames it
+    // and every call that uses it; a name already in the list merges the two. True when done.
+    bool rename(QWidget* parent, int row);
 
 private:
     DataEnv* m_env;
     RowSet* m_rows;
+    QString m_rowsCommand;
     Texts m_texts;
 };

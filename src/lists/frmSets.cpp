@@ -51,6 +51,9 @@ QListView* frmSets::buildFrame(const QString& caption, int top, const char* fram
     view->setObjectName(listName);
     view->setGeometry(Twips::rect(120, 240, 5175, 2400));
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // A double click renames the entry (and the calls that use it).
+    connect(view, &QListView::doubleClicked, this,
+            [this, &list](const QModelIndex& index) { list.rename(this, index.row()); });
     view->setModel(list.rows());
     view->setModelColumn(qMax(0, list.rows()->columnIndex(list.column())));
 

@@ -213,7 +213,7 @@ private Q_SLOTS:
                  QStringLiteral("Kalvent"));
         QCOMPARE(titleOfModal([&] {
                      Dialogs::prompt(&owner, {QStringLiteral("Добавление услуги"),
-                                              QStringLiteral("Введите имя услуги")});
+                                              QStringLiteral("Введите имя услуги"), QString()});
                  }),
                  QStringLiteral("Добавление услуги"));
     }

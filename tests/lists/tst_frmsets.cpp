@@ -36,6 +36,14 @@ class TestFrmSets : public QObject
         return result;
     }
 
+    static void doubleClick(QListView* list, const QPoint& at)
+    {
+        // A view takes a double click on the entry that the press before it chose.
+        QTest::mousePress(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    }
+
 private Q_SLOTS:
     void initTestCase() { TestSupport::pinEnvironment(); }
 
@@ -134,6 +142,9 @@ private Q_SLOTS:
         messages.answer(QMessageBox::Ok);
         remove->click();
         QCOMPARE(messages.shown().last().title, QStringLiteral("Удаление"));
+        // The confirmation says how many recorded calls use the name.
+        QVERIFY2(messages.shown().last().text.contains(QStringLiteral("в 1 звонк")),
+                 qPrintable(messages.shown().last().text));
         QCOMPARE(names("Uslugi", "Uname"), QStringList({"B"}));
         QCOMPARE(shown(list), QStringList({"B"}));
         QCOMPARE(names("Base", "usluga"), QStringList({"A"}));
@@ -145,6 +156,60 @@ private Q_SLOTS:
         editor.findChild<QPushButton*>("Command1")->click();
         QCOMPARE(names("IName", "IName"), QStringList());
         QCOMPARE(names("Base", "Istochnik"), QStringList({QStringLiteral("Интернет")}));
+    }
+
+    // A double click renames an entry and every call that uses it, so the per-name reports
+    // keep counting them; a name already in the list merges the two entries.
+    void renamingKeepsTheCallsInTheReports()
+    {
+        TestSupport::PromptRecorder prompts;
+        TestSupport::MessageRecorder messages;
+        frmSets editor;
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        auto* list = editor.findChild<QListView*>("UslugiList");
+        prompts.answer(QStringLiteral("Стрижка"));
+        prompts.answer(QStringLiteral("Маникюр"));
+        editor.findChild<QPushButton*>("addUsl")->click();
+        editor.findChild<QPushButton*>("addUsl")->click();
+        for (const QString& service :
+             {QStringLiteral("Стрижка"), QStringLiteral("стрижка"), QStringLiteral("Маникюр")})
+            QVERIFY(m_env->execute("AddNew", {QDate(2026, 12, 1), service,
+                                              QStringLiteral("Интернет"), true, QTime(9, 0)}));
+        auto perService = [this] {
+            QStringList rows;
+            if (!m_env->execute("ReportKolvoUsl", {QDate(2026, 12, 1), QDate(2026, 12, 1),
+                                                   QDate(2026, 12, 1), QDate(2026, 12, 1)}))
+                return QStringList{m_env->errorText()};
+            RowSet* set = m_env->rowSet("rsReportKolvoUsl");
+            for (int r = 0; r < set->rowCount(); ++r)
+                rows << set->value(r, "Uname").toString() + "=" +
+                            set->value(r, "Zvonkov").toString();
+            set->close();
+            return rows;
+        };
+        QCOMPARE(perService(),
+                 QStringList({QStringLiteral("Стрижка=2"), QStringLiteral("Маникюр=1")}));
+
+        const QRect first = list->visualRect(list->model()->index(0, list->modelColumn()));
+        prompts.answer(QStringLiteral("Стрижка мужская"));
+        doubleClick(list, first.center());
+        QCOMPARE(prompts.shown().last().text, QStringLiteral("Стрижка")); // the old name to edit
+        QCOMPARE(names("Uslugi", "Uname"),
+                 QStringList({QStringLiteral("Стрижка мужская"), QStringLiteral("Маникюр")}));
+        QCOMPARE(names("Base", "usluga"),
+                 QStringList({QStringLiteral("Стрижка мужская"), QStringLiteral("Стрижка мужская"),
+                              QStringLiteral("Маникюр")}));
+        QCOMPARE(perService(),
+                 QStringList({QStringLiteral("Стрижка мужская=2"), QStringLiteral("Маникюр=1")}));
+
+        // "маникюр" is "Маникюр" but for case: the two entries become one.
+        prompts.answer(QStringLiteral("маникюр"));
+        doubleClick(list, first.center());
+        QCOMPARE(names("Uslugi", "Uname"), QStringList({QStringLiteral("Маникюр")}));
+        QCOMPARE(shown(list), QStringList({QStringLiteral("Маникюр")}));
+        QCOMPARE(perService(), QStringList({QStringLiteral("Маникюр=3")}));
+        QVERIFY(messages.shown().last().text.contains(QStringLiteral("объединено")));
     }
 
     void refusedAdditionIsReported()

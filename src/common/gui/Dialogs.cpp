@@ -40,7 +40,7 @@ Dialogs::PromptAnswer Dialogs::prompt(QWidget* parent, const Prompt& prompt)
         return s_promptHandler(prompt);
     PromptAnswer answer;
     answer.text = QInputDialog::getText(parent, prompt.title, prompt.label, QLineEdit::Normal,
-                                        QString(), &answer.accepted);
+                                        prompt.text, &answer.accepted);
     return answer;
 }
 

@@ -22,6 +22,7 @@ public:
     {
         QString title;
         QString label;
+        QString text; // what the field holds at first
     };
 
     struct PromptAnswer
