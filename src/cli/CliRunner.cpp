@@ -197,6 +197,37 @@ void CliRunner::addBuiltins()
                            return fail(Failure, rows->errorText());
                        return int(Ok);
                    });
+        addCommand(list.word + " rename", list.word + " rename OLD NEW",
+                   "Renames an entry of the list of " + list.word +
+                       "s and every call that uses it, in one transaction; a NEW\n"
+                       "name already in the list (letter case aside) merges the two entries.",
+                   [this, list](const QStringList& args) {
+                       CliOptions o(args, {}, {});
+                       if (!o.ok() || o.positional().size() != 2)
+                           return fail(Usage, o.ok() ? "give OLD and NEW" : o.errorText());
+                       const QString newName = ListNames::normalized(o.positional()[1]);
+                       if (newName.isEmpty())
+                           return fail(Usage, "the new name is empty");
+                       if (!env()->connect())
+                           return fail(Failure, env()->errorText());
+                       RowSet* rows = env()->bind(list.command);
+                       if (!rows->isOpen())
+                           return fail(Failure, env()->errorText());
+                       int row = -1;
+                       for (int r = 0; r < rows->rowCount() && row < 0; ++r)
+                           if (rows->value(r, list.column).toString() == o.positional()[0])
+                               row = r;
+                       if (row < 0)
+                           return fail(
+                               Usage,
+                               QStringLiteral("\"%1\" is not in the list").arg(o.positional()[0]));
+                       QString mergedInto;
+                       if (!env()->renameEntry(list.command, row, newName, &mergedInto))
+                           return fail(Failure, env()->errorText());
+                       if (!mergedInto.isEmpty())
+                           m_out << "merged into " << mergedInto << "\n";
+                       return int(Ok);
+                   });
         addCommand(list.word + " list", list.word + " list",
                    "Prints the list of " + list.word + "s, one name a line, in the order added.",
                    [this, list](const QStringList& args) {
@@ -214,7 +245,7 @@ void CliRunner::addBuiltins()
                    });
     }
 
-    addCommand("import", "import FILE.csv [--encoding utf-8|windows-1251]",
+    addCommand("import", "import FILE.csv [--encoding utf-8|windows-1251] [--add-missing]",
                "Loads calls from a CSV file whose header names the columns Data, usluga,\n"
                "Istochnik, Zapis and optionally Vrem (any order and letter case). Dates are\n"
                "YYYY-MM-DD or DD.MM.YYYY, optionally followed by a time of day; booked is\n"
@@ -222,7 +253,7 @@ void CliRunner::addBuiltins()
                "with its line number, and nothing is imported. The file is read as UTF-8 when it\n"
                "is valid UTF-8, else as Windows-1251; --encoding forces one.",
                [this](const QStringList& args) {
-                   CliOptions o(args, {"encoding"}, {});
+                   CliOptions o(args, {"encoding"}, {"add-missing"});
                    if (!o.ok())
                        return fail(Usage, o.errorText());
                    if (o.positional().size() != 1)
@@ -239,6 +270,21 @@ void CliRunner::addBuiltins()
                        return fail(importer.badInput() ? Usage : Failure, importer.errorText());
                    m_out << "imported " << importer.imported() << " calls ("
                          << ImportEncoding::name(importer.encodingUsed()) << ")\n";
+                   const auto unknown = importer.unknownNames();
+                   if (o.has("add-missing")) {
+                       if (!importer.addUnknownNames())
+                           return fail(Failure, importer.errorText());
+                       for (const auto& name : unknown)
+                           m_out << "added to the "
+                                 << (name.listCommand == "Uslugi" ? "services" : "sources") << ": "
+                                 << name.name << "\n";
+                   } else if (!unknown.isEmpty()) {
+                       m_out << "not in the lists (these calls count in no report per source or "
+                                "service; --add-missing adds them):\n";
+                       for (const auto& name : unknown)
+                           m_out << "  " << (name.listCommand == "Uslugi" ? "service" : "source")
+                                 << " " << name.name << ": " << name.calls << " calls\n";
+                   }
                    return int(Ok);
                });
 

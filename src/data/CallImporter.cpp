@@ -1,5 +1,10 @@
 #include "CallImporter.h"
 
+#include "ListNames.h"
+#include "RowSet.h"
+
+#include <QHash>
+
 #include "CsvReader.h"
 #include "DataEnv.h"
 
@@ -89,6 +94,7 @@ bool CallImporter::importFile(const QString& path, ImportEncoding::Kind encoding
 bool CallImporter::importText(const QString& text)
 {
     m_imported = 0;
+    m_names.clear();
     m_error.clear();
     m_badInput = false;
     CsvReader reader(text);
@@ -117,6 +123,18 @@ bool CallImporter::importText(const QString& text)
         m_error = QStringLiteral("line %1: %2").arg(reader.line()).arg(reason);
         m_badInput = true;
         return DataEnv::Pull::Abort;
+    };
+    QList<UnknownName> names;
+    QHash<QString, int> seen; // list and folded name -> index in names
+    auto noteName = [&](const QString& list, const QString& name) {
+        const QString key = list + '\n' + ListNames::normalized(name).toCaseFolded();
+        const auto found = seen.constFind(key);
+        if (found != seen.constEnd()) {
+            ++names[*found].calls;
+            return;
+        }
+        seen.insert(key, int(names.size()));
+        names << UnknownName{list, name, 1};
     };
     int count = 0;
     const bool ok = m_env->addCalls([&](QVariantList& call) {
@@ -147,6 +165,8 @@ bool CallImporter::importText(const QString& text)
                 return bad(QStringLiteral("\"%1\" is not a time of day").arg(fields[cTime]));
         }
         call = {date, fields[cService], fields[cSource], booked == 1, time};
+        noteName(QStringLiteral("Uslugi"), fields[cService]);
+        noteName(QStringLiteral("Istochnik"), fields[cSource]);
         ++count;
         return DataEnv::Pull::Row;
     });
@@ -156,5 +176,31 @@ bool CallImporter::importText(const QString& text)
         return false;
     }
     m_imported = count;
+    m_names = names;
+    return true;
+}
+
+QList<CallImporter::UnknownName> CallImporter::unknownNames() const
+{
+    QList<UnknownName> unknown;
+    for (const UnknownName& name : m_names) {
+        RowSet* list = m_env->bind(name.listCommand);
+        const QString column = name.listCommand == "Uslugi" ? "Uname" : "IName";
+        if (list && list->isOpen() && ListNames::existing(*list, column, name.name).isNull())
+            unknown << name;
+    }
+    return unknown;
+}
+
+bool CallImporter::addUnknownNames()
+{
+    for (const UnknownName& name : unknownNames()) {
+        RowSet* list = m_env->bind(name.listCommand);
+        const QString column = name.listCommand == "Uslugi" ? "Uname" : "IName";
+        if (!list->addRow(column, ListNames::normalized(name.name))) {
+            m_error = list->errorText();
+            return false;
+        }
+    }
     return true;
 }

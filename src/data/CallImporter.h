@@ -2,6 +2,7 @@
 
 #include "ImportEncoding.h"
 
+#include <QList>
 #include <QString>
 
 class DataEnv;
@@ -19,6 +20,19 @@ public:
     bool importText(const QString& text);
 
     int imported() const { return m_imported; }
+
+    // A name in the imported calls that neither reference list holds (letter case aside):
+    // such calls count per date but in no report per source or per service.
+    struct UnknownName
+    {
+        QString listCommand; // "Uslugi" or "Istochnik"
+        QString name;        // as first written in the file
+        int calls = 0;
+    };
+    // The unknown names of the last import, in the order first met.
+    QList<UnknownName> unknownNames() const;
+    // Adds them to their lists. False (and errorText()) when a list could not be written.
+    bool addUnknownNames();
     // The encoding the last file was read in.
     ImportEncoding::Kind encodingUsed() const { return m_encoding; }
     // "line N: reason" for a bad row, or the file's or the database's reason.
@@ -29,6 +43,7 @@ public:
 private:
     DataEnv* m_env;
     int m_imported = 0;
+    QList<UnknownName> m_names; // every name imported, with its calls
     ImportEncoding::Kind m_encoding = ImportEncoding::Kind::Utf8;
     QString m_error;
     bool m_badInput = false;
