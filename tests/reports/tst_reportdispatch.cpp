@@ -12,9 +12,11 @@
 
 #include <QDateEdit>
 #include <QDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPrintPreviewWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QSqlQuery>
 
 namespace {
@@ -188,9 +190,16 @@ private Q_SLOTS:
         QCOMPARE(m_shown.size(), 1);
         const Shown& shown = m_shown.first();
         QCOMPARE(shown.caption, caption);
+        // Most of the screen the first time, never less than the layout's own window (as far
+        // as the screen allows); then the size it was closed at.
+        const ReportLayout* layout = ReportLayouts::get(ReportKind::find(kind)->layoutName());
         const QSize client =
-            ReportLayouts::get(ReportKind::find(kind)->layoutName())->previewClientSize();
-        QCOMPARE(shown.size, Twips::size(client.width(), client.height()));
+            Twips::size(layout->previewClientSize().width(), layout->previewClientSize().height());
+        const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
+        QVERIFY(shown.size.width() >= qMin(client.width(), screen.width()));
+        QVERIFY(shown.size.height() >= qMin(client.height(), screen.height()));
+        QVERIFY(shown.size.width() <= screen.width() && shown.size.height() <= screen.height());
+        QCOMPARE(ReportPreview::startSize(*layout), shown.size);
         QCOMPARE(shown.period, QString("29.11.2026 - 06.12.2026"));
         QVERIFY(!shown.rowSetOpen); // the preview shows its copy of the rows
         QVERIFY(shown.pages >= 1);

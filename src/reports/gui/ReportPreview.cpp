@@ -10,11 +10,42 @@
 #include "ReportRunner.h"
 #include "Twips.h"
 
+#include <QGuiApplication>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QScreen>
+#include <QSettings>
 
 ReportPreview::Handler ReportPreview::s_handler;
+
+namespace {
+QSettings programSettings()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Kalvent", "Kalvent");
+}
+} // namespace
+
+QSize ReportPreview::startSize(const ReportLayout& layout)
+{
+    // The size the operator left it at; else most of the screen, and never smaller than
+    // the layout's own window.
+    const QSize remembered = programSettings().value("previewSize").toSize();
+    const QSize designed =
+        Twips::size(layout.previewClientSize().width(), layout.previewClientSize().height());
+    QSize size = remembered.isValid() ? remembered : designed;
+    if (!remembered.isValid())
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            size = size.expandedTo(screen->availableGeometry().size() * 0.85);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size());
+    return size;
+}
+
+void ReportPreview::rememberSize(const QSize& size)
+{
+    programSettings().setValue("previewSize", size);
+}
 
 void ReportPreview::setHandler(Handler handler)
 {
@@ -63,8 +94,7 @@ bool ReportPreview::show(const ReportLayout& layout, const QAbstractItemModel& r
     QPrintPreviewDialog dialog(&printer, parent);
     dialog.setObjectName(layout.name());
     dialog.setWindowTitle(layout.windowCaption());
-    dialog.resize(
-        Twips::size(layout.previewClientSize().width(), layout.previewClientSize().height()));
+    dialog.resize(startSize(layout));
     QString paintError;
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
                      [&layout, &rows, &period, &paintError](QPrinter* target) {
@@ -82,14 +112,15 @@ bool ReportPreview::show(const ReportLayout& layout, const QAbstractItemModel& r
                          if (!ReportPainter::print(paginator.pages(), *target))
                              paintError = QStringLiteral("ошибка вывода страниц отчета");
                      });
-    // The window is small: a page across its width reads better than a whole page.
+    // The whole page in view; the operator zooms from there.
     if (auto* widget = dialog.findChild<QPrintPreviewWidget*>())
-        widget->fitToWidth();
+        widget->fitInView();
     QString failure;
     if (s_handler)
         failure = s_handler(dialog, rows, period);
     else
         dialog.exec();
+    rememberSize(dialog.size());
     if (failure.isEmpty())
         failure = paintError;
     m_error = failure;

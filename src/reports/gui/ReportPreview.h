@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <QSize>
 #include <QString>
 #include <functional>
 
@@ -32,6 +33,10 @@ public:
     using Handler = std::function<QString(QDialog& preview, const QAbstractItemModel& rows,
                                           const QString& period)>;
     static void setHandler(Handler handler);
+
+    // The size a preview opens at, and keeping the one it was closed at.
+    static QSize startSize(const ReportLayout& layout);
+    static void rememberSize(const QSize& size);
 
 private:
     static Handler s_handler;
