@@ -15,7 +15,7 @@ build_packages=(
     g++ make cmake pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-charts-dev qt6-svg-dev libqt6svg6 libgl-dev libqt6opengl6-dev
     libqt6sql6-sqlite libsqlite3-dev libcurl4-openssl-dev libxcb1-dev
-    qt6-qpa-plugins qt6-image-formats-plugins fonts-liberation
+    qt6-qpa-plugins qt6-image-formats-plugins fonts-liberation qt6-translations-l10n
 )
 package_packages=(dpkg-dev file)
 test_packages=(python3 python3-aiosmtpd openssl ca-certificates xvfb

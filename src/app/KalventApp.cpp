@@ -7,6 +7,9 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <memory>
 
 void KalventApp::configure(QApplication& app)
@@ -16,9 +19,24 @@ void KalventApp::configure(QApplication& app)
     // No display name: Qt would append it to every window title the window system shows.
     QApplication::setApplicationVersion("1.0");
     QApplication::setWindowIcon(AppIcon::icon());
+    installRussianTranslation(app);
     QFont font("Arial");
     font.setPointSizeF(8.25);
     app.setFont(font);
+}
+
+bool KalventApp::installRussianTranslation(QApplication& app)
+{
+    // Qt's own texts ("Отмена" for Cancel, the print dialog) in Russian, as the rest is.
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qt"),
+                          QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    return true;
 }
 
 int KalventApp::run(QApplication& app)

@@ -1,5 +1,7 @@
 #include "Database.h"
 
+#include "FailureText.h"
+
 #include "SqliteDialect.h"
 
 #include <QDir>
@@ -43,23 +45,9 @@ QSqlDatabase Database::connection() const
 QString Database::describe(const QSqlError& error)
 {
     const QString native = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    const QString lower = native.toLower();
-    QString reason;
-    if (lower.contains("not a database"))
-        reason = QStringLiteral("файл не является базой данных");
-    else if (lower.contains("malformed") || lower.contains("corrupt"))
-        reason = QStringLiteral("файл базы данных повреждён");
-    else if (lower.contains("locked") || lower.contains("busy"))
-        reason = QStringLiteral("база данных занята другой программой");
-    else if (lower.contains("readonly") || lower.contains("read-only"))
-        reason = QStringLiteral("файл базы данных доступен только для чтения");
-    else if (lower.contains("unable to open"))
-        reason = QStringLiteral("файл базы данных не удаётся открыть");
-    else if (lower.contains("disk") && lower.contains("full"))
-        reason = QStringLiteral("на диске нет места");
-    if (reason.isEmpty())
-        return native;
-    return QStringLiteral("%1 (%2)").arg(reason, native);
+    const QString words = FailureText::russian(native);
+    // The reason in words, the engine's own text on a line of its own.
+    return words.isEmpty() ? native : QStringLiteral("%1.\n%2").arg(words, native);
 }
 
 bool Database::fail(const QString& reason)

@@ -1,5 +1,6 @@
 #include "ReportFileWriter.h"
 
+#include "FailureText.h"
 #include "ReportGrid.h"
 #include "ReportLayout.h"
 #include "ReportPaginator.h"
@@ -107,8 +108,9 @@ QByteArray ReportFileWriter::csv(const ReportGrid& grid, QChar separator)
 
 bool ReportFileWriter::fail(const QString& fileName, const QString& reason)
 {
-    m_error = QStringLiteral("Не удалось записать файл %1: %2")
-                  .arg(QDir::toNativeSeparators(fileName), reason);
+    m_error = FailureText::compose(
+        QStringLiteral("Не удалось записать файл %1").arg(QDir::toNativeSeparators(fileName)),
+        reason);
     return false;
 }
 

@@ -165,7 +165,7 @@ private Q_SLOTS:
         choose("Istochnik", 0);
         m_window->findChild<QPushButton*>("Command1")->click();
         QCOMPARE(messages.shown().size(), 1);
-        QVERIFY2(messages.shown().first().text.contains("full"),
+        QVERIFY2(messages.shown().first().text.contains(QStringLiteral("на диске нет места")),
                  qPrintable(messages.shown().first().text));
         QCOMPARE(status(), QStringLiteral("Ожидание"));
         QVERIFY(calls().isEmpty());

@@ -20,6 +20,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtGui/qguiapplication_platform.h>
@@ -202,6 +204,11 @@ private Q_SLOTS:
 
     void messageBoxesAndPrompts()
     {
+        // Qt's own buttons speak Russian too.
+        QMessageBox question(QMessageBox::Question, "x", "x",
+                             QMessageBox::Ok | QMessageBox::Cancel);
+        QCOMPARE(question.button(QMessageBox::Cancel)->text(), QStringLiteral("Отмена"));
+
         QWidget owner;
         owner.show();
         const QList<QString> titles{QStringLiteral("Внимание!"), QStringLiteral("Сообщение"),

@@ -220,7 +220,8 @@ private Q_SLOTS:
         QVERIFY(downPort != 0);
         QVERIFY(!mailer.send(kRecipient, kText, files, plainAccount(downPort)));
         QCOMPARE(mailer.errorText(), QStringLiteral("Не удалось подключиться к серверу "
-                                                    "127.0.0.1:%1: %2")
+                                                    "127.0.0.1:%1: сервер не принимает "
+                                                    "соединения.\n%2")
                                          .arg(downPort)
                                          .arg(qt_error_string(ECONNREFUSED)));
 

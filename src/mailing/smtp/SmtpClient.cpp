@@ -1,5 +1,7 @@
 #include "SmtpClient.h"
 
+#include "FailureText.h"
+
 #include "MailAddress.h"
 #include "MailMessage.h"
 
@@ -244,46 +246,53 @@ QString SmtpClient::describeFailure(int code, const Transfer& transfer,
         return QStringLiteral("Сервер %1 отказал: %2").arg(server, reply);
     }
 
-    QString text;
+    // What failed in Russian words, with libcurl's own text on a line of its own.
+    QString what;
+    QString general = QStringLiteral("ошибка связи");
     switch (code) {
     case CURLE_COULDNT_CONNECT:
-        text = QStringLiteral("Не удалось подключиться к серверу %1: %2").arg(server, curlText);
+        what = QStringLiteral("Не удалось подключиться к серверу %1").arg(server);
+        general = QStringLiteral("нет соединения");
         break;
     case CURLE_COULDNT_RESOLVE_HOST:
-        text = QStringLiteral("Не удалось найти почтовый сервер «%1»: %2")
-                   .arg(m_account.host(), curlText);
+        what = QStringLiteral("Не удалось найти почтовый сервер «%1»").arg(m_account.host());
+        general = QStringLiteral("имя сервера не найдено");
         break;
     case CURLE_OPERATION_TIMEDOUT:
-        text = QStringLiteral("Почтовый сервер %1 не ответил вовремя: %2").arg(server, curlText);
+        what = QStringLiteral("Почтовый сервер %1 не ответил вовремя").arg(server);
+        general = QStringLiteral("время ожидания истекло");
         break;
     case CURLE_PEER_FAILED_VERIFICATION:
-        text = QStringLiteral("Сертификат почтового сервера %1 не прошёл проверку: %2")
-                   .arg(server, curlText);
+        what = QStringLiteral("Сертификат почтового сервера %1 не прошёл проверку").arg(server);
+        general = QStringLiteral("сертификат не подтверждён");
         break;
     case CURLE_SSL_CACERT_BADFILE:
-        text = QStringLiteral("Не удалось прочитать файл сертификатов «%1»: %2")
-                   .arg(m_account.caFile(), curlText);
+        what =
+            QStringLiteral("Не удалось прочитать файл сертификатов «%1»").arg(m_account.caFile());
+        general = QStringLiteral("файл не читается");
         break;
     case CURLE_SSL_CONNECT_ERROR:
-        text = QStringLiteral("Не удалось установить защищённое соединение с сервером %1: %2")
-                   .arg(server, curlText);
+        what =
+            QStringLiteral("Не удалось установить защищённое соединение с сервером %1").arg(server);
+        general = QStringLiteral("ошибка защищённого соединения");
         break;
     case CURLE_USE_SSL_FAILED:
-        text = QStringLiteral("Сервер %1 не поддерживает защищённое соединение: %2")
-                   .arg(server, curlText);
+        what = QStringLiteral("Сервер %1 не поддерживает защищённое соединение").arg(server);
+        general = QStringLiteral("защищённое соединение не включено");
         break;
     case CURLE_LOGIN_DENIED:
-        text = QStringLiteral("Сервер не принял имя пользователя или пароль: %1").arg(curlText);
+        what = QStringLiteral("Сервер не принял имя пользователя или пароль");
+        general = QStringLiteral("вход отклонён");
         break;
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR:
     case CURLE_GOT_NOTHING:
-        text = QStringLiteral("Связь с сервером %1 прервалась: %2").arg(server, curlText);
+        what = QStringLiteral("Связь с сервером %1 прервалась").arg(server);
+        general = QStringLiteral("соединение прервано");
         break;
     default:
-        text =
-            QStringLiteral("Не удалось отправить письмо через сервер %1: %2").arg(server, curlText);
+        what = QStringLiteral("Не удалось отправить письмо через сервер %1").arg(server);
         break;
     }
-    return text;
+    return FailureText::compose(what, curlText, general);
 }

@@ -303,8 +303,10 @@ private Q_SLOTS:
         SmtpClient client;
         QVERIFY(client.signOn(account(port, MailAccount::Security::None)));
         QVERIFY(!client.send(reportMessage()));
+        // Russian words first, the system's text on a line of its own.
         QCOMPARE(client.errorText(),
-                 QStringLiteral("Не удалось подключиться к серверу 127.0.0.1:%1: %2")
+                 QStringLiteral("Не удалось подключиться к серверу 127.0.0.1:%1: "
+                                "сервер не принимает соединения.\n%2")
                      .arg(port)
                      .arg(qt_error_string(ECONNREFUSED)));
     }

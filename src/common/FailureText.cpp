@@ -1,0 +1,41 @@
+#include "FailureText.h"
+
+#include <QList>
+#include <utility>
+
+QString FailureText::russian(const QString& technical)
+{
+    static const QList<std::pair<QStringList, QString>> known{
+        {{"not a database"}, QStringLiteral("файл не является базой данных")},
+        {{"malformed", "corrupt"}, QStringLiteral("файл базы данных повреждён")},
+        {{"locked", "busy"}, QStringLiteral("база данных занята другой программой")},
+        {{"readonly", "read-only", "read only"}, QStringLiteral("файл доступен только для чтения")},
+        {{"unable to open"}, QStringLiteral("файл базы данных не удаётся открыть")},
+        {{"disk is full", "no space left"}, QStringLiteral("на диске нет места")},
+        {{"permission denied", "access denied"}, QStringLiteral("нет прав доступа")},
+        {{"no such file or directory"}, QStringLiteral("нет такого файла или папки")},
+        {{"connection refused"}, QStringLiteral("сервер не принимает соединения")},
+        {{"timed out", "timeout"}, QStringLiteral("сервер не ответил вовремя")},
+        {{"network is unreachable", "no route to host"}, QStringLiteral("сеть недоступна")},
+        {{"could not resolve", "name or service not known"},
+         QStringLiteral("имя сервера не найдено")},
+        {{"certificate"}, QStringLiteral("сертификат сервера не прошёл проверку")},
+        {{"connection reset", "broken pipe"}, QStringLiteral("соединение прервано")},
+    };
+    const QString lower = technical.toLower();
+    for (const auto& [markers, words] : known)
+        for (const QString& marker : markers)
+            if (lower.contains(marker))
+                return words;
+    return {};
+}
+
+QString FailureText::compose(const QString& what, const QString& technical,
+                             const QString& generalReason)
+{
+    const QString words = russian(technical);
+    if (technical.isEmpty())
+        return QStringLiteral("%1: %2.").arg(what, generalReason);
+    return QStringLiteral("%1: %2.\n%3")
+        .arg(what, words.isEmpty() ? generalReason : words, technical);
+}
