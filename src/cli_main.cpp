@@ -1,5 +1,6 @@
 #include "CliRunner.h"
 #include "DataEnv.h"
+#include "PrivateFiles.h"
 
 #include <QGuiApplication>
 #include <cstdio>
@@ -17,11 +18,13 @@ void quietHandler(QtMsgType type, const QMessageLogContext&, const QString& mess
 int main(int argc, char* argv[])
 {
     qInstallMessageHandler(quietHandler);
+    PrivateFiles::restrictNewFiles();
     // Fonts for the PDF export, without needing a screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName("Kalvent");
+    PrivateFiles::tighten();
     QTextStream out(stdout);
     QTextStream err(stderr);
     int status = 0;
