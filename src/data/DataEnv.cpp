@@ -144,12 +144,18 @@ bool DataEnv::addCalls(const std::function<Pull(QVariantList&)>& next, int* fail
     if (!writer->finish())
         return abort(-1, writer->errorText());
     writer.reset();
-    if (!db.commit()) {
-        const QString reason = Database::describe(db.lastError());
-        db.rollback();
-        return fail(reason);
-    }
+    if (!commitOrRollBack(db))
+        return false;
     return true;
+}
+
+bool DataEnv::commitOrRollBack(QSqlDatabase& db)
+{
+    if (db.commit())
+        return true;
+    const QString reason = Database::describe(db.lastError());
+    db.rollback();
+    return fail(reason);
 }
 
 bool DataEnv::checkTotals(QList<TotalsDifference>* differences)
@@ -188,11 +194,8 @@ bool DataEnv::rebuildTotals()
         }
     }
     query.finish();
-    if (!db.commit()) {
-        const QString reason = Database::describe(db.lastError());
-        db.rollback();
-        return fail(reason);
-    }
+    if (!commitOrRollBack(db))
+        return false;
     return true;
 }
 
@@ -286,11 +289,8 @@ bool DataEnv::renameEntry(const QString& listCommand, int row, const QString& ne
         db.rollback();
         return fail(reason);
     }
-    if (!db.commit()) {
-        const QString reason = Database::describe(db.lastError());
-        db.rollback();
-        return fail(reason);
-    }
+    if (!commitOrRollBack(db))
+        return false;
     if (mergedInto)
         *mergedInto = merge ? target : QString();
     return rows->open(); // every bound list shows the new names

@@ -73,6 +73,8 @@ public:
 
 private:
     bool fail(const QString& error);
+    // Commits; on failure rolls back and keeps the reason.
+    bool commitOrRollBack(QSqlDatabase& db);
 
     Database m_db;
     QList<CommandSpec> m_commands;

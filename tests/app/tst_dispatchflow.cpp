@@ -42,15 +42,7 @@ class TestDispatchFlow : public QObject
         store.write("nextdate", nextdate);
     }
 
-    void storeAccount(quint16 port)
-    {
-        MailAccount account;
-        account.setHost("127.0.0.1");
-        account.setPort(port);
-        account.setSecurity(MailAccount::Security::None);
-        account.setSenderAddress("kalvent@example.com");
-        QVERIFY(account.save());
-    }
+    static void storeAccount(quint16 port) { QVERIFY(SmtpTestServer::storePlainAccount(port)); }
 
     static QByteArray fileBytes(const QString& path)
     {

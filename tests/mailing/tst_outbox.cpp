@@ -25,15 +25,7 @@ class TestOutbox : public QObject
     int m_round = 0;
     const QDateTime m_now{QDate(2026, 12, 6), QTime(9, 0)};
 
-    static void storeAccount(quint16 port)
-    {
-        MailAccount account;
-        account.setHost("127.0.0.1");
-        account.setPort(port);
-        account.setSecurity(MailAccount::Security::None);
-        account.setSenderAddress("kalvent@example.com");
-        QVERIFY(account.save());
-    }
+    static void storeAccount(quint16 port) { QVERIFY(SmtpTestServer::storePlainAccount(port)); }
 
     MailingRun quickRun() const
     {

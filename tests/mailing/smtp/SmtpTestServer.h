@@ -4,6 +4,8 @@
 // either aiosmtpd's own command line with a Maildir, or smtp_server.py beside this file
 // (STARTTLS, implicit TLS, a login, refused recipients). Header only: each test is one file.
 
+#include "MailAccount.h"
+
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -192,6 +194,17 @@ public:
     }
 
     quint16 port() const { return m_port; }
+
+    // Stores a mail account for a plain (no TLS, no login) server on the loopback port.
+    static bool storePlainAccount(quint16 port)
+    {
+        MailAccount account;
+        account.setHost(QStringLiteral("127.0.0.1"));
+        account.setPort(port);
+        account.setSecurity(MailAccount::Security::None);
+        account.setSenderAddress(QStringLiteral("kalvent@example.com"));
+        return account.save();
+    }
 
     // A JSON array of strings as a list (the envelope's recipients).
     static QStringList jsonStrings(const QJsonValue& value)
