@@ -2,6 +2,7 @@
 # Kalvent on a Debian 12 machine:
 #   ./kalvent.sh run    install what is missing, build, start Kalvent
 #   ./kalvent.sh test   install what is missing, build, run every test
+#   ./kalvent.sh test --sanitize  the same with AddressSanitizer and UBSan, in build-sanitize/
 #   ./kalvent.sh build  install what is missing, build
 #   ./kalvent.sh package  install what is missing, build, make build/kalvent_<version>_amd64.deb
 #   ./kalvent.sh bench  build and run the database benchmark
@@ -48,6 +49,15 @@ do_build() {
     cmake --build "$build" -j "$jobs"
 }
 
+sanitize_flags="-fsanitize=address,undefined -fno-omit-frame-pointer"
+# Leaks of the libraries below the program are listed in tests/lsan.supp; every other leak
+# fails the test that made it.
+sanitizer_environment() {
+    export ASAN_OPTIONS="detect_leaks=1"
+    export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp:print_suppressions=0"
+    export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+}
+
 # Runs one fuzz target for $1 seconds; prints its executions and findings.
 fuzz_target() {
     local seconds="$1" name="$2" dir="$3"
@@ -78,7 +88,13 @@ build)
     ;;
 test)
     install_missing "${build_packages[@]}" "${test_packages[@]}"
-    do_build
+    if [ "${2:-}" = "--sanitize" ]; then
+        build="${KALVENT_SANITIZE_BUILD_DIR:-$here/build-sanitize}"
+        do_build -DCMAKE_CXX_FLAGS="$sanitize_flags"
+        sanitizer_environment
+    else
+        do_build
+    fi
     cd "$build"
     ctest --output-on-failure -j "$jobs" --timeout 600
     ;;
@@ -117,7 +133,7 @@ fuzz)
     exit "$failed"
     ;;
 *)
-    echo "usage: $0 run|test|build|package|bench|fuzz [SECONDS [TARGET...]]" >&2
+    echo "usage: $0 run|test [--sanitize]|build|package|bench|fuzz [SECONDS [TARGET...]]" >&2
     exit 2
     ;;
 esac
