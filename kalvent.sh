@@ -2,9 +2,12 @@
 # Kalvent on a Debian 12 machine:
 #   ./kalvent.sh run    install what is missing, build, start Kalvent
 #   ./kalvent.sh test   install what is missing, build, run every test
+#   ./kalvent.sh test --sanitize  the same with AddressSanitizer and UBSan, in build-sanitize/
 #   ./kalvent.sh build  install what is missing, build
 #   ./kalvent.sh package  install what is missing, build, make build/kalvent_<version>_amd64.deb
 #   ./kalvent.sh bench  build and run the database benchmark
+#   ./kalvent.sh fuzz [SECONDS [TARGET...]]  build the fuzz targets with clang in build-fuzz/
+#                       and run each (or the named ones) for SECONDS (60) on its corpus
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -18,6 +21,7 @@ build_packages=(
     qt6-qpa-plugins qt6-image-formats-plugins fonts-liberation qt6-translations-l10n
 )
 package_packages=(dpkg-dev file)
+fuzz_packages=(clang libclang-rt-14-dev llvm-14)
 test_packages=(python3 python3-aiosmtpd openssl ca-certificates xvfb
     "${package_packages[@]}" desktop-file-utils appstream lintian)
 
@@ -39,9 +43,37 @@ install_missing() {
     fi
 }
 
+# Extra arguments go to the configuration.
 do_build() {
-    cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
     cmake --build "$build" -j "$jobs"
+}
+
+sanitize_flags="-fsanitize=address,undefined -fno-omit-frame-pointer"
+# Leaks of the libraries below the program are listed in tests/lsan.supp; every other leak
+# fails the test that made it.
+sanitizer_environment() {
+    export ASAN_OPTIONS="detect_leaks=1"
+    export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp:print_suppressions=0"
+    export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+}
+
+# Runs one fuzz target for $1 seconds; prints its executions and findings.
+fuzz_target() {
+    local seconds="$1" name="$2" dir="$3"
+    local work="$dir/corpus/$name" findings="$dir/findings/$name" log="$dir/logs/$name.log"
+    mkdir -p "$work" "$findings" "$dir/logs"
+    local before status=0
+    before=$(find "$findings" -type f | wc -l)
+    nice -n 19 "$dir/fuzz/fuzz_$name" -max_total_time="$seconds" -timeout=25 \
+        -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix="$findings/" \
+        "$work" "$here/fuzz/corpus/$name" >"$log" 2>&1 || status=$?
+    local executions found
+    executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+    found=$(($(find "$findings" -type f | wc -l) - before))
+    printf '%-16s %12s executions  %d findings  exit %d  (%s)\n' "$name" "${executions:-?}" \
+        "$found" "$status" "$log"
+    [ "$found" -eq 0 ] && [ "$status" -eq 0 ]
 }
 
 case "${1:-}" in
@@ -56,7 +88,13 @@ build)
     ;;
 test)
     install_missing "${build_packages[@]}" "${test_packages[@]}"
-    do_build
+    if [ "${2:-}" = "--sanitize" ]; then
+        build="${KALVENT_SANITIZE_BUILD_DIR:-$here/build-sanitize}"
+        do_build -DCMAKE_CXX_FLAGS="$sanitize_flags"
+        sanitizer_environment
+    else
+        do_build
+    fi
     cd "$build"
     ctest --output-on-failure -j "$jobs" --timeout 600
     ;;
@@ -70,8 +108,32 @@ bench)
     do_build
     exec "$build/bench/kalvent-bench" "${@:2}"
     ;;
+fuzz)
+    seconds="${2:-60}"
+    install_missing "${build_packages[@]}" "${fuzz_packages[@]}"
+    build="${KALVENT_FUZZ_BUILD_DIR:-$here/build-fuzz}"
+    if [ $# -gt 2 ]; then
+        targets=("${@:3}")
+    else
+        targets=()
+        for source in "$here"/fuzz/*.cpp; do
+            targets+=("$(basename "$source" .cpp)")
+        done
+    fi
+    cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+        -DKALVENT_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+    cmake --build "$build" -j "$jobs" --target "${targets[@]/#/fuzz_}"
+    export ASAN_OPTIONS="detect_leaks=1"
+    export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+    failed=0
+    for name in "${targets[@]}"; do
+        fuzz_target "$seconds" "$name" "$build" || failed=1
+    done
+    [ "$failed" -eq 0 ] || echo "Findings are in $build/findings/<target>/" >&2
+    exit "$failed"
+    ;;
 *)
-    echo "usage: $0 run|test|build|package|bench" >&2
+    echo "usage: $0 run|test [--sanitize]|build|package|bench|fuzz [SECONDS [TARGET...]]" >&2
     exit 2
     ;;
 esac

@@ -43,11 +43,19 @@ QDate parseDate(QStringView text, QTime* time = nullptr)
         datePart = text.left(cut);
         timePart = text.mid(cut + 1).trimmed();
     }
+    // Digits at every place but the two separators: no sign, no blank.
+    const auto digitsBesides = [datePart](int first, int second) {
+        for (int i = 0; i < datePart.size(); ++i)
+            if (i != first && i != second && (datePart[i] < '0' || datePart[i] > '9'))
+                return false;
+        return true;
+    };
     QDate date;
-    if (datePart.size() == 10 && datePart[4] == '-' && datePart[7] == '-')
+    if (datePart.size() == 10 && datePart[4] == '-' && datePart[7] == '-' && digitsBesides(4, 7))
         date =
             QDate(datePart.left(4).toInt(), datePart.mid(5, 2).toInt(), datePart.mid(8, 2).toInt());
-    else if (datePart.size() == 10 && datePart[2] == '.' && datePart[5] == '.')
+    else if (datePart.size() == 10 && datePart[2] == '.' && datePart[5] == '.' &&
+             digitsBesides(2, 5))
         date =
             QDate(datePart.mid(6, 4).toInt(), datePart.mid(3, 2).toInt(), datePart.left(2).toInt());
     if (!timePart.isEmpty()) {

@@ -9,6 +9,16 @@ QSettings open()
     return QSettings(QSettings::NativeFormat, QSettings::UserScope,
                      QString::fromLatin1(SettingsStore::application));
 }
+
+QSettings::Status store(const QString& key, const QString& value)
+{
+    QSettings settings = open();
+    settings.beginGroup(QString::fromLatin1(SettingsStore::section));
+    settings.setValue(key, value);
+    settings.endGroup();
+    settings.sync();
+    return settings.status();
+}
 } // namespace
 
 QString SettingsStore::read(const QString& key) const
@@ -24,12 +34,12 @@ QString SettingsStore::read(const QString& key) const
 
 bool SettingsStore::write(const QString& key, const QString& value)
 {
-    QSettings settings = open();
-    settings.beginGroup(QString::fromLatin1(section));
-    settings.setValue(key, value);
-    settings.endGroup();
-    settings.sync();
-    return settings.status() == QSettings::NoError;
+    QSettings::Status status = store(key, value);
+    // A file with lines the store cannot read reports a format error, though the write went
+    // through (dropping those lines); only writing again tells whether the value is stored.
+    if (status == QSettings::FormatError)
+        status = store(key, value);
+    return status == QSettings::NoError;
 }
 
 QString SettingsStore::location()

@@ -2,6 +2,9 @@
 
 #include "ReportLayout.h"
 
+#include <QtNumeric>
+#include <limits>
+
 ReportRows::ReportRows(const QAbstractItemModel& model) : m_model(model) {}
 
 int ReportRows::column(const QString& field) const
@@ -24,8 +27,13 @@ qint64 ReportRows::sum(const QString& field) const
 {
     const int c = column(field);
     qint64 total = 0;
-    for (int row = 0; row < count(); ++row)
-        total += value(row, c).toLongLong();
+    for (int row = 0; row < count(); ++row) {
+        const qint64 cell = value(row, c).toLongLong();
+        // A total beyond the 64-bit integers stays at their nearest end.
+        if (qAddOverflow(total, cell, &total))
+            total =
+                cell < 0 ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
+    }
     return total;
 }
 

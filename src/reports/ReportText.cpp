@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <QRegularExpression>
+#include <cmath>
 
 QString ReportText::dateFormat()
 {
@@ -56,8 +57,13 @@ QString ReportText::value(const QVariant& value)
     case QMetaType::QDateTime:
         return moment(value.toDateTime());
     case QMetaType::Double:
-    case QMetaType::Float:
-        return QString::number(qRound64(value.toDouble()));
+    case QMetaType::Float: {
+        // Rounded to a whole number; one beyond the 64-bit integers is not rounded through them.
+        const double number = value.toDouble();
+        if (std::fabs(number) < 9.0e18)
+            return QString::number(qRound64(number));
+        return QString::number(number, 'f', 0);
+    }
     default:
         break;
     }

@@ -38,13 +38,19 @@ bool parseSecurity(const QString& text, MailAccount::Security* security)
     return true;
 }
 
-// Values are single lines: backslash, line breaks and other control characters are escaped.
+// Values are single lines: backslash, line breaks and other control characters are escaped,
+// and so is half a surrogate pair, which UTF-8 cannot hold.
 QString escape(const QString& value)
 {
     QString out;
     out.reserve(value.size());
-    for (QChar c : value) {
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value.at(i);
         const char16_t u = c.unicode();
+        const bool whole =
+            c.isHighSurrogate()
+                ? i + 1 < value.size() && value.at(i + 1).isLowSurrogate()
+                : !c.isLowSurrogate() || (i > 0 && value.at(i - 1).isHighSurrogate());
         if (u == '\\')
             out += QLatin1String("\\\\");
         else if (u == '\n')
@@ -53,7 +59,7 @@ QString escape(const QString& value)
             out += QLatin1String("\\r");
         else if (u == '\t')
             out += QLatin1String("\\t");
-        else if (u < 0x20 || u == 0x7f)
+        else if (u < 0x20 || u == 0x7f || !whole)
             out += QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0'));
         else
             out += c;

@@ -81,5 +81,8 @@ void GrafFrm::buildChart()
         title.replace(": ", ":<br>");
         chart->setTitle(title);
     }
+    // The view lets go of the empty chart it was made with but does not delete it.
+    QChart* empty = m_view->chart();
     m_view->setChart(chart);
+    delete empty;
 }
