@@ -22,13 +22,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool imported = importer.importText(text);
     const int stored = harness.storedCalls();
     if (imported) {
-        FUZZ_REQUIRE(importer.error().isEmpty());
+        FUZZ_REQUIRE(importer.errorText().isEmpty());
         FUZZ_REQUIRE(stored == importer.imported());
         // One call per record after the header, and a record takes at least one line.
         FUZZ_REQUIRE(importer.imported() <= text.count(QLatin1Char('\n')));
         harness.clear();
     } else {
-        FUZZ_REQUIRE(!importer.error().isEmpty());
+        FUZZ_REQUIRE(!importer.errorText().isEmpty());
         FUZZ_REQUIRE(importer.badInput());
         FUZZ_REQUIRE(stored == 0);
     }

@@ -22,7 +22,7 @@ QList<QStringList> readAll(const QString& text, QChar* separator)
         FUZZ_REQUIRE(!fields.isEmpty());
         FUZZ_REQUIRE(reader.line() > lastLine && reader.line() <= lines);
         lastLine = reader.line();
-        unclosed = !reader.error().isEmpty();
+        unclosed = !reader.errorText().isEmpty();
         records << fields;
     }
     return records;

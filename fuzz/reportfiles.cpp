@@ -60,7 +60,7 @@ QList<QStringList> csvRecords(const QByteArray& file, QChar separator)
     QList<QStringList> records;
     QStringList fields;
     while (reader.next(fields)) {
-        FUZZ_REQUIRE(reader.error().isEmpty());
+        FUZZ_REQUIRE(reader.errorText().isEmpty());
         records << fields;
     }
     return records;
