@@ -1,6 +1,6 @@
 // Kills `kalvent-cli add` at random moments and checks that no acknowledged call is lost and
 // the database stays sound.
-//   kalvent-durability [--runs N] [--cli PATH] [--seed S]
+//   kalvent-durability [--runs N] [--cli PATH] [--start N]
 // Every run adds one call with a unique time of day; a run whose process exited 0 was
 // acknowledged, so its call must be in the database afterwards. Exit status 0 when every
 // acknowledged call is there and PRAGMA integrity_check says ok.
@@ -24,15 +24,15 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     int runs = 200;
-    quint32 seed = QRandomGenerator::global()->generate();
+    quint32 start = QRandomGenerator::global()->generate();
     QString cli = QDir(QCoreApplication::applicationDirPath()).filePath("../src/kalvent-cli");
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == "--runs")
             runs = args[i + 1].toInt();
         else if (args[i] == "--cli")
             cli = args[i + 1];
-        else if (args[i] == "--seed")
-            seed = args[i + 1].toUInt();
+        else if (args[i] == "--start")
+            start = args[i + 1].toUInt();
     }
     QTemporaryDir dir;
     const QString db = dir.filePath("KvBD.db");
@@ -58,9 +58,9 @@ int main(int argc, char* argv[])
         return 2;
     }
     const qint64 oneAdd = qMax<qint64>(clock.elapsed(), 1);
-    std::printf("seed %u; one add takes %lld ms\n", seed, static_cast<long long>(oneAdd));
+    std::printf("random start %u; one add takes %lld ms\n", start, static_cast<long long>(oneAdd));
 
-    QRandomGenerator random(seed);
+    QRandomGenerator random(start);
     QSet<int> acknowledged{0};
     int killed = 0;
     for (int run = 1; run <= runs; ++run) {
