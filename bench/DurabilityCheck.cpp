@@ -24,7 +24,7 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     int runs = 200;
-    quint32 start = QRandomGenerator::global()->generate();
+    quint32 randomStart = QRandomGenerator::global()->generate();
     QString cli = QDir(QCoreApplication::applicationDirPath()).filePath("../src/kalvent-cli");
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == "--runs")
@@ -32,7 +32,7 @@ int main(int argc, char* argv[])
         else if (args[i] == "--cli")
             cli = args[i + 1];
         else if (args[i] == "--start")
-            start = args[i + 1].toUInt();
+            randomStart = args[i + 1].toUInt();
     }
     QTemporaryDir dir;
     const QString db = dir.filePath("KvBD.db");
@@ -58,9 +58,9 @@ int main(int argc, char* argv[])
         return 2;
     }
     const qint64 oneAdd = qMax<qint64>(clock.elapsed(), 1);
-    std::printf("random start %u; one add takes %lld ms\n", start, static_cast<long long>(oneAdd));
+    std::printf("random start %u; one add takes %lld ms\n", randomStart, static_cast<long long>(oneAdd));
 
-    QRandomGenerator random(start);
+    QRandomGenerator random(randomStart);
     QSet<int> acknowledged{0};
     int killed = 0;
     for (int run = 1; run <= runs; ++run) {
