@@ -1,5 +1,6 @@
 #include "CliRunner.h"
 #include "DataEnv.h"
+#include "MailAccount.h"
 #include "PrivateFiles.h"
 
 #include <QGuiApplication>
@@ -25,6 +26,7 @@ int main(int argc, char* argv[])
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName("Kalvent");
     PrivateFiles::tighten();
+    MailAccount::moveToSecretStore();
     QTextStream out(stdout);
     QTextStream err(stderr);
     int status = 0;

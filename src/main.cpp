@@ -1,5 +1,6 @@
 #include "DataEnv.h"
 #include "KalventApp.h"
+#include "MailAccount.h"
 #include "PrivateFiles.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     KalventApp::configure(app);
     PrivateFiles::tighten();
+    MailAccount::moveToSecretStore();
     const int status = KalventApp::run(app);
     DataEnv::setInstance(nullptr); // closes the database before the application goes
     return status;

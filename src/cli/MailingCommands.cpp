@@ -10,6 +10,7 @@
 #include "Outbox.h"
 #include "Period.h"
 #include "ReportBundle.h"
+#include "SecretStore.h"
 #include "SettingsStore.h"
 
 #include <QIODevice>
@@ -49,6 +50,26 @@ int deliverKept(CliRunner& cli, MailingRun& run, bool byHand)
     if (round.failed > 0 && !run.errorText().isEmpty())
         cli.err() << "kalvent-cli: " << run.errorText() << Qt::endl;
     return int(round.failed > 0 && byHand ? CliRunner::Failure : CliRunner::Ok);
+}
+
+QString passwordPlaceText(const MailAccount& account)
+{
+    switch (account.passwordPlace()) {
+    case MailAccount::PasswordPlace::SecretStore:
+        return QStringLiteral("password: in the desktop's secret store");
+    case MailAccount::PasswordPlace::File: {
+        QString why = account.secretStoreUnavailableReason();
+        if (why.isEmpty() && SecretStore::system().isAvailable(&why))
+            return QStringLiteral("password: in the account file (readable only by you); a "
+                                  "secret store runs now: \"account set\" again moves it there");
+        return QStringLiteral("password: in the account file (readable only by you); no "
+                              "secret store: ") +
+               why;
+    }
+    case MailAccount::PasswordPlace::None:
+        break;
+    }
+    return QStringLiteral("password: none");
 }
 
 } // namespace
@@ -217,6 +238,29 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
                 return cli.fail(CliRunner::Usage, account.incompleteReason());
             if (!account.save())
                 return cli.fail(CliRunner::Failure, account.errorText());
+            cli.out() << passwordPlaceText(account) << "\n";
+            return int(CliRunner::Ok);
+        });
+
+    cli.addCommand(
+        "account show", "account show",
+        "Prints the stored mail account (never the password) and where its password is kept:\n"
+        "the desktop's secret store, or the account file where no secret store runs.",
+        [&cli](const QStringList& args) {
+            CliOptions o(args, {}, {});
+            if (!o.ok() || !o.positional().isEmpty())
+                return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.errorText());
+            MailAccount account;
+            if (!account.load())
+                return cli.fail(CliRunner::Failure, account.errorText());
+            const char* securities[] = {"starttls", "ssl", "none"};
+            cli.out() << "file=" << MailAccount::defaultPath() << "\n"
+                      << "server=" << account.host() << "\n"
+                      << "port=" << account.port() << "\n"
+                      << "security=" << securities[int(account.security())] << "\n"
+                      << "login=" << account.login() << "\n"
+                      << "from=" << account.senderAddress() << "\n"
+                      << passwordPlaceText(account) << "\n";
             return int(CliRunner::Ok);
         });
 

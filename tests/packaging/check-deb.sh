@@ -20,7 +20,7 @@ for f in ./usr/bin/kalvent ./usr/bin/kalvent-cli ./usr/share/applications/ru.kal
 done
 depends=$(dpkg-deb -f "$deb" Depends)
 for dep in libqt6widgets6 libqt6charts6 libcurl4 libsqlite3-0 qt6-qpa-plugins libqt6sql6-sqlite \
-    fonts-liberation qt6-translations-l10n; do
+    fonts-liberation qt6-translations-l10n libqt6keychain1 libsecret-1-0; do
     echo "$depends" | grep -q "\\b$dep\\b" || { echo "Depends lacks $dep: $depends"; exit 1; }
 done
 echo "$(basename "$deb") passes lintian and holds the installed tree"

@@ -146,7 +146,7 @@ MailAccount MailAccountDialog::account() const
 
 void MailAccountDialog::accept()
 {
-    const MailAccount entered = account();
+    MailAccount entered = account();
     const QString reason = entered.incompleteReason();
     if (!reason.isEmpty()) {
         QString senderWhy;

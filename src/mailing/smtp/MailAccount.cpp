@@ -1,6 +1,7 @@
 #include "MailAccount.h"
 
 #include "MailAddress.h"
+#include "SecretStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,13 @@
 namespace {
 
 constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+const QString kSecretStoreMark = QStringLiteral("secret-store");
+
+// One entry in the secret store per account file.
+QString secretKey(const QString& path)
+{
+    return QStringLiteral("mail-account ") + QFileInfo(path).absoluteFilePath();
+}
 
 const char* securityName(MailAccount::Security security)
 {
@@ -160,6 +168,7 @@ bool MailAccount::load(const QString& path)
         return false;
     }
     MailAccount loaded;
+    bool inSecretStore = false;
     const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
     for (QString line : lines) {
         if (line.endsWith(QLatin1Char('\r')))
@@ -189,20 +198,34 @@ bool MailAccount::load(const QString& path)
             loaded.m_login = value;
         } else if (key == QLatin1String("password")) {
             loaded.m_password = value;
+            loaded.m_passwordPlace = value.isEmpty() ? PasswordPlace::None : PasswordPlace::File;
+        } else if (key == QLatin1String("passwordstore")) {
+            inSecretStore = value.trimmed() == kSecretStoreMark;
         } else if (key == QLatin1String("sender")) {
             loaded.m_senderAddress = value.trimmed();
         } else if (key == QLatin1String("cafile")) {
             loaded.m_caFile = value.trimmed();
         }
     }
+    if (inSecretStore && loaded.m_passwordPlace != PasswordPlace::File) {
+        QString why;
+        if (!SecretStore::system().read(secretKey(path), &loaded.m_password, &why)) {
+            m_errorText = QStringLiteral("Пароль почты хранится в хранилище паролей рабочего "
+                                         "стола, но прочитать его не удалось.\n%1")
+                              .arg(why);
+            return false;
+        }
+        loaded.m_passwordPlace = PasswordPlace::SecretStore;
+    }
     loaded.m_errorText.clear();
     *this = loaded;
     return true;
 }
 
-bool MailAccount::save(const QString& path) const
+bool MailAccount::save(const QString& path)
 {
     m_errorText.clear();
+    m_secretStoreWhy.clear();
     const QFileInfo info(path);
     const QString folder = info.absolutePath();
     if (!QFileInfo::exists(folder)) {
@@ -219,7 +242,17 @@ bool MailAccount::save(const QString& path) const
     text += QStringLiteral("Port=%1\n").arg(m_port);
     text += QStringLiteral("Security=%1\n").arg(QLatin1String(securityName(m_security)));
     text += QStringLiteral("Login=%1\n").arg(escape(m_login));
-    text += QStringLiteral("Password=%1\n").arg(escape(m_password));
+    PasswordPlace place = PasswordPlace::None;
+    SecretStore& store = SecretStore::system();
+    if (!m_password.isEmpty()) {
+        if (store.write(secretKey(path), m_password, &m_secretStoreWhy)) {
+            place = PasswordPlace::SecretStore;
+            text += QStringLiteral("PasswordStore=%1\n").arg(kSecretStoreMark);
+        } else {
+            place = PasswordPlace::File;
+            text += QStringLiteral("Password=%1\n").arg(escape(m_password));
+        }
+    }
     text += QStringLiteral("Sender=%1\n").arg(escape(m_senderAddress));
     text += QStringLiteral("CaFile=%1\n").arg(escape(m_caFile));
 
@@ -242,7 +275,23 @@ bool MailAccount::save(const QString& path) const
                 .arg(path);
         return false;
     }
+    // A password no longer used stays nowhere.
+    if (place != PasswordPlace::SecretStore && store.isAvailable(nullptr))
+        store.remove(secretKey(path), nullptr);
+    m_passwordPlace = place;
     return true;
+}
+
+bool MailAccount::moveToSecretStore(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.readAll().contains("\nPassword="))
+        return false;
+    MailAccount account;
+    if (!account.load(path) || account.passwordPlace() != PasswordPlace::File ||
+        !SecretStore::system().isAvailable(nullptr))
+        return false;
+    return account.save(path) && account.passwordPlace() == PasswordPlace::SecretStore;
 }
 
 bool MailAccount::operator==(const MailAccount& other) const

@@ -24,6 +24,15 @@ public:
     void setSecurity(Security security) { m_security = security; }
     QString login() const { return m_login; }
     void setLogin(const QString& login) { m_login = login; }
+    // Where the password is kept: nowhere (no password), in the desktop's secret store, or in
+    // the account file itself where no secret store runs.
+    enum class PasswordPlace
+    {
+        None,
+        SecretStore,
+        File
+    };
+
     QString password() const { return m_password; }
     void setPassword(const QString& password) { m_password = password; }
     QString senderAddress() const { return m_senderAddress; }
@@ -44,11 +53,22 @@ public:
     // <generic config folder>/Kalvent/mail-account.ini
     static QString defaultPath();
 
-    // A missing file is an error too; errorText() tells which.
+    // A missing file is an error too; errorText() tells which. A password kept in the secret
+    // store is read from it.
     bool load(const QString& path = defaultPath());
-    // Writes with mode 0600, creating the folder (mode 0700) when missing.
-    bool save(const QString& path = defaultPath()) const;
+    // Writes with mode 0600, creating the folder (mode 0700) when missing. The password goes
+    // to the secret store, or into the file when no secret store can take it.
+    bool save(const QString& path = defaultPath());
     QString errorText() const { return m_errorText; }
+
+    // Moves a password kept in the account file into the secret store once one runs; true
+    // when it moved.
+    static bool moveToSecretStore(const QString& path = defaultPath());
+
+    // Set by load() and save().
+    PasswordPlace passwordPlace() const { return m_passwordPlace; }
+    // Why the secret store was not used, after a save that put the password in the file.
+    QString secretStoreUnavailableReason() const { return m_secretStoreWhy; }
 
     bool operator==(const MailAccount& other) const;
     bool operator!=(const MailAccount& other) const { return !(*this == other); }
@@ -61,5 +81,7 @@ private:
     QString m_password;
     QString m_senderAddress;
     QString m_caFile;
-    mutable QString m_errorText;
+    PasswordPlace m_passwordPlace = PasswordPlace::None;
+    QString m_secretStoreWhy;
+    QString m_errorText;
 };

@@ -42,7 +42,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString path = dir.filePath(QStringLiteral("deep/Kalvent/mail-account.ini"));
-        const MailAccount account = sampleAccount();
+        MailAccount account = sampleAccount();
         QVERIFY2(account.save(path), qPrintable(account.errorText()));
 
         QCOMPARE(QFile::permissions(path) & (kOwnerReadWrite | kOthers), kOwnerReadWrite);
