@@ -34,6 +34,8 @@ void isolate()
     qputenv("XDG_DATA_HOME", root + "/data");
     qputenv("XDG_CACHE_HOME", root + "/cache");
     qputenv("TZ", "UTC");
+    // No session bus: a fuzzed account never reaches the desktop's secret store.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QDir().mkpath(dir + QStringLiteral("/work"));
