@@ -20,6 +20,8 @@ QString kindWord(TotalsDifference::Kind kind)
         return "internet";
     case TotalsDifference::Kind::ByDate:
         return "by-date";
+    case TotalsDifference::Kind::ByHour:
+        return "by-hour";
     case TotalsDifference::Kind::CallKeys:
         break;
     }

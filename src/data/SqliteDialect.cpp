@@ -65,7 +65,7 @@ QString timeOfDay(const QTime& time)
 }
 
 constexpr int kalventFileId = 0x4B764244; // "KvBD", in the file header
-constexpr int currentVersion = 1;
+constexpr int currentVersion = 2;
 
 // What the totals are kept by: the row kind Vid and its key Kl.
 enum TotalsKind
@@ -73,8 +73,23 @@ enum TotalsKind
     bySource = 1,          // Kl: the call's source key
     byService = 2,         // Kl: the call's service key
     internetByService = 3, // Kl: the service key of a call from the Internet
-    byDate = 4             // Kl: 0
+    byDate = 4,            // Kl: 0
+    byHour = 5             // Kl: the weekday and hour of the call, see hourKey()
 };
+
+// Weekday (1 Monday .. 7 Sunday, 0 for a date that is none) times 100 plus the hour of the
+// time of day (0-23, 24 for a call without a readable time): the cell of the heat map.
+QString hourKey(const QString& data, const QString& vrem)
+{
+    return QStringLiteral(
+               "(COALESCE((CAST(strftime('%w', substr(%1, 1, 10)) AS INTEGER) + 6) % 7 + 1, 0) "
+               "* 100 + CASE WHEN %2 GLOB '[01][0-9]:*' OR %2 GLOB '2[0-3]:*' "
+               "THEN CAST(substr(%2, 1, 2) AS INTEGER) "
+               "WHEN %2 GLOB '[0-9]:*' THEN CAST(substr(%2, 1, 1) AS INTEGER) "
+               "WHEN %2 GLOB '????-??-??[ T][01][0-9]:*' OR %2 GLOB '????-??-??[ T]2[0-3]:*' "
+               "THEN CAST(substr(%2, 12, 2) AS INTEGER) ELSE 24 END)")
+        .arg(data, vrem);
+}
 
 // The key of a folded name; 0 for a missing (NULL) name, which no list name matches.
 QString keyOfName(const QString& name)
@@ -117,10 +132,28 @@ QStringList keysAndTotals()
     };
 }
 
+// Version 2: the advertising spend per source and month (Rashody, whole kopecks; names kept
+// as written and matched folded), and the calls totalled per weekday and hour (byHour).
+QStringList spendTable()
+{
+    return {"CREATE TABLE Rashody (ID INTEGER PRIMARY KEY, Istochnik TEXT NOT NULL, "
+            "Mes TEXT NOT NULL, Kopeek INTEGER NOT NULL CHECK (Kopeek >= 0))",
+            "CREATE INDEX Rashody_Mes ON Rashody (Mes)"};
+}
+
 QStringList versionStamp()
 {
     return {QStringLiteral("PRAGMA application_id = %1").arg(kalventFileId),
             QStringLiteral("PRAGMA user_version = %1").arg(currentVersion)};
+}
+
+// The per-hour totals rows of the calls of Base that meet `condition`.
+QString hourRows(const QString& condition)
+{
+    return QStringLiteral("SELECT %1 AS Vid, %2 AS Kl, Data, COUNT(*) AS Vsego, "
+                          "SUM(Zapis = 1) AS Zapis FROM Base WHERE %3 GROUP BY 2, Data")
+        .arg(byHour)
+        .arg(hourKey("Data", "Vrem"), condition);
 }
 
 // The totals rows of the calls of Base that meet `condition`, as (Vid, Kl, Data, Vsego, Zapis).
@@ -136,11 +169,12 @@ QString countedRows(const QString& condition)
                           "WHERE %5 AND KIstochnik = %6 GROUP BY KUsluga, Data "
                           "UNION ALL SELECT %4, 0, Data, COUNT(*), SUM(Zapis) FROM Base WHERE %5 "
                           "GROUP BY Data")
-        .arg(bySource)
-        .arg(byService)
-        .arg(internetByService)
-        .arg(byDate)
-        .arg(condition, internetKey);
+               .arg(bySource)
+               .arg(byService)
+               .arg(internetByService)
+               .arg(byDate)
+               .arg(condition, internetKey) +
+           " UNION ALL " + hourRows(condition);
 }
 
 // The totals rows one call (NEW or OLD in a trigger) counts in, as (Vid, Kl, z), z being its
@@ -150,12 +184,15 @@ QString rowsOfCall(const QString& call)
     return QStringLiteral("SELECT %1 AS Vid, %5.KIstochnik AS Kl, %5.Zapis = 1 AS z "
                           "UNION ALL SELECT %2, %5.KUsluga, %5.Zapis = 1 "
                           "UNION ALL SELECT %3, %5.KUsluga, %5.Zapis = 1 WHERE %5.KIstochnik = %6 "
-                          "UNION ALL SELECT %4, 0, %5.Zapis")
+                          "UNION ALL SELECT %4, 0, %5.Zapis "
+                          "UNION ALL SELECT %7, %8, %5.Zapis = 1")
         .arg(bySource)
         .arg(byService)
         .arg(internetByService)
         .arg(byDate)
-        .arg(call, internetKey);
+        .arg(call, internetKey)
+        .arg(byHour)
+        .arg(hourKey(call + ".Data", call + ".Vrem"));
 }
 
 // Adds one call to its day and month totals (sign 1) or takes it away (sign -1).
@@ -181,10 +218,12 @@ QString dropEmptyTotals()
 {
     const QString perName =
         QStringLiteral("(Vid = %1 AND Kl = OLD.KIstochnik) OR (Vid = %2 AND Kl = OLD.KUsluga) "
-                       "OR (Vid = %3 AND Kl = OLD.KUsluga)")
+                       "OR (Vid = %3 AND Kl = OLD.KUsluga) OR (Vid = %4 AND Kl = %5)")
             .arg(bySource)
             .arg(byService)
-            .arg(internetByService);
+            .arg(internetByService)
+            .arg(byHour)
+            .arg(hourKey("OLD.Data", "OLD.Vrem"));
     return QStringLiteral("DELETE FROM ItogDen WHERE Mes = substr(OLD.Data, 1, 7) AND "
                           "Data = OLD.Data AND Vsego = 0 AND Zapis = 0 AND "
                           "(%1 OR (Vid = %2 AND Kl = 0)); "
@@ -223,12 +262,31 @@ QStringList triggers()
             "WHEN OLD.KUsluga IS NOT NULL AND OLD.KIstochnik IS NOT NULL BEGIN %1 %2 END")
             .arg(countCall("OLD", -1), dropEmptyTotals()),
         QStringLiteral("CREATE TRIGGER Base_Izmenenie AFTER UPDATE OF Data, usluga, Istochnik, "
-                       "Zapis ON Base "
+                       "Zapis, Vrem ON Base "
                        "WHEN OLD.KUsluga IS NOT NULL AND OLD.KIstochnik IS NOT NULL BEGIN %1 %2 "
                        "UPDATE Base SET KUsluga = NULL, KIstochnik = NULL WHERE ID = NEW.ID; "
                        "%3 END")
             .arg(countCall("OLD", -1), dropEmptyTotals(), keyCall()),
     };
+}
+
+// The per-hour totals of a file whose other totals are in place, and the triggers that keep
+// them too.
+QStringList addHourTotals()
+{
+    QStringList statements{"DROP TRIGGER IF EXISTS Base_Kluchi", "DROP TRIGGER IF EXISTS Base_Itog",
+                           "DROP TRIGGER IF EXISTS Base_Udalenie",
+                           "DROP TRIGGER IF EXISTS Base_Izmenenie",
+                           QStringLiteral("DELETE FROM ItogDen WHERE Vid = %1").arg(byHour),
+                           QStringLiteral("DELETE FROM ItogMes WHERE Vid = %1").arg(byHour),
+                           "INSERT INTO ItogDen (Vid, Kl, Mes, Data, Vsego, Zapis) "
+                           "SELECT Vid, Kl, substr(Data, 1, 7), Data, Vsego, Zapis FROM (" +
+                               hourRows("true") + ")",
+                           QStringLiteral("INSERT INTO ItogMes (Vid, Kl, Mes, Vsego, Zapis) "
+                                          "SELECT Vid, Kl, Mes, SUM(Vsego), SUM(Zapis) FROM "
+                                          "ItogDen WHERE Vid = %1 GROUP BY Vid, Kl, Mes")
+                               .arg(byHour)};
+    return statements + triggers();
 }
 
 // Sum of one measure of the totals of kind `kind` under the list row's key l.kl, over the days
@@ -265,6 +323,12 @@ QString perNameReport(const QString& listTable, const QString& nameColumn, int k
              rangeSum("Zapis", kind, "s2", "e2"), callsTableExists);
 }
 
+// The list of sources as the per-source report reads it: one row per folded name, with its
+// key and its place in the list.
+const QString sourceList =
+    QStringLiteral("(SELECT IName, (SELECT ID FROM Kluchi WHERE Kluch = kv_fold(IName)) AS kl, "
+                   "MIN(ID) AS ord FROM IName GROUP BY kv_fold(IName))");
+
 bool failed(const QSqlQuery& query, QString* error)
 {
     *error = query.lastError().databaseText().isEmpty() ? query.lastError().text()
@@ -286,6 +350,8 @@ TotalsDifference::Kind kindOf(int vid)
         return TotalsDifference::Kind::ByService;
     case internetByService:
         return TotalsDifference::Kind::InternetByService;
+    case byHour:
+        return TotalsDifference::Kind::ByHour;
     default:
         return TotalsDifference::Kind::ByDate;
     }
@@ -344,7 +410,7 @@ bool SqliteDialect::readVersion(QSqlDatabase& db, int* version, QString* error) 
 
 QStringList SqliteDialect::schema() const
 {
-    return firstLayout() + keysAndTotals() + rebuildTotals() +
+    return firstLayout() + keysAndTotals() + spendTable() + rebuildTotals() +
            QStringList{QStringLiteral("INSERT INTO IName (IName) VALUES ('Интернет')")} +
            versionStamp();
 }
@@ -353,7 +419,12 @@ QStringList SqliteDialect::upgrade(int fromVersion) const
 {
     if (fromVersion >= currentVersion)
         return {};
-    return keysAndTotals() + rebuildTotals() + versionStamp();
+    QStringList statements;
+    if (fromVersion < 1)
+        statements << keysAndTotals() << spendTable() << rebuildTotals();
+    else
+        statements << spendTable() << addHourTotals();
+    return statements + versionStamp();
 }
 
 QStringList SqliteDialect::requiredTables(int version) const
@@ -363,6 +434,8 @@ QStringList SqliteDialect::requiredTables(int version) const
         tables << "Kluchi"
                << "ItogDen"
                << "ItogMes";
+    if (version >= 2)
+        tables << "Rashody";
     return tables;
 }
 
@@ -438,6 +511,73 @@ QString SqliteDialect::lastCall() const
 {
     return QStringLiteral("SELECT ID, Data, usluga, Istochnik, Zapis, Vrem FROM Base "
                           "ORDER BY ID DESC LIMIT 1");
+}
+
+QString SqliteDialect::sourceFigures() const
+{
+    return QStringLiteral("WITH p AS (SELECT ? AS s, ? AS e, ? AS ps, ? AS pe) "
+                          "SELECT l.ord, l.IName, %2, %3, %4, %5 FROM p, %1 AS l WHERE %6 "
+                          "ORDER BY l.ord")
+        .arg(sourceList, rangeSum("Vsego", bySource, "s", "e"),
+             rangeSum("Zapis", bySource, "s", "e"), rangeSum("Vsego", bySource, "ps", "pe"),
+             rangeSum("Zapis", bySource, "ps", "pe"), callsTableExists);
+}
+
+QString SqliteDialect::sourceSpend() const
+{
+    return QStringLiteral("SELECT l.ord, r.Mes, SUM(r.Kopeek) FROM %1 AS l JOIN Rashody AS r "
+                          "ON kv_fold(r.Istochnik) = kv_fold(l.IName) "
+                          "WHERE r.Mes >= ? AND r.Mes <= ? GROUP BY l.ord, r.Mes")
+        .arg(sourceList);
+}
+
+QString SqliteDialect::callsByHour() const
+{
+    // Whole months from the month totals, the days of the bounds' months from the day totals.
+    return QStringLiteral(
+               "WITH p AS (SELECT ? AS s, ? AS e) SELECT Kl, SUM(Vsego) FROM ("
+               "SELECT Kl, Vsego FROM p, ItogMes WHERE Vid = %1 "
+               "AND Mes > substr(p.s, 1, 7) AND Mes < substr(p.e, 1, 7) "
+               "UNION ALL SELECT Kl, Vsego FROM p, ItogDen WHERE Vid = %1 "
+               "AND Mes IN (substr(p.s, 1, 7), substr(p.e, 1, 7)) "
+               "AND Data >= p.s AND Data <= p.e) WHERE %2 GROUP BY Kl HAVING SUM(Vsego) <> 0 "
+               "ORDER BY Kl")
+        .arg(byHour)
+        .arg(callsTableExists);
+}
+
+QString SqliteDialect::weeklySourceCalls() const
+{
+    return QStringLiteral(
+               "WITH p AS (SELECT ? AS s, ? AS e, julianday(?) AS monday) "
+               "SELECT l.ord, CAST(julianday(d.Data) - p.monday AS INTEGER) / 7 AS w, "
+               "SUM(d.Vsego), SUM(d.Zapis) FROM p, %1 AS l JOIN ItogDen AS d "
+               "ON d.Vid = %2 AND d.Kl = l.kl AND d.Mes >= substr(p.s, 1, 7) "
+               "AND d.Mes <= substr(p.e, 1, 7) AND d.Data >= p.s AND d.Data <= p.e "
+               "WHERE %3 GROUP BY l.ord, w ORDER BY l.ord, w")
+        .arg(sourceList)
+        .arg(bySource)
+        .arg(callsTableExists);
+}
+
+QString SqliteDialect::spendEntries() const
+{
+    return QStringLiteral("SELECT Istochnik, Mes, Kopeek FROM Rashody ORDER BY Mes, ID");
+}
+
+QString SqliteDialect::removeSpend() const
+{
+    return QStringLiteral("DELETE FROM Rashody WHERE kv_fold(Istochnik) = kv_fold(?) AND Mes = ?");
+}
+
+QString SqliteDialect::addSpend() const
+{
+    return QStringLiteral("INSERT INTO Rashody (Istochnik, Mes, Kopeek) VALUES (?, ?, ?)");
+}
+
+QString SqliteDialect::renameSpend() const
+{
+    return QStringLiteral("UPDATE Rashody SET Istochnik = ? WHERE kv_fold(Istochnik) = kv_fold(?)");
 }
 
 std::unique_ptr<CallWriter> SqliteDialect::callWriter(QSqlDatabase& db) const
@@ -579,12 +719,17 @@ bool SqliteDialect::findDifferences(QSqlDatabase& db, QList<TotalsDifference>* d
         "UNION ALL SELECT c.Vid, c.%3, %6, NULL, NULL, c.Vsego, c.Zapis FROM temp.%2 AS c "
         "LEFT JOIN %1 AS t ON %4 WHERE t.Vid IS NULL ORDER BY 1, 3, 2");
     const QString sameMonth = "c.Vid = t.Vid AND c.Kl = t.Kl AND c.Mes = t.Mes";
+    // The per-hour totals are kept under their weekday and hour, not under a name.
+    const QString totalName =
+        QStringLiteral("CASE WHEN %1.Vid = %2 THEN CAST(%1.Kl AS TEXT) ELSE %3 END");
+    const QString storedName = totalName.arg("t").arg(byHour).arg(keyName.arg("t.Kl"));
+    const QString countedName = totalName.arg("c").arg(byHour).arg(keyName.arg("c.Kl"));
     for (const bool month : {false, true}) {
         const QString sql = month ? compare.arg("ItogMes", "ItogSchetMes", "Mes", sameMonth,
-                                                keyName.arg("t.Kl"), keyName.arg("c.Kl"))
+                                                storedName, countedName)
                                   : compare.arg("ItogDen", "ItogSchetDen", "Data",
-                                                sameMonth + " AND c.Data = t.Data",
-                                                keyName.arg("t.Kl"), keyName.arg("c.Kl"));
+                                                sameMonth + " AND c.Data = t.Data", storedName,
+                                                countedName);
         if (!run(query, sql, error))
             return false;
         while (query.next()) {

@@ -248,7 +248,10 @@ private Q_SLOTS:
         QCOMPARE(reports, QStringList({QStringLiteral("otchkolzv=Звонки по &источнику"),
                                        QStringLiteral("zvpoUsl=Звонки по &услуге"),
                                        QStringLiteral("interZvon=Отчет по звонкам из &интернета"),
-                                       QStringLiteral("podatam=Отчет по &датам")}));
+                                       QStringLiteral("podatam=Отчет по &датам"),
+                                       QStringLiteral("linAnaliz="),
+                                       QStringLiteral("analizRekl=&Анализ рекламы")}));
+        QVERIFY(m_window->findChild<QMenu*>("otch")->actions().at(4)->isSeparator());
         for (QAction* action : m_window->findChildren<QAction*>())
             QVERIFY(action->shortcut().isEmpty());
     }
