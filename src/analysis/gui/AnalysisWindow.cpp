@@ -200,8 +200,10 @@ void AnalysisWindow::choosePreset(int index)
     const QList<AnalysisPeriod::Preset> presets = AnalysisPeriod::presets();
     if (index < 0 || index >= presets.size())
         return;
-    if (m_preset->currentIndex() != index)
-        m_preset->setCurrentIndex(index); // comes back here
+    if (m_preset->currentIndex() != index) {
+        m_preset->setCurrentIndex(index); // comes back here through the signal
+        return;
+    }
     if (m_settingDates || presets.at(index) == AnalysisPeriod::Preset::AnyDates)
         return;
     const AnalysisPeriod period = AnalysisPeriod::preset(presets.at(index), Clock::today());
@@ -216,10 +218,10 @@ void AnalysisWindow::setDates(const QDate& from, const QDate& to)
 {
     m_settingDates = true;
     m_from->setDate(from);
+    m_to->setDate(to);
+    m_preset->setCurrentIndex(int(AnalysisPeriod::presets().size()) - 1);
     m_settingDates = false;
-    m_to->setDate(to); // switches to any dates and reloads
-    if (m_to->date() == to && m_analysis.period().from() != from)
-        reload();
+    reload();
 }
 
 void AnalysisWindow::reload()
