@@ -3,7 +3,6 @@
 #include "DataEnv.h"
 #include "Money.h"
 
-#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -37,7 +36,9 @@ bool AdAnalysis::load(const AnalysisPeriod& period)
     // One read transaction: every part as of one moment.
     if (!db.transaction())
         return fail(Database::describe(db.lastError()));
-    const bool ok = readFigures(db) && readSpend(db) && readHeatMap(db) && readWeeks(db);
+    const QDate monday = AnalysisPeriod::monday(period.from());
+    m_weekCount = int(monday.daysTo(AnalysisPeriod::monday(period.to())) / 7 + 1);
+    const bool ok = readFigures(db) && readSpend(db) && readHeatMap(db) && readWeeks(db, -1);
     db.commit();
     if (!ok)
         return false;
@@ -82,11 +83,12 @@ bool AdAnalysis::readSpend(QSqlDatabase& db)
     while (query.next()) {
         const QDate month = QDate::fromString(query.value(1).toString() + "-01", Qt::ISODate);
         if (month.isValid())
-            spend[query.value(0).toLongLong()] << Money::MonthAmount{month,
-                                                                     query.value(2).toLongLong()};
+            spend[query.value(0).toLongLong()]
+                << Money::MonthAmount{month, query.value(2).toLongLong()};
     }
     for (int i = 0; i < m_rows.size(); ++i)
-        m_rows[i].spend = Money::prorate(spend.value(m_order.at(i)), m_period.from(), m_period.to());
+        m_rows[i].spend =
+            Money::prorate(spend.value(m_order.at(i)), m_period.from(), m_period.to());
     return true;
 }
 
@@ -95,8 +97,7 @@ bool AdAnalysis::readHeatMap(QSqlDatabase& db)
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(m_env->database().dialect().callsByHour()) ||
-        !m_env->database().bindArguments(query, {m_period.from(), m_period.to()}) ||
-        !query.exec())
+        !m_env->database().bindArguments(query, {m_period.from(), m_period.to()}) || !query.exec())
         return fail(Database::describe(query.lastError()));
     while (query.next()) {
         const int key = query.value(0).toInt();
@@ -105,43 +106,46 @@ bool AdAnalysis::readHeatMap(QSqlDatabase& db)
     return true;
 }
 
-bool AdAnalysis::readWeeks(QSqlDatabase& db)
+bool AdAnalysis::readWeeks(QSqlDatabase& db, int row)
 {
-    const QDate monday = AnalysisPeriod::monday(m_period.from());
-    m_weekCount = int(monday.daysTo(AnalysisPeriod::monday(m_period.to())) / 7 + 1);
-    m_weekly.resize(m_rows.size());
-    QHash<qint64, int> rowOf;
-    for (int i = 0; i < m_order.size(); ++i)
-        rowOf.insert(m_order.at(i), i);
+    QVariantList arguments{m_period.from(), m_period.to(), AnalysisPeriod::monday(m_period.from())};
+    if (row >= 0)
+        arguments << m_rows.at(row).name;
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!query.prepare(m_env->database().dialect().weeklySourceCalls()) ||
-        !m_env->database().bindArguments(query, {m_period.from(), m_period.to(), monday}) ||
-        !query.exec())
+    if (!query.prepare(m_env->database().dialect().weeklyCalls(row >= 0)) ||
+        !m_env->database().bindArguments(query, arguments) || !query.exec())
         return fail(Database::describe(query.lastError()));
-    while (query.next()) {
-        const int row = rowOf.value(query.value(0).toLongLong(), -1);
-        if (row >= 0)
-            m_weekly[row].insert(query.value(1).toInt(),
-                                 {query.value(2).toLongLong(), query.value(3).toLongLong()});
-    }
+    WeekCounts& counts = m_weekly[row];
+    while (query.next())
+        counts.insert(query.value(0).toInt(),
+                      {query.value(1).toLongLong(), query.value(2).toLongLong()});
     return true;
 }
 
-QVector<AdAnalysis::Week> AdAnalysis::weeks(const QList<int>& rows) const
+QVector<AdAnalysis::Week> AdAnalysis::weeks(const QList<int>& rows)
 {
+    m_error.clear();
     QVector<Week> weeks(m_weekCount);
     const QDate monday = AnalysisPeriod::monday(m_period.from());
     for (int w = 0; w < m_weekCount; ++w)
         weeks[w].monday = monday.addDays(7 * w);
-    QList<int> chosen = rows;
-    if (chosen.isEmpty())
-        for (int i = 0; i < m_weekly.size(); ++i)
-            chosen << i;
+    QList<int> chosen;
+    for (const int row : rows)
+        if (row >= 0 && row < m_rows.size() && !chosen.contains(row))
+            chosen << row;
+    if (rows.isEmpty())
+        chosen << -1;
     for (const int row : std::as_const(chosen)) {
-        if (row < 0 || row >= m_weekly.size())
-            continue;
-        for (auto it = m_weekly.at(row).cbegin(); it != m_weekly.at(row).cend(); ++it) {
+        if (!m_weekly.contains(row)) {
+            QSqlDatabase db = m_env->database().connection();
+            if (!readWeeks(db, row)) {
+                m_weekly.remove(row);
+                return {};
+            }
+        }
+        const WeekCounts& counts = m_weekly[row];
+        for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
             if (it.key() < 0 || it.key() >= m_weekCount)
                 continue;
             weeks[it.key()].calls += it.value().first;

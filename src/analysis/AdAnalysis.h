@@ -5,6 +5,7 @@
 #include "SourceFigures.h"
 
 #include <QDate>
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -41,15 +42,19 @@ public:
     const SourceFigures& total() const { return m_total; }
     const CallHeatMap& heatMap() const { return m_heatMap; }
     // The weeks (from Monday) that the period touches, with the calls and bookings of the
-    // sources at the given rows (all sources when none is given).
-    QVector<Week> weeks(const QList<int>& rows = {}) const;
+    // sources at the given rows, or of all calls when no row is given. Those of a source are
+    // read when first asked for; empty (and errorText()) when they cannot be read.
+    QVector<Week> weeks(const QList<int>& rows = {});
 
 private:
+    using WeekCounts = QMap<int, QPair<qint64, qint64>>; // week number -> calls, booked
+
     bool fail(const QString& reason);
     bool readFigures(QSqlDatabase& db);
     bool readSpend(QSqlDatabase& db);
     bool readHeatMap(QSqlDatabase& db);
-    bool readWeeks(QSqlDatabase& db);
+    // The weeks of all calls (row -1) or of the source at a row.
+    bool readWeeks(QSqlDatabase& db, int row);
 
     DataEnv* m_env;
     AnalysisPeriod m_period;
@@ -58,7 +63,6 @@ private:
     SourceFigures m_total;
     CallHeatMap m_heatMap;
     int m_weekCount = 0;
-    // Per row: week number -> (calls, booked).
-    QVector<QMap<int, QPair<qint64, qint64>>> m_weekly;
+    QHash<int, WeekCounts> m_weekly; // by row; -1: all calls
     QString m_error;
 };

@@ -64,11 +64,16 @@ QString AnalysisExport::periodText(const AdAnalysis& analysis)
 
 QStringList AnalysisExport::headings()
 {
-    return {QStringLiteral("Источник"),          QStringLiteral("Звонки"),
-            QStringLiteral("Записи"),            QStringLiteral("Доля записей"),
-            QStringLiteral("Звонки ранее"),      QStringLiteral("Записи ранее"),
-            QStringLiteral("Изменение звонков"), QStringLiteral("Изменение записей"),
-            QStringLiteral("Расход, руб."),      QStringLiteral("Цена звонка, руб."),
+    return {QStringLiteral("Источник"),
+            QStringLiteral("Звонки"),
+            QStringLiteral("Записи"),
+            QStringLiteral("Доля записей"),
+            QStringLiteral("Звонки ранее"),
+            QStringLiteral("Записи ранее"),
+            QStringLiteral("Изменение звонков"),
+            QStringLiteral("Изменение записей"),
+            QStringLiteral("Расход, руб."),
+            QStringLiteral("Цена звонка, руб."),
             QStringLiteral("Цена записи, руб.")};
 }
 
@@ -193,9 +198,9 @@ bool AnalysisExport::write(Format format, const AdAnalysis& analysis, const QStr
     if (format == Format::Pdf)
         return writePdf(analysis, fileName);
     ReportFileWriter writer;
-    const bool ok =
-        writer.save(fileName, format == Format::Html ? html(analysis).toUtf8()
-                                                     : ReportFileWriter::csv(figuresGrid(analysis)));
+    const bool ok = writer.save(fileName, format == Format::Html
+                                              ? html(analysis).toUtf8()
+                                              : ReportFileWriter::csv(figuresGrid(analysis)));
     m_error = writer.errorText();
     return ok;
 }

@@ -68,6 +68,6 @@ AnalysisPeriod AnalysisPeriod::previous() const
 QString AnalysisPeriod::text() const
 {
     const QLocale locale;
-    return QStringLiteral("%1 - %2")
-        .arg(locale.toString(m_from, "dd.MM.yyyy"), locale.toString(m_to, "dd.MM.yyyy"));
+    return QStringLiteral("%1 - %2").arg(locale.toString(m_from, "dd.MM.yyyy"),
+                                         locale.toString(m_to, "dd.MM.yyyy"));
 }

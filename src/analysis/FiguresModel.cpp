@@ -91,7 +91,14 @@ QVariant FiguresModel::data(const QModelIndex& index, int role) const
 
 QVariant FiguresModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
-        return AnalysisExport::headings().value(section);
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
+        // Two lines a heading, so that the columns stay as narrow as their numbers.
+        QString heading = AnalysisExport::headings().value(section);
+        if (heading.contains(QStringLiteral(", ")))
+            heading.replace(QStringLiteral(", "), QStringLiteral(",\n"));
+        else if (heading.contains(u' '))
+            heading[heading.indexOf(u' ')] = u'\n';
+        return heading;
+    }
     return QAbstractTableModel::headerData(section, orientation, role);
 }

@@ -37,7 +37,8 @@ QString joinedGroups(const QString& whole)
     groups << group;
     for (int i = 0; i < groups.size(); ++i) {
         const QString& g = groups.at(i);
-        if (!allDigits(g) || (i > 0 && g.size() != 3) || (i == 0 && groups.size() > 1 && g.size() > 3))
+        if (!allDigits(g) || (i > 0 && g.size() != 3) ||
+            (i == 0 && groups.size() > 1 && g.size() > 3))
             return QString();
     }
     return groups.join(QString());
@@ -93,8 +94,8 @@ std::optional<qint64> Money::parse(const QString& input, QString* error)
         fail(error, QStringLiteral("«%1»: копеек не больше двух знаков после запятой").arg(shown));
         return std::nullopt;
     }
-    const QString tooLarge = QStringLiteral("«%1»: сумма больше %2 руб.")
-                                 .arg(shown, display(maxKopecks));
+    const QString tooLarge =
+        QStringLiteral("«%1»: сумма больше %2 руб.").arg(shown, display(maxKopecks));
     QString significant = digits;
     while (significant.size() > 1 && significant.front() == u'0')
         significant.remove(0, 1);

@@ -15,21 +15,39 @@
 
 namespace {
 
-// The period of --from and --to, or a usage failure.
-bool readPeriod(CliRunner& cli, const CliOptions& o, AnalysisPeriod* period, int* status)
+// What a report command was asked for: the analysis over its period, the format and the
+// output file.
+struct ReportRequest
 {
+    AdAnalysis analysis;
+    QString format;
+    QString output;
+    explicit ReportRequest(DataEnv* env) : analysis(env) {}
+};
+
+// Reads --from, --to, --format (one of `formats`, the first by default) and --output, and
+// loads the analysis; a status to return when that fails.
+std::optional<int> readRequest(CliRunner& cli, const QStringList& args, const QStringList& formats,
+                               ReportRequest* request)
+{
+    CliOptions o(args, {"from", "to", "format", "output"}, {});
+    if (!o.ok() || !o.positional().isEmpty())
+        return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.errorText());
     const QDate from = CliRunner::parseDate(o.value("from"));
     const QDate to = CliRunner::parseDate(o.value("to"));
-    if (!from.isValid() || !to.isValid()) {
-        *status = cli.fail(CliRunner::Usage, "--from and --to must be dates YYYY-MM-DD");
-        return false;
-    }
-    if (from > to) {
-        *status = cli.fail(CliRunner::Usage, "--from is after --to");
-        return false;
-    }
-    *period = AnalysisPeriod(from, to);
-    return true;
+    if (!from.isValid() || !to.isValid())
+        return cli.fail(CliRunner::Usage, "--from and --to must be dates YYYY-MM-DD");
+    if (from > to)
+        return cli.fail(CliRunner::Usage, "--from is after --to");
+    request->format = o.value("format", formats.first());
+    request->output = o.value("output");
+    if (!formats.contains(request->format))
+        return cli.fail(CliRunner::Usage, "--format must be " + formats.join(", "));
+    if (request->format == "pdf" && request->output.isEmpty())
+        return cli.fail(CliRunner::Usage, "--format pdf needs --output FILE");
+    if (!request->analysis.load(AnalysisPeriod(from, to)))
+        return cli.fail(CliRunner::Failure, request->analysis.errorText());
+    return std::nullopt;
 }
 
 // Writes a file format to `output`, or to a scratch file that is then printed.
@@ -66,31 +84,21 @@ void addReports(CliRunner& cli)
         "money as strings with two decimals and null where there is nothing to divide by.\n"
         "pdf needs --output.",
         [&cli](const QStringList& args) {
-            CliOptions o(args, {"from", "to", "format", "output"}, {});
-            if (!o.ok() || !o.positional().isEmpty())
-                return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.errorText());
-            AnalysisPeriod period;
-            int status = CliRunner::Ok;
-            if (!readPeriod(cli, o, &period, &status))
-                return status;
-            const QString format = o.value("format", "text");
-            if (!QStringList({"text", "csv", "json", "html", "pdf"}).contains(format))
-                return cli.fail(CliRunner::Usage, "--format must be text, csv, json, html or pdf");
-            if (format == "pdf" && o.value("output").isEmpty())
-                return cli.fail(CliRunner::Usage, "--format pdf needs --output FILE");
-            AdAnalysis analysis(cli.env());
-            if (!analysis.load(period))
-                return cli.fail(CliRunner::Failure, analysis.errorText());
-            if (format == "text")
+            ReportRequest request(cli.env());
+            if (const auto status =
+                    readRequest(cli, args, {"text", "csv", "json", "html", "pdf"}, &request))
+                return *status;
+            const AdAnalysis& analysis = request.analysis;
+            if (request.format == "text")
                 return cli.writeText(AnalysisExport::text(AnalysisExport::figuresGrid(analysis)),
-                                     o.value("output"));
-            if (format == "json")
-                return cli.writeText(AnalysisExport::conversionJson(analysis), o.value("output"));
+                                     request.output);
+            if (request.format == "json")
+                return cli.writeText(AnalysisExport::conversionJson(analysis), request.output);
             return writeFile(cli,
-                             format == "csv"    ? AnalysisExport::Format::Csv
-                             : format == "html" ? AnalysisExport::Format::Html
-                                                : AnalysisExport::Format::Pdf,
-                             analysis, o.value("output"));
+                             request.format == "csv"    ? AnalysisExport::Format::Csv
+                             : request.format == "html" ? AnalysisExport::Format::Html
+                                                        : AnalysisExport::Format::Pdf,
+                             analysis, request.output);
         });
 
     cli.addCommand(
@@ -100,23 +108,14 @@ void addReports(CliRunner& cli)
         "of day. json is {\"report\", \"from\", \"to\", \"cells\", \"untimed\"}, a cell being\n"
         "{\"weekday\" (1 Monday), \"hour\", \"calls\"}; only cells with calls are listed.",
         [&cli](const QStringList& args) {
-            CliOptions o(args, {"from", "to", "format", "output"}, {});
-            if (!o.ok() || !o.positional().isEmpty())
-                return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.errorText());
-            AnalysisPeriod period;
-            int status = CliRunner::Ok;
-            if (!readPeriod(cli, o, &period, &status))
-                return status;
-            const QString format = o.value("format", "text");
-            if (format != "text" && format != "json")
-                return cli.fail(CliRunner::Usage, "--format must be text or json");
-            AdAnalysis analysis(cli.env());
-            if (!analysis.load(period))
-                return cli.fail(CliRunner::Failure, analysis.errorText());
-            const QString text =
-                format == "json" ? AnalysisExport::heatMapJson(analysis)
-                                 : AnalysisExport::text(AnalysisExport::heatMapGrid(analysis));
-            return cli.writeText(text, o.value("output"));
+            ReportRequest request(cli.env());
+            if (const auto status = readRequest(cli, args, {"text", "json"}, &request))
+                return *status;
+            return cli.writeText(
+                request.format == "json"
+                    ? AnalysisExport::heatMapJson(request.analysis)
+                    : AnalysisExport::text(AnalysisExport::heatMapGrid(request.analysis)),
+                request.output);
         });
 }
 
@@ -142,12 +141,13 @@ void addSpend(CliRunner& cli)
                 return cli.fail(CliRunner::Failure, cli.env()->errorText());
             const QString source = store.listName(o.value("source"));
             if (source.isEmpty())
-                return cli.fail(CliRunner::Usage,
-                                QStringLiteral("\"%1\" is not in the list of sources")
-                                    .arg(o.value("source")));
+                return cli.fail(
+                    CliRunner::Usage,
+                    QStringLiteral("\"%1\" is not in the list of sources").arg(o.value("source")));
             if (o.value("amount") == "-")
-                return store.remove(source, month) ? int(CliRunner::Ok)
-                                                   : cli.fail(CliRunner::Failure, store.errorText());
+                return store.remove(source, month)
+                           ? int(CliRunner::Ok)
+                           : cli.fail(CliRunner::Failure, store.errorText());
             QString error;
             const std::optional<qint64> kopecks = Money::parse(o.value("amount"), &error);
             if (!kopecks)

@@ -57,9 +57,10 @@ public:
     // Calls per weekday and hour of the day over a period (s, e): weekday * 100 + hour (24
     // for calls without a time of day), calls.
     virtual QString callsByHour() const = 0;
-    // Calls and bookings per source and week over a period (s, e, the Monday of s): ord, the
-    // week's number from that Monday, calls, booked.
-    virtual QString weeklySourceCalls() const = 0;
+    // Calls and bookings per week over a period (s, e, the Monday of s), of all calls or, with
+    // `ofOneSource`, of the calls of one source (a fourth parameter, its name): the week's
+    // number from that Monday, calls, booked.
+    virtual QString weeklyCalls(bool ofOneSource) const = 0;
     // The stored spend: every entry as (source, month, kopecks), by month and then source;
     // the entries of one source (matched without regard to case) and month removed
     // (parameters: source, month); one entry added (source, month, kopecks); every entry of a

@@ -86,7 +86,8 @@ QString hourKey(const QString& data, const QString& vrem)
                "* 100 + CASE WHEN %2 GLOB '[01][0-9]:*' OR %2 GLOB '2[0-3]:*' "
                "THEN CAST(substr(%2, 1, 2) AS INTEGER) "
                "WHEN %2 GLOB '[0-9]:*' THEN CAST(substr(%2, 1, 1) AS INTEGER) "
-               "WHEN %2 GLOB '????-??-??[ T][01][0-9]:*' OR %2 GLOB '????-??-??[ T]2[0-3]:*' "
+               "WHEN %2 GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9][ T][01][0-9]:*' OR %2 "
+               "GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9][ T]2[0-3]:*' "
                "THEN CAST(substr(%2, 12, 2) AS INTEGER) ELSE 24 END)")
         .arg(data, vrem);
 }
@@ -274,7 +275,8 @@ QStringList triggers()
 // them too.
 QStringList addHourTotals()
 {
-    QStringList statements{"DROP TRIGGER IF EXISTS Base_Kluchi", "DROP TRIGGER IF EXISTS Base_Itog",
+    QStringList statements{"DROP TRIGGER IF EXISTS Base_Kluchi",
+                           "DROP TRIGGER IF EXISTS Base_Itog",
                            "DROP TRIGGER IF EXISTS Base_Udalenie",
                            "DROP TRIGGER IF EXISTS Base_Izmenenie",
                            QStringLiteral("DELETE FROM ItogDen WHERE Vid = %1").arg(byHour),
@@ -525,39 +527,46 @@ QString SqliteDialect::sourceFigures() const
 
 QString SqliteDialect::sourceSpend() const
 {
-    return QStringLiteral("SELECT l.ord, r.Mes, SUM(r.Kopeek) FROM %1 AS l JOIN Rashody AS r "
-                          "ON kv_fold(r.Istochnik) = kv_fold(l.IName) "
-                          "WHERE r.Mes >= ? AND r.Mes <= ? GROUP BY l.ord, r.Mes")
-        .arg(sourceList);
+    // Each stored name folded once, then matched with the folded list names.
+    return QStringLiteral("WITH r AS MATERIALIZED (SELECT kv_fold(Istochnik) AS k, Mes, "
+                          "SUM(Kopeek) AS kop FROM Rashody WHERE Mes >= ? AND Mes <= ? "
+                          "GROUP BY 1, 2), l AS MATERIALIZED (SELECT kv_fold(IName) AS k, "
+                          "MIN(ID) AS ord FROM IName GROUP BY 1) "
+                          "SELECT l.ord, r.Mes, r.kop FROM l JOIN r ON r.k = l.k");
 }
 
 QString SqliteDialect::callsByHour() const
 {
-    // Whole months from the month totals, the days of the bounds' months from the day totals.
+    // Every cell's key named, so that each is one seek in the totals' key order. Whole months
+    // from the month totals, the days of the bounds' months from the day totals.
+    QStringList keys;
+    for (int weekday = 0; weekday <= 7; ++weekday)
+        for (int hour = 0; hour <= 24; ++hour)
+            keys << QString::number(weekday * 100 + hour);
     return QStringLiteral(
                "WITH p AS (SELECT ? AS s, ? AS e) SELECT Kl, SUM(Vsego) FROM ("
-               "SELECT Kl, Vsego FROM p, ItogMes WHERE Vid = %1 "
+               "SELECT Kl, Vsego FROM p, ItogMes WHERE Vid = %1 AND Kl IN (%3) "
                "AND Mes > substr(p.s, 1, 7) AND Mes < substr(p.e, 1, 7) "
-               "UNION ALL SELECT Kl, Vsego FROM p, ItogDen WHERE Vid = %1 "
+               "UNION ALL SELECT Kl, Vsego FROM p, ItogDen WHERE Vid = %1 AND Kl IN (%3) "
                "AND Mes IN (substr(p.s, 1, 7), substr(p.e, 1, 7)) "
                "AND Data >= p.s AND Data <= p.e) WHERE %2 GROUP BY Kl HAVING SUM(Vsego) <> 0 "
                "ORDER BY Kl")
         .arg(byHour)
-        .arg(callsTableExists);
+        .arg(callsTableExists, keys.join(','));
 }
 
-QString SqliteDialect::weeklySourceCalls() const
+QString SqliteDialect::weeklyCalls(bool ofOneSource) const
 {
-    return QStringLiteral(
-               "WITH p AS (SELECT ? AS s, ? AS e, julianday(?) AS monday) "
-               "SELECT l.ord, CAST(julianday(d.Data) - p.monday AS INTEGER) / 7 AS w, "
-               "SUM(d.Vsego), SUM(d.Zapis) FROM p, %1 AS l JOIN ItogDen AS d "
-               "ON d.Vid = %2 AND d.Kl = l.kl AND d.Mes >= substr(p.s, 1, 7) "
-               "AND d.Mes <= substr(p.e, 1, 7) AND d.Data >= p.s AND d.Data <= p.e "
-               "WHERE %3 GROUP BY l.ord, w ORDER BY l.ord, w")
-        .arg(sourceList)
-        .arg(bySource)
-        .arg(callsTableExists);
+    const QString totals = ofOneSource ? QStringLiteral("Vid = %1 AND Kl = (SELECT ID FROM "
+                                                        "Kluchi WHERE Kluch = kv_fold(p.name))")
+                                             .arg(bySource)
+                                       : QStringLiteral("Vid = %1 AND Kl = 0").arg(byDate);
+    return QStringLiteral("WITH p AS (SELECT ? AS s, ? AS e, julianday(?) AS monday%1) "
+                          "SELECT CAST(julianday(Data) - p.monday AS INTEGER) / 7 AS w, "
+                          "SUM(Vsego), SUM(Zapis) FROM p, ItogDen WHERE %2 "
+                          "AND Mes >= substr(p.s, 1, 7) AND Mes <= substr(p.e, 1, 7) "
+                          "AND Data >= p.s AND Data <= p.e AND %3 GROUP BY w ORDER BY w")
+        .arg(ofOneSource ? QStringLiteral(", ? AS name") : QString(), totals, callsTableExists);
 }
 
 QString SqliteDialect::spendEntries() const
@@ -725,11 +734,11 @@ bool SqliteDialect::findDifferences(QSqlDatabase& db, QList<TotalsDifference>* d
     const QString storedName = totalName.arg("t").arg(byHour).arg(keyName.arg("t.Kl"));
     const QString countedName = totalName.arg("c").arg(byHour).arg(keyName.arg("c.Kl"));
     for (const bool month : {false, true}) {
-        const QString sql = month ? compare.arg("ItogMes", "ItogSchetMes", "Mes", sameMonth,
-                                                storedName, countedName)
-                                  : compare.arg("ItogDen", "ItogSchetDen", "Data",
-                                                sameMonth + " AND c.Data = t.Data", storedName,
-                                                countedName);
+        const QString sql =
+            month
+                ? compare.arg("ItogMes", "ItogSchetMes", "Mes", sameMonth, storedName, countedName)
+                : compare.arg("ItogDen", "ItogSchetDen", "Data", sameMonth + " AND c.Data = t.Data",
+                              storedName, countedName);
         if (!run(query, sql, error))
             return false;
         while (query.next()) {

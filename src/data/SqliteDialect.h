@@ -28,7 +28,7 @@ public:
     QString sourceFigures() const override;
     QString sourceSpend() const override;
     QString callsByHour() const override;
-    QString weeklySourceCalls() const override;
+    QString weeklyCalls(bool ofOneSource) const override;
     QString spendEntries() const override;
     QString removeSpend() const override;
     QString addSpend() const override;

@@ -14,7 +14,8 @@ bool AnalysisAttachment::isOn(const SettingsStore& store)
 
 bool AnalysisAttachment::setOn(SettingsStore& store, bool on)
 {
-    return store.write(QString::fromLatin1(optionKey), on ? QStringLiteral("1") : QStringLiteral("0"));
+    return store.write(QString::fromLatin1(optionKey),
+                       on ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 bool AnalysisAttachment::write(DataEnv* env, const QString& days, const QDateTime& now,
@@ -32,10 +33,10 @@ bool AnalysisAttachment::write(DataEnv* env, const QString& days, const QDateTim
     const QString path = QDir(dir).filePath(QString::fromLatin1(fileName));
     if (!analysis.load(AnalysisPeriod(from.date(), now.date())) ||
         !exporter.write(AnalysisExport::Format::Html, analysis, path)) {
-        *error = QStringLiteral("Файл «%1» не сохранён: %2")
-                     .arg(QString::fromLatin1(fileName),
-                          analysis.errorText().isEmpty() ? exporter.errorText()
-                                                         : analysis.errorText());
+        *error =
+            QStringLiteral("Файл «%1» не сохранён: %2")
+                .arg(QString::fromLatin1(fileName),
+                     analysis.errorText().isEmpty() ? exporter.errorText() : analysis.errorText());
         return false;
     }
     return true;

@@ -1,4 +1,5 @@
 #include "../mailing/smtp/SmtpTestServer.h"
+#include "CliSession.h"
 
 #include "AppPaths.h"
 #include "CliRunner.h"
@@ -21,25 +22,14 @@ class TestCliAnalysis : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    QString m_db;
-    QString m_out;
-    QString m_err;
-    int m_round = 0;
+    CliSession m_cli;
+    QString& m_out = m_cli.out;
+    QString& m_err = m_cli.err;
+    QTemporaryDir& m_dir = m_cli.dir;
 
-    int run(const QStringList& args)
+    int run(const QStringList& args, const QByteArray& input = {})
     {
-        m_out.clear();
-        m_err.clear();
-        QTextStream out(&m_out);
-        QTextStream err(&m_err);
-        QBuffer in;
-        in.open(QIODevice::ReadOnly);
-        CliRunner runner(out, err, &in);
-        const int status = runner.run(QStringList{"--database", m_db} + args);
-        out.flush();
-        err.flush();
-        return status;
+        return m_cli.run(args, input);
     }
 
     QJsonObject json(const QStringList& args)
@@ -67,14 +57,14 @@ class TestCliAnalysis : public QObject
             const char* time;
         };
         const QList<C> calls{
-            {"2026-11-02", QStringLiteral("газета"), true, "10:15:00"},   // Monday
-            {"2026-11-02", QStringLiteral("ГАЗЕТА"), false, "10:59:59"},  // Monday
-            {"2026-11-08", QStringLiteral("Газета"), false, "23:00:00"},  // Sunday
-            {"2026-11-09", QStringLiteral("Интернет"), true, "00:00:01"}, // the next Monday
-            {"2026-10-31", QStringLiteral("Газета"), true, "12:00:00"},   // the previous period
+            {"2026-11-02", QStringLiteral("газета"), true, "10:15:00"},    // Monday
+            {"2026-11-02", QStringLiteral("ГАЗЕТА"), false, "10:59:59"},   // Monday
+            {"2026-11-08", QStringLiteral("Газета"), false, "23:00:00"},   // Sunday
+            {"2026-11-09", QStringLiteral("Интернет"), true, "00:00:01"},  // the next Monday
+            {"2026-10-31", QStringLiteral("Газета"), true, "12:00:00"},    // the previous period
             {"2026-10-26", QStringLiteral("Интернет"), false, "12:00:00"}, // its first day
             {"2026-10-22", QStringLiteral("Интернет"), false, "12:00:00"}, // before it
-            {"2026-11-09", QStringLiteral("Интернет"), false, nullptr},  // no time
+            {"2026-11-09", QStringLiteral("Интернет"), false, nullptr},    // no time
         };
         for (const C& c : calls) {
             QStringList args{"add", "--service", "A", "--source", c.source, "--date", c.date};
@@ -101,19 +91,8 @@ class TestCliAnalysis : public QObject
 private Q_SLOTS:
     void initTestCase() { TestSupport::pinEnvironment(); }
 
-    void init()
-    {
-        m_db = m_dir.filePath(QString("run%1/KvBD.db").arg(++m_round));
-        DispatchSchedule::setLockPath(m_dir.filePath(QString("run%1/dispatch.lock").arg(m_round)));
-        Clock::setFixed(QDateTime(QDate(2026, 11, 10), QTime(10, 0)));
-    }
-
-    void cleanup()
-    {
-        DataEnv::setInstance(nullptr);
-        AppPaths::overrideDatabasePath({});
-        Clock::setFixed({});
-    }
+    void init() { m_cli.begin(QDateTime(QDate(2026, 11, 10), QTime(10, 0))); }
+    void cleanup() { m_cli.end(); }
 
     void spendIsStoredPerSourceAndMonthOrRefused()
     {
@@ -124,15 +103,14 @@ private Q_SLOTS:
         QCOMPARE(run({"spend", "set", "--source", QStringLiteral("Газета"), "--month", "2026-10",
                       "--amount", "15000.5"}),
                  0);
-        for (const QStringList& bad :
-             {QStringList{"--source", QStringLiteral("Газета"), "--month", "2026-10", "--amount",
-                          "-1"},
-              QStringList{"--source", QStringLiteral("Газета"), "--month", "2026-10", "--amount",
-                          "abc"},
-              QStringList{"--source", QStringLiteral("Газета"), "--month", "2026-13", "--amount",
-                          "1"},
-              QStringList{"--source", QStringLiteral("Телевидение"), "--month", "2026-10",
-                          "--amount", "1"}}) {
+        for (const QStringList& bad : {QStringList{"--source", QStringLiteral("Газета"), "--month",
+                                                   "2026-10", "--amount", "-1"},
+                                       QStringList{"--source", QStringLiteral("Газета"), "--month",
+                                                   "2026-10", "--amount", "abc"},
+                                       QStringList{"--source", QStringLiteral("Газета"), "--month",
+                                                   "2026-13", "--amount", "1"},
+                                       QStringList{"--source", QStringLiteral("Телевидение"),
+                                                   "--month", "2026-10", "--amount", "1"}}) {
             QCOMPARE(run(QStringList{"spend", "set"} + bad), 2);
             QVERIFY(!m_err.isEmpty());
         }
@@ -154,9 +132,9 @@ private Q_SLOTS:
         QCOMPARE(report.value("to").toString(), QString("2026-11-09"));
         QCOMPARE(report.value("previous").toObject(),
                  QJsonObject({{"from", "2026-10-23"}, {"to", "2026-10-31"}}));
-        const QStringList fields{"booked",   "calls",           "cost_per_booking",
-                                 "cost_per_call", "name",       "previous_booked",
-                                 "previous_calls", "rate",      "spend"};
+        const QStringList fields{"booked",         "calls", "cost_per_booking",
+                                 "cost_per_call",  "name",  "previous_booked",
+                                 "previous_calls", "rate",  "spend"};
         const QJsonArray rows = report.value("rows").toArray();
         QCOMPARE(rows.size(), 3);
         for (const QJsonValue& row : rows)
@@ -238,9 +216,9 @@ private Q_SLOTS:
         QCOMPARE(run(QStringList{"report", "conversion"} + period), 0);
         QVERIFY(m_out.contains(QStringLiteral("Итого")));
         const QString pdf = m_dir.filePath("analysis.pdf");
-        QCOMPARE(run(QStringList{"report", "conversion", "--format", "pdf", "--output", pdf} +
-                     period),
-                 0);
+        QCOMPARE(
+            run(QStringList{"report", "conversion", "--format", "pdf", "--output", pdf} + period),
+            0);
         QFile file(pdf);
         QVERIFY(file.open(QIODevice::ReadOnly) && file.read(5) == "%PDF-");
         QCOMPARE(run({"report", "conversion", "--from", "2026-11-09", "--to", "2026-11-01"}), 2);

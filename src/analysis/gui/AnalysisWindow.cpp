@@ -28,8 +28,8 @@
 #include <QSettings>
 #include <QSplitter>
 #include <QTableView>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 namespace {
 
@@ -117,16 +117,22 @@ AnalysisWindow::AnalysisWindow(DataEnv* env, QWidget* parent)
     heatLayout->addWidget(new QLabel(QStringLiteral("Звонки по дням недели и часам"), heatBox));
     heatLayout->addWidget(m_heatMap, 1);
     heatLayout->addWidget(m_untimed);
+    auto* chartBox = new QWidget(this);
+    auto* chartLayout = new QVBoxLayout(chartBox);
+    chartLayout->setContentsMargins(0, 0, 0, 0);
+    m_chartTitle = new QLabel(chartBox);
+    m_chartTitle->setObjectName("chartTitle");
+    m_chartTitle->setWordWrap(true);
+    chartLayout->addWidget(m_chartTitle);
+    chartLayout->addWidget(m_chart, 1);
     auto* lower = new QSplitter(Qt::Horizontal, this);
     lower->addWidget(heatBox);
-    lower->addWidget(m_chart);
-    lower->setStretchFactor(0, 1);
-    lower->setStretchFactor(1, 1);
+    lower->addWidget(chartBox);
+    lower->setSizes({600, 500});
     auto* split = new QSplitter(Qt::Vertical, this);
     split->addWidget(m_table);
     split->addWidget(lower);
-    split->setStretchFactor(0, 1);
-    split->setStretchFactor(1, 1);
+    split->setSizes({330, 430});
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(spend);
@@ -170,8 +176,8 @@ AnalysisWindow::AnalysisWindow(DataEnv* env, QWidget* parent)
 
     const QSize remembered = programSettings().value("analysisSize").toSize();
     resize(remembered.isValid() ? remembered : QSize(1180, 760));
-    m_preset->setCurrentIndex(int(AnalysisPeriod::presets().indexOf(
-        AnalysisPeriod::Preset::LastMonth)));
+    m_preset->setCurrentIndex(
+        int(AnalysisPeriod::presets().indexOf(AnalysisPeriod::Preset::LastMonth)));
 }
 
 AnalysisWindow::~AnalysisWindow() = default;
@@ -255,8 +261,12 @@ void AnalysisWindow::updateChart()
         }
     }
     auto* chart = new QChart();
-    chart->setTitle(QStringLiteral("Звонки и записи по неделям: %1")
-                        .arg(names.isEmpty() ? QStringLiteral("все источники") : names.join(", ")));
+    const QVector<AdAnalysis::Week> weeks = m_analysis.weeks(rows);
+    m_chartTitle->setText(
+        m_analysis.errorText().isEmpty()
+            ? QStringLiteral("Звонки и записи по неделям: %1")
+                  .arg(names.isEmpty() ? QStringLiteral("все звонки") : names.join(", "))
+            : m_analysis.errorText());
     chart->layout()->setContentsMargins(0, 0, 0, 0);
     chart->setBackgroundRoundness(0);
     auto* calls = new QLineSeries(chart);
@@ -264,7 +274,7 @@ void AnalysisWindow::updateChart()
     auto* booked = new QLineSeries(chart);
     booked->setName(QStringLiteral("Записи"));
     qint64 top = 0;
-    for (const AdAnalysis::Week& week : m_analysis.weeks(rows)) {
+    for (const AdAnalysis::Week& week : weeks) {
         const qreal x = qreal(week.monday.startOfDay().toMSecsSinceEpoch());
         calls->append(x, qreal(week.calls));
         booked->append(x, qreal(week.booked));
@@ -277,7 +287,8 @@ void AnalysisWindow::updateChart()
     x->setTickCount(6);
     auto* y = new QValueAxis(chart);
     y->setLabelFormat("%d");
-    y->setRange(0, std::max<qint64>(top, 1) * 1.1);
+    y->setRange(0, qreal(std::max<qint64>(top, 4)));
+    y->applyNiceNumbers();
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     for (QLineSeries* series : {calls, booked}) {
@@ -301,11 +312,11 @@ bool AnalysisWindow::exportTo(int format, const QString& fileName)
 
 void AnalysisWindow::exportAs(int format)
 {
-    const QString suggested = QStringLiteral("analiz-%1.%2")
-                                  .arg(m_analysis.period().from().toString("yyyy-MM-dd"),
-                                       formatSuffixes.at(format));
-    const QString fileName = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Сохранить анализ"), suggested, formatFilters.at(format));
+    const QString suggested =
+        QStringLiteral("analiz-%1.%2")
+            .arg(m_analysis.period().from().toString("yyyy-MM-dd"), formatSuffixes.at(format));
+    const QString fileName = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить анализ"),
+                                                          suggested, formatFilters.at(format));
     if (!fileName.isEmpty())
         exportTo(format, fileName);
 }

@@ -17,7 +17,7 @@ class QTableView;
 
 // "Анализ рекламы": the analysis of a period chosen by a preset or by two dates, with the
 // per-source table (sortable, totals last), the heat map of the calls by weekday and hour, the
-// weekly chart of the chosen sources (the selected rows; all when none is selected), the
+// weekly chart of the chosen sources (the selected rows; all calls when none is selected), the
 // exports, the spend editor and the mailing option. Not modal; keeps the size it was closed at.
 class AnalysisWindow : public QWidget
 {
@@ -64,6 +64,7 @@ private:
     HeatMapView* m_heatMap = nullptr;
     QLabel* m_untimed = nullptr;
     QChartView* m_chart = nullptr;
+    QLabel* m_chartTitle = nullptr;
     QCheckBox* m_mailOption = nullptr;
     bool m_settingDates = false;
 };

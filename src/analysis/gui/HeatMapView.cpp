@@ -27,8 +27,8 @@ void HeatMapView::setHeatMap(const CallHeatMap& map)
 QSize HeatMapView::sizeHint() const
 {
     const QFontMetrics metrics(font());
-    return {metrics.horizontalAdvance("Пн") + 12 + 24 * metrics.horizontalAdvance("0000"),
-            8 * (metrics.height() + 10)};
+    return {metrics.horizontalAdvance("Пн") + 12 + 24 * metrics.horizontalAdvance("000"),
+            8 * (metrics.height() + 8)};
 }
 
 QSize HeatMapView::minimumSizeHint() const

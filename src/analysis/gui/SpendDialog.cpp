@@ -92,8 +92,8 @@ bool SpendDialog::save()
     QList<SpendStore::Entry> changes;
     for (int row = 0; row < m_table->rowCount(); ++row) {
         const QString source = m_table->item(row, 0)->text();
-        const QString text = m_table->item(row, 1) ? m_table->item(row, 1)->text().trimmed()
-                                                   : QString();
+        const QString text =
+            m_table->item(row, 1) ? m_table->item(row, 1)->text().trimmed() : QString();
         if (text.isEmpty()) {
             changes << SpendStore::Entry{source, m_loaded, -1};
             continue;
