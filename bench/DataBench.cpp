@@ -367,7 +367,7 @@ int main(int argc, char** argv)
                 7));
         }
         row("advertising analysis, 30 days / year / ten years", figures.join(" / "));
-        row("the same, ten years, three sources chosen for the chart",
+        row("the same over ten years, three sources charted",
             ms(timeIt(
                 [&] {
                     AdAnalysis analysis(&env);

@@ -1,7 +1,7 @@
 #include "CliRunner.h"
 
-#include "AppPaths.h"
 #include "AnalysisCommands.h"
+#include "AppPaths.h"
 #include "CallImporter.h"
 #include "CheckCommand.h"
 #include "CliOptions.h"
@@ -294,7 +294,8 @@ void CliRunner::addBuiltins()
         "[--output FILE]",
         "Prints a report over the period, both days included. KIND is by-source, by-service,\n"
         "internet or by-date. text (the default) is an aligned table; json is\n"
-        "{\"report\", \"from\", \"to\", \"rows\", \"total\"}. html and pdf need --output.",
+        "{\"report\", \"from\", \"to\", \"rows\", \"total\"}. html and pdf need --output.\n"
+        "The advertising analysis: kalvent-cli report conversion|heatmap --help.",
         [this](const QStringList& args) {
             CliOptions o(args, {"from", "to", "format", "output"}, {});
             if (!o.ok())

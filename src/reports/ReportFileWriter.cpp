@@ -56,8 +56,7 @@ QString ReportFileWriter::html(const ReportGrid& grid)
     return htmlPage(grid.title(), grid.period(), htmlTable(grid));
 }
 
-QString ReportFileWriter::htmlPage(const QString& title, const QString& period,
-                                   const QString& body)
+QString ReportFileWriter::htmlPage(const QString& title, const QString& period, const QString& body)
 {
     QString out;
     out += QStringLiteral("<!DOCTYPE html>\n<html lang=\"ru\">\n<head>\n"

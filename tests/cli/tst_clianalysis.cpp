@@ -23,32 +23,24 @@ class TestCliAnalysis : public QObject
     Q_OBJECT
 
     CliSession m_cli;
-    QString& m_out = m_cli.out;
-    QString& m_err = m_cli.err;
-    QTemporaryDir& m_dir = m_cli.dir;
-
-    int run(const QStringList& args, const QByteArray& input = {})
-    {
-        return m_cli.run(args, input);
-    }
 
     QJsonObject json(const QStringList& args)
     {
-        const int status = run(args);
+        const int status = m_cli.run(args);
         if (status != 0)
-            qWarning() << m_err;
+            qWarning() << m_cli.err;
         QJsonParseError error;
-        const QJsonDocument document = QJsonDocument::fromJson(m_out.toUtf8(), &error);
+        const QJsonDocument document = QJsonDocument::fromJson(m_cli.out.toUtf8(), &error);
         if (error.error != QJsonParseError::NoError)
-            qWarning() << error.errorString() << m_out;
+            qWarning() << error.errorString() << m_cli.out;
         return document.object();
     }
 
     // Three sources, calls with and without a time, and spend in two months.
     void fill()
     {
-        QVERIFY(run({"source", "add", QStringLiteral("Газета")}) == 0);
-        QVERIFY(run({"source", "add", "<b>Radio</b>"}) == 0);
+        QVERIFY(m_cli.run({"source", "add", QStringLiteral("Газета")}) == 0);
+        QVERIFY(m_cli.run({"source", "add", "<b>Radio</b>"}) == 0);
         struct C
         {
             const char* date;
@@ -72,7 +64,7 @@ class TestCliAnalysis : public QObject
                 args << "--booked";
             if (c.time)
                 args << "--time" << c.time;
-            QVERIFY2(run(args) == 0, qPrintable(m_err));
+            QVERIFY2(m_cli.run(args) == 0, qPrintable(m_cli.err));
         }
         // The call without a time: stored as the command line never stores one.
         {
@@ -80,11 +72,11 @@ class TestCliAnalysis : public QObject
             QSqlQuery q(DataEnv::instance()->database().connection());
             QVERIFY(q.exec("UPDATE Base SET Vrem = NULL WHERE ID = (SELECT MAX(ID) FROM Base)"));
         }
-        QCOMPARE(run({"spend", "set", "--source", QStringLiteral("газета"), "--month", "2026-11",
-                      "--amount", QStringLiteral("3 000,01")}),
+        QCOMPARE(m_cli.run({"spend", "set", "--source", QStringLiteral("газета"), "--month",
+                            "2026-11", "--amount", QStringLiteral("3 000,01")}),
                  0);
-        QCOMPARE(run({"spend", "set", "--source", QStringLiteral("Газета"), "--month", "2026-10",
-                      "--amount", "310"}),
+        QCOMPARE(m_cli.run({"spend", "set", "--source", QStringLiteral("Газета"), "--month",
+                            "2026-10", "--amount", "310"}),
                  0);
     }
 
@@ -97,11 +89,11 @@ private Q_SLOTS:
     void spendIsStoredPerSourceAndMonthOrRefused()
     {
         fill();
-        QCOMPARE(run({"spend", "list"}), 0);
-        QCOMPARE(m_out, QStringLiteral("2026-10\t310.00\tГазета\n2026-11\t3000.01\tГазета\n"));
+        QCOMPARE(m_cli.run({"spend", "list"}), 0);
+        QCOMPARE(m_cli.out, QStringLiteral("2026-10\t310.00\tГазета\n2026-11\t3000.01\tГазета\n"));
         // Replacing, removing, and the refusals (nothing changes).
-        QCOMPARE(run({"spend", "set", "--source", QStringLiteral("Газета"), "--month", "2026-10",
-                      "--amount", "15000.5"}),
+        QCOMPARE(m_cli.run({"spend", "set", "--source", QStringLiteral("Газета"), "--month",
+                            "2026-10", "--amount", "15000.5"}),
                  0);
         for (const QStringList& bad : {QStringList{"--source", QStringLiteral("Газета"), "--month",
                                                    "2026-10", "--amount", "-1"},
@@ -111,14 +103,14 @@ private Q_SLOTS:
                                                    "2026-13", "--amount", "1"},
                                        QStringList{"--source", QStringLiteral("Телевидение"),
                                                    "--month", "2026-10", "--amount", "1"}}) {
-            QCOMPARE(run(QStringList{"spend", "set"} + bad), 2);
-            QVERIFY(!m_err.isEmpty());
+            QCOMPARE(m_cli.run(QStringList{"spend", "set"} + bad), 2);
+            QVERIFY(!m_cli.err.isEmpty());
         }
-        QCOMPARE(run({"spend", "set", "--source", QStringLiteral("Газета"), "--month", "2026-11",
-                      "--amount", "-"}),
+        QCOMPARE(m_cli.run({"spend", "set", "--source", QStringLiteral("Газета"), "--month",
+                            "2026-11", "--amount", "-"}),
                  0);
-        QCOMPARE(run({"spend", "list"}), 0);
-        QCOMPARE(m_out, QStringLiteral("2026-10\t15000.50\tГазета\n"));
+        QCOMPARE(m_cli.run({"spend", "list"}), 0);
+        QCOMPARE(m_cli.out, QStringLiteral("2026-10\t15000.50\tГазета\n"));
     }
 
     void conversionJsonHasTheFieldsAndFigures()
@@ -207,23 +199,24 @@ private Q_SLOTS:
     {
         fill();
         const QStringList period{"--from", "2026-11-01", "--to", "2026-11-09"};
-        QCOMPARE(run(QStringList{"report", "conversion", "--format", "html"} + period), 0);
-        QVERIFY(m_out.contains("&lt;b&gt;Radio&lt;/b&gt;"));
-        QVERIFY(!m_out.contains("<b>Radio"));
-        QVERIFY(m_out.contains(QStringLiteral("900,00")));
-        QCOMPARE(run(QStringList{"report", "conversion", "--format", "csv"} + period), 0);
-        QVERIFY(m_out.contains(QStringLiteral("Газета;3;1;")));
-        QCOMPARE(run(QStringList{"report", "conversion"} + period), 0);
-        QVERIFY(m_out.contains(QStringLiteral("Итого")));
-        const QString pdf = m_dir.filePath("analysis.pdf");
-        QCOMPARE(
-            run(QStringList{"report", "conversion", "--format", "pdf", "--output", pdf} + period),
-            0);
+        QCOMPARE(m_cli.run(QStringList{"report", "conversion", "--format", "html"} + period), 0);
+        QVERIFY(m_cli.out.contains("&lt;b&gt;Radio&lt;/b&gt;"));
+        QVERIFY(!m_cli.out.contains("<b>Radio"));
+        QVERIFY(m_cli.out.contains(QStringLiteral("900,00")));
+        QCOMPARE(m_cli.run(QStringList{"report", "conversion", "--format", "csv"} + period), 0);
+        QVERIFY(m_cli.out.contains(QStringLiteral("Газета;3;1;")));
+        QCOMPARE(m_cli.run(QStringList{"report", "conversion"} + period), 0);
+        QVERIFY(m_cli.out.contains(QStringLiteral("Итого")));
+        const QString pdf = m_cli.dir.filePath("analysis.pdf");
+        QCOMPARE(m_cli.run(QStringList{"report", "conversion", "--format", "pdf", "--output", pdf} +
+                           period),
+                 0);
         QFile file(pdf);
         QVERIFY(file.open(QIODevice::ReadOnly) && file.read(5) == "%PDF-");
-        QCOMPARE(run({"report", "conversion", "--from", "2026-11-09", "--to", "2026-11-01"}), 2);
-        QCOMPARE(run({"report", "heatmap", "--from", "2026-11-01", "--to", "x"}), 2);
-        QCOMPARE(run(QStringList{"report", "heatmap", "--format", "pdf"} + period), 2);
+        QCOMPARE(m_cli.run({"report", "conversion", "--from", "2026-11-09", "--to", "2026-11-01"}),
+                 2);
+        QCOMPARE(m_cli.run({"report", "heatmap", "--from", "2026-11-01", "--to", "x"}), 2);
+        QCOMPARE(m_cli.run(QStringList{"report", "heatmap", "--format", "pdf"} + period), 2);
     }
 
     void theAnalysisIsMailedAsAFifthFileOnlyWhenAsked()
@@ -231,16 +224,16 @@ private Q_SLOTS:
         KALVENT_REQUIRE_SMTP_TOOLS();
         fill();
         SmtpTestServer server;
-        QVERIFY2(server.start(m_dir.filePath("out"), {}), qPrintable(server.errorOutput()));
-        QCOMPARE(run({"account", "set", "--server", "127.0.0.1", "--port",
-                      QString::number(server.port()), "--security", "none", "--from",
-                      "kalvent@example.com"}),
+        QVERIFY2(server.start(m_cli.dir.filePath("out"), {}), qPrintable(server.errorOutput()));
+        QCOMPARE(m_cli.run({"account", "set", "--server", "127.0.0.1", "--port",
+                            QString::number(server.port()), "--security", "none", "--from",
+                            "kalvent@example.com"}),
                  0);
         for (const QStringList& setting :
              {QStringList{"days", "9"}, QStringList{"times", "09:00:00"},
               QStringList{"tems", QStringLiteral("Реклама")},
               QStringList{"senders", "boss@example.com"}, QStringList{"nextdate", "2026-12-08"}})
-            QCOMPARE(run(QStringList{"settings", "set"} + setting), 0);
+            QCOMPARE(m_cli.run(QStringList{"settings", "set"} + setting), 0);
 
         auto attachments = [&] {
             QStringList names;
@@ -250,13 +243,13 @@ private Q_SLOTS:
             return names;
         };
         const QStringList four{"poist.htm", "pousl.htm", "point.htm", "podates.htm"};
-        QCOMPARE(run({"settings", "analysis"}), 0);
-        QCOMPARE(m_out, QString("off\n"));
-        QCOMPARE(run({"send-now"}), 0);
+        QCOMPARE(m_cli.run({"settings", "analysis"}), 0);
+        QCOMPARE(m_cli.out, QString("off\n"));
+        QCOMPARE(m_cli.run({"send-now"}), 0);
         QCOMPARE(attachments(), four);
 
-        QCOMPARE(run({"settings", "analysis", "on"}), 0);
-        QCOMPARE(run({"send-now"}), 0);
+        QCOMPARE(m_cli.run({"settings", "analysis", "on"}), 0);
+        QCOMPARE(m_cli.run({"send-now"}), 0);
         QCOMPARE(attachments(), four + QStringList{"analiz.htm"});
         const QJsonObject message = server.received().last().value("message").toObject();
         const QString analysis = QString::fromUtf8(QByteArray::fromBase64(
@@ -265,10 +258,10 @@ private Q_SLOTS:
                      analysis.contains(QStringLiteral("01.11.2026 - 10.11.2026")),
                  qPrintable(analysis.left(2000)));
 
-        QCOMPARE(run({"settings", "analysis", "off"}), 0);
-        QCOMPARE(run({"send-now"}), 0);
+        QCOMPARE(m_cli.run({"settings", "analysis", "off"}), 0);
+        QCOMPARE(m_cli.run({"send-now"}), 0);
         QCOMPARE(attachments(), four);
-        QCOMPARE(run({"settings", "analysis", "maybe"}), 2);
+        QCOMPARE(m_cli.run({"settings", "analysis", "maybe"}), 2);
     }
 };
 
