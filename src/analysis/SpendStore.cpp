@@ -108,3 +108,29 @@ QString SpendStore::listName(const QString& source)
     }
     return QString();
 }
+
+bool SpendStore::listMonth(const QDate& month, QList<Entry>* amounts)
+{
+    amounts->clear();
+    QList<Entry> stored;
+    if (!entries(&stored))
+        return false;
+    RowSet* sources = m_env->bind("Istochnik");
+    if (!sources || !sources->isOpen())
+        return fail(m_env->errorText());
+    const QDate first(month.year(), month.month(), 1);
+    QStringList seen;
+    for (int row = 0; row < sources->rowCount(); ++row) {
+        const QString name = sources->value(row, "IName").toString();
+        const QString folded = name.toCaseFolded();
+        if (seen.contains(folded))
+            continue;
+        seen << folded;
+        Entry amount{name, first, -1};
+        for (const Entry& entry : std::as_const(stored))
+            if (entry.month == first && entry.source.toCaseFolded() == folded)
+                amount.kopecks = std::max<qint64>(amount.kopecks, 0) + entry.kopecks;
+        amounts->append(amount);
+    }
+    return true;
+}

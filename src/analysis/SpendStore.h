@@ -30,6 +30,9 @@ public:
     bool apply(const QList<Entry>& entries);
     // Every stored amount, by month and then in the order stored. False on failure.
     bool entries(QList<Entry>* entries);
+    // The month's amount of every source of the list (one per name, letter case aside, in the
+    // list's order); kopecks -1 for a source without one. False on failure.
+    bool listMonth(const QDate& month, QList<Entry>* amounts);
     // The list's spelling of a source name (letter case aside); empty when the list has none.
     QString listName(const QString& source);
 

@@ -3,7 +3,6 @@
 #include "DataEnv.h"
 #include "Dialogs.h"
 #include "Money.h"
-#include "RowSet.h"
 #include "SpendStore.h"
 
 #include <QDateEdit>
@@ -55,35 +54,22 @@ SpendDialog::SpendDialog(DataEnv* env, const QDate& month, QWidget* parent)
 
 void SpendDialog::load()
 {
-    const QDate month(m_month->date().year(), m_month->date().month(), 1);
-    m_loaded = month;
-    QList<SpendStore::Entry> entries;
+    m_loaded = QDate(m_month->date().year(), m_month->date().month(), 1);
+    QList<SpendStore::Entry> amounts;
     SpendStore store(m_env);
-    if (!store.entries(&entries))
+    if (!store.listMonth(m_loaded, &amounts))
         Dialogs::plain(this, store.errorText());
     m_table->setRowCount(0);
-    RowSet* sources = m_env->connect() ? m_env->bind("Istochnik") : nullptr;
-    if (!sources || !sources->isOpen())
-        return;
-    QStringList seen;
-    for (int row = 0; row < sources->rowCount(); ++row) {
-        const QString name = sources->value(row, "IName").toString();
-        const QString folded = name.trimmed().toCaseFolded();
-        if (seen.contains(folded))
-            continue;
-        seen << folded;
-        qint64 kopecks = -1;
-        for (const SpendStore::Entry& entry : std::as_const(entries))
-            if (entry.month == month && entry.source.trimmed().toCaseFolded() == folded)
-                kopecks = (kopecks < 0 ? 0 : kopecks) + entry.kopecks;
+    for (const SpendStore::Entry& amount : std::as_const(amounts)) {
         const int at = m_table->rowCount();
         m_table->insertRow(at);
-        auto* nameItem = new QTableWidgetItem(name);
-        nameItem->setFlags(nameItem->flags() & ~Qt::ItemIsEditable);
-        m_table->setItem(at, 0, nameItem);
-        auto* amount = new QTableWidgetItem(kopecks < 0 ? QString() : Money::display(kopecks));
-        amount->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        m_table->setItem(at, 1, amount);
+        auto* name = new QTableWidgetItem(amount.source);
+        name->setFlags(name->flags() & ~Qt::ItemIsEditable);
+        m_table->setItem(at, 0, name);
+        auto* text =
+            new QTableWidgetItem(amount.kopecks < 0 ? QString() : Money::display(amount.kopecks));
+        text->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        m_table->setItem(at, 1, text);
     }
 }
 
