@@ -1,3 +1,4 @@
+#include "AnalysisWindow.h"
 #include "Clock.h"
 #include "DataEnv.h"
 #include "Logo.h"
@@ -254,6 +255,21 @@ private Q_SLOTS:
         QVERIFY(m_window->findChild<QMenu*>("otch")->actions().at(4)->isSeparator());
         for (QAction* action : m_window->findChildren<QAction*>())
             QVERIFY(action->shortcut().isEmpty());
+    }
+
+    void analysisItemOpensOneWindowBesideTheMainWindow()
+    {
+        QAction* item = m_window->findChild<QAction*>("analizRekl");
+        item->trigger();
+        item->trigger();
+        const QList<AnalysisWindow*> windows = m_window->findChildren<AnalysisWindow*>();
+        QCOMPARE(windows.size(), 1);
+        QVERIFY(windows.first()->isVisible() && windows.first()->isWindow());
+        QCOMPARE(windows.first()->windowModality(), Qt::NonModal);
+        QCOMPARE(windows.first()->windowTitle(), QStringLiteral("Анализ рекламы"));
+        QPointer<AnalysisWindow> window(windows.first());
+        window->close();
+        QTRY_VERIFY(!window);
     }
 
     void reportItemsStoreTheKindAndOpenThePeriodDialog()

@@ -180,7 +180,12 @@ AnalysisWindow::AnalysisWindow(DataEnv* env, QWidget* parent)
         int(AnalysisPeriod::presets().indexOf(AnalysisPeriod::Preset::LastMonth)));
 }
 
-AnalysisWindow::~AnalysisWindow() = default;
+AnalysisWindow::~AnalysisWindow()
+{
+    // Also when the program ends with the window open.
+    if (m_shown)
+        programSettings().setValue("analysisSize", size());
+}
 
 AnalysisWindow* AnalysisWindow::showWindow(DataEnv* env, QWidget* parent)
 {
@@ -195,10 +200,10 @@ AnalysisWindow* AnalysisWindow::showWindow(DataEnv* env, QWidget* parent)
     return window;
 }
 
-void AnalysisWindow::closeEvent(QCloseEvent* event)
+void AnalysisWindow::showEvent(QShowEvent* event)
 {
-    programSettings().setValue("analysisSize", size());
-    QWidget::closeEvent(event);
+    m_shown = true;
+    QWidget::showEvent(event);
 }
 
 void AnalysisWindow::choosePreset(int index)

@@ -44,7 +44,7 @@ public:
     QCheckBox* mailOption() const { return m_mailOption; }
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void reload();
@@ -67,4 +67,5 @@ private:
     QLabel* m_chartTitle = nullptr;
     QCheckBox* m_mailOption = nullptr;
     bool m_settingDates = false;
+    bool m_shown = false;
 };
