@@ -120,11 +120,15 @@ QString AnalysisExport::weekdayName(int weekday)
     return names.value(weekday - 1);
 }
 
-ReportGrid AnalysisExport::figuresGrid(const AdAnalysis& analysis)
+ReportGrid AnalysisExport::figuresGrid(const AdAnalysis& analysis, const QList<int>& order)
 {
     QVector<QStringList> rows;
-    for (const SourceFigures& row : analysis.rows())
-        rows << cells(row);
+    if (order.isEmpty())
+        for (const SourceFigures& row : analysis.rows())
+            rows << cells(row);
+    for (const int row : order)
+        if (row >= 0 && row < analysis.rows().size())
+            rows << cells(analysis.rows().at(row));
     QVector<bool> numeric(headings().size(), true);
     numeric[0] = false;
     return ReportGrid::table(title(), periodText(analysis), headings(), rows,
@@ -174,12 +178,12 @@ QString AnalysisExport::untimedText(const AdAnalysis& analysis)
     return QStringLiteral("Звонков без времени (не показаны на карте): %1").arg(untimed);
 }
 
-QString AnalysisExport::html(const AdAnalysis& analysis)
+QString AnalysisExport::html(const AdAnalysis& analysis, const QList<int>& order)
 {
     const ReportGrid heat = heatMapGrid(analysis);
     const qint64 maximum = analysis.heatMap().maximum();
     const CallHeatMap& map = analysis.heatMap();
-    QString body = ReportFileWriter::htmlTable(figuresGrid(analysis));
+    QString body = ReportFileWriter::htmlTable(figuresGrid(analysis, order));
     body += QStringLiteral("<h2 style=\"font-size:12pt;font-weight:normal;margin:18px 0 6px 0;\">"
                            "%1</h2>\n")
                 .arg(heat.title().toHtmlEscaped());
@@ -192,20 +196,22 @@ QString AnalysisExport::html(const AdAnalysis& analysis)
     return ReportFileWriter::htmlPage(title(), periodText(analysis), body);
 }
 
-bool AnalysisExport::write(Format format, const AdAnalysis& analysis, const QString& fileName)
+bool AnalysisExport::write(Format format, const AdAnalysis& analysis, const QString& fileName,
+                           const QList<int>& order)
 {
     m_error.clear();
     if (format == Format::Pdf)
-        return writePdf(analysis, fileName);
+        return writePdf(analysis, fileName, order);
     ReportFileWriter writer;
-    const bool ok = writer.save(fileName, format == Format::Html
-                                              ? html(analysis).toUtf8()
-                                              : ReportFileWriter::csv(figuresGrid(analysis)));
+    const bool ok = writer.save(
+        fileName, format == Format::Html ? html(analysis, order).toUtf8()
+                                         : ReportFileWriter::csv(figuresGrid(analysis, order)));
     m_error = writer.errorText();
     return ok;
 }
 
-bool AnalysisExport::writePdf(const AdAnalysis& analysis, const QString& fileName)
+bool AnalysisExport::writePdf(const AdAnalysis& analysis, const QString& fileName,
+                              const QList<int>& order)
 {
     auto fail = [&](const QString& reason) {
         m_error = FailureText::compose(
@@ -223,7 +229,7 @@ bool AnalysisExport::writePdf(const AdAnalysis& analysis, const QString& fileNam
         writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
                                          QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter));
         QTextDocument document;
-        document.setHtml(html(analysis));
+        document.setHtml(html(analysis, order));
         document.print(&writer);
     }
     if (!file.commit())

@@ -38,12 +38,15 @@ public:
     // The heat map's row captions (Пн .. Вс).
     static QString weekdayName(int weekday);
 
-    static ReportGrid figuresGrid(const AdAnalysis& analysis);
+    // The per-source table; `order` lists the rows in the order shown (all, in the list's
+    // order, when empty).
+    static ReportGrid figuresGrid(const AdAnalysis& analysis, const QList<int>& order = {});
     static ReportGrid heatMapGrid(const AdAnalysis& analysis);
     static QString untimedText(const AdAnalysis& analysis);
 
-    static QString html(const AdAnalysis& analysis);
-    bool write(Format format, const AdAnalysis& analysis, const QString& fileName);
+    static QString html(const AdAnalysis& analysis, const QList<int>& order = {});
+    bool write(Format format, const AdAnalysis& analysis, const QString& fileName,
+               const QList<int>& order = {});
     QString errorText() const { return m_error; }
 
     // The command line's forms.
@@ -52,7 +55,7 @@ public:
     static QString heatMapJson(const AdAnalysis& analysis);
 
 private:
-    bool writePdf(const AdAnalysis& analysis, const QString& fileName);
+    bool writePdf(const AdAnalysis& analysis, const QString& fileName, const QList<int>& order);
 
     QString m_error;
 };

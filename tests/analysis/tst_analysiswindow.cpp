@@ -122,6 +122,7 @@ private Q_SLOTS:
     {
         AnalysisWindow window(m_env.get());
         window.setDates(QDate(2026, 11, 2), QDate(2026, 11, 8));
+        window.table()->sortByColumn(1, Qt::AscendingOrder); // the files keep the order shown
         const QStringList files{m_dir.filePath("a.htm"), m_dir.filePath("a.pdf"),
                                 m_dir.filePath("a.csv")};
         for (int format = 0; format < files.size(); ++format)
@@ -136,7 +137,11 @@ private Q_SLOTS:
         QVERIFY(pdf.open(QIODevice::ReadOnly) && pdf.read(5) == "%PDF-");
         QFile csv(files.at(2));
         QVERIFY(csv.open(QIODevice::ReadOnly));
-        QVERIFY(QString::fromUtf8(csv.readAll()).contains(QStringLiteral("\r\nИтого;")));
+        const QStringList lines = QString::fromUtf8(csv.readAll()).split("\r\n");
+        QCOMPARE(lines.size(), 6); // headings, three sources, totals, and the end
+        QVERIFY(lines.at(1).startsWith(QStringLiteral("<i>Радио</i>;0;")));
+        QVERIFY(lines.at(3).startsWith(QStringLiteral("Интернет;11;")));
+        QVERIFY(lines.at(4).startsWith(QStringLiteral("Итого;18;")));
         // A folder that is not there: a message, and false.
         TestSupport::MessageRecorder messages;
         QVERIFY(!window.exportTo(0, m_dir.filePath("none/a.htm")));

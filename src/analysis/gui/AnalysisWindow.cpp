@@ -307,8 +307,15 @@ void AnalysisWindow::updateChart()
 
 bool AnalysisWindow::exportTo(int format, const QString& fileName)
 {
+    // The rows in the order the table shows them; the totals last.
+    QList<int> order;
+    for (int row = 0; row < m_sorted->rowCount(); ++row) {
+        const int source = m_sorted->mapToSource(m_sorted->index(row, 0)).row();
+        if (source < m_analysis.rows().size())
+            order << source;
+    }
     AnalysisExport exporter;
-    if (!exporter.write(AnalysisExport::Format(format), m_analysis, fileName)) {
+    if (!exporter.write(AnalysisExport::Format(format), m_analysis, fileName, order)) {
         Dialogs::plain(this, exporter.errorText());
         return false;
     }
