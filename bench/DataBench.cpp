@@ -3,10 +3,13 @@
 // It writes N calls (40 services, 30 sources, ten years) as a CSV file and as a database laid
 // out the way the first version of the program laid it out, then imports the CSV into a new
 // database, upgrades the old one in place, and times the reports, an add, a removal and an
-// opening on the imported database.
+// opening on the imported database, and the advertising analysis (with a spend for every
+// source and month).
+#include "AdAnalysis.h"
 #include "CallImporter.h"
 #include "DataEnv.h"
 #include "RowSet.h"
+#include "SpendStore.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -345,6 +348,33 @@ int main(int argc, char** argv)
         }
         row(qPrintable(QString("%1, week / year / ten years").arg(report.what)),
             figures.join(" / "));
+    }
+    {
+        QList<SpendStore::Entry> spend;
+        for (QDate month(first.year(), first.month(), 1); month <= last; month = month.addMonths(1))
+            for (int s = 0; s < sources().size(); ++s)
+                spend << SpendStore::Entry{sources().at(s), month, 100000 + 137 * s};
+        SpendStore store(&env);
+        if (!store.apply(spend))
+            die(store.errorText());
+        QStringList figures;
+        for (const QDate& from : {last.addDays(-29), last.addYears(-1).addDays(1), first}) {
+            figures << ms(timeIt(
+                [&] {
+                    AdAnalysis analysis(&env);
+                    return analysis.load(AnalysisPeriod(from, last)) && analysis.weeks().size() > 0;
+                },
+                7));
+        }
+        row("advertising analysis, 30 days / year / ten years", figures.join(" / "));
+        row("the same over ten years, three sources charted",
+            ms(timeIt(
+                [&] {
+                    AdAnalysis analysis(&env);
+                    return analysis.load(AnalysisPeriod(first, last)) &&
+                           analysis.weeks({0, 1, 2}).size() > 0;
+                },
+                7)));
     }
     row("adding one call (durable commit)",
         ms(timeIt(

@@ -1,5 +1,6 @@
 #include "MainFrm.h"
 
+#include "AnalysisWindow.h"
 #include "AppIcon.h"
 #include "Clock.h"
 #include "Controls.h"
@@ -151,6 +152,9 @@ void MainFrm::buildMenu()
     for (const ReportKind& kind : ReportKind::all())
         add(reports, kind.menuName(), kind.menuCaption(),
             [this, value = kind.value()] { openReport(value); });
+    reports->addSeparator()->setObjectName("linAnaliz");
+    add(reports, "analizRekl", QStringLiteral("&Анализ рекламы"),
+        [this] { AnalysisWindow::showWindow(DataEnv::instance(), this); });
     add(m_menu, "slujNastr", QStringLiteral("&Служебная настройка"), &MainFrm::openMailingSettings);
     add(m_menu, "nastr", QStringLiteral("&Настройки..."), &MainFrm::openListEditor);
     m_menu->addSeparator()->setObjectName("lin");

@@ -20,6 +20,8 @@ QString kindWord(TotalsDifference::Kind kind)
         return "internet";
     case TotalsDifference::Kind::ByDate:
         return "by-date";
+    case TotalsDifference::Kind::ByHour:
+        return "by-hour";
     case TotalsDifference::Kind::CallKeys:
         break;
     }
@@ -33,7 +35,11 @@ QString describe(const TotalsDifference& d)
             .arg(d.call)
             .arg(d.period, d.names, d.storedKeys, d.expectedKeys);
     QString where = kindWord(d.kind);
-    if (d.kind != TotalsDifference::Kind::ByDate)
+    if (d.kind == TotalsDifference::Kind::ByHour)
+        where += QStringLiteral(" weekday %1 hour %2")
+                     .arg(d.name.toInt() / 100)
+                     .arg(d.name.toInt() % 100);
+    else if (d.kind != TotalsDifference::Kind::ByDate)
         where += " \"" + d.name + "\"";
     where += d.month ? " month " + d.period : " " + d.period;
     return QStringLiteral("%1: stored %2 calls / %3 booked, counted %4 / %5")

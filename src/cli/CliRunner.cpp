@@ -1,5 +1,6 @@
 #include "CliRunner.h"
 
+#include "AnalysisCommands.h"
 #include "AppPaths.h"
 #include "CallImporter.h"
 #include "CheckCommand.h"
@@ -19,14 +20,12 @@
 #include <QSaveFile>
 #include <QTemporaryDir>
 
-namespace {
-QDate parseIsoDate(const QString& text)
+QDate CliRunner::parseDate(const QString& text)
 {
     if (text.size() != 10)
         return {};
     return QDate::fromString(text, Qt::ISODate);
 }
-} // namespace
 
 CliRunner::CliRunner(QTextStream& out, QTextStream& err, QIODevice* input) : m_out(out), m_err(err)
 {
@@ -38,6 +37,7 @@ CliRunner::CliRunner(QTextStream& out, QTextStream& err, QIODevice* input) : m_o
     addBuiltins();
     MailingCommands::addTo(*this, input);
     CheckCommand::addTo(*this);
+    AnalysisCommands::addTo(*this);
 }
 
 CliRunner::~CliRunner() = default;
@@ -151,7 +151,7 @@ void CliRunner::addBuiltins()
                        return fail(Usage, "both --service and --source must name something");
                    QDate date = Clock::today();
                    if (o.has("date")) {
-                       date = parseIsoDate(o.value("date"));
+                       date = parseDate(o.value("date"));
                        if (!date.isValid())
                            return fail(Usage, "--date must be a date YYYY-MM-DD");
                    }
@@ -294,7 +294,8 @@ void CliRunner::addBuiltins()
         "[--output FILE]",
         "Prints a report over the period, both days included. KIND is by-source, by-service,\n"
         "internet or by-date. text (the default) is an aligned table; json is\n"
-        "{\"report\", \"from\", \"to\", \"rows\", \"total\"}. html and pdf need --output.",
+        "{\"report\", \"from\", \"to\", \"rows\", \"total\"}. html and pdf need --output.\n"
+        "The advertising analysis: kalvent-cli report conversion|heatmap --help.",
         [this](const QStringList& args) {
             CliOptions o(args, {"from", "to", "format", "output"}, {});
             if (!o.ok())
@@ -303,8 +304,8 @@ void CliRunner::addBuiltins()
                 o.positional().size() == 1 ? ReportKind::findByCliName(o.positional()[0]) : nullptr;
             if (!kind)
                 return fail(Usage, "KIND must be one of " + ReportTable::kinds().join(", "));
-            const QDate from = parseIsoDate(o.value("from"));
-            const QDate to = parseIsoDate(o.value("to"));
+            const QDate from = parseDate(o.value("from"));
+            const QDate to = parseDate(o.value("to"));
             if (!from.isValid() || !to.isValid())
                 return fail(Usage, "--from and --to must be dates YYYY-MM-DD");
             const QString format = o.value("format", "text");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QStringList>
 #include <QTextStream>
 #include <functional>
@@ -39,6 +40,10 @@ public:
     DataEnv* env();
     // Prints "kalvent-cli: message" on stderr and returns status.
     int fail(int status, const QString& message);
+    // Prints the text, or writes it to the file `output` (replaced only when complete).
+    int writeText(const QString& text, const QString& output);
+    // A date written YYYY-MM-DD; invalid for anything else.
+    static QDate parseDate(const QString& text);
 
 private:
     struct Command
@@ -49,7 +54,6 @@ private:
     };
     void usage(QTextStream& stream) const;
     int writeReport(const struct ReportTable& table, const QString& format, const QString& output);
-    int writeText(const QString& text, const QString& output);
     void addBuiltins();
 
     QTextStream& m_out;

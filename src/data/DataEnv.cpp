@@ -289,6 +289,15 @@ bool DataEnv::renameEntry(const QString& listCommand, int row, const QString& ne
         db.rollback();
         return fail(reason);
     }
+    // A source's advertising spend follows its name.
+    QSqlQuery spend(db);
+    if (list->table == "IName" &&
+        (!spend.prepare(m_db.dialect().renameSpend()) ||
+         !m_db.bindArguments(spend, {target, oldName}) || !spend.exec())) {
+        const QString reason = Database::describe(spend.lastError());
+        db.rollback();
+        return fail(reason);
+    }
     if (!commitOrRollBack(db))
         return false;
     if (mergedInto)

@@ -46,6 +46,30 @@ public:
     // Renames those calls: parameters are the new name, then the old one.
     virtual QString renameCalls(const QString& callColumn) const = 0;
 
+    // The advertising analysis. The sources are the distinct (case-folded) names of the list of
+    // sources in the order they were added, each row led by its place `ord` in that order.
+    // Calls and bookings per source over two periods (s, e, ps, pe): ord, name, calls, booked,
+    // previous calls, previous booked.
+    virtual QString sourceFigures() const = 0;
+    // The spend per source and month in a range of months (first, last; "YYYY-MM"): ord, month,
+    // kopecks.
+    virtual QString sourceSpend() const = 0;
+    // Calls per weekday and hour of the day over a period (s, e): weekday * 100 + hour (24
+    // for calls without a time of day), calls.
+    virtual QString callsByHour() const = 0;
+    // Calls and bookings per week over a period (s, e, the Monday of s), of all calls or, with
+    // `ofOneSource`, of the calls of one source (a fourth parameter, its name): the week's
+    // number from that Monday, calls, booked.
+    virtual QString weeklyCalls(bool ofOneSource) const = 0;
+    // The stored spend: every entry as (source, month, kopecks), by month and then source;
+    // the entries of one source (matched without regard to case) and month removed
+    // (parameters: source, month); one entry added (source, month, kopecks); every entry of a
+    // source renamed (new name, old name).
+    virtual QString spendEntries() const = 0;
+    virtual QString removeSpend() const = 0;
+    virtual QString addSpend() const = 0;
+    virtual QString renameSpend() const = 0;
+
     // Bulk insertion of calls on the connection, inside its open transaction.
     virtual std::unique_ptr<CallWriter> callWriter(QSqlDatabase& db) const = 0;
     // Statements that recompute every call's keys and all totals from the calls.

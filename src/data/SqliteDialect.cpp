@@ -1,6 +1,7 @@
 #include "SqliteDialect.h"
 
 #include "SqliteCallWriter.h"
+#include "SqliteTotals.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -9,6 +10,8 @@
 #include <QSqlQuery>
 #include <QTime>
 #include <sqlite3.h>
+
+using namespace SqliteTotals;
 
 namespace {
 
@@ -65,204 +68,12 @@ QString timeOfDay(const QTime& time)
 }
 
 constexpr int kalventFileId = 0x4B764244; // "KvBD", in the file header
-constexpr int currentVersion = 1;
-
-// What the totals are kept by: the row kind Vid and its key Kl.
-enum TotalsKind
-{
-    bySource = 1,          // Kl: the call's source key
-    byService = 2,         // Kl: the call's service key
-    internetByService = 3, // Kl: the service key of a call from the Internet
-    byDate = 4             // Kl: 0
-};
-
-// The key of a folded name; 0 for a missing (NULL) name, which no list name matches.
-QString keyOfName(const QString& name)
-{
-    return QStringLiteral("COALESCE((SELECT ID FROM Kluchi WHERE Kluch = kv_fold(%1)), 0)")
-        .arg(name);
-}
-
-const QString internetKey =
-    QStringLiteral("(SELECT ID FROM Kluchi WHERE Kluch = kv_fold('Интернет'))");
-
-// The layout of the first files: three tables and the date index.
-QStringList firstLayout()
-{
-    return {
-        "CREATE TABLE Base (ID INTEGER PRIMARY KEY, Data TEXT NOT NULL, usluga TEXT, "
-        "Istochnik TEXT, Zapis INTEGER NOT NULL DEFAULT 0, Vrem TEXT)",
-        "CREATE INDEX Base_Data ON Base (Data)",
-        "CREATE TABLE Uslugi (ID INTEGER PRIMARY KEY, Uname TEXT)",
-        "CREATE TABLE IName (ID INTEGER PRIMARY KEY, IName TEXT)",
-    };
-}
-
-// Version 1: every call keeps the keys of its folded service and source names (Kluchi holds
-// the folded names), and the calls and bookings are totalled per day (ItogDen) and per month
-// (ItogMes) by source, by service, by service of the Internet calls, and per day in all. Mes
-// is the first seven characters of Data, so a range of Data spans whole months of Mes.
-QStringList keysAndTotals()
-{
-    return {
-        "ALTER TABLE Base ADD COLUMN KUsluga INTEGER",
-        "ALTER TABLE Base ADD COLUMN KIstochnik INTEGER",
-        "CREATE TABLE Kluchi (ID INTEGER PRIMARY KEY, Kluch TEXT NOT NULL UNIQUE)",
-        "CREATE TABLE ItogDen (Vid INTEGER NOT NULL, Kl INTEGER NOT NULL, Mes TEXT NOT NULL, "
-        "Data TEXT NOT NULL, Vsego INTEGER NOT NULL, Zapis INTEGER NOT NULL, "
-        "PRIMARY KEY (Vid, Kl, Mes, Data)) WITHOUT ROWID",
-        "CREATE TABLE ItogMes (Vid INTEGER NOT NULL, Kl INTEGER NOT NULL, Mes TEXT NOT NULL, "
-        "Vsego INTEGER NOT NULL, Zapis INTEGER NOT NULL, PRIMARY KEY (Vid, Kl, Mes)) "
-        "WITHOUT ROWID",
-    };
-}
+constexpr int currentVersion = 2;
 
 QStringList versionStamp()
 {
     return {QStringLiteral("PRAGMA application_id = %1").arg(kalventFileId),
             QStringLiteral("PRAGMA user_version = %1").arg(currentVersion)};
-}
-
-// The totals rows of the calls of Base that meet `condition`, as (Vid, Kl, Data, Vsego, Zapis).
-// The per-date total sums the booked flags; the per-name totals count the flags equal to 1
-// (the same values for flags of 0 and 1, as the reports have always done).
-QString countedRows(const QString& condition)
-{
-    return QStringLiteral("SELECT %1 AS Vid, KIstochnik AS Kl, Data, COUNT(*) AS Vsego, "
-                          "SUM(Zapis = 1) AS Zapis FROM Base WHERE %5 GROUP BY KIstochnik, Data "
-                          "UNION ALL SELECT %2, KUsluga, Data, COUNT(*), SUM(Zapis = 1) FROM Base "
-                          "WHERE %5 GROUP BY KUsluga, Data "
-                          "UNION ALL SELECT %3, KUsluga, Data, COUNT(*), SUM(Zapis = 1) FROM Base "
-                          "WHERE %5 AND KIstochnik = %6 GROUP BY KUsluga, Data "
-                          "UNION ALL SELECT %4, 0, Data, COUNT(*), SUM(Zapis) FROM Base WHERE %5 "
-                          "GROUP BY Data")
-        .arg(bySource)
-        .arg(byService)
-        .arg(internetByService)
-        .arg(byDate)
-        .arg(condition, internetKey);
-}
-
-// The totals rows one call (NEW or OLD in a trigger) counts in, as (Vid, Kl, z), z being its
-// part of the bookings.
-QString rowsOfCall(const QString& call)
-{
-    return QStringLiteral("SELECT %1 AS Vid, %5.KIstochnik AS Kl, %5.Zapis = 1 AS z "
-                          "UNION ALL SELECT %2, %5.KUsluga, %5.Zapis = 1 "
-                          "UNION ALL SELECT %3, %5.KUsluga, %5.Zapis = 1 WHERE %5.KIstochnik = %6 "
-                          "UNION ALL SELECT %4, 0, %5.Zapis")
-        .arg(bySource)
-        .arg(byService)
-        .arg(internetByService)
-        .arg(byDate)
-        .arg(call, internetKey);
-}
-
-// Adds one call to its day and month totals (sign 1) or takes it away (sign -1).
-QString countCall(const QString& call, int sign)
-{
-    return QStringLiteral(
-               "INSERT INTO ItogDen (Vid, Kl, Mes, Data, Vsego, Zapis) "
-               "SELECT Vid, Kl, substr(%1.Data, 1, 7), %1.Data, %2, %2 * z FROM (%3) WHERE true "
-               "ON CONFLICT (Vid, Kl, Mes, Data) DO UPDATE SET Vsego = Vsego + excluded.Vsego, "
-               "Zapis = Zapis + excluded.Zapis; "
-               "INSERT INTO ItogMes (Vid, Kl, Mes, Vsego, Zapis) "
-               "SELECT Vid, Kl, substr(%1.Data, 1, 7), %2, %2 * z FROM (%3) WHERE Vid <> %4 "
-               "ON CONFLICT (Vid, Kl, Mes) DO UPDATE SET Vsego = Vsego + excluded.Vsego, "
-               "Zapis = Zapis + excluded.Zapis;")
-        .arg(call)
-        .arg(sign)
-        .arg(rowsOfCall(call))
-        .arg(byDate);
-}
-
-// Removes the totals of the old call's rows that have come down to nothing.
-QString dropEmptyTotals()
-{
-    const QString perName =
-        QStringLiteral("(Vid = %1 AND Kl = OLD.KIstochnik) OR (Vid = %2 AND Kl = OLD.KUsluga) "
-                       "OR (Vid = %3 AND Kl = OLD.KUsluga)")
-            .arg(bySource)
-            .arg(byService)
-            .arg(internetByService);
-    return QStringLiteral("DELETE FROM ItogDen WHERE Mes = substr(OLD.Data, 1, 7) AND "
-                          "Data = OLD.Data AND Vsego = 0 AND Zapis = 0 AND "
-                          "(%1 OR (Vid = %2 AND Kl = 0)); "
-                          "DELETE FROM ItogMes WHERE Mes = substr(OLD.Data, 1, 7) AND "
-                          "Vsego = 0 AND Zapis = 0 AND (%1);")
-        .arg(perName)
-        .arg(byDate);
-}
-
-// Gives the new call the keys of its names, adding the folded names it brings.
-QString keyCall()
-{
-    return QStringLiteral("INSERT INTO Kluchi (Kluch) SELECT kv_fold(NEW.usluga) "
-                          "WHERE NEW.usluga IS NOT NULL ON CONFLICT DO NOTHING; "
-                          "INSERT INTO Kluchi (Kluch) SELECT kv_fold(NEW.Istochnik) "
-                          "WHERE NEW.Istochnik IS NOT NULL ON CONFLICT DO NOTHING; "
-                          "UPDATE Base SET KUsluga = %1, KIstochnik = %2 WHERE ID = NEW.ID;")
-        .arg(keyOfName("NEW.usluga"), keyOfName("NEW.Istochnik"));
-}
-
-// A call inserted without keys gets them from its names, and getting its keys counts it; a
-// call inserted with its keys (the bulk path) is counted by the one who inserted it. A removed
-// call is taken away from its totals; a changed one is taken away and keyed and counted anew.
-QStringList triggers()
-{
-    return {
-        QStringLiteral("CREATE TRIGGER Base_Kluchi AFTER INSERT ON Base "
-                       "WHEN NEW.KUsluga IS NULL OR NEW.KIstochnik IS NULL BEGIN %1 END")
-            .arg(keyCall()),
-        QStringLiteral("CREATE TRIGGER Base_Itog AFTER UPDATE OF KUsluga, KIstochnik ON Base "
-                       "WHEN (OLD.KUsluga IS NULL OR OLD.KIstochnik IS NULL) "
-                       "AND NEW.KUsluga IS NOT NULL AND NEW.KIstochnik IS NOT NULL BEGIN %1 END")
-            .arg(countCall("NEW", 1)),
-        QStringLiteral(
-            "CREATE TRIGGER Base_Udalenie AFTER DELETE ON Base "
-            "WHEN OLD.KUsluga IS NOT NULL AND OLD.KIstochnik IS NOT NULL BEGIN %1 %2 END")
-            .arg(countCall("OLD", -1), dropEmptyTotals()),
-        QStringLiteral("CREATE TRIGGER Base_Izmenenie AFTER UPDATE OF Data, usluga, Istochnik, "
-                       "Zapis ON Base "
-                       "WHEN OLD.KUsluga IS NOT NULL AND OLD.KIstochnik IS NOT NULL BEGIN %1 %2 "
-                       "UPDATE Base SET KUsluga = NULL, KIstochnik = NULL WHERE ID = NEW.ID; "
-                       "%3 END")
-            .arg(countCall("OLD", -1), dropEmptyTotals(), keyCall()),
-    };
-}
-
-// Sum of one measure of the totals of kind `kind` under the list row's key l.kl, over the days
-// from p.`from` to p.`to`: the whole months strictly between the months of the two bounds from
-// ItogMes, the days of the bounds' own months from ItogDen.
-QString rangeSum(const QString& measure, int kind, const QString& from, const QString& to)
-{
-    return QStringLiteral("(COALESCE((SELECT SUM(%1) FROM ItogMes WHERE Vid = %2 AND Kl = l.kl "
-                          "AND Mes > substr(p.%3, 1, 7) AND Mes < substr(p.%4, 1, 7)), 0) + "
-                          "COALESCE((SELECT SUM(%1) FROM ItogDen WHERE Vid = %2 AND Kl = l.kl "
-                          "AND Mes IN (substr(p.%3, 1, 7), substr(p.%4, 1, 7)) "
-                          "AND Data >= p.%3 AND Data <= p.%4), 0))")
-        .arg(measure)
-        .arg(kind)
-        .arg(from, to);
-}
-
-// The reports read the totals, which stand for the calls of Base: like a count over the calls,
-// a report fails when that table is gone rather than show the totals of calls that are not
-// there. The condition itself reads nothing.
-const QString callsTableExists = QStringLiteral("NOT EXISTS (SELECT 1 FROM Base WHERE false)");
-
-// Per-name report: one row per distinct (case-folded) list name, in the order the names were
-// added; the first pair of parameters bounds all calls, the second the booked ones. Each
-// parameter is named once, in p.
-QString perNameReport(const QString& listTable, const QString& nameColumn, int kind)
-{
-    return QStringLiteral("WITH p AS (SELECT ? AS s1, ? AS e1, ? AS s2, ? AS e2) "
-                          "SELECT l.%2 AS %2, %3 AS Zvonkov, %4 AS zapis FROM p, "
-                          "(SELECT %2, (SELECT ID FROM Kluchi WHERE Kluch = kv_fold(%2)) AS kl, "
-                          "MIN(ID) AS ord FROM %1 GROUP BY kv_fold(%2)) AS l WHERE %5 "
-                          "ORDER BY l.ord")
-        .arg(listTable, nameColumn, rangeSum("Vsego", kind, "s1", "e1"),
-             rangeSum("Zapis", kind, "s2", "e2"), callsTableExists);
 }
 
 bool failed(const QSqlQuery& query, QString* error)
@@ -286,6 +97,8 @@ TotalsDifference::Kind kindOf(int vid)
         return TotalsDifference::Kind::ByService;
     case internetByService:
         return TotalsDifference::Kind::InternetByService;
+    case byHour:
+        return TotalsDifference::Kind::ByHour;
     default:
         return TotalsDifference::Kind::ByDate;
     }
@@ -344,7 +157,7 @@ bool SqliteDialect::readVersion(QSqlDatabase& db, int* version, QString* error) 
 
 QStringList SqliteDialect::schema() const
 {
-    return firstLayout() + keysAndTotals() + rebuildTotals() +
+    return firstLayout() + keysAndTotals() + spendTable() + rebuildTotals() +
            QStringList{QStringLiteral("INSERT INTO IName (IName) VALUES ('Интернет')")} +
            versionStamp();
 }
@@ -353,7 +166,12 @@ QStringList SqliteDialect::upgrade(int fromVersion) const
 {
     if (fromVersion >= currentVersion)
         return {};
-    return keysAndTotals() + rebuildTotals() + versionStamp();
+    QStringList statements;
+    if (fromVersion < 1)
+        statements << keysAndTotals() << spendTable() << rebuildTotals();
+    else
+        statements << spendTable() << addHourTotals();
+    return statements + versionStamp();
 }
 
 QStringList SqliteDialect::requiredTables(int version) const
@@ -363,6 +181,8 @@ QStringList SqliteDialect::requiredTables(int version) const
         tables << "Kluchi"
                << "ItogDen"
                << "ItogMes";
+    if (version >= 2)
+        tables << "Rashody";
     return tables;
 }
 
@@ -438,6 +258,80 @@ QString SqliteDialect::lastCall() const
 {
     return QStringLiteral("SELECT ID, Data, usluga, Istochnik, Zapis, Vrem FROM Base "
                           "ORDER BY ID DESC LIMIT 1");
+}
+
+QString SqliteDialect::sourceFigures() const
+{
+    return QStringLiteral("WITH p AS (SELECT ? AS s, ? AS e, ? AS ps, ? AS pe) "
+                          "SELECT l.ord, l.IName, %2, %3, %4, %5 FROM p, %1 AS l WHERE %6 "
+                          "ORDER BY l.ord")
+        .arg(sourceList, rangeSum("Vsego", bySource, "s", "e"),
+             rangeSum("Zapis", bySource, "s", "e"), rangeSum("Vsego", bySource, "ps", "pe"),
+             rangeSum("Zapis", bySource, "ps", "pe"), callsTableExists);
+}
+
+QString SqliteDialect::sourceSpend() const
+{
+    // Each stored name folded once, then matched with the folded list names.
+    return QStringLiteral("WITH r AS MATERIALIZED (SELECT kv_fold(Istochnik) AS k, Mes, "
+                          "SUM(Kopeek) AS kop FROM Rashody WHERE Mes >= ? AND Mes <= ? "
+                          "GROUP BY 1, 2), l AS MATERIALIZED (SELECT kv_fold(IName) AS k, "
+                          "MIN(ID) AS ord FROM IName GROUP BY 1) "
+                          "SELECT l.ord, r.Mes, r.kop FROM l JOIN r ON r.k = l.k");
+}
+
+QString SqliteDialect::callsByHour() const
+{
+    // Every cell's key named, so that each is one seek in the totals' key order. Whole months
+    // from the month totals, the days of the bounds' months from the day totals.
+    QStringList keys;
+    for (int weekday = 0; weekday <= 7; ++weekday)
+        for (int hour = 0; hour <= 24; ++hour)
+            keys << QString::number(weekday * 100 + hour);
+    return QStringLiteral(
+               "WITH p AS (SELECT ? AS s, ? AS e) SELECT Kl, SUM(Vsego) FROM ("
+               "SELECT Kl, Vsego FROM p, ItogMes WHERE Vid = %1 AND Kl IN (%3) "
+               "AND Mes > substr(p.s, 1, 7) AND Mes < substr(p.e, 1, 7) "
+               "UNION ALL SELECT Kl, Vsego FROM p, ItogDen WHERE Vid = %1 AND Kl IN (%3) "
+               "AND Mes IN (substr(p.s, 1, 7), substr(p.e, 1, 7)) "
+               "AND Data >= p.s AND Data <= p.e) WHERE %2 GROUP BY Kl HAVING SUM(Vsego) <> 0 "
+               "ORDER BY Kl")
+        .arg(byHour)
+        .arg(callsTableExists, keys.join(','));
+}
+
+QString SqliteDialect::weeklyCalls(bool ofOneSource) const
+{
+    const QString totals = ofOneSource ? QStringLiteral("Vid = %1 AND Kl = (SELECT ID FROM "
+                                                        "Kluchi WHERE Kluch = kv_fold(p.name))")
+                                             .arg(bySource)
+                                       : QStringLiteral("Vid = %1 AND Kl = 0").arg(byDate);
+    return QStringLiteral("WITH p AS (SELECT ? AS s, ? AS e, julianday(?) AS monday%1) "
+                          "SELECT CAST(julianday(Data) - p.monday AS INTEGER) / 7 AS w, "
+                          "SUM(Vsego), SUM(Zapis) FROM p, ItogDen WHERE %2 "
+                          "AND Mes >= substr(p.s, 1, 7) AND Mes <= substr(p.e, 1, 7) "
+                          "AND Data >= p.s AND Data <= p.e AND %3 GROUP BY w ORDER BY w")
+        .arg(ofOneSource ? QStringLiteral(", ? AS name") : QString(), totals, callsTableExists);
+}
+
+QString SqliteDialect::spendEntries() const
+{
+    return QStringLiteral("SELECT Istochnik, Mes, Kopeek FROM Rashody ORDER BY Mes, ID");
+}
+
+QString SqliteDialect::removeSpend() const
+{
+    return QStringLiteral("DELETE FROM Rashody WHERE kv_fold(Istochnik) = kv_fold(?) AND Mes = ?");
+}
+
+QString SqliteDialect::addSpend() const
+{
+    return QStringLiteral("INSERT INTO Rashody (Istochnik, Mes, Kopeek) VALUES (?, ?, ?)");
+}
+
+QString SqliteDialect::renameSpend() const
+{
+    return QStringLiteral("UPDATE Rashody SET Istochnik = ? WHERE kv_fold(Istochnik) = kv_fold(?)");
 }
 
 std::unique_ptr<CallWriter> SqliteDialect::callWriter(QSqlDatabase& db) const
@@ -579,12 +473,17 @@ bool SqliteDialect::findDifferences(QSqlDatabase& db, QList<TotalsDifference>* d
         "UNION ALL SELECT c.Vid, c.%3, %6, NULL, NULL, c.Vsego, c.Zapis FROM temp.%2 AS c "
         "LEFT JOIN %1 AS t ON %4 WHERE t.Vid IS NULL ORDER BY 1, 3, 2");
     const QString sameMonth = "c.Vid = t.Vid AND c.Kl = t.Kl AND c.Mes = t.Mes";
+    // The per-hour totals are kept under their weekday and hour, not under a name.
+    const QString totalName =
+        QStringLiteral("CASE WHEN %1.Vid = %2 THEN CAST(%1.Kl AS TEXT) ELSE %3 END");
+    const QString storedName = totalName.arg("t").arg(byHour).arg(keyName.arg("t.Kl"));
+    const QString countedName = totalName.arg("c").arg(byHour).arg(keyName.arg("c.Kl"));
     for (const bool month : {false, true}) {
-        const QString sql = month ? compare.arg("ItogMes", "ItogSchetMes", "Mes", sameMonth,
-                                                keyName.arg("t.Kl"), keyName.arg("c.Kl"))
-                                  : compare.arg("ItogDen", "ItogSchetDen", "Data",
-                                                sameMonth + " AND c.Data = t.Data",
-                                                keyName.arg("t.Kl"), keyName.arg("c.Kl"));
+        const QString sql =
+            month
+                ? compare.arg("ItogMes", "ItogSchetMes", "Mes", sameMonth, storedName, countedName)
+                : compare.arg("ItogDen", "ItogSchetDen", "Data", sameMonth + " AND c.Data = t.Data",
+                              storedName, countedName);
         if (!run(query, sql, error))
             return false;
         while (query.next()) {

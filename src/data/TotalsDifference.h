@@ -11,7 +11,8 @@ struct TotalsDifference
         BySource,
         ByService,
         InternetByService,
-        ByDate
+        ByDate,
+        ByHour // name: the weekday (1 Monday) times 100 plus the hour (24: no time)
     };
 
     Kind kind = Kind::ByDate;

@@ -1,10 +1,12 @@
 #include "MailingRun.h"
 
+#include "AnalysisAttachment.h"
 #include "AppPaths.h"
 #include "Clock.h"
 #include "DispatchSchedule.h"
 #include "MailMessage.h"
 #include "ReportBundle.h"
+#include "SettingsStore.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -45,6 +47,8 @@ bool MailingRun::exportReports(const QString& days, const QDateTime& now)
     ReportBundle bundle(m_env);
     const bool ok = bundle.write(days, now, m_sendDir);
     m_error = bundle.errorText();
+    if (ok && AnalysisAttachment::isOn(SettingsStore()))
+        return AnalysisAttachment::write(m_env, days, now, m_sendDir, &m_error);
     return ok;
 }
 
@@ -64,7 +68,9 @@ MailingRun::Result MailingRun::send(const QString& recipient, const QString& tex
     }
     ReportMailer mailer;
     mailer.setPauseSeconds(m_pauseSeconds);
-    const QStringList files = ReportBundle::filePaths(m_sendDir);
+    QStringList files = ReportBundle::filePaths(m_sendDir);
+    if (AnalysisAttachment::isOn(SettingsStore()))
+        files << QDir(m_sendDir).filePath(QString::fromLatin1(AnalysisAttachment::fileName));
     if (mailer.send(recipient, text, files, choice.account))
         return Result::Sent;
     m_error = mailer.errorText();

@@ -53,29 +53,46 @@ QString csvField(const QString& text, QChar separator, bool numeric)
 
 QString ReportFileWriter::html(const ReportGrid& grid)
 {
+    return htmlPage(grid.title(), grid.period(), htmlTable(grid));
+}
+
+QString ReportFileWriter::htmlPage(const QString& title, const QString& period, const QString& body)
+{
     QString out;
     out += QStringLiteral("<!DOCTYPE html>\n<html lang=\"ru\">\n<head>\n"
                           "<meta charset=\"utf-8\">\n"
                           "<meta name=\"viewport\" content=\"width=device-width\">\n");
-    out += QStringLiteral("<title>%1</title>\n</head>\n").arg(escaped(grid.title()));
+    out += QStringLiteral("<title>%1</title>\n</head>\n").arg(escaped(title));
     out += QStringLiteral("<body style=\"margin:16px;font-family:Arial,'Liberation Sans',"
                           "Helvetica,sans-serif;font-size:10pt;color:#000000;"
                           "background:#ffffff;\">\n");
     out += QStringLiteral("<h1 style=\"font-size:14pt;font-weight:normal;margin:0 0 6px 0;\">"
                           "%1</h1>\n")
-               .arg(escaped(grid.title()));
-    out += QStringLiteral("<p style=\"margin:0 0 14px 0;\">%1</p>\n").arg(escaped(grid.period()));
+               .arg(escaped(title));
+    out += QStringLiteral("<p style=\"margin:0 0 14px 0;\">%1</p>\n").arg(escaped(period));
+    out += body;
+    out += QStringLiteral("</body>\n</html>\n");
+    return out;
+}
+
+QString ReportFileWriter::htmlTable(const ReportGrid& grid,
+                                    const std::function<QString(int, int)>& extraStyle)
+{
+    QString out;
     out += QStringLiteral("<table style=\"border-collapse:collapse;font-size:10pt;\">\n<thead>\n"
                           "<tr>");
     for (int c = 0; c < grid.columnCount(); ++c)
         out += QStringLiteral("<th style=\"%1\">%2</th>")
                    .arg(cellStyle(grid.isNumeric(c), true), escaped(grid.headings().at(c)));
     out += QStringLiteral("</tr>\n</thead>\n<tbody>\n");
-    for (const QStringList& row : grid.rows()) {
+    for (int r = 0; r < grid.rows().size(); ++r) {
+        const QStringList& row = grid.rows().at(r);
         out += QStringLiteral("<tr>");
         for (int c = 0; c < grid.columnCount(); ++c)
             out += QStringLiteral("<td style=\"%1\">%2</td>")
-                       .arg(cellStyle(grid.isNumeric(c), false), escaped(row.value(c)));
+                       .arg(cellStyle(grid.isNumeric(c), false) +
+                                (extraStyle ? extraStyle(r, c) : QString()),
+                            escaped(row.value(c)));
         out += QStringLiteral("</tr>\n");
     }
     if (grid.rows().isEmpty())
@@ -86,8 +103,8 @@ QString ReportFileWriter::html(const ReportGrid& grid)
     out += QStringLiteral("</tbody>\n<tfoot>\n<tr>");
     for (int c = 0; c < grid.columnCount(); ++c)
         out += QStringLiteral("<td style=\"%1font-weight:bold;\">%2</td>")
-                   .arg(cellStyle(grid.isNumeric(c), false), escaped(grid.totals().at(c)));
-    out += QStringLiteral("</tr>\n</tfoot>\n</table>\n</body>\n</html>\n");
+                   .arg(cellStyle(grid.isNumeric(c), false), escaped(grid.totals().value(c)));
+    out += QStringLiteral("</tr>\n</tfoot>\n</table>\n");
     return out;
 }
 

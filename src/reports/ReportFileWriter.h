@@ -38,12 +38,19 @@ public:
     // The file contents.
     static QString html(const ReportGrid& grid);
     static QByteArray csv(const ReportGrid& grid, QChar separator = ';');
+    // The parts of the HTML page: a whole page around `body` (a heading with the title and
+    // the period comes first), and one table. cellStyle gives a cell of a row (0 for the
+    // first row) and column extra style; the headings and totals are never asked.
+    static QString htmlPage(const QString& title, const QString& period, const QString& body);
+    static QString htmlTable(const ReportGrid& grid,
+                             const std::function<QString(int, int)>& cellStyle = {});
+    // Writes the contents under a temporary name and puts the file in place when complete.
+    bool save(const QString& fileName, const QByteArray& contents);
 
 private:
     bool writeGrid(const ReportLayout& layout, const QAbstractItemModel& rows,
                    const QString& period, const QString& fileName,
                    const std::function<QByteArray(const ReportGrid&)>& contents);
-    bool save(const QString& fileName, const QByteArray& contents);
     bool fail(const QString& fileName, const QString& reason);
 
     QString m_error;

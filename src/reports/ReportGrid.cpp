@@ -130,3 +130,17 @@ bool ReportGrid::build(const ReportLayout& layout, const QAbstractItemModel& mod
     }
     return true;
 }
+
+ReportGrid ReportGrid::table(const QString& title, const QString& period,
+                             const QStringList& headings, const QVector<QStringList>& rows,
+                             const QStringList& totals, const QVector<bool>& numeric)
+{
+    ReportGrid grid;
+    grid.m_title = title;
+    grid.m_period = period;
+    grid.m_headings = headings;
+    grid.m_rows = rows;
+    grid.m_totals = totals;
+    grid.m_numeric = numeric;
+    return grid;
+}

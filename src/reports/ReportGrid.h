@@ -17,6 +17,10 @@ public:
     // `period` stands in the period label's place (a null text leaves its design caption).
     bool build(const ReportLayout& layout, const QAbstractItemModel& rows,
                const QString& period = QString());
+    // A table given as it is, for the exports of views other than the layouts.
+    static ReportGrid table(const QString& title, const QString& period,
+                            const QStringList& headings, const QVector<QStringList>& rows,
+                            const QStringList& totals, const QVector<bool>& numeric);
 
     QString title() const { return m_title; }
     QString period() const { return m_period; }

@@ -1,3 +1,4 @@
+#include "AnalysisWindow.h"
 #include "Clock.h"
 #include "DataEnv.h"
 #include "Logo.h"
@@ -248,9 +249,27 @@ private Q_SLOTS:
         QCOMPARE(reports, QStringList({QStringLiteral("otchkolzv=Звонки по &источнику"),
                                        QStringLiteral("zvpoUsl=Звонки по &услуге"),
                                        QStringLiteral("interZvon=Отчет по звонкам из &интернета"),
-                                       QStringLiteral("podatam=Отчет по &датам")}));
+                                       QStringLiteral("podatam=Отчет по &датам"),
+                                       QStringLiteral("linAnaliz="),
+                                       QStringLiteral("analizRekl=&Анализ рекламы")}));
+        QVERIFY(m_window->findChild<QMenu*>("otch")->actions().at(4)->isSeparator());
         for (QAction* action : m_window->findChildren<QAction*>())
             QVERIFY(action->shortcut().isEmpty());
+    }
+
+    void analysisItemOpensOneWindowBesideTheMainWindow()
+    {
+        QAction* item = m_window->findChild<QAction*>("analizRekl");
+        item->trigger();
+        item->trigger();
+        const QList<AnalysisWindow*> windows = m_window->findChildren<AnalysisWindow*>();
+        QCOMPARE(windows.size(), 1);
+        QVERIFY(windows.first()->isVisible() && windows.first()->isWindow());
+        QCOMPARE(windows.first()->windowModality(), Qt::NonModal);
+        QCOMPARE(windows.first()->windowTitle(), QStringLiteral("Анализ рекламы"));
+        QPointer<AnalysisWindow> window(windows.first());
+        window->close();
+        QTRY_VERIFY(!window);
     }
 
     void reportItemsStoreTheKindAndOpenThePeriodDialog()

@@ -1,4 +1,5 @@
 #include "../mailing/smtp/SmtpTestServer.h"
+#include "CliSession.h"
 
 #include "AppPaths.h"
 #include "CliRunner.h"
@@ -20,26 +21,14 @@ class TestCliMailing : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    QString m_db;
-    QString m_out;
-    QString m_err;
-    int m_round = 0;
+    CliSession m_cli;
+    QString& m_out = m_cli.out;
+    QString& m_err = m_cli.err;
+    QTemporaryDir& m_dir = m_cli.dir;
 
     int run(const QStringList& args, const QByteArray& input = {})
     {
-        m_out.clear();
-        m_err.clear();
-        QTextStream out(&m_out);
-        QTextStream err(&m_err);
-        QBuffer in;
-        in.setData(input);
-        in.open(QIODevice::ReadOnly);
-        CliRunner runner(out, err, &in);
-        const int status = runner.run(QStringList{"--database", m_db} + args);
-        out.flush();
-        err.flush();
-        return status;
+        return m_cli.run(args, input);
     }
 
 private Q_SLOTS:
@@ -49,19 +38,8 @@ private Q_SLOTS:
         KALVENT_REQUIRE_SMTP_TOOLS();
     }
 
-    void init()
-    {
-        m_db = m_dir.filePath(QString("run%1/KvBD.db").arg(++m_round));
-        DispatchSchedule::setLockPath(m_dir.filePath(QString("run%1/dispatch.lock").arg(m_round)));
-        Clock::setFixed(QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
-    }
-
-    void cleanup()
-    {
-        DataEnv::setInstance(nullptr);
-        AppPaths::overrideDatabasePath({});
-        Clock::setFixed({});
-    }
+    void init() { m_cli.begin(QDateTime(QDate(2026, 12, 6), QTime(10, 0))); }
+    void cleanup() { m_cli.end(); }
 
     void settingsAreCheckedLikeTheWindow()
     {

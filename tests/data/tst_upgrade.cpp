@@ -139,7 +139,7 @@ private Q_SLOTS:
         {
             DataEnv env(m_path);
             QVERIFY2(env.connect(), qPrintable(env.errorText()));
-            QCOMPARE(env.database().version(), 1);
+            QCOMPARE(env.database().version(), env.database().dialect().schemaVersion());
             const QVariantList winter{QDate(2026, 11, 1), QDate(2027, 1, 31), QDate(2026, 11, 1),
                                       QDate(2027, 1, 31)};
             QCOMPARE(
@@ -200,7 +200,7 @@ private Q_SLOTS:
         }
         {
             RawFile file(m_path);
-            QVERIFY(file.exec("PRAGMA user_version = 2"));
+            QVERIFY(file.exec("PRAGMA user_version = 3"));
         }
         expectRefused(QStringLiteral("более новой версией Kalvent"));
     }

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "ReportGrid.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+class AdAnalysis;
+struct SourceFigures;
+
+// The analysis as people and programs read it: the texts of the table's cells (the window
+// shows the same), the tables as report grids, the files (HTML with the table and the heat
+// map, CSV of the table, PDF of the HTML page; the reports' escaping and atomic writes), and
+// the command line's text and JSON.
+class AnalysisExport
+{
+public:
+    enum class Format
+    {
+        Html,
+        Pdf,
+        Csv
+    };
+
+    static QString title() { return QStringLiteral("Анализ рекламы"); }
+    // "period (предыдущий период: ...)".
+    static QString periodText(const AdAnalysis& analysis);
+
+    // The columns of the per-source table and one row's cells.
+    static QStringList headings();
+    static QStringList cells(const SourceFigures& figures);
+    // Cell texts: a share as "33,3 %", a change as "+12,5 %", money as "1 234,50"; "—" when
+    // there is nothing.
+    static QString percent(std::optional<double> share);
+    static QString change(std::optional<double> share);
+    static QString money(std::optional<qint64> kopecks);
+    // The heat map's row captions (Пн .. Вс).
+    static QString weekdayName(int weekday);
+
+    // The per-source table; `order` lists the rows in the order shown (all, in the list's
+    // order, when empty).
+    static ReportGrid figuresGrid(const AdAnalysis& analysis, const QList<int>& order = {});
+    static ReportGrid heatMapGrid(const AdAnalysis& analysis);
+    static QString untimedText(const AdAnalysis& analysis);
+
+    static QString html(const AdAnalysis& analysis, const QList<int>& order = {});
+    bool write(Format format, const AdAnalysis& analysis, const QString& fileName,
+               const QList<int>& order = {});
+    QString errorText() const { return m_error; }
+
+    // The command line's forms.
+    static QString text(const ReportGrid& grid);
+    static QString conversionJson(const AdAnalysis& analysis);
+    static QString heatMapJson(const AdAnalysis& analysis);
+
+private:
+    bool writePdf(const AdAnalysis& analysis, const QString& fileName, const QList<int>& order);
+
+    QString m_error;
+};

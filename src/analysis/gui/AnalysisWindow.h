@@ -1,0 +1,71 @@
+#pragma once
+
+#include "AdAnalysis.h"
+
+#include <QWidget>
+
+class DataEnv;
+class FiguresModel;
+class FiguresSortModel;
+class HeatMapView;
+class QCheckBox;
+class QChartView;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QTableView;
+
+// "Анализ рекламы": the analysis of a period chosen by a preset or by two dates, with the
+// per-source table (sortable, totals last), the heat map of the calls by weekday and hour, the
+// weekly chart of the chosen sources (the selected rows; all calls when none is selected), the
+// exports, the spend editor and the mailing option. Not modal; keeps the size it was closed at.
+class AnalysisWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit AnalysisWindow(DataEnv* env, QWidget* parent = nullptr);
+    ~AnalysisWindow() override;
+
+    // Shows the one window of the program (made when missing) and brings it forward.
+    static AnalysisWindow* showWindow(DataEnv* env, QWidget* parent);
+
+    const AdAnalysis& analysis() const { return m_analysis; }
+    // Chooses a preset by its place in the list, or sets both dates (the preset becomes any
+    // dates); either reloads.
+    void choosePreset(int index);
+    void setDates(const QDate& from, const QDate& to);
+    // Writes what is shown; false (after a message) on failure.
+    bool exportTo(int format, const QString& fileName);
+
+    QTableView* table() const { return m_table; }
+    HeatMapView* heatMapView() const { return m_heatMap; }
+    QChartView* chartView() const { return m_chart; }
+    QCheckBox* mailOption() const { return m_mailOption; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void reload();
+    void updateChart();
+    void exportAs(int format);
+    void editSpend();
+
+    DataEnv* m_env;
+    AdAnalysis m_analysis;
+    FiguresModel* m_model = nullptr;
+    FiguresSortModel* m_sorted = nullptr;
+    QComboBox* m_preset = nullptr;
+    QDateEdit* m_from = nullptr;
+    QDateEdit* m_to = nullptr;
+    QLabel* m_previous = nullptr;
+    QTableView* m_table = nullptr;
+    HeatMapView* m_heatMap = nullptr;
+    QLabel* m_untimed = nullptr;
+    QChartView* m_chart = nullptr;
+    QLabel* m_chartTitle = nullptr;
+    QCheckBox* m_mailOption = nullptr;
+    bool m_settingDates = false;
+    bool m_shown = false;
+};

@@ -1,0 +1,103 @@
+#include "SpendDialog.h"
+
+#include "DataEnv.h"
+#include "Dialogs.h"
+#include "Money.h"
+#include "SpendStore.h"
+
+#include <QDateEdit>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+SpendDialog::SpendDialog(DataEnv* env, const QDate& month, QWidget* parent)
+    : QDialog(parent), m_env(env ? env : DataEnv::instance())
+{
+    setObjectName("SpendDialog");
+    setWindowTitle(QStringLiteral("Расходы на рекламу"));
+    m_month = new QDateEdit(QDate(month.year(), month.month(), 1), this);
+    m_month->setObjectName("month");
+    m_month->setDisplayFormat("MM.yyyy");
+    m_month->setCalendarPopup(true);
+    m_table = new QTableWidget(0, 2, this);
+    m_table->setObjectName("amounts");
+    m_table->setHorizontalHeaderLabels(
+        {QStringLiteral("Источник"), QStringLiteral("Расход за месяц, руб.")});
+    m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    m_table->verticalHeader()->hide();
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Close, this);
+    buttons->button(QDialogButtonBox::Save)->setText(QStringLiteral("Сохранить"));
+    buttons->button(QDialogButtonBox::Close)->setText(QStringLiteral("Закрыть"));
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] { save(); });
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(QStringLiteral("Месяц:"), this));
+    top->addWidget(m_month);
+    top->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(m_table);
+    layout->addWidget(new QLabel(QStringLiteral("Сумма в рублях, например 15 000,50; пустая "
+                                                "строка — расхода нет."),
+                                 this));
+    layout->addWidget(buttons);
+    resize(460, 480);
+    connect(m_month, &QDateEdit::dateChanged, this, [this] { load(); });
+    load();
+}
+
+void SpendDialog::load()
+{
+    m_loaded = QDate(m_month->date().year(), m_month->date().month(), 1);
+    QList<SpendStore::Entry> amounts;
+    SpendStore store(m_env);
+    if (!store.listMonth(m_loaded, &amounts))
+        Dialogs::plain(this, store.errorText());
+    m_table->setRowCount(0);
+    for (const SpendStore::Entry& amount : std::as_const(amounts)) {
+        const int at = m_table->rowCount();
+        m_table->insertRow(at);
+        auto* name = new QTableWidgetItem(amount.source);
+        name->setFlags(name->flags() & ~Qt::ItemIsEditable);
+        m_table->setItem(at, 0, name);
+        auto* text =
+            new QTableWidgetItem(amount.kopecks < 0 ? QString() : Money::display(amount.kopecks));
+        text->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        m_table->setItem(at, 1, text);
+    }
+}
+
+bool SpendDialog::save()
+{
+    QList<SpendStore::Entry> changes;
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        const QString source = m_table->item(row, 0)->text();
+        const QString text =
+            m_table->item(row, 1) ? m_table->item(row, 1)->text().trimmed() : QString();
+        if (text.isEmpty()) {
+            changes << SpendStore::Entry{source, m_loaded, -1};
+            continue;
+        }
+        QString error;
+        const std::optional<qint64> kopecks = Money::parse(text, &error);
+        if (!kopecks) {
+            Dialogs::plain(this, QStringLiteral("%1: %2\nНичего не сохранено.").arg(source, error));
+            m_table->setCurrentCell(row, 1);
+            return false;
+        }
+        changes << SpendStore::Entry{source, m_loaded, *kopecks};
+    }
+    SpendStore store(m_env);
+    if (!store.apply(changes)) {
+        Dialogs::plain(this, store.errorText());
+        return false;
+    }
+    load();
+    return true;
+}

@@ -1,0 +1,43 @@
+#include "AnalysisAttachment.h"
+
+#include "AdAnalysis.h"
+#include "AnalysisExport.h"
+#include "Period.h"
+#include "SettingsStore.h"
+
+#include <QDir>
+
+bool AnalysisAttachment::isOn(const SettingsStore& store)
+{
+    return store.read(QString::fromLatin1(optionKey)).trimmed() == QStringLiteral("1");
+}
+
+bool AnalysisAttachment::setOn(SettingsStore& store, bool on)
+{
+    return store.write(QString::fromLatin1(optionKey),
+                       on ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+bool AnalysisAttachment::write(DataEnv* env, const QString& days, const QDateTime& now,
+                               const QString& dir, QString* error)
+{
+    const std::optional<double> period = Period::parse(days);
+    const QDateTime from = period ? Period::before(now.date(), *period) : QDateTime();
+    if (!from.isValid()) {
+        *error = QStringLiteral("Анализ рекламы не сохранён: период «%1» не является числом дней.")
+                     .arg(days);
+        return false;
+    }
+    AdAnalysis analysis(env);
+    AnalysisExport exporter;
+    const QString path = QDir(dir).filePath(QString::fromLatin1(fileName));
+    if (!analysis.load(AnalysisPeriod(from.date(), now.date())) ||
+        !exporter.write(AnalysisExport::Format::Html, analysis, path)) {
+        *error =
+            QStringLiteral("Файл «%1» не сохранён: %2")
+                .arg(QString::fromLatin1(fileName),
+                     analysis.errorText().isEmpty() ? exporter.errorText() : analysis.errorText());
+        return false;
+    }
+    return true;
+}
