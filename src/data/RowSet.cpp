@@ -112,8 +112,8 @@ bool RowSet::addRow(const QString& column, const QVariant& value)
     QVector<QVariant> row(m_columns.size());
     row[index] = value;
     const int idColumn = columnIndex("ID");
-    if (idColumn >= 0)
-        row[idColumn] = query.lastInsertId();
+    if (idColumn >= 0) // from the statement's RETURNING where the engine has no rowid
+        row[idColumn] = query.next() ? query.value(0) : query.lastInsertId();
     const int at = int(m_rows.size());
     beginInsertRows({}, at, at);
     m_rows.append(row);
