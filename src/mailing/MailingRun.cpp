@@ -1,5 +1,7 @@
 #include "MailingRun.h"
 
+#include "DataEnv.h"
+
 #include "AppPaths.h"
 #include "Clock.h"
 #include "DispatchSchedule.h"
@@ -38,6 +40,14 @@ MailingRun::AccountChoice MailingRun::storedAccount()
     }
     choice.ok = true;
     return choice;
+}
+
+bool MailingRun::claimDispatch(const QString& due, const QString& recipient, bool* mine)
+{
+    DataEnv* env = m_env ? m_env : DataEnv::instance();
+    const bool ok = env->claimDispatch(due, recipient, mine);
+    m_error = env->errorText();
+    return ok;
 }
 
 bool MailingRun::exportReports(const QString& days, const QDateTime& now)

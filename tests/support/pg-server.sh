@@ -1,16 +1,19 @@
 #!/bin/sh
 # A throw-away PostgreSQL 15 server for the tests.
-#   pg-server.sh start DIR   initdb in DIR/data as an unprivileged user, start on a free port of
-#                            127.0.0.1; writes the server's location (postgresql://USER@HOST:PORT/)
-#                            to DIR/url
-#   pg-server.sh stop DIR    stops the server and removes DIR
-#   pg-server.sh restart DIR stops and starts the same server on the same port
+#   pg-server.sh start STATE   initdb in a new temporary folder as an unprivileged user, start
+#                              on a free port of 127.0.0.1; writes the server's location
+#                              (postgresql://USER@HOST:PORT/) to STATE/url and the folder's
+#                              name to STATE/cluster
+#   pg-server.sh stop STATE    stops the server and removes its folder and STATE
+#   pg-server.sh restart STATE stops and starts the same server on the same port
 # Debian's binaries are used by their full path: other ones on PATH may differ.
 set -eu
 
 bin=/usr/lib/postgresql/15/bin
 action="$1"
-dir="$(realpath -m "$2")"
+state="$(realpath -m "$2")"
+# The cluster lives under /tmp, which the unprivileged user can reach whatever the build's path.
+dir="$(cat "$state/cluster" 2>/dev/null || true)"
 
 if [ ! -x "$bin/initdb" ]; then
     echo "pg-server.sh: $bin/initdb is missing (install postgresql-15)" >&2
@@ -42,7 +45,10 @@ start_server() {
 
 case "$action" in
 start)
-    rm -rf "$dir"
+    [ -z "$dir" ] || "$0" stop "$state"
+    mkdir -p "$state"
+    dir="$(mktemp -d /tmp/kalvent-pg.XXXXXX)"
+    echo "$dir" >"$state/cluster"
     mkdir -p "$dir/socket"
     chmod 0755 "$dir"
     chown "$owner" "$dir" "$dir/socket"
@@ -61,18 +67,19 @@ start)
     start_server || { cat "$dir/server.log" >&2; exit 1; }
     as_owner "$bin/psql" -h "$dir/socket" -p "$(cat "$dir/port")" -U kalvent -d postgres -q \
         -c "CREATE ROLE kalvent_password LOGIN PASSWORD 'right-password'" >/dev/null
-    echo "postgresql://kalvent@127.0.0.1:$(cat "$dir/port")/" >"$dir/url"
-    cat "$dir/url"
+    echo "postgresql://kalvent@127.0.0.1:$(cat "$dir/port")/" >"$state/url"
+    cat "$state/url"
     ;;
 restart)
     pg_ctl_run -m fast stop >/dev/null
     start_server
     ;;
 stop)
-    if [ -f "$dir/data/postmaster.pid" ]; then
+    if [ -n "$dir" ] && [ -f "$dir/data/postmaster.pid" ]; then
         pg_ctl_run -m immediate stop >/dev/null || true
     fi
-    rm -rf "$dir"
+    [ -z "$dir" ] || rm -rf "$dir"
+    rm -rf "$state"
     ;;
 *)
     echo "usage: $0 start|stop|restart DIR" >&2
