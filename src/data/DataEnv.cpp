@@ -90,10 +90,11 @@ bool DataEnv::reconnected()
 {
     if (!m_db.dialect().isServer() || !m_db.isOpen())
         return false;
-    QSqlQuery probe(m_db.connection());
-    if (probe.exec("SELECT 1"))
-        return false; // the connection is sound: the statement itself failed
-    probe.finish();
+    if (m_db.connection().isOpen()) {
+        QSqlQuery probe(m_db.connection());
+        if (probe.exec("SELECT 1"))
+            return false; // the connection is sound: the statement itself failed
+    }
     if (!m_db.reconnect())
         return false;
     listenToOtherDesks();
