@@ -52,7 +52,8 @@ private Q_SLOTS:
     void init()
     {
         Clock::setFixed(m_now);
-        m_env = new DataEnv(m_dir.filePath(QString("db%1.db").arg(++m_round)));
+        m_env =
+            new DataEnv(TestSupport::database(m_dir.filePath(QString("db%1.db").arg(++m_round))));
         DataEnv::setInstance(m_env);
         QVERIFY(m_env->connect());
         m_env->bind("Uslugi")->addRow("Uname", QStringLiteral("Стрижка"));
@@ -155,6 +156,8 @@ private Q_SLOTS:
     // stored, and once there is room again the next call goes in.
     void fullDiskKeepsNothingHalfWrittenAndTheNextAddWorks()
     {
+        if (TestSupport::onServer())
+            QSKIP("the file's size limit stands in for a full disk");
         TestSupport::MessageRecorder messages;
         QVERIFY(m_env->bind("Uslugi")->addRow("Uname", QString(6000, QChar(u'ж'))));
         QSqlQuery pragma(m_env->database().connection());

@@ -51,7 +51,7 @@ private Q_SLOTS:
 
     void init()
     {
-        m_db = m_dir.filePath(QString("run%1/KvBD.db").arg(++m_round));
+        m_db = TestSupport::database(m_dir.filePath(QString("run%1/KvBD.db").arg(++m_round)));
         DispatchSchedule::setLockPath(m_dir.filePath(QString("run%1/dispatch.lock").arg(m_round)));
         Clock::setFixed(QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
     }
