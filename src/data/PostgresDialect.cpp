@@ -50,19 +50,29 @@ QString quoted(const QString& text)
     return '\'' + escaped + '\'';
 }
 
-QString foldFunction()
+// kv_fold() is one expression, which the planner inlines; translate() is slow with a long list
+// and runs only on a text that holds one of its characters. A text with the capital I with a
+// dot goes character by character through kv_fold_each().
+QStringList foldFunctions()
 {
     QString from;
     QString to;
     foldDifferences(&from, &to);
-    const QString lowered = QStringLiteral("translate(lower(%2 COLLATE \"und-x-icu\"), %1)")
-                                .arg(quoted(from) + ", " + quoted(to));
-    return QStringLiteral(
-               "CREATE FUNCTION kv_fold(t text) RETURNS text LANGUAGE sql IMMUTABLE STRICT "
-               "PARALLEL SAFE AS $f$ SELECT CASE WHEN strpos(t, %1) = 0 THEN %2 ELSE "
-               "(SELECT string_agg(CASE WHEN c = %1 THEN c ELSE %3 END, '' ORDER BY n) "
-               "FROM regexp_split_to_table(t, '') WITH ORDINALITY AS s(c, n)) END $f$")
-        .arg(quoted(dottedCapitalI), lowered.arg("t"), lowered.arg("c"));
+    const QString lowered = QStringLiteral("lower(%1 COLLATE \"und-x-icu\")");
+    const QString folded =
+        QStringLiteral("CASE WHEN %1 ~ %2 THEN translate(%1, %3, %4) ELSE %1 END")
+            .arg(lowered, quoted('[' + from + ']'), quoted(from), quoted(to));
+    return {
+        QStringLiteral("CREATE FUNCTION kv_fold_each(t text) RETURNS text LANGUAGE sql "
+                       "IMMUTABLE STRICT PARALLEL SAFE AS $f$ SELECT string_agg(CASE WHEN c = "
+                       "%1 THEN c ELSE %2 END, '' ORDER BY n) FROM regexp_split_to_table(t, '') "
+                       "WITH ORDINALITY AS s(c, n) $f$")
+            .arg(quoted(dottedCapitalI), folded.arg("c")),
+        QStringLiteral("CREATE FUNCTION kv_fold(t text) RETURNS text LANGUAGE sql IMMUTABLE "
+                       "STRICT PARALLEL SAFE AS $f$ SELECT CASE WHEN strpos(t, %1) = 0 THEN %2 "
+                       "ELSE kv_fold_each(t) END $f$")
+            .arg(quoted(dottedCapitalI), folded.arg("t")),
+    };
 }
 
 QString keyOfName(const QString& name)
@@ -94,7 +104,7 @@ QStringList tables()
         "Kluch TEXT NOT NULL UNIQUE)",
         "CREATE TABLE ItogDen (Vid INTEGER NOT NULL, Kl BIGINT NOT NULL, Mes TEXT NOT NULL, "
         "Data TEXT NOT NULL, Vsego INTEGER NOT NULL, Zapis INTEGER NOT NULL, "
-        "PRIMARY KEY (Vid, Kl, Mes, Data))",
+        "PRIMARY KEY (Vid, Kl, Data, Mes))",
         "CREATE TABLE ItogMes (Vid INTEGER NOT NULL, Kl BIGINT NOT NULL, Mes TEXT NOT NULL, "
         "Vsego INTEGER NOT NULL, Zapis INTEGER NOT NULL, PRIMARY KEY (Vid, Kl, Mes))",
         // One row per due dispatch and recipient: the desk that mails it.
@@ -162,21 +172,23 @@ QStringList triggerFunctions()
             .arg(keyOfName("NEW.usluga"), keyOfName("NEW.Istochnik"));
     const QString dropOld = "PERFORM kv_count(OLD.Data, OLD.KUsluga, OLD.KIstochnik, "
                             "OLD.Zapis, -1);";
-    return {
-        foldFunction(),
-        countFunction(),
-        QStringLiteral("CREATE FUNCTION kv_base_added() RETURNS trigger LANGUAGE plpgsql AS "
-                       "$f$ BEGIN %1 RETURN NEW; END $f$")
-            .arg(keyNew),
-        QStringLiteral("CREATE FUNCTION kv_base_changed() RETURNS trigger LANGUAGE plpgsql AS "
-                       "$f$ BEGIN %1 %2 RETURN NEW; END $f$")
-            .arg(dropOld, keyNew),
-        QStringLiteral("CREATE FUNCTION kv_base_removed() RETURNS trigger LANGUAGE plpgsql AS "
-                       "$f$ BEGIN %1 RETURN NULL; END $f$")
-            .arg(dropOld),
-        "CREATE FUNCTION kv_list_changed() RETURNS trigger LANGUAGE plpgsql AS "
-        "$f$ BEGIN PERFORM pg_notify('kalvent_lists', TG_TABLE_NAME); RETURN NULL; END $f$",
-    };
+    return foldFunctions() +
+           QStringList{
+               countFunction(),
+               QStringLiteral("CREATE FUNCTION kv_base_added() RETURNS trigger LANGUAGE plpgsql AS "
+                              "$f$ BEGIN %1 RETURN NEW; END $f$")
+                   .arg(keyNew),
+               QStringLiteral(
+                   "CREATE FUNCTION kv_base_changed() RETURNS trigger LANGUAGE plpgsql AS "
+                   "$f$ BEGIN %1 %2 RETURN NEW; END $f$")
+                   .arg(dropOld, keyNew),
+               QStringLiteral(
+                   "CREATE FUNCTION kv_base_removed() RETURNS trigger LANGUAGE plpgsql AS "
+                   "$f$ BEGIN %1 RETURN NULL; END $f$")
+                   .arg(dropOld),
+               "CREATE FUNCTION kv_list_changed() RETURNS trigger LANGUAGE plpgsql AS "
+               "$f$ BEGIN PERFORM pg_notify('kalvent_lists', TG_TABLE_NAME); RETURN NULL; END $f$",
+           };
 }
 
 QStringList triggers()
@@ -249,9 +261,9 @@ QString perNameReport(const QString& listTable, const QString& nameColumn, int k
                "WITH p AS (SELECT CAST(? AS text) AS s1, CAST(? AS text) AS e1, "
                "CAST(? AS text) AS s2, CAST(? AS text) AS e2) "
                "SELECT l.%2 AS \"%2\", %3 AS \"Zvonkov\", %4 AS \"zapis\" FROM p, "
-               "(SELECT DISTINCT ON (kv_fold(%2)) %2, "
-               "(SELECT ID FROM Kluchi WHERE Kluch = kv_fold(%2)) AS kl, ID AS ord FROM %1 "
-               "ORDER BY kv_fold(%2), ID) AS l WHERE %5 ORDER BY l.ord")
+               "(SELECT %2, (SELECT ID FROM Kluchi WHERE Kluch = f) AS kl, ord FROM "
+               "(SELECT DISTINCT ON (f) %2, f, ID AS ord FROM (SELECT %2, kv_fold(%2) AS f, ID "
+               "FROM %1) AS n ORDER BY f, ID) AS d) AS l WHERE %5 ORDER BY l.ord")
         .arg(listTable, nameColumn, rangeSum("Vsego", kind, "s1", "e1"),
              rangeSum("Zapis", kind, "s2", "e2"), callsTableExists);
 }
