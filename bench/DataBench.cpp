@@ -289,9 +289,12 @@ int main(int argc, char** argv)
         DataEnv env(imported);
         if (!lists.connect() || !env.connect())
             die(env.errorText());
-        QSqlQuery calls(env.database().connection());
-        if (!calls.exec("SELECT COUNT(*) FROM Base") || !calls.next() || calls.value(0).toInt())
-            die(imported + " must hold no calls");
+        {
+            QSqlQuery calls(env.database().connection());
+            if (!calls.exec("SELECT COUNT(*) FROM Base") || !calls.next() ||
+                calls.value(0).toInt())
+                die(imported + " must hold no calls");
+        }
         addLists(lists);
         addLists(env);
         CallImporter importer(&env);

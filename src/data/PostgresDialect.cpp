@@ -234,16 +234,34 @@ QString countedRows(const QString& table, const QString& condition)
         .arg(condition, internetKey, table);
 }
 
+// Sum of one measure of the totals of kind `kind` under the list row's key l.kl, over the days
+// from p.`from` to p.`to`: the whole months strictly between the bounds' months from ItogMes,
+// the days of the first month (before p.`from`n, the next month's first day) and of the last
+// month (from p.`to`m, its first day) from ItogDen, each a range of the day key.
 QString rangeSum(const QString& measure, int kind, const QString& from, const QString& to)
 {
     return QStringLiteral("(COALESCE((SELECT SUM(%1) FROM ItogMes WHERE Vid = %2 AND Kl = l.kl "
                           "AND Mes > substr(p.%3, 1, 7) AND Mes < substr(p.%4, 1, 7)), 0) + "
                           "COALESCE((SELECT SUM(%1) FROM ItogDen WHERE Vid = %2 AND Kl = l.kl "
-                          "AND Mes IN (substr(p.%3, 1, 7), substr(p.%4, 1, 7)) "
-                          "AND Data >= p.%3 AND Data <= p.%4), 0))")
+                          "AND Data >= p.%3 AND Data <= p.%4 AND Data < p.%3n), 0) + "
+                          "COALESCE((SELECT SUM(%1) FROM ItogDen WHERE Vid = %2 AND Kl = l.kl "
+                          "AND Data >= p.%4m AND Data >= p.%3n AND Data <= p.%4), 0))")
         .arg(measure)
         .arg(kind)
         .arg(from, to);
+}
+
+// The first day of the month after a bound's month, and the first day of its month.
+QString nextMonth(const QString& bound)
+{
+    return QStringLiteral("to_char(date_trunc('month', CAST(%1 AS date)) + interval '1 month', "
+                          "'YYYY-MM-DD') AS %1n")
+        .arg(bound);
+}
+
+QString monthStart(const QString& bound)
+{
+    return QStringLiteral("substr(%1, 1, 7) || '-01' AS %1m").arg(bound);
 }
 
 // The reports read the totals, which stand for the calls: like a count over the calls, a
@@ -258,14 +276,16 @@ const QString period2 =
 QString perNameReport(const QString& listTable, const QString& nameColumn, int kind)
 {
     return QStringLiteral(
-               "WITH p AS (SELECT CAST(? AS text) AS s1, CAST(? AS text) AS e1, "
-               "CAST(? AS text) AS s2, CAST(? AS text) AS e2) "
+               "WITH q AS (SELECT CAST(? AS text) AS s1, CAST(? AS text) AS e1, "
+               "CAST(? AS text) AS s2, CAST(? AS text) AS e2), "
+               "p AS (SELECT q.*, %6, %7, %8, %9 FROM q) "
                "SELECT l.%2 AS \"%2\", %3 AS \"Zvonkov\", %4 AS \"zapis\" FROM p, "
                "(SELECT %2, (SELECT ID FROM Kluchi WHERE Kluch = f) AS kl, ord FROM "
                "(SELECT DISTINCT ON (f) %2, f, ID AS ord FROM (SELECT %2, kv_fold(%2) AS f, ID "
                "FROM %1) AS n ORDER BY f, ID) AS d) AS l WHERE %5 ORDER BY l.ord")
         .arg(listTable, nameColumn, rangeSum("Vsego", kind, "s1", "e1"),
-             rangeSum("Zapis", kind, "s2", "e2"), callsTableExists);
+             rangeSum("Zapis", kind, "s2", "e2"), callsTableExists, nextMonth("s1"),
+             monthStart("e1"), nextMonth("s2"), monthStart("e2"));
 }
 
 bool failed(const QSqlQuery& query, QString* error)
