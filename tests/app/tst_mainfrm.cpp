@@ -2,6 +2,7 @@
 #include "DataEnv.h"
 #include "Logo.h"
 #include "MainFrm.h"
+#include "PostgresDialect.h"
 #include "ReportPreview.h"
 #include "RowSet.h"
 #include "SettingsStore.h"
@@ -98,6 +99,24 @@ private Q_SLOTS:
             order << w->objectName();
         }
         QCOMPARE(order, QStringList({"Usluga", "Istochnik", "Zapis", "Command1", "Data"}));
+    }
+
+    // A list read again (on a server: another desk added to it) keeps the operator's choice.
+    void listReloadKeepsTheChoice()
+    {
+        choose("Usluga", 1);
+        if (TestSupport::onServer()) {
+            DataEnv other(m_env->database().path(), std::make_unique<PostgresDialect>("other"));
+            QVERIFY(other.bind("Uslugi")->addRow("Uname", QStringLiteral("Массаж")));
+            QTRY_COMPARE_WITH_TIMEOUT(combo("Usluga")->count(), 3, 5000);
+        } else {
+            QSqlQuery insert(m_env->database().connection());
+            QVERIFY(insert.exec(QStringLiteral("INSERT INTO Uslugi (Uname) VALUES ('Массаж')")));
+            QVERIFY(m_env->rowSet("rsUslugi")->open());
+            QCOMPARE(combo("Usluga")->count(), 3);
+        }
+        QCOMPARE(combo("Usluga")->currentText(), QStringLiteral("Маникюр"));
+        QCOMPARE(combo("Istochnik")->currentIndex(), -1);
     }
 
     void addingByClickAndByEnter()
