@@ -76,6 +76,7 @@ bool Database::open()
 {
     if (m_open)
         return true;
+    ++m_generation;
     m_error.clear();
     if (QSqlDatabase::contains(m_connectionName))
         QSqlDatabase::removeDatabase(m_connectionName); // left closed by a failed attempt

@@ -38,6 +38,8 @@ public:
     QString upgradeCopyPath(int version) const;
 
     QSqlDatabase connection() const;
+    // Counts the openings of the connection: a statement prepared on an earlier one is gone.
+    int generation() const { return m_generation; }
     const SqlDialect& dialect() const { return *m_dialect; }
     SqlDialect& dialect() { return *m_dialect; }
 
@@ -57,5 +59,6 @@ private:
     std::unique_ptr<SqlDialect> m_dialect;
     bool m_open = false;
     int m_version = 0;
+    int m_generation = 0;
     QString m_error;
 };
