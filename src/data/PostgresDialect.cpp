@@ -1,5 +1,7 @@
 #include "PostgresDialect.h"
 
+#include "TotalsCheck.h"
+
 #include "PostgresCallWriter.h"
 
 #include <QDate>
@@ -288,32 +290,6 @@ QString perNameReport(const QString& listTable, const QString& nameColumn, int k
              monthStart("e1"), nextMonth("s2"), monthStart("e2"));
 }
 
-bool failed(const QSqlQuery& query, QString* error)
-{
-    *error = query.lastError().databaseText().isEmpty() ? query.lastError().text()
-                                                        : query.lastError().databaseText();
-    return false;
-}
-
-bool run(QSqlQuery& query, const QString& sql, QString* error)
-{
-    return query.exec(sql) || failed(query, error);
-}
-
-TotalsDifference::Kind kindOf(int vid)
-{
-    switch (vid) {
-    case bySource:
-        return TotalsDifference::Kind::BySource;
-    case byService:
-        return TotalsDifference::Kind::ByService;
-    case internetByService:
-        return TotalsDifference::Kind::InternetByService;
-    default:
-        return TotalsDifference::Kind::ByDate;
-    }
-}
-
 } // namespace
 
 PostgresDialect::PostgresDialect(const QString& desk) : m_desk(desk) {}
@@ -534,30 +510,16 @@ QStringList PostgresDialect::rebuildTotals() const
 bool PostgresDialect::findDifferences(QSqlDatabase& db, QList<TotalsDifference>* differences,
                                       QString* error) const
 {
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    const QString keyName = QStringLiteral("COALESCE((SELECT Kluch FROM Kluchi WHERE ID = %1), "
-                                           "CASE %1 WHEN 0 THEN '' ELSE '#' || %1 END)");
-    if (!run(query,
-             QStringLiteral("SELECT ID, Data, usluga, Istochnik, %1, %2, kv_fold(usluga), "
-                            "kv_fold(Istochnik) FROM (SELECT *, %3 AS ku, %4 AS ki FROM Base) "
-                            "AS b WHERE KUsluga IS DISTINCT FROM ku OR KIstochnik IS DISTINCT "
-                            "FROM ki ORDER BY ID")
-                 .arg(keyName.arg("KUsluga"), keyName.arg("KIstochnik"), keyOfName("usluga"),
-                      keyOfName("Istochnik")),
-             error))
-        return false;
-    while (query.next()) {
-        TotalsDifference d;
-        d.kind = TotalsDifference::Kind::CallKeys;
-        d.call = query.value(0).toLongLong();
-        d.period = query.value(1).toString();
-        d.names = query.value(2).toString() + " / " + query.value(3).toString();
-        d.storedKeys = query.value(4).toString() + " / " + query.value(5).toString();
-        d.expectedKeys = query.value(6).toString() + " / " + query.value(7).toString();
-        differences->append(d);
-    }
-    const QStringList counting{
+    TotalsCheck::Statements statements;
+    statements.callKeys =
+        QStringLiteral("SELECT ID, Data, usluga, Istochnik, %1, %2, kv_fold(usluga), "
+                       "kv_fold(Istochnik) FROM (SELECT *, %3 AS ku, %4 AS ki FROM Base) "
+                       "AS b WHERE KUsluga IS DISTINCT FROM ku OR KIstochnik IS DISTINCT "
+                       "FROM ki ORDER BY ID")
+            .arg(TotalsCheck::keyName("KUsluga"), TotalsCheck::keyName("KIstochnik"),
+                 keyOfName("usluga"), keyOfName("Istochnik"));
+    // The totals counted from the calls (a call without keys under key -1).
+    statements.counting = {
         "DROP TABLE IF EXISTS pg_temp.ItogSchetDen",
         "DROP TABLE IF EXISTS pg_temp.ItogSchetMes",
         "CREATE TEMP TABLE ItogSchetDen AS SELECT Vid, COALESCE(Kl, -1) AS Kl, "
@@ -568,67 +530,10 @@ bool PostgresDialect::findDifferences(QSqlDatabase& db, QList<TotalsDifference>*
                        "GROUP BY Vid, Kl, Mes")
             .arg(byDate),
     };
-    for (const QString& statement : counting)
-        if (!run(query, statement, error))
-            return false;
-    const QString compare = QStringLiteral(
-        "SELECT t.Vid, t.%3, %5, t.Vsego, t.Zapis, c.Vsego, c.Zapis FROM %1 AS t "
-        "LEFT JOIN %2 AS c ON %4 WHERE t.Vsego IS DISTINCT FROM c.Vsego OR "
-        "t.Zapis IS DISTINCT FROM c.Zapis "
-        "UNION ALL SELECT c.Vid, c.%3, %6, NULL, NULL, c.Vsego, c.Zapis FROM %2 AS c "
-        "LEFT JOIN %1 AS t ON %4 WHERE t.Vid IS NULL ORDER BY 1, 3, 2");
-    const QString sameMonth = "c.Vid = t.Vid AND c.Kl = t.Kl AND c.Mes = t.Mes";
-    for (const bool month : {false, true}) {
-        const QString sql = month ? compare.arg("ItogMes", "ItogSchetMes", "Mes", sameMonth,
-                                                keyName.arg("t.Kl"), keyName.arg("c.Kl"))
-                                  : compare.arg("ItogDen", "ItogSchetDen", "Data",
-                                                sameMonth + " AND c.Data = t.Data",
-                                                keyName.arg("t.Kl"), keyName.arg("c.Kl"));
-        if (!run(query, sql, error))
-            return false;
-        while (query.next()) {
-            TotalsDifference d;
-            d.kind = kindOf(query.value(0).toInt());
-            d.month = month;
-            d.period = query.value(1).toString();
-            d.name = query.value(2).toString();
-            d.storedCalls = query.value(3).toLongLong();
-            d.storedBooked = query.value(4).toLongLong();
-            d.countedCalls = query.value(5).toLongLong();
-            d.countedBooked = query.value(6).toLongLong();
-            differences->append(d);
-        }
-    }
-    query.finish();
-    return run(query, "DROP TABLE pg_temp.ItogSchetDen", error) &&
-           run(query, "DROP TABLE pg_temp.ItogSchetMes", error);
-}
-
-QVariant PostgresDialect::toDb(const QVariant& value) const
-{
-    switch (value.typeId()) {
-    case QMetaType::QDate:
-        return value.toDate().toString(Qt::ISODate);
-    case QMetaType::QDateTime: {
-        const QDateTime moment = value.toDateTime();
-        if (moment.time() == QTime(0, 0))
-            return moment.date().toString(Qt::ISODate);
-        return moment.toString("yyyy-MM-dd HH:mm:ss");
-    }
-    case QMetaType::QTime:
-        return value.toTime().isValid() ? QVariant(value.toTime().toString("HH:mm:ss"))
-                                        : QVariant(QMetaType::fromType<QString>());
-    case QMetaType::Bool:
-        return value.toBool() ? 1 : 0;
-    default:
-        return value;
-    }
-}
-
-QVariant PostgresDialect::dateFromDb(const QVariant& value) const
-{
-    const QDate date = QDate::fromString(value.toString().left(10), Qt::ISODate);
-    return date.isValid() ? QVariant(date) : value;
+    statements.differs = "IS DISTINCT FROM";
+    statements.countedPrefix = "";
+    statements.cleanup = {"DROP TABLE pg_temp.ItogSchetDen", "DROP TABLE pg_temp.ItogSchetMes"};
+    return TotalsCheck::run(db, statements, differences, error);
 }
 
 QString PostgresDialect::listChannel() const

@@ -5,6 +5,7 @@
 #include "TotalsDifference.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
 #include <memory>
@@ -15,6 +16,10 @@
 class SqlDialect
 {
 public:
+    // Runs one statement; on failure the engine's reason goes to *error.
+    static bool run(QSqlQuery& query, const QString& sql, QString* error);
+    static bool failed(const QSqlQuery& query, QString* error);
+
     virtual ~SqlDialect() = default;
 
     virtual QString driverName() const = 0;
@@ -56,9 +61,10 @@ public:
     virtual bool findDifferences(QSqlDatabase& db, QList<TotalsDifference>* differences,
                                  QString* error) const = 0;
 
-    // Typed program value -> value bound to a statement, and back for date columns.
-    virtual QVariant toDb(const QVariant& value) const = 0;
-    virtual QVariant dateFromDb(const QVariant& value) const = 0;
+    // Typed program value -> value bound to a statement, and back for date columns. Both
+    // engines keep dates and times as ISO text and the booking as 0 or 1.
+    virtual QVariant toDb(const QVariant& value) const;
+    virtual QVariant dateFromDb(const QVariant& value) const;
 
     // The channel on which a change of a reference list is announced to the other desks;
     // empty when the engine has one desk only.

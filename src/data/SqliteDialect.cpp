@@ -1,5 +1,7 @@
 #include "SqliteDialect.h"
 
+#include "TotalsCheck.h"
+
 #include "SqliteCallWriter.h"
 
 #include <QDate>
@@ -33,35 +35,6 @@ void foldFunction(sqlite3_context* context, int argc, sqlite3_value** argv)
     }
     const QByteArray folded = QString::fromUtf8(text, bytes).toCaseFolded().toUtf8();
     sqlite3_result_text(context, folded.constData(), folded.size(), SQLITE_TRANSIENT);
-}
-
-// Digits written directly: an import formats a date and a time for each of its calls.
-void putDigits(QChar* at, int value, int count)
-{
-    for (int i = count - 1; i >= 0; --i, value /= 10)
-        at[i] = QChar(u'0' + value % 10);
-}
-
-// YYYY-MM-DD, as Qt::ISODate writes it.
-QString isoDate(const QDate& date)
-{
-    if (!date.isValid() || date.year() < 1 || date.year() > 9999)
-        return date.toString(Qt::ISODate);
-    QString text(10, u'-');
-    putDigits(text.data(), date.year(), 4);
-    putDigits(text.data() + 5, date.month(), 2);
-    putDigits(text.data() + 8, date.day(), 2);
-    return text;
-}
-
-// HH:mm:ss of a valid time.
-QString timeOfDay(const QTime& time)
-{
-    QString text(8, u':');
-    putDigits(text.data(), time.hour(), 2);
-    putDigits(text.data() + 3, time.minute(), 2);
-    putDigits(text.data() + 6, time.second(), 2);
-    return text;
 }
 
 constexpr int kalventFileId = 0x4B764244; // "KvBD", in the file header
@@ -263,32 +236,6 @@ QString perNameReport(const QString& listTable, const QString& nameColumn, int k
                           "ORDER BY l.ord")
         .arg(listTable, nameColumn, rangeSum("Vsego", kind, "s1", "e1"),
              rangeSum("Zapis", kind, "s2", "e2"), callsTableExists);
-}
-
-bool failed(const QSqlQuery& query, QString* error)
-{
-    *error = query.lastError().databaseText().isEmpty() ? query.lastError().text()
-                                                        : query.lastError().databaseText();
-    return false;
-}
-
-bool run(QSqlQuery& query, const QString& sql, QString* error)
-{
-    return query.exec(sql) || failed(query, error);
-}
-
-TotalsDifference::Kind kindOf(int vid)
-{
-    switch (vid) {
-    case bySource:
-        return TotalsDifference::Kind::BySource;
-    case byService:
-        return TotalsDifference::Kind::ByService;
-    case internetByService:
-        return TotalsDifference::Kind::InternetByService;
-    default:
-        return TotalsDifference::Kind::ByDate;
-    }
 }
 
 } // namespace
@@ -531,32 +478,15 @@ QStringList SqliteDialect::rebuildTotals() const
 bool SqliteDialect::findDifferences(QSqlDatabase& db, QList<TotalsDifference>* differences,
                                     QString* error) const
 {
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    const QString keyName = QStringLiteral("COALESCE((SELECT Kluch FROM Kluchi WHERE ID = %1), "
-                                           "CASE %1 WHEN 0 THEN '' ELSE '#' || %1 END)");
-    if (!run(query,
-             QStringLiteral("SELECT ID, Data, usluga, Istochnik, %1, %2, kv_fold(usluga), "
-                            "kv_fold(Istochnik) FROM (SELECT *, %3 AS ku, %4 AS ki FROM Base) "
-                            "WHERE KUsluga IS NOT ku OR KIstochnik IS NOT ki ORDER BY ID")
-                 .arg(keyName.arg("KUsluga"), keyName.arg("KIstochnik"), keyOfName("usluga"),
-                      keyOfName("Istochnik")),
-             error))
-        return false;
-    while (query.next()) {
-        TotalsDifference d;
-        d.kind = TotalsDifference::Kind::CallKeys;
-        d.call = query.value(0).toLongLong();
-        d.period = query.value(1).toString();
-        d.names = query.value(2).toString() + " / " + query.value(3).toString();
-        d.storedKeys = query.value(4).toString() + " / " + query.value(5).toString();
-        d.expectedKeys = query.value(6).toString() + " / " + query.value(7).toString();
-        differences->append(d);
-    }
-
-    // The totals counted from the calls (a call without keys under key -1), then the day and
-    // the month totals compared with them both ways.
-    const QStringList counting{
+    TotalsCheck::Statements statements;
+    statements.callKeys =
+        QStringLiteral("SELECT ID, Data, usluga, Istochnik, %1, %2, kv_fold(usluga), "
+                       "kv_fold(Istochnik) FROM (SELECT *, %3 AS ku, %4 AS ki FROM Base) "
+                       "WHERE KUsluga IS NOT ku OR KIstochnik IS NOT ki ORDER BY ID")
+            .arg(TotalsCheck::keyName("KUsluga"), TotalsCheck::keyName("KIstochnik"),
+                 keyOfName("usluga"), keyOfName("Istochnik"));
+    // The totals counted from the calls (a call without keys under key -1).
+    statements.counting = {
         "DROP TABLE IF EXISTS temp.ItogSchetDen",
         "DROP TABLE IF EXISTS temp.ItogSchetMes",
         "CREATE TEMP TABLE ItogSchetDen (Vid INTEGER, Kl INTEGER, Mes TEXT, Data TEXT, "
@@ -570,64 +500,8 @@ bool SqliteDialect::findDifferences(QSqlDatabase& db, QList<TotalsDifference>* d
                        "FROM temp.ItogSchetDen WHERE Vid <> %1 GROUP BY Vid, Kl, Mes")
             .arg(byDate),
     };
-    for (const QString& statement : counting)
-        if (!run(query, statement, error))
-            return false;
-    const QString compare = QStringLiteral(
-        "SELECT t.Vid, t.%3, %5, t.Vsego, t.Zapis, c.Vsego, c.Zapis FROM %1 AS t "
-        "LEFT JOIN temp.%2 AS c ON %4 WHERE t.Vsego IS NOT c.Vsego OR t.Zapis IS NOT c.Zapis "
-        "UNION ALL SELECT c.Vid, c.%3, %6, NULL, NULL, c.Vsego, c.Zapis FROM temp.%2 AS c "
-        "LEFT JOIN %1 AS t ON %4 WHERE t.Vid IS NULL ORDER BY 1, 3, 2");
-    const QString sameMonth = "c.Vid = t.Vid AND c.Kl = t.Kl AND c.Mes = t.Mes";
-    for (const bool month : {false, true}) {
-        const QString sql = month ? compare.arg("ItogMes", "ItogSchetMes", "Mes", sameMonth,
-                                                keyName.arg("t.Kl"), keyName.arg("c.Kl"))
-                                  : compare.arg("ItogDen", "ItogSchetDen", "Data",
-                                                sameMonth + " AND c.Data = t.Data",
-                                                keyName.arg("t.Kl"), keyName.arg("c.Kl"));
-        if (!run(query, sql, error))
-            return false;
-        while (query.next()) {
-            TotalsDifference d;
-            d.kind = kindOf(query.value(0).toInt());
-            d.month = month;
-            d.period = query.value(1).toString();
-            d.name = query.value(2).toString();
-            d.storedCalls = query.value(3).toLongLong();
-            d.storedBooked = query.value(4).toLongLong();
-            d.countedCalls = query.value(5).toLongLong();
-            d.countedBooked = query.value(6).toLongLong();
-            differences->append(d);
-        }
-    }
-    query.finish();
-    return run(query, "DROP TABLE temp.ItogSchetDen", error) &&
-           run(query, "DROP TABLE temp.ItogSchetMes", error);
-}
-
-QVariant SqliteDialect::toDb(const QVariant& value) const
-{
-    switch (value.typeId()) {
-    case QMetaType::QDate:
-        return isoDate(value.toDate());
-    case QMetaType::QDateTime: {
-        const QDateTime moment = value.toDateTime();
-        if (moment.time() == QTime(0, 0))
-            return moment.date().toString(Qt::ISODate);
-        return moment.toString("yyyy-MM-dd HH:mm:ss");
-    }
-    case QMetaType::QTime:
-        return value.toTime().isValid() ? QVariant(timeOfDay(value.toTime()))
-                                        : QVariant(QMetaType::fromType<QString>());
-    case QMetaType::Bool:
-        return value.toBool() ? 1 : 0;
-    default:
-        return value;
-    }
-}
-
-QVariant SqliteDialect::dateFromDb(const QVariant& value) const
-{
-    const QDate date = QDate::fromString(value.toString().left(10), Qt::ISODate);
-    return date.isValid() ? QVariant(date) : value;
+    statements.differs = "IS NOT";
+    statements.countedPrefix = "temp.";
+    statements.cleanup = {"DROP TABLE temp.ItogSchetDen", "DROP TABLE temp.ItogSchetMes"};
+    return TotalsCheck::run(db, statements, differences, error);
 }
