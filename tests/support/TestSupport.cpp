@@ -58,28 +58,51 @@ bool TestSupport::onServer()
     return !qEnvironmentVariable("KALVENT_TEST_DATABASE").isEmpty();
 }
 
-QString TestSupport::database(const QString& file)
+namespace {
+// Runs statements on the test server's maintenance database; false at the first failure (with
+// the reason in *error).
+bool onMaintenanceDatabase(const QStringList& statements, QString* error = nullptr)
 {
-    if (!onServer())
-        return file;
-    static int counter = 0;
-    const QString name =
-        QStringLiteral("kt_%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
-    QUrl url(qEnvironmentVariable("KALVENT_TEST_DATABASE"));
+    const QUrl url(qEnvironmentVariable("KALVENT_TEST_DATABASE"));
+    bool ok = true;
     {
         QSqlDatabase admin = QSqlDatabase::addDatabase("QPSQL", "testsupport-admin");
         admin.setHostName(url.host());
         admin.setPort(url.port(5432));
         admin.setUserName(url.userName());
         admin.setDatabaseName("postgres");
+        ok = admin.open();
         QSqlQuery query(admin);
-        if (!admin.open() ||
-            !query.exec(
-                QStringLiteral("CREATE DATABASE %1 TEMPLATE template0 ENCODING 'UTF8'").arg(name)))
-            qFatal("test server: %s %s", qPrintable(admin.lastError().text()),
-                   qPrintable(query.lastError().text()));
+        for (int i = 0; ok && i < statements.size(); ++i)
+            ok = query.exec(statements.at(i));
+        if (!ok && error)
+            *error = admin.lastError().text() + ' ' + query.lastError().text();
     }
     QSqlDatabase::removeDatabase("testsupport-admin");
+    return ok;
+}
+} // namespace
+
+QString TestSupport::database(const QString& file)
+{
+    if (!onServer())
+        return file;
+    static int counter = 0;
+    static QStringList created;
+    // The databases of the cases before that are no longer in use go (the server's disk).
+    for (const QString& old : QStringList(created))
+        if (onMaintenanceDatabase({"DROP DATABASE IF EXISTS " + old}))
+            created.removeAll(old);
+    const QString name =
+        QStringLiteral("kt_%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
+    QString error;
+    if (!onMaintenanceDatabase({QStringLiteral("CREATE DATABASE %1 TEMPLATE template0 ENCODING "
+                                               "'UTF8' STRATEGY FILE_COPY")
+                                    .arg(name)},
+                               &error))
+        qFatal("test server: %s", qPrintable(error));
+    created << name;
+    QUrl url(qEnvironmentVariable("KALVENT_TEST_DATABASE"));
     url.setPath("/" + name);
     return url.toString();
 }

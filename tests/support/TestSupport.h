@@ -22,7 +22,8 @@ bool fire(QTimer* timer);
 // (postgresql://USER@HOST:PORT/) when the tests run on it; unset, they run on files.
 bool onServer();
 // Where a test keeps its calls: `file` on the file engine, else a new empty database on the
-// test server (one per call), by its location.
+// test server (one per call), by its location. The databases given before that nothing is
+// connected to any more are dropped at each call.
 QString database(const QString& file);
 // Stops and starts the test server again (its connections are cut); false off the server.
 bool restartServer();
