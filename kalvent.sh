@@ -17,12 +17,15 @@ jobs="${KALVENT_JOBS:-2}"
 build_packages=(
     g++ make cmake pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-charts-dev qt6-svg-dev libqt6svg6 libgl-dev libqt6opengl6-dev
-    libqt6sql6-sqlite libsqlite3-dev libcurl4-openssl-dev libxcb1-dev qtkeychain-qt6-dev
+    libqt6sql6-sqlite libqt6sql6-psql libsqlite3-dev libcurl4-openssl-dev libxcb1-dev qtkeychain-qt6-dev
     qt6-qpa-plugins qt6-image-formats-plugins fonts-liberation qt6-translations-l10n
 )
 package_packages=(dpkg-dev file)
 fuzz_packages=(clang libclang-rt-14-dev llvm-14)
-test_packages=(python3 python3-aiosmtpd openssl ca-certificates xvfb dbus-daemon gnome-keyring libsecret-1-0
+# postgresql-15: the tests start their own server (tests/support/pg-server.sh). dbus-daemon,
+# gnome-keyring: a private session with a secret store for the password test.
+test_packages=(python3 python3-aiosmtpd openssl ca-certificates xvfb postgresql-15
+    dbus-daemon gnome-keyring libsecret-1-0
     "${package_packages[@]}" desktop-file-utils appstream lintian)
 
 as_root() {

@@ -1,13 +1,15 @@
 // Times the data commands on a decade of calls and prints one table of the figures.
-//   kalvent-bench [--calls N]
+//   kalvent-bench [--calls N] [--database postgresql://USER@HOST:PORT/DBNAME]
 // It writes N calls (40 services, 30 sources, ten years) as a CSV file and as a database laid
 // out the way the first version of the program laid it out, then imports the CSV into a new
 // database, upgrades the old one in place, and times the reports, an add, a removal and an
 // opening on the imported database, and the advertising analysis (with a spend for every
-// source and month).
+// source and month). With --database the CSV goes into that empty server database instead, and
+// the file-only figures (upgrade, sizes of files) are left out.
 #include "AdAnalysis.h"
 #include "CallImporter.h"
 #include "DataEnv.h"
+#include "DatabaseLocation.h"
 #include "RowSet.h"
 #include "SpendStore.h"
 
@@ -253,17 +255,24 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     int count = 1000000;
+    QString server;
     const QStringList args = app.arguments();
-    for (int i = 1; i + 1 < args.size(); ++i)
+    for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == "--calls")
             count = args[i + 1].toInt();
+        if (args[i] == "--database")
+            server = args[i + 1];
+    }
     if (count <= 0)
         die("--calls needs a positive number");
+    if (!server.isEmpty() && !DatabaseLocation::isServerUrl(server))
+        die("--database takes a server location postgresql://USER@HOST:PORT/DBNAME");
+    const bool onServer = !server.isEmpty();
 
     QTemporaryDir dir;
     const QString csv = dir.filePath("calls.csv");
     const QString firstLayout = dir.filePath("first.db");
-    const QString imported = dir.filePath("KvBD.db");
+    const QString imported = onServer ? server : dir.filePath("KvBD.db");
     const QString listsOnly = dir.filePath("lists.db");
 
     const QDate last(2026, 12, 6);
@@ -271,9 +280,10 @@ int main(int argc, char** argv)
     {
         const QVector<Call> calls = makeCalls(count, first, last);
         writeCsv(csv, calls);
-        writeFirstLayout(firstLayout, calls);
+        if (!onServer)
+            writeFirstLayout(firstLayout, calls);
     }
-    const double sizeBefore = megabytes(firstLayout);
+    const double sizeBefore = onServer ? 0 : megabytes(firstLayout);
 
     // A new database: both lists, then the whole CSV in one import.
     double importMs = 0;
@@ -282,6 +292,11 @@ int main(int argc, char** argv)
         DataEnv env(imported);
         if (!lists.connect() || !env.connect())
             die(env.errorText());
+        {
+            QSqlQuery calls(env.database().connection());
+            if (!calls.exec("SELECT COUNT(*) FROM Base") || !calls.next() || calls.value(0).toInt())
+                die(imported + " must hold no calls");
+        }
         addLists(lists);
         addLists(env);
         CallImporter importer(&env);
@@ -291,11 +306,11 @@ int main(int argc, char** argv)
             die(importer.errorText());
         importMs = timer.nsecsElapsed() / 1e6;
     }
-    const double sizeImported = megabytes(imported);
+    const double sizeImported = onServer ? 0 : megabytes(imported);
 
     // The old file, upgraded by its first opening.
     double upgradeMs = 0;
-    {
+    if (!onServer) {
         QElapsedTimer timer;
         timer.start();
         DataEnv env(firstLayout);
@@ -303,7 +318,7 @@ int main(int argc, char** argv)
             die(env.errorText());
         upgradeMs = timer.nsecsElapsed() / 1e6;
     }
-    const double sizeUpgraded = megabytes(firstLayout);
+    const double sizeUpgraded = onServer ? 0 : megabytes(firstLayout);
 
     const double openFull = openMs(imported);
     const double openEmpty = openMs(listsOnly);
@@ -383,7 +398,8 @@ int main(int argc, char** argv)
                                    {last, services()[0], sources()[0], true, QTime(12, 0)});
             },
             21)));
-    row("one flush of a page to the same disk (fsync)", ms(flushMs(dir.path())));
+    if (!onServer)
+        row("one flush of a page to the same disk (fsync)", ms(flushMs(dir.path())));
     row("removing the previous call", ms(timeIt(
                                           [&] {
                                               RowSet* base = env.rowSet("rsBase");
@@ -395,17 +411,27 @@ int main(int argc, char** argv)
                                           21)));
     row(qPrintable(QString("importing %1 rows from CSV (one transaction)").arg(count)),
         QString::number(importMs / 1000, 'f', 1) + " s");
-    row("upgrading a file of the first layout in place",
-        QString::number(upgradeMs / 1000, 'f', 1) + " s");
-    row("file size: first layout / imported / upgraded",
-        QString("%1 / %2 (%3) / %4 MB (%5)")
-            .arg(sizeBefore, 0, 'f', 1)
-            .arg(sizeImported, 0, 'f', 1)
-            .arg(growth(sizeImported, sizeBefore))
-            .arg(sizeUpgraded, 0, 'f', 1)
-            .arg(growth(sizeUpgraded, sizeBefore)));
-    row("opening and filling both lists, with all calls / none",
-        ms(openFull) + " / " + ms(openEmpty));
+    if (onServer) {
+        QSqlQuery size(env.database().connection());
+        if (size.exec("SELECT pg_database_size(current_database())") && size.next())
+            row("database size on the server",
+                QString("%1 MB").arg(size.value(0).toLongLong() / (1024.0 * 1024.0), 0, 'f', 1));
+    } else {
+        row("upgrading a file of the first layout in place",
+            QString::number(upgradeMs / 1000, 'f', 1) + " s");
+        row("file size: first layout / imported / upgraded",
+            QString("%1 / %2 (%3) / %4 MB (%5)")
+                .arg(sizeBefore, 0, 'f', 1)
+                .arg(sizeImported, 0, 'f', 1)
+                .arg(growth(sizeImported, sizeBefore))
+                .arg(sizeUpgraded, 0, 'f', 1)
+                .arg(growth(sizeUpgraded, sizeBefore)));
+    }
+    if (onServer)
+        row("connecting and filling both lists", ms(openFull));
+    else
+        row("opening and filling both lists, with all calls / none",
+            ms(openFull) + " / " + ms(openEmpty));
     row("recounting every total from the calls (check)",
         QString::number(checkMs / 1000, 'f', 1) + " s");
     return 0;

@@ -30,6 +30,7 @@
 #include <QSystemTrayIcon>
 #include <QTimeEdit>
 #include <QTimer>
+#include <memory>
 
 namespace {
 const QString waiting = QStringLiteral("Ожидание");
@@ -44,6 +45,13 @@ QComboBox* boundList(QWidget* parent, const char* name, RowSet* rows, const QStr
     combo->setModel(rows);
     combo->setModelColumn(qMax(0, rows->columnIndex(column)));
     combo->setCurrentIndex(-1);
+    // A list reloaded because another desk changed it keeps the operator's choice.
+    auto chosen = std::make_shared<QString>();
+    QObject::connect(rows, &QAbstractItemModel::modelAboutToBeReset, combo,
+                     [combo, chosen] { *chosen = combo->currentText(); });
+    QObject::connect(rows, &QAbstractItemModel::modelReset, combo, [combo, chosen] {
+        combo->setCurrentIndex(chosen->isEmpty() ? -1 : combo->findText(*chosen));
+    });
     return combo;
 }
 } // namespace

@@ -6,6 +6,7 @@
 #include "CheckCommand.h"
 #include "CliOptions.h"
 #include "Clock.h"
+#include "CopyCommand.h"
 #include "DataEnv.h"
 #include "ListNames.h"
 #include "MailingCommands.h"
@@ -38,6 +39,7 @@ CliRunner::CliRunner(QTextStream& out, QTextStream& err, QIODevice* input) : m_o
     MailingCommands::addTo(*this, input);
     CheckCommand::addTo(*this);
     AnalysisCommands::addTo(*this);
+    CopyCommand::addTo(*this);
 }
 
 CliRunner::~CliRunner() = default;
@@ -63,7 +65,8 @@ int CliRunner::fail(int status, const QString& message)
 
 void CliRunner::usage(QTextStream& stream) const
 {
-    stream << "usage: kalvent-cli [--database FILE] COMMAND [OPTIONS]\n\ncommands:\n";
+    stream << "usage: kalvent-cli [--database FILE|postgresql://USER@HOST:PORT/DBNAME] COMMAND "
+              "[OPTIONS]\n\ncommands:\n";
     for (const auto& [name, command] : m_commands)
         stream << "  " << command.synopsis << "\n";
     stream << "\nEvery command takes --help. Exit status: 0 success, 1 database or mail failure, "

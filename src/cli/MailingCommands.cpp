@@ -153,6 +153,10 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
                 return int(CliRunner::Ok);
             case DispatchSchedule::Result::Failed:
                 return cli.fail(CliRunner::Failure, failure);
+            case DispatchSchedule::Result::ElsewhereDispatched:
+                cli.out() << "dispatched by another desk; next dispatch: " << store.read("nextdate")
+                          << "\n";
+                return deliverKept(cli, run, false);
             case DispatchSchedule::Result::Dispatched:
                 cli.out() << "next dispatch: " << store.read("nextdate") << "\n";
                 if (mailFailed)

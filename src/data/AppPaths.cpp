@@ -1,9 +1,12 @@
 #include "AppPaths.h"
 
+#include "DatabaseLocation.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QUuid>
 
 namespace {
 QString& runOverride()
@@ -41,5 +44,20 @@ void AppPaths::overrideDatabasePath(const QString& path)
 
 QString AppPaths::sendDir()
 {
+    // A server database has no folder of its own here: the reports stay in the data folder.
+    if (DatabaseLocation::isServerUrl(databasePath()))
+        return QDir(dataDir()).filePath("Send");
     return QDir(QFileInfo(databasePath()).absolutePath()).filePath("Send");
+}
+
+QString AppPaths::deskId()
+{
+    QSettings settings = programSettings();
+    QString desk = settings.value("deskId").toString();
+    if (desk.isEmpty()) {
+        desk = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        settings.setValue("deskId", desk);
+        settings.sync();
+    }
+    return desk;
 }

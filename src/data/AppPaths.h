@@ -11,6 +11,9 @@ public:
     static QString databasePath();
     static void overrideDatabasePath(const QString& path); // this run only (command line)
     static QString sendDir();
+    // This installation's desk: the calls it adds are marked with it on a shared server
+    // (created on first use and kept in the program settings).
+    static QString deskId();
 
     static constexpr const char* databaseFileName = "KvBD.db";
 };

@@ -5,6 +5,7 @@
 #include "AppPaths.h"
 #include "RowSet.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -50,7 +51,82 @@ bool DataEnv::connect()
         return true;
     if (!m_db.open())
         return fail(m_db.errorText());
+    listenToOtherDesks();
     return true;
+}
+
+void DataEnv::listenToOtherDesks()
+{
+    const QString channel = m_db.dialect().listChannel();
+    if (channel.isEmpty())
+        return;
+    QSqlDriver* driver = m_db.connection().driver();
+    if (!driver->subscribeToNotification(channel))
+        return; // the lists then show other desks' changes at the next start
+    // Subscribing again after a reconnection finds the connection already there.
+    QObject::connect(driver,
+                     qOverload<const QString&, QSqlDriver::NotificationSource, const QVariant&>(
+                         &QSqlDriver::notification),
+                     this, &DataEnv::onNotification, Qt::UniqueConnection);
+}
+
+void DataEnv::onNotification(const QString& channel, QSqlDriver::NotificationSource source,
+                             const QVariant& payload)
+{
+    if (source != QSqlDriver::OtherSource || channel != m_db.dialect().listChannel())
+        return;
+    const QString table = payload.toString();
+    const QString list = table.compare("Uslugi", Qt::CaseInsensitive) == 0  ? "Uslugi"
+                         : table.compare("IName", Qt::CaseInsensitive) == 0 ? "Istochnik"
+                                                                            : QString();
+    RowSet* rows = list.isEmpty() ? nullptr : rowSet("rs" + list);
+    if (!rows || !rows->isOpen())
+        return;
+    rows->open();
+    emit listChanged(list);
+}
+
+bool DataEnv::reconnected()
+{
+    if (!m_db.dialect().isServer() || !m_db.isOpen())
+        return false;
+    if (m_db.connection().isOpen()) {
+        QSqlQuery probe(m_db.connection());
+        if (probe.exec("SELECT 1"))
+            return false; // the connection is sound: the statement itself failed
+    }
+    if (!m_db.reconnect())
+        return false;
+    listenToOtherDesks();
+    return true;
+}
+
+bool DataEnv::claimDispatch(const QString& due, const QString& recipient, bool* mine)
+{
+    m_error.clear();
+    *mine = true;
+    const QStringList statements = m_db.dialect().claimDispatch();
+    if (statements.isEmpty())
+        return true;
+    if (!connect())
+        return false;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        QSqlQuery claim(m_db.connection());
+        QSqlQuery holder(m_db.connection());
+        if (claim.prepare(statements.at(0)) && m_db.bindArguments(claim, {due, recipient}) &&
+            claim.exec() && holder.prepare(statements.at(1)) &&
+            m_db.bindArguments(holder, {due, recipient}) && holder.exec() && holder.next()) {
+            *mine = holder.value(0).toBool();
+            return true;
+        }
+        const QString reason = Database::describe(claim.lastError().isValid() ? claim.lastError()
+                                                                              : holder.lastError());
+        claim.finish();
+        holder.finish();
+        if (attempt > 0 || !reconnected())
+            return fail(reason);
+    }
+    return false;
 }
 
 bool DataEnv::fail(const QString& error)
@@ -89,14 +165,21 @@ bool DataEnv::execute(const QString& name, const QVariantList& arguments)
     }
     if (set) {
         m_lastArguments.insert(spec->name.toLower(), arguments);
-        if (!set->fill(arguments))
+        if (!set->fill(arguments) && !(reconnected() && set->fill(arguments)))
             return fail(set->errorText());
         return true;
     }
-    QSqlQuery query(m_db.connection());
-    if (!query.prepare(spec->sql) || !m_db.bindArguments(query, arguments) || !query.exec())
-        return fail(Database::describe(query.lastError()));
-    return true;
+    for (int attempt = 0;; ++attempt) {
+        QSqlQuery query(m_db.connection());
+        if (query.prepare(spec->sql) && m_db.bindArguments(query, arguments) && query.exec())
+            return true;
+        // A statement on its own commits or not at all: after a lost connection it is run
+        // once more on a new one.
+        const QString reason = Database::describe(query.lastError());
+        query.finish();
+        if (attempt > 0 || !reconnected())
+            return fail(reason);
+    }
 }
 
 bool DataEnv::addCalls(const QVector<QVariantList>& calls, int* failedIndex)

@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QSqlDriver>
 #include <QVariantList>
 #include <functional>
 #include <memory>
@@ -71,8 +72,23 @@ public:
     bool renameEntry(const QString& listCommand, int row, const QString& newName,
                      QString* mergedInto = nullptr);
 
+    // Claims the dispatch due at `due` to `recipient` for this desk. On a database shared by
+    // several desks the claim is a row in the database: *mine is false when another desk holds
+    // it. With one desk it is always this one's. False when the database could not be asked.
+    bool claimDispatch(const QString& due, const QString& recipient, bool* mine);
+
+Q_SIGNALS:
+    // A reference list ("Uslugi" or "Istochnik") was reloaded after another desk changed it.
+    void listChanged(const QString& listCommand);
+
 private:
     bool fail(const QString& error);
+    // After a failed statement on a server: true when the connection was lost and has been
+    // opened again, so that the statement may be run once more.
+    bool reconnected();
+    void listenToOtherDesks();
+    void onNotification(const QString& channel, QSqlDriver::NotificationSource source,
+                        const QVariant& payload);
     // Commits; on failure rolls back and keeps the reason.
     bool commitOrRollBack(QSqlDatabase& db);
 

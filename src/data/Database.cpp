@@ -2,6 +2,9 @@
 
 #include "FailureText.h"
 
+#include "AppPaths.h"
+#include "DatabaseLocation.h"
+#include "PostgresDialect.h"
 #include "SqliteDialect.h"
 
 #include <QDir>
@@ -22,8 +25,15 @@ QString nextConnectionName()
 
 Database::Database(const QString& path, std::unique_ptr<SqlDialect> dialect)
     : m_path(path), m_connectionName(nextConnectionName()),
-      m_dialect(dialect ? std::move(dialect) : std::make_unique<SqliteDialect>())
+      m_dialect(dialect ? std::move(dialect) : forLocation(path))
 {
+}
+
+std::unique_ptr<SqlDialect> Database::forLocation(const QString& location)
+{
+    if (DatabaseLocation::isServerUrl(location))
+        return std::make_unique<PostgresDialect>(AppPaths::deskId());
+    return std::make_unique<SqliteDialect>();
 }
 
 Database::~Database()
@@ -52,7 +62,11 @@ QString Database::describe(const QSqlError& error)
 
 bool Database::fail(const QString& reason)
 {
-    m_error = QStringLiteral("Не удалось открыть базу данных «%1»: %2").arg(m_path, reason);
+    const DatabaseLocation location(m_path);
+    m_error = location.isServer()
+                  ? QStringLiteral("Не удалось открыть базу данных на сервере «%1»: %2")
+                        .arg(location.serverName(), reason)
+                  : QStringLiteral("Не удалось открыть базу данных «%1»: %2").arg(m_path, reason);
     m_open = false;
     QSqlDatabase::database(m_connectionName, false).close();
     return false;
@@ -62,9 +76,12 @@ bool Database::open()
 {
     if (m_open)
         return true;
+    ++m_generation;
     m_error.clear();
     if (QSqlDatabase::contains(m_connectionName))
         QSqlDatabase::removeDatabase(m_connectionName); // left closed by a failed attempt
+    if (m_dialect->isServer())
+        return openServer();
     const QFileInfo info(m_path);
     if (info.exists() && info.isDir())
         return fail(QStringLiteral("это папка, а не файл"));
@@ -102,6 +119,52 @@ bool Database::open()
     return true;
 }
 
+bool Database::openServer()
+{
+    const DatabaseLocation location(m_path);
+    if (!location.isValid())
+        return fail(location.errorText());
+    QSqlDatabase db = QSqlDatabase::addDatabase(m_dialect->driverName(), m_connectionName);
+    db.setHostName(location.host());
+    db.setPort(location.port());
+    db.setUserName(location.user());
+    db.setDatabaseName(location.databaseName());
+    db.setConnectOptions(m_dialect->connectOptions());
+    if (!db.open())
+        return fail(describe(db.lastError()));
+    QString error;
+    if (!m_dialect->prepareConnection(db, &error))
+        return fail(describe(QSqlError(QString(), error)));
+    if (db.tables().isEmpty()) {
+        if (createSchema(db)) {
+            m_open = true;
+            return true;
+        }
+        // Another desk may have created the tables first; else the failure stands.
+        const QString creationError = m_error;
+        if (!db.open() || !m_dialect->prepareConnection(db, &error) || db.tables().isEmpty()) {
+            m_error = creationError;
+            db.close();
+            return false;
+        }
+        m_error.clear();
+    }
+    if (!checkSchema(db))
+        return false;
+    m_open = true;
+    return true;
+}
+
+bool Database::reconnect()
+{
+    m_open = false;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        db.close();
+    }
+    return open();
+}
+
 bool Database::createSchema(QSqlDatabase& db)
 {
     if (!runInTransaction(db, m_dialect->schema()))
@@ -117,7 +180,10 @@ bool Database::checkSchema(QSqlDatabase& db)
         return fail(error);
     if (m_version == SqlDialect::foreignFile)
         return fail(
-            QStringLiteral("файл принадлежит другой программе: это не база данных Kalvent"));
+            m_dialect->isServer()
+                ? QStringLiteral("база данных не пуста и принадлежит другой программе: "
+                                 "это не база данных Kalvent")
+                : QStringLiteral("файл принадлежит другой программе: это не база данных Kalvent"));
     if (m_version > m_dialect->schemaVersion())
         return fail(QStringLiteral("файл записан более новой версией Kalvent (версия данных %1, "
                                    "эта программа понимает версии до %2); обновите программу")

@@ -7,10 +7,11 @@
 #include <QString>
 #include <memory>
 
-// The one connection to the database file. A file that does not exist is created with the
-// empty schema. An existing file of an older layout is upgraded on opening, after a copy of it
-// has been written beside it (upgradeCopyPath()); any other file that cannot be used (another
-// program's, a newer layout's, a damaged one) is refused and left as it is.
+// The one connection to the database: a file, or a database on a server (several desks). A
+// file that does not exist, or an empty server database, is created with the empty schema. An
+// existing file of an older layout is upgraded on opening, after a copy of it has been written
+// beside it (upgradeCopyPath()); any other file that cannot be used (another program's, a newer
+// layout's, a damaged one) is refused and left as it is.
 class Database
 {
 public:
@@ -22,6 +23,10 @@ public:
     Database& operator=(const Database&) = delete;
 
     bool open();
+    // Closes the connection and opens it again (a server that restarted).
+    bool reconnect();
+    // The engine a location names: a server URL or a file.
+    static std::unique_ptr<SqlDialect> forLocation(const QString& location);
     bool isOpen() const { return m_open; }
     QString path() const { return m_path; }
     // Why the last open failed, in words for the operator (names the file).
@@ -33,6 +38,8 @@ public:
     QString upgradeCopyPath(int version) const;
 
     QSqlDatabase connection() const;
+    // Counts the openings of the connection: a statement prepared on an earlier one is gone.
+    int generation() const { return m_generation; }
     const SqlDialect& dialect() const { return *m_dialect; }
     SqlDialect& dialect() { return *m_dialect; }
 
@@ -41,6 +48,7 @@ public:
 
 private:
     bool fail(const QString& reason);
+    bool openServer();
     bool createSchema(QSqlDatabase& db);
     bool checkSchema(QSqlDatabase& db);
     bool upgradeSchema(QSqlDatabase& db);
@@ -51,5 +59,6 @@ private:
     std::unique_ptr<SqlDialect> m_dialect;
     bool m_open = false;
     int m_version = 0;
+    int m_generation = 0;
     QString m_error;
 };

@@ -11,6 +11,8 @@ RowSet::RowSet(DataEnv* env, const CommandSpec& command)
 {
 }
 
+RowSet::~RowSet() = default;
+
 int RowSet::columnIndex(const QString& column) const
 {
     for (int i = 0; i < m_columns.size(); ++i)
@@ -43,10 +45,17 @@ bool RowSet::fill(const QVariantList& arguments)
     m_open = false;
     m_rows.clear();
     m_current = -1;
-    QSqlQuery query(m_env->database().connection());
-    query.setForwardOnly(true);
-    bool ok = query.prepare(m_command.sql) && m_env->database().bindArguments(query, arguments) &&
-              query.exec();
+    Database& db = m_env->database();
+    const bool reused = m_command.kind == CommandSpec::Kind::ReadOnly;
+    if (!reused || !m_prepared || m_preparedOn != db.generation()) {
+        m_prepared = std::make_unique<QSqlQuery>(db.connection());
+        m_prepared->setForwardOnly(true);
+        m_preparedOn = db.generation();
+        if (!m_prepared->prepare(m_command.sql))
+            m_preparedOn = 0;
+    }
+    QSqlQuery& query = *m_prepared;
+    bool ok = m_preparedOn != 0 && db.bindArguments(query, arguments) && query.exec();
     if (ok) {
         const QSqlRecord record = query.record();
         m_columns.clear();
@@ -65,7 +74,11 @@ bool RowSet::fill(const QVariantList& arguments)
     if (!ok) {
         m_error = Database::describe(query.lastError());
         m_rows.clear();
+        m_preparedOn = 0; // prepared again next time
     }
+    query.finish(); // a file's readers hold no lock between runs
+    if (!reused)
+        m_prepared.reset();
     m_open = ok;
     m_current = m_rows.isEmpty() ? -1 : 0;
     endResetModel();
@@ -112,8 +125,8 @@ bool RowSet::addRow(const QString& column, const QVariant& value)
     QVector<QVariant> row(m_columns.size());
     row[index] = value;
     const int idColumn = columnIndex("ID");
-    if (idColumn >= 0)
-        row[idColumn] = query.lastInsertId();
+    if (idColumn >= 0) // from the statement's RETURNING where the engine has no rowid
+        row[idColumn] = query.next() ? query.value(0) : query.lastInsertId();
     const int at = int(m_rows.size());
     beginInsertRows({}, at, at);
     m_rows.append(row);

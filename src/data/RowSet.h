@@ -3,9 +3,11 @@
 #include "CommandSpec.h"
 
 #include <QAbstractTableModel>
+#include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
+#include <memory>
 
 class DataEnv;
 
@@ -17,6 +19,7 @@ class RowSet : public QAbstractTableModel
 
 public:
     RowSet(DataEnv* env, const CommandSpec& command);
+    ~RowSet() override;
 
     QString name() const { return "rs" + m_command.name; }
     const CommandSpec& command() const { return m_command; }
@@ -57,6 +60,9 @@ private:
 
     DataEnv* m_env;
     CommandSpec m_command;
+    // A report's statement, prepared once per connection: a server plans it only once.
+    std::unique_ptr<QSqlQuery> m_prepared;
+    int m_preparedOn = 0;
     bool m_open = false;
     QStringList m_columns;
     QVector<QVector<QVariant>> m_rows;

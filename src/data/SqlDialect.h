@@ -5,6 +5,7 @@
 #include "TotalsDifference.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
 #include <memory>
@@ -15,12 +16,18 @@
 class SqlDialect
 {
 public:
+    // Runs one statement; on failure the engine's reason goes to *error.
+    static bool run(QSqlQuery& query, const QString& sql, QString* error);
+    static bool failed(const QSqlQuery& query, QString* error);
+
     virtual ~SqlDialect() = default;
 
     virtual QString driverName() const = 0;
     virtual QString connectOptions() const = 0;
     // Runs once on a freshly opened connection (functions, journal, durability).
     virtual bool prepareConnection(QSqlDatabase& db, QString* error) const = 0;
+    // A server reached by URL (several desks) rather than a file of this computer.
+    virtual bool isServer() const { return false; }
 
     // The layout version this program writes.
     virtual int schemaVersion() const = 0;
@@ -78,7 +85,16 @@ public:
     virtual bool findDifferences(QSqlDatabase& db, QList<TotalsDifference>* differences,
                                  QString* error) const = 0;
 
-    // Typed program value -> value bound to a statement, and back for date columns.
-    virtual QVariant toDb(const QVariant& value) const = 0;
-    virtual QVariant dateFromDb(const QVariant& value) const = 0;
+    // Typed program value -> value bound to a statement, and back for date columns. Both
+    // engines keep dates and times as ISO text and the booking as 0 or 1.
+    virtual QVariant toDb(const QVariant& value) const;
+    virtual QVariant dateFromDb(const QVariant& value) const;
+
+    // The channel on which a change of a reference list is announced to the other desks;
+    // empty when the engine has one desk only.
+    virtual QString listChannel() const { return {}; }
+    // The claim of a due dispatch by this desk, for engines shared by several desks: the first
+    // statement records the claim (parameters: the due date, the recipient), the second gives
+    // true when this desk holds it (same parameters). Empty: one desk, no claim needed.
+    virtual QStringList claimDispatch() const { return {}; }
 };

@@ -38,35 +38,6 @@ void foldFunction(sqlite3_context* context, int argc, sqlite3_value** argv)
     sqlite3_result_text(context, folded.constData(), folded.size(), SQLITE_TRANSIENT);
 }
 
-// Digits written directly: an import formats a date and a time for each of its calls.
-void putDigits(QChar* at, int value, int count)
-{
-    for (int i = count - 1; i >= 0; --i, value /= 10)
-        at[i] = QChar(u'0' + value % 10);
-}
-
-// YYYY-MM-DD, as Qt::ISODate writes it.
-QString isoDate(const QDate& date)
-{
-    if (!date.isValid() || date.year() < 1 || date.year() > 9999)
-        return date.toString(Qt::ISODate);
-    QString text(10, u'-');
-    putDigits(text.data(), date.year(), 4);
-    putDigits(text.data() + 5, date.month(), 2);
-    putDigits(text.data() + 8, date.day(), 2);
-    return text;
-}
-
-// HH:mm:ss of a valid time.
-QString timeOfDay(const QTime& time)
-{
-    QString text(8, u':');
-    putDigits(text.data(), time.hour(), 2);
-    putDigits(text.data() + 3, time.minute(), 2);
-    putDigits(text.data() + 6, time.second(), 2);
-    return text;
-}
-
 constexpr int kalventFileId = 0x4B764244; // "KvBD", in the file header
 constexpr int currentVersion = 2;
 
@@ -74,18 +45,6 @@ QStringList versionStamp()
 {
     return {QStringLiteral("PRAGMA application_id = %1").arg(kalventFileId),
             QStringLiteral("PRAGMA user_version = %1").arg(currentVersion)};
-}
-
-bool failed(const QSqlQuery& query, QString* error)
-{
-    *error = query.lastError().databaseText().isEmpty() ? query.lastError().text()
-                                                        : query.lastError().databaseText();
-    return false;
-}
-
-bool run(QSqlQuery& query, const QString& sql, QString* error)
-{
-    return query.exec(sql) || failed(query, error);
 }
 
 TotalsDifference::Kind kindOf(int vid)
@@ -502,31 +461,4 @@ bool SqliteDialect::findDifferences(QSqlDatabase& db, QList<TotalsDifference>* d
     query.finish();
     return run(query, "DROP TABLE temp.ItogSchetDen", error) &&
            run(query, "DROP TABLE temp.ItogSchetMes", error);
-}
-
-QVariant SqliteDialect::toDb(const QVariant& value) const
-{
-    switch (value.typeId()) {
-    case QMetaType::QDate:
-        return isoDate(value.toDate());
-    case QMetaType::QDateTime: {
-        const QDateTime moment = value.toDateTime();
-        if (moment.time() == QTime(0, 0))
-            return moment.date().toString(Qt::ISODate);
-        return moment.toString("yyyy-MM-dd HH:mm:ss");
-    }
-    case QMetaType::QTime:
-        return value.toTime().isValid() ? QVariant(timeOfDay(value.toTime()))
-                                        : QVariant(QMetaType::fromType<QString>());
-    case QMetaType::Bool:
-        return value.toBool() ? 1 : 0;
-    default:
-        return value;
-    }
-}
-
-QVariant SqliteDialect::dateFromDb(const QVariant& value) const
-{
-    const QDate date = QDate::fromString(value.toString().left(10), Qt::ISODate);
-    return date.isValid() ? QVariant(date) : value;
 }

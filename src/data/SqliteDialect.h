@@ -37,8 +37,6 @@ public:
     QStringList rebuildTotals() const override;
     bool findDifferences(QSqlDatabase& db, QList<TotalsDifference>* differences,
                          QString* error) const override;
-    QVariant toDb(const QVariant& value) const override;
-    QVariant dateFromDb(const QVariant& value) const override;
 
     void setBusyTimeout(int msecs) { m_busyTimeout = msecs; }
 

@@ -132,6 +132,17 @@ DispatchSchedule::Result DispatchSchedule::tick(SettingsStore& store, const QDat
 
     call(m_hooks.status, QStringLiteral("Загрузка параметров отправки"));
     const MailingSettings settings = MailingSettings::read(store);
+    const std::optional<double> days = settings.period();
+    const QDateTime next = Period::after(now.date(), days.value_or(0));
+    bool mine = true;
+    if (!m_run.claimDispatch(store.read("nextdate"), settings.senders(), &mine))
+        return fail(m_run.errorText());
+    if (!mine) {
+        finish();
+        store.write("nextdate", MailingSettings::nextDateText(next));
+        writeLastDispatch(now);
+        return Result::ElsewhereDispatched;
+    }
     call(m_hooks.status, QStringLiteral("Сохранение отчетов"));
     if (!m_run.exportReports(settings.days(), now))
         return fail(m_run.errorText());
@@ -144,8 +155,6 @@ DispatchSchedule::Result DispatchSchedule::tick(SettingsStore& store, const QDat
     finish();
     m_retryAfter = QDateTime();
 
-    const std::optional<double> days = settings.period();
-    const QDateTime next = Period::after(now.date(), days.value_or(0));
     // Stored before the announcement: a program closed while the box is open must not mail
     // the same reports again at its next start.
     store.write("nextdate", MailingSettings::nextDateText(next));

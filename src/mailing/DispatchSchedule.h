@@ -10,17 +10,19 @@ class SettingsStore;
 // The scheduled mailing of the reports. Every tick reads the stored next date and time of day;
 // when both have come it mails the reports through a mailing run with the stored settings,
 // announces the following date and then stores it. A dispatch never starts while another one
-// runs, in this process (its closing announcement included) or in another (a lock file).
+// runs, in this process (its closing announcement included) or in another (a lock file); on a
+// server shared by several desks, only the desk whose claim in the database came first mails.
 class DispatchSchedule
 {
 public:
     enum class Result
     {
         NotDue,
-        Busy,       // another dispatch is running
-        Deferred,   // an earlier failure: waiting for the retry time
-        Dispatched, // the next date was advanced (also after a failed mail)
-        Failed      // export or mail account failed: the next date is unchanged, retried later
+        Busy,                // another dispatch is running
+        Deferred,            // an earlier failure: waiting for the retry time
+        Dispatched,          // the next date was advanced (also after a failed mail)
+        ElsewhereDispatched, // another desk on the same server claimed it: the date advanced
+        Failed // export or mail account failed: the next date is unchanged, retried later
     };
 
     // What the user of the schedule shows along the way; any may be left empty.

@@ -1,6 +1,8 @@
 #include "MailingRun.h"
 
 #include "AnalysisAttachment.h"
+#include "DataEnv.h"
+
 #include "AppPaths.h"
 #include "Clock.h"
 #include "DispatchSchedule.h"
@@ -40,6 +42,14 @@ MailingRun::AccountChoice MailingRun::storedAccount()
     }
     choice.ok = true;
     return choice;
+}
+
+bool MailingRun::claimDispatch(const QString& due, const QString& recipient, bool* mine)
+{
+    DataEnv* env = m_env ? m_env : DataEnv::instance();
+    const bool ok = env->claimDispatch(due, recipient, mine);
+    m_error = env->errorText();
+    return ok;
 }
 
 bool MailingRun::exportReports(const QString& days, const QDateTime& now)

@@ -45,6 +45,8 @@ public:
     void setPauseSeconds(double seconds) { m_pauseSeconds = seconds; }
     QString sendDir() const { return m_sendDir; }
 
+    // Claims the dispatch due at `due` to `recipient` for this desk (see DataEnv::claimDispatch).
+    virtual bool claimDispatch(const QString& due, const QString& recipient, bool* mine);
     // Writes the bundle over the last `days` days (the text as typed) into the reports folder.
     virtual bool exportReports(const QString& days, const QDateTime& now);
     // Mails the bundle's files, with `text` as subject and body. A mail that the server did not

@@ -72,7 +72,10 @@ class TestAnalysis : public QObject
     QRandomGenerator m_random{20261207};
     int m_round = 0;
 
-    QString newPath() { return m_dir.filePath(QString("a%1/KvBD.db").arg(++m_round)); }
+    QString newPath()
+    {
+        return TestSupport::database(m_dir.filePath(QString("a%1/KvBD.db").arg(++m_round)));
+    }
 
     QDate anyDate(const QDate& first, const QDate& last)
     {
@@ -344,6 +347,8 @@ private Q_SLOTS:
     // A file of the version before the spend and the per-hour totals gets both on opening.
     void previousVersionIsUpgraded()
     {
+        if (TestSupport::onServer())
+            QSKIP("the layout versions of a file");
         const QString path = newPath();
         {
             DataEnv env(path);

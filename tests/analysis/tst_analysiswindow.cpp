@@ -43,7 +43,7 @@ private Q_SLOTS:
     {
         TestSupport::pinEnvironment();
         Clock::setFixed(QDateTime(QDate(2026, 12, 9), QTime(12, 0))); // a Wednesday
-        m_env = std::make_unique<DataEnv>(m_dir.filePath("KvBD.db"));
+        m_env = std::make_unique<DataEnv>(TestSupport::database(m_dir.filePath("KvBD.db")));
         QVERIFY(m_env->connect());
         for (const QString& name : {QStringLiteral("Газета"), QStringLiteral("<i>Радио</i>")})
             m_env->bind("Istochnik")->addRow("IName", name);

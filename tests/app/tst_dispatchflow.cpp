@@ -79,8 +79,12 @@ private Q_SLOTS:
     void init()
     {
         Clock::setFixed(m_now);
-        AppPaths::overrideDatabasePath(m_dir.filePath(QString("run%1/KvBD.db").arg(++m_round)));
+        AppPaths::overrideDatabasePath(
+            TestSupport::database(m_dir.filePath(QString("run%1/KvBD.db").arg(++m_round))));
         DispatchSchedule::setLockPath(m_dir.filePath(QString("run%1/dispatch.lock").arg(m_round)));
+        // On a server the reports folder is the data folder's, the same for every round.
+        QFile::remove(AppPaths::sendDir());
+        QDir(AppPaths::sendDir()).removeRecursively();
         DataEnv* env = DataEnv::instance();
         QVERIFY(env->connect());
         env->bind("Uslugi")->addRow("Uname", QStringLiteral("Стрижка"));
@@ -154,6 +158,7 @@ private Q_SLOTS:
     {
         storeAccount(SmtpTestServer::freePort());
         // The reports folder cannot be created: a plain file stands in its way.
+        QDir().mkpath(QFileInfo(AppPaths::sendDir()).absolutePath());
         QFile blocker(AppPaths::sendDir());
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();

@@ -81,7 +81,8 @@ private Q_SLOTS:
         Logo::resetTickCount();
         Logo::setTickInterval(TestSupport::neverFires);
         m_created = 0;
-        auto* env = new DataEnv(m_dir.filePath(QString("db%1.db").arg(++m_round)));
+        auto* env =
+            new DataEnv(TestSupport::database(m_dir.filePath(QString("db%1.db").arg(++m_round))));
         DataEnv::setInstance(env);
         QVERIFY(env->connect());
     }

@@ -5,14 +5,16 @@
 #include "Clock.h"
 #include "DataEnv.h"
 #include "DispatchSchedule.h"
+#include "TestSupport.h"
 
 #include <QBuffer>
 #include <QDateTime>
 #include <QTemporaryDir>
 #include <QTextStream>
 
-// The command line run inside a test, on a database and dispatch lock of its own for each
-// test function, with the clock pinned; what it printed is kept in out and err.
+// The command line run inside a test, on a database (a file, or a new one on the test server)
+// and dispatch lock of its own for each test function, with the clock pinned; what it printed is
+// kept in out and err.
 class CliSession
 {
 public:
@@ -24,7 +26,7 @@ public:
     void begin(const QDateTime& now)
     {
         ++m_round;
-        m_db = dir.filePath(QString("run%1/KvBD.db").arg(m_round));
+        m_db = TestSupport::database(dir.filePath(QString("run%1/KvBD.db").arg(m_round)));
         DispatchSchedule::setLockPath(dir.filePath(QString("run%1/dispatch.lock").arg(m_round)));
         Clock::setFixed(now);
     }

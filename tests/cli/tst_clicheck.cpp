@@ -40,7 +40,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         TestSupport::pinEnvironment();
-        m_db = m_dir.filePath("check.db");
+        m_db = TestSupport::database(m_dir.filePath("check.db"));
     }
 
     void cleanup()

@@ -212,7 +212,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         TestSupport::pinEnvironment();
-        m_env = std::make_unique<DataEnv>(m_dir.filePath("KvBD.db"));
+        m_env = std::make_unique<DataEnv>(TestSupport::database(m_dir.filePath("KvBD.db")));
         QVERIFY2(m_env->connect(), qPrintable(m_env->errorText()));
     }
 

@@ -49,7 +49,8 @@ private Q_SLOTS:
 
     void init()
     {
-        m_env = new DataEnv(m_dir.filePath(QString("db%1.db").arg(++m_round)));
+        m_env =
+            new DataEnv(TestSupport::database(m_dir.filePath(QString("db%1.db").arg(++m_round))));
         DataEnv::setInstance(m_env);
     }
 

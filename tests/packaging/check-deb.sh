@@ -23,4 +23,6 @@ for dep in libqt6widgets6 libqt6charts6 libcurl4 libsqlite3-0 qt6-qpa-plugins li
     fonts-liberation qt6-translations-l10n libqt6keychain1 libsecret-1-0; do
     echo "$depends" | grep -q "\\b$dep\\b" || { echo "Depends lacks $dep: $depends"; exit 1; }
 done
+dpkg-deb -f "$deb" Recommends | grep -q '\blibqt6sql6-psql\b' ||
+    { echo "Recommends lacks libqt6sql6-psql"; exit 1; }
 echo "$(basename "$deb") passes lintian and holds the installed tree"

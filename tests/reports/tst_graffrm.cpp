@@ -50,7 +50,7 @@ private Q_SLOTS:
 
     void beforeAnyByDateReportTheChartSaysNoPeriod()
     {
-        DataEnv env(m_dir.filePath("empty.db"));
+        DataEnv env(TestSupport::database(m_dir.filePath("empty.db")));
         QVERIFY(env.connect());
         GrafFrm window(&env);
         QCOMPARE(window.windowTitle(), QStringLiteral("Диаграммы"));
@@ -68,7 +68,7 @@ private Q_SLOTS:
 
     void drawsTheDatesOfTheLastByDatePeriod()
     {
-        DataEnv env(m_dir.filePath("calls.db"));
+        DataEnv env(TestSupport::database(m_dir.filePath("calls.db")));
         QVERIFY(env.connect());
         const QString net = QStringLiteral("Интернет");
         const QString cut = QStringLiteral("Стрижка");

@@ -1,6 +1,7 @@
 #include "Clock.h"
 #include "DataEnv.h"
 #include "Param.h"
+#include "PostgresDialect.h"
 #include "ReportKind.h"
 #include "ReportLayouts.h"
 #include "ReportPreview.h"
@@ -22,19 +23,26 @@
 namespace {
 
 // The engine's dialect, noting every value bound to a statement.
-class RecordingDialect : public SqliteDialect
+template <class Engine> class RecordingDialect : public Engine
 {
 public:
     explicit RecordingDialect(QVariantList* bound) : m_bound(bound) {}
     QVariant toDb(const QVariant& value) const override
     {
         *m_bound << value;
-        return SqliteDialect::toDb(value);
+        return Engine::toDb(value);
     }
 
 private:
     QVariantList* m_bound;
 };
+
+std::unique_ptr<SqlDialect> recordingDialect(QVariantList* bound)
+{
+    if (TestSupport::onServer())
+        return std::make_unique<RecordingDialect<PostgresDialect>>(bound);
+    return std::make_unique<RecordingDialect<SqliteDialect>>(bound);
+}
 
 // What the preview saw when it was shown.
 struct Shown
@@ -62,8 +70,8 @@ private Q_SLOTS:
         TestSupport::pinEnvironment();
         QVERIFY(m_dir.isValid());
         Clock::setFixed(QDateTime(today, QTime(9, 30)));
-        m_env = std::make_unique<DataEnv>(m_dir.filePath("KvBD.db"),
-                                          std::make_unique<RecordingDialect>(&m_bound));
+        m_env = std::make_unique<DataEnv>(TestSupport::database(m_dir.filePath("KvBD.db")),
+                                          recordingDialect(&m_bound));
         QVERIFY2(m_env->connect(), qPrintable(m_env->errorText()));
         QVERIFY(m_env->bind("Istochnik"));
         QVERIFY(m_env->rowSet("rsIstochnik")->addRow("IName", QStringLiteral("Газета")));

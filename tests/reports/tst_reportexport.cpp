@@ -85,7 +85,8 @@ private Q_SLOTS:
     {
         const QString file = m_dir.filePath("poist.htm");
         ReportFileWriter writer;
-        QVERIFY2(writer.writeHtml(*m_layout, *m_rows, kPeriod, file), qPrintable(writer.errorText()));
+        QVERIFY2(writer.writeHtml(*m_layout, *m_rows, kPeriod, file),
+                 qPrintable(writer.errorText()));
         const QByteArray bytes = readAll(file);
         const QString html = QString::fromUtf8(bytes);
         QCOMPARE(html.toUtf8(), bytes); // valid UTF-8 throughout

@@ -18,6 +18,16 @@ void pinEnvironment();
 // keep the real intervals too long to fire, so no result depends on the machine's speed.
 bool fire(QTimer* timer);
 
+// The engine the run is for: KALVENT_TEST_DATABASE holds the location of a test server
+// (postgresql://USER@HOST:PORT/) when the tests run on it; unset, they run on files.
+bool onServer();
+// Where a test keeps its calls: `file` on the file engine, else a new empty database on the
+// test server (one per call), by its location. The databases given before that nothing is
+// connected to any more are dropped at each call.
+QString database(const QString& file);
+// Stops and starts the test server again (its connections are cut); false off the server.
+bool restartServer();
+
 // An interval no test run reaches.
 constexpr int neverFires = 24 * 3600 * 1000;
 

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "SqlDialect.h"
+
+// The server engine, for several desks on one database. Names are compared through kv_fold(),
+// a SQL function that gives the same full Unicode case fold as the embedded engine (ICU's
+// lowering, then the characters whose fold differs from their lower case). Dates are ISO text
+// as in the file, so the reports' statements and the totals are the same. A table Kalvent holds
+// the layout version and marks the database as the program's. Every call records the desk
+// that added it (the session setting kalvent.desk); a change of a reference list is announced
+// on the channel kalvent_lists, with the list's table as the payload.
+class PostgresDialect : public SqlDialect
+{
+public:
+    explicit PostgresDialect(const QString& desk = QString());
+
+    QString driverName() const override;
+    QString connectOptions() const override;
+    bool prepareConnection(QSqlDatabase& db, QString* error) const override;
+    bool isServer() const override { return true; }
+    int schemaVersion() const override;
+    bool readVersion(QSqlDatabase& db, int* version, QString* error) const override;
+    QStringList schema() const override;
+    QStringList upgrade(int fromVersion) const override;
+    QStringList requiredTables(int version) const override;
+    bool copyTo(QSqlDatabase& db, const QString& path, QString* error) const override;
+    QList<CommandSpec> commands() const override;
+    QString insertRow(const QString& table, const QString& column) const override;
+    QString deleteRow(const QString& table) const override;
+    QString lastCall() const override;
+    QString callsNamed(const QString& callColumn) const override;
+    QString renameCalls(const QString& callColumn) const override;
+    QString sourceFigures() const override;
+    QString sourceSpend() const override;
+    QString callsByHour() const override;
+    QString weeklyCalls(bool ofOneSource) const override;
+    QString spendEntries() const override;
+    QString removeSpend() const override;
+    QString addSpend() const override;
+    QString renameSpend() const override;
+    std::unique_ptr<CallWriter> callWriter(QSqlDatabase& db) const override;
+    QStringList rebuildTotals() const override;
+    bool findDifferences(QSqlDatabase& db, QList<TotalsDifference>* differences,
+                         QString* error) const override;
+    QString listChannel() const override;
+    QStringList claimDispatch() const override;
+
+    QString desk() const { return m_desk; }
+
+    // The bulk path (PostgresCallWriter): the calls go to a session table first, then into
+    // Base with their keys and totals in a few statements.
+    QStringList bulkStart() const;
+    QString bulkInsert(int rows) const;
+    QStringList bulkFinish() const;
+
+private:
+    QString m_desk;
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+class DataEnv;
+
+// Copies a register (the two lists and every call) from one location to another, file or
+// server, in one transaction of the target: the target's lists are replaced by the source's, in
+// their order, and the calls go in with their totals. Before the commit the counts and every
+// report over the whole span of the calls are compared on both sides; any difference rolls the
+// copy back. A target that already holds calls is refused and left untouched.
+class RegisterCopy
+{
+public:
+    RegisterCopy(DataEnv& source, DataEnv& target) : m_source(source), m_target(target) {}
+
+    bool run();
+    qint64 calls() const { return m_calls; }
+    // True when the target was refused because it holds calls.
+    bool targetNotEmpty() const { return m_targetNotEmpty; }
+    QString errorText() const { return m_error; }
+
+private:
+    bool copyLists();
+    bool copyCalls();
+    // The advertising spend, replacing the target's.
+    bool copySpend();
+    bool compare();
+    bool fail(const QString& error);
+
+    DataEnv& m_source;
+    DataEnv& m_target;
+    qint64 m_calls = 0;
+    bool m_targetNotEmpty = false;
+    QString m_error;
+};

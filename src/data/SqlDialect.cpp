@@ -1,0 +1,76 @@
+#include "SqlDialect.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QSqlError>
+#include <QTime>
+
+namespace {
+// Digits written directly: an import formats a date and a time for each of its calls.
+void putDigits(QChar* at, int value, int count)
+{
+    for (int i = count - 1; i >= 0; --i, value /= 10)
+        at[i] = QChar(u'0' + value % 10);
+}
+
+// YYYY-MM-DD, as Qt::ISODate writes it.
+QString isoDate(const QDate& date)
+{
+    if (!date.isValid() || date.year() < 1 || date.year() > 9999)
+        return date.toString(Qt::ISODate);
+    QString text(10, u'-');
+    putDigits(text.data(), date.year(), 4);
+    putDigits(text.data() + 5, date.month(), 2);
+    putDigits(text.data() + 8, date.day(), 2);
+    return text;
+}
+
+// HH:mm:ss of a valid time.
+QString timeOfDay(const QTime& time)
+{
+    QString text(8, u':');
+    putDigits(text.data(), time.hour(), 2);
+    putDigits(text.data() + 3, time.minute(), 2);
+    putDigits(text.data() + 6, time.second(), 2);
+    return text;
+}
+} // namespace
+
+bool SqlDialect::failed(const QSqlQuery& query, QString* error)
+{
+    *error = query.lastError().databaseText().isEmpty() ? query.lastError().text()
+                                                        : query.lastError().databaseText();
+    return false;
+}
+
+bool SqlDialect::run(QSqlQuery& query, const QString& sql, QString* error)
+{
+    return query.exec(sql) || failed(query, error);
+}
+
+QVariant SqlDialect::toDb(const QVariant& value) const
+{
+    switch (value.typeId()) {
+    case QMetaType::QDate:
+        return isoDate(value.toDate());
+    case QMetaType::QDateTime: {
+        const QDateTime moment = value.toDateTime();
+        if (moment.time() == QTime(0, 0))
+            return moment.date().toString(Qt::ISODate);
+        return moment.toString("yyyy-MM-dd HH:mm:ss");
+    }
+    case QMetaType::QTime:
+        return value.toTime().isValid() ? QVariant(timeOfDay(value.toTime()))
+                                        : QVariant(QMetaType::fromType<QString>());
+    case QMetaType::Bool:
+        return value.toBool() ? 1 : 0;
+    default:
+        return value;
+    }
+}
+
+QVariant SqlDialect::dateFromDb(const QVariant& value) const
+{
+    const QDate date = QDate::fromString(value.toString().left(10), Qt::ISODate);
+    return date.isValid() ? QVariant(date) : value;
+}

@@ -1,0 +1,126 @@
+#include "CliRunner.h"
+#include "DataEnv.h"
+#include "RowSet.h"
+#include "TestSupport.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <tuple>
+
+namespace {
+// Everything a register holds, as text: the lists in order, the calls in order (NULL told
+// apart from empty), and the day and month totals under their folded names.
+QStringList contents(const QString& location)
+{
+    DataEnv env(location);
+    if (!env.connect())
+        return {env.errorText()};
+    QStringList lines;
+    const QStringList queries{
+        "SELECT 'u', Uname FROM Uslugi ORDER BY ID", "SELECT 'i', IName FROM IName ORDER BY ID",
+        "SELECT 'c', Data, usluga, Istochnik, Zapis, Vrem FROM Base ORDER BY ID",
+        "SELECT 'd', d.Vid, COALESCE(k.Kluch, ''), d.Mes, d.Data, d.Vsego, d.Zapis "
+        "FROM ItogDen AS d LEFT JOIN Kluchi AS k ON k.ID = d.Kl WHERE d.Vid <> 5 "
+        "ORDER BY 2, 3, 4, 5",
+        "SELECT 'm', m.Vid, COALESCE(k.Kluch, ''), m.Mes, m.Vsego, m.Zapis "
+        "FROM ItogMes AS m LEFT JOIN Kluchi AS k ON k.ID = m.Kl WHERE m.Vid <> 5 "
+        "ORDER BY 2, 3, 4",
+        // Only the file keeps per-hour totals (kind 5); the spend travels with the calls.
+        "SELECT 's', Istochnik, Mes, Kopeek FROM Rashody ORDER BY ID"};
+    for (const QString& sql : queries) {
+        QSqlQuery query(env.database().connection());
+        if (!query.exec(sql))
+            return {sql};
+        while (query.next()) {
+            QStringList cells;
+            for (int i = 0; i < query.record().count(); ++i)
+                cells << (query.value(i).isNull() ? "NULL" : query.value(i).toString());
+            lines << cells.join('|');
+        }
+    }
+    return lines;
+}
+} // namespace
+
+class TestCliCopy : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_out;
+    QString m_err;
+
+    int run(const QStringList& args)
+    {
+        m_out.clear();
+        m_err.clear();
+        QTextStream out(&m_out);
+        QTextStream err(&m_err);
+        CliRunner runner(out, err);
+        const int status = runner.run(args);
+        out.flush();
+        err.flush();
+        DataEnv::setInstance(nullptr);
+        return status;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { TestSupport::pinEnvironment(); }
+
+    // A file to the test engine's database and back to a new file: the same register exactly.
+    void roundTripKeepsTheRegisterExactly()
+    {
+        const QString source = m_dir.filePath("source.db");
+        {
+            DataEnv env(source);
+            QVERIFY(env.connect());
+            for (const QString& name :
+                 {QStringLiteral("Стрижка"), QStringLiteral("Маникюр"), QStringLiteral("маникюр")})
+                QVERIFY(env.bind("Uslugi")->addRow("Uname", name));
+            for (const QString& name : {QStringLiteral("Газета"), QStringLiteral("Ёлка")})
+                QVERIFY(env.bind("Istochnik")->addRow("IName", name));
+            const QStringList services{QStringLiteral("Стрижка"), QStringLiteral("МАНИКЮР"),
+                                       QStringLiteral("Педикюр")};
+            const QStringList sources{QStringLiteral("ИНТЕРНЕТ"), QStringLiteral("газета"),
+                                      QStringLiteral("ёлка"), QStringLiteral("Радио")};
+            for (int i = 0; i < 600; ++i)
+                QVERIFY(env.execute("AddNew", {QDate(2024, 1, 1).addDays(i * 2),
+                                               services.at(i % services.size()),
+                                               sources.at(i % sources.size()), i % 3 == 0,
+                                               i % 7 ? QTime(8, 0).addSecs(i * 61) : QTime()}));
+            QSqlQuery spend(env.database().connection());
+            QVERIFY(spend.prepare(env.database().dialect().addSpend()));
+            for (const auto& [name, month, kopecks] :
+                 {std::tuple{"Газета", "2024-01", 1500050LL}, std::tuple{"ЁЛКА", "2024-02", 1LL}}) {
+                spend.addBindValue(QString::fromUtf8(name));
+                spend.addBindValue(QString::fromLatin1(month));
+                spend.addBindValue(kopecks);
+                QVERIFY2(spend.exec(), qPrintable(spend.lastError().text()));
+            }
+            RowSet* last = env.rowSet("rsBase");
+            QVERIFY(last->open() && last->moveLast() && last->deleteCurrent());
+        }
+        const QString middle = TestSupport::database(m_dir.filePath("middle.db"));
+        const QString back = m_dir.filePath("back.db");
+        QCOMPARE(run({"copy", "--from", source, "--to", middle}), 0);
+        QCOMPARE(m_out, QString("copied 599 calls\n"));
+        QCOMPARE(run({"copy", "--from", middle, "--to", back}), 0);
+        const QStringList before = contents(source);
+        QVERIFY(before.size() > 1000);
+        QCOMPARE(contents(middle), before);
+        QCOMPARE(contents(back), before);
+        QCOMPARE(run({"--database", middle, "check"}), 0);
+
+        // A target that holds calls is refused and left as it was.
+        QCOMPARE(run({"copy", "--from", back, "--to", middle}), 2);
+        QVERIFY2(m_err.contains(QStringLiteral("уже есть звонки")), qPrintable(m_err));
+        QCOMPARE(contents(middle), before);
+        QCOMPARE(run({"copy", "--from", back}), 2);
+    }
+};
+
+QTEST_MAIN(TestCliCopy)
+#include "tst_clicopy.moc"
