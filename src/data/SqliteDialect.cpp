@@ -2,6 +2,7 @@
 
 #include "SqliteCallWriter.h"
 #include "SqliteTotals.h"
+#include "TotalsCheck.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -45,22 +46,6 @@ QStringList versionStamp()
 {
     return {QStringLiteral("PRAGMA application_id = %1").arg(kalventFileId),
             QStringLiteral("PRAGMA user_version = %1").arg(currentVersion)};
-}
-
-TotalsDifference::Kind kindOf(int vid)
-{
-    switch (vid) {
-    case bySource:
-        return TotalsDifference::Kind::BySource;
-    case byService:
-        return TotalsDifference::Kind::ByService;
-    case internetByService:
-        return TotalsDifference::Kind::InternetByService;
-    case byHour:
-        return TotalsDifference::Kind::ByHour;
-    default:
-        return TotalsDifference::Kind::ByDate;
-    }
 }
 
 } // namespace
@@ -384,32 +369,15 @@ QStringList SqliteDialect::rebuildTotals() const
 bool SqliteDialect::findDifferences(QSqlDatabase& db, QList<TotalsDifference>* differences,
                                     QString* error) const
 {
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    const QString keyName = QStringLiteral("COALESCE((SELECT Kluch FROM Kluchi WHERE ID = %1), "
-                                           "CASE %1 WHEN 0 THEN '' ELSE '#' || %1 END)");
-    if (!run(query,
-             QStringLiteral("SELECT ID, Data, usluga, Istochnik, %1, %2, kv_fold(usluga), "
-                            "kv_fold(Istochnik) FROM (SELECT *, %3 AS ku, %4 AS ki FROM Base) "
-                            "WHERE KUsluga IS NOT ku OR KIstochnik IS NOT ki ORDER BY ID")
-                 .arg(keyName.arg("KUsluga"), keyName.arg("KIstochnik"), keyOfName("usluga"),
-                      keyOfName("Istochnik")),
-             error))
-        return false;
-    while (query.next()) {
-        TotalsDifference d;
-        d.kind = TotalsDifference::Kind::CallKeys;
-        d.call = query.value(0).toLongLong();
-        d.period = query.value(1).toString();
-        d.names = query.value(2).toString() + " / " + query.value(3).toString();
-        d.storedKeys = query.value(4).toString() + " / " + query.value(5).toString();
-        d.expectedKeys = query.value(6).toString() + " / " + query.value(7).toString();
-        differences->append(d);
-    }
-
-    // The totals counted from the calls (a call without keys under key -1), then the day and
-    // the month totals compared with them both ways.
-    const QStringList counting{
+    TotalsCheck::Statements statements;
+    statements.callKeys =
+        QStringLiteral("SELECT ID, Data, usluga, Istochnik, %1, %2, kv_fold(usluga), "
+                       "kv_fold(Istochnik) FROM (SELECT *, %3 AS ku, %4 AS ki FROM Base) "
+                       "WHERE KUsluga IS NOT ku OR KIstochnik IS NOT ki ORDER BY ID")
+            .arg(TotalsCheck::keyName("KUsluga"), TotalsCheck::keyName("KIstochnik"),
+                 keyOfName("usluga"), keyOfName("Istochnik"));
+    // The totals counted from the calls (a call without keys under key -1).
+    statements.counting = {
         "DROP TABLE IF EXISTS temp.ItogSchetDen",
         "DROP TABLE IF EXISTS temp.ItogSchetMes",
         "CREATE TEMP TABLE ItogSchetDen (Vid INTEGER, Kl INTEGER, Mes TEXT, Data TEXT, "
@@ -423,42 +391,8 @@ bool SqliteDialect::findDifferences(QSqlDatabase& db, QList<TotalsDifference>* d
                        "FROM temp.ItogSchetDen WHERE Vid <> %1 GROUP BY Vid, Kl, Mes")
             .arg(byDate),
     };
-    for (const QString& statement : counting)
-        if (!run(query, statement, error))
-            return false;
-    const QString compare = QStringLiteral(
-        "SELECT t.Vid, t.%3, %5, t.Vsego, t.Zapis, c.Vsego, c.Zapis FROM %1 AS t "
-        "LEFT JOIN temp.%2 AS c ON %4 WHERE t.Vsego IS NOT c.Vsego OR t.Zapis IS NOT c.Zapis "
-        "UNION ALL SELECT c.Vid, c.%3, %6, NULL, NULL, c.Vsego, c.Zapis FROM temp.%2 AS c "
-        "LEFT JOIN %1 AS t ON %4 WHERE t.Vid IS NULL ORDER BY 1, 3, 2");
-    const QString sameMonth = "c.Vid = t.Vid AND c.Kl = t.Kl AND c.Mes = t.Mes";
-    // The per-hour totals are kept under their weekday and hour, not under a name.
-    const QString totalName =
-        QStringLiteral("CASE WHEN %1.Vid = %2 THEN CAST(%1.Kl AS TEXT) ELSE %3 END");
-    const QString storedName = totalName.arg("t").arg(byHour).arg(keyName.arg("t.Kl"));
-    const QString countedName = totalName.arg("c").arg(byHour).arg(keyName.arg("c.Kl"));
-    for (const bool month : {false, true}) {
-        const QString sql =
-            month
-                ? compare.arg("ItogMes", "ItogSchetMes", "Mes", sameMonth, storedName, countedName)
-                : compare.arg("ItogDen", "ItogSchetDen", "Data", sameMonth + " AND c.Data = t.Data",
-                              storedName, countedName);
-        if (!run(query, sql, error))
-            return false;
-        while (query.next()) {
-            TotalsDifference d;
-            d.kind = kindOf(query.value(0).toInt());
-            d.month = month;
-            d.period = query.value(1).toString();
-            d.name = query.value(2).toString();
-            d.storedCalls = query.value(3).toLongLong();
-            d.storedBooked = query.value(4).toLongLong();
-            d.countedCalls = query.value(5).toLongLong();
-            d.countedBooked = query.value(6).toLongLong();
-            differences->append(d);
-        }
-    }
-    query.finish();
-    return run(query, "DROP TABLE temp.ItogSchetDen", error) &&
-           run(query, "DROP TABLE temp.ItogSchetMes", error);
+    statements.differs = "IS NOT";
+    statements.countedPrefix = "temp.";
+    statements.cleanup = {"DROP TABLE temp.ItogSchetDen", "DROP TABLE temp.ItogSchetMes"};
+    return TotalsCheck::run(db, statements, differences, error);
 }

@@ -14,6 +14,8 @@ TotalsDifference::Kind kindOf(int vid)
         return TotalsDifference::Kind::ByService;
     case 3:
         return TotalsDifference::Kind::InternetByService;
+    case 5:
+        return TotalsDifference::Kind::ByHour;
     default:
         return TotalsDifference::Kind::ByDate;
     }
@@ -54,13 +56,18 @@ bool TotalsCheck::run(QSqlDatabase& db, const Statements& statements,
                        "UNION ALL SELECT c.Vid, c.%3, %6, NULL, NULL, c.Vsego, c.Zapis FROM %7%2 "
                        "AS c LEFT JOIN %1 AS t ON %4 WHERE t.Vid IS NULL ORDER BY 1, 3, 2");
     const QString sameMonth = "c.Vid = t.Vid AND c.Kl = t.Kl AND c.Mes = t.Mes";
+    // The per-hour totals (kind 5) are kept under their weekday and hour, not under a name.
+    const QString totalName = QStringLiteral("CASE WHEN %1.Vid = 5 THEN CAST(%1.Kl AS TEXT) "
+                                             "ELSE %2 END");
+    const QString stored = totalName.arg("t", keyName("t.Kl"));
+    const QString counted = totalName.arg("c", keyName("c.Kl"));
     for (const bool month : {false, true}) {
         const QString sql =
-            month ? compare.arg("ItogMes", "ItogSchetMes", "Mes", sameMonth, keyName("t.Kl"),
-                                keyName("c.Kl"), statements.countedPrefix, statements.differs)
-                  : compare.arg("ItogDen", "ItogSchetDen", "Data",
-                                sameMonth + " AND c.Data = t.Data", keyName("t.Kl"),
-                                keyName("c.Kl"), statements.countedPrefix, statements.differs);
+            month
+                ? compare.arg("ItogMes", "ItogSchetMes", "Mes", sameMonth, stored, counted,
+                              statements.countedPrefix, statements.differs)
+                : compare.arg("ItogDen", "ItogSchetDen", "Data", sameMonth + " AND c.Data = t.Data",
+                              stored, counted, statements.countedPrefix, statements.differs);
         if (!SqlDialect::run(query, sql, error))
             return false;
         while (query.next()) {
