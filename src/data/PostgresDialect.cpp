@@ -19,7 +19,8 @@ enum TotalsKind
     bySource = 1,
     byService = 2,
     internetByService = 3,
-    byDate = 4
+    byDate = 4,
+    byHour = 5 // Kl: weekday * 100 + hour, see hourFunction()
 };
 
 const QChar dottedCapitalI(0x130);
@@ -120,6 +121,23 @@ QStringList tables()
     };
 }
 
+// kv_hour(Data, Vrem): the weekday (1 Monday .. 7 Sunday, 0 for a date that is none) times 100
+// plus the hour of the time of day (0-23, 24 for a call without a readable time), as the file
+// keeps them. A day past the month's end counts on into the next month, as on the file.
+QString hourFunction()
+{
+    return QStringLiteral(
+        "CREATE FUNCTION kv_hour(d text, v text) RETURNS integer LANGUAGE sql IMMUTABLE AS $f$ "
+        "SELECT CASE WHEN d ~ '^[0-9]{4}-(0[1-9]|1[0-2])-(0[1-9]|[12][0-9]|3[01])' "
+        "AND substr(d, 1, 4) <> '0000' THEN CAST(EXTRACT(ISODOW FROM "
+        "CAST(substr(d, 1, 8) || '01' AS date) + (CAST(substr(d, 9, 2) AS integer) - 1)) "
+        "AS integer) ELSE 0 END * 100 + "
+        "CASE WHEN v ~ '^([01][0-9]|2[0-3]):' THEN CAST(substr(v, 1, 2) AS integer) "
+        "WHEN v ~ '^[0-9]:' THEN CAST(substr(v, 1, 1) AS integer) "
+        "WHEN v ~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}[ T]([01][0-9]|2[0-3]):' "
+        "THEN CAST(substr(v, 12, 2) AS integer) ELSE 24 END $f$");
+}
+
 // Adds (sign 1) or takes away (sign -1) one call's part of the day and month totals; rows come
 // down to nothing are removed. Rows are locked in the order of the kinds, so concurrent calls
 // never wait on each other in a circle.
@@ -128,14 +146,16 @@ QString countFunction()
     const QString rows =
         QStringLiteral("SELECT %1 AS vid, p_ki AS kl, p_b AS z UNION ALL SELECT %2, p_ku, p_b "
                        "UNION ALL SELECT %3, p_ku, p_b WHERE p_ki = %5 "
-                       "UNION ALL SELECT %4, 0, p_zapis")
+                       "UNION ALL SELECT %4, 0, p_zapis "
+                       "UNION ALL SELECT %6, kv_hour(p_d, p_v), p_b")
             .arg(bySource)
             .arg(byService)
             .arg(internetByService)
             .arg(byDate)
-            .arg(internetKey);
+            .arg(internetKey)
+            .arg(byHour);
     return QStringLiteral(
-               "CREATE FUNCTION kv_count(p_d text, p_ku bigint, p_ki bigint, "
+               "CREATE FUNCTION kv_count(p_d text, p_v text, p_ku bigint, p_ki bigint, "
                "p_zapis integer, p_sign integer) RETURNS void LANGUAGE plpgsql AS $f$ "
                "DECLARE p_b integer := CASE WHEN p_zapis = 1 THEN 1 ELSE 0 END; BEGIN "
                "INSERT INTO ItogDen AS t (Vid, Kl, Mes, Data, Vsego, Zapis) "
@@ -151,15 +171,17 @@ QString countFunction()
                "IF p_sign < 0 THEN "
                "DELETE FROM ItogDen WHERE Mes = substr(p_d, 1, 7) AND Data = p_d AND Vsego = 0 "
                "AND Zapis = 0 AND ((Vid = %3 AND Kl = p_ki) OR (Vid IN (%4, %5) AND Kl = p_ku) "
-               "OR (Vid = %2 AND Kl = 0)); "
+               "OR (Vid = %2 AND Kl = 0) OR (Vid = %6 AND Kl = kv_hour(p_d, p_v))); "
                "DELETE FROM ItogMes WHERE Mes = substr(p_d, 1, 7) AND Vsego = 0 AND Zapis = 0 "
-               "AND ((Vid = %3 AND Kl = p_ki) OR (Vid IN (%4, %5) AND Kl = p_ku)); "
+               "AND ((Vid = %3 AND Kl = p_ki) OR (Vid IN (%4, %5) AND Kl = p_ku) "
+               "OR (Vid = %6 AND Kl = kv_hour(p_d, p_v))); "
                "END IF; END $f$")
         .arg(rows)
         .arg(byDate)
         .arg(bySource)
         .arg(byService)
-        .arg(internetByService);
+        .arg(internetByService)
+        .arg(byHour);
 }
 
 // A call added without keys gets them (adding the folded names it brings) and is counted; a
@@ -173,13 +195,14 @@ QStringList triggerFunctions()
                        "INSERT INTO Kluchi (Kluch) SELECT kv_fold(NEW.Istochnik) "
                        "WHERE NEW.Istochnik IS NOT NULL ON CONFLICT DO NOTHING; "
                        "NEW.KUsluga := %1; NEW.KIstochnik := %2; "
-                       "PERFORM kv_count(NEW.Data, NEW.KUsluga, NEW.KIstochnik, "
+                       "PERFORM kv_count(NEW.Data, NEW.Vrem, NEW.KUsluga, NEW.KIstochnik, "
                        "NEW.Zapis, 1);")
             .arg(keyOfName("NEW.usluga"), keyOfName("NEW.Istochnik"));
-    const QString dropOld = "PERFORM kv_count(OLD.Data, OLD.KUsluga, OLD.KIstochnik, "
+    const QString dropOld = "PERFORM kv_count(OLD.Data, OLD.Vrem, OLD.KUsluga, OLD.KIstochnik, "
                             "OLD.Zapis, -1);";
     return foldFunctions() +
            QStringList{
+               hourFunction(),
                countFunction(),
                QStringLiteral("CREATE FUNCTION kv_base_added() RETURNS trigger LANGUAGE plpgsql AS "
                               "$f$ BEGIN %1 RETURN NEW; END $f$")
@@ -202,7 +225,8 @@ QStringList triggers()
     return {
         "CREATE TRIGGER Base_Kluchi BEFORE INSERT ON Base FOR EACH ROW "
         "WHEN (NEW.KUsluga IS NULL OR NEW.KIstochnik IS NULL) EXECUTE FUNCTION kv_base_added()",
-        "CREATE TRIGGER Base_Izmenenie BEFORE UPDATE OF Data, usluga, Istochnik, Zapis ON Base "
+        "CREATE TRIGGER Base_Izmenenie BEFORE UPDATE OF Data, usluga, Istochnik, Zapis, Vrem ON "
+        "Base "
         "FOR EACH ROW WHEN (OLD.KUsluga IS NOT NULL AND OLD.KIstochnik IS NOT NULL) "
         "EXECUTE FUNCTION kv_base_changed()",
         "CREATE TRIGGER Base_Udalenie AFTER DELETE ON Base FOR EACH ROW "
@@ -232,12 +256,15 @@ QString countedRows(const QString& table, const QString& condition)
                "WHERE %5 GROUP BY KUsluga, Data "
                "UNION ALL SELECT %3, KUsluga, Data, COUNT(*), SUM((Zapis = 1)::int) FROM %7 "
                "WHERE %5 AND KIstochnik = %6 GROUP BY KUsluga, Data "
-               "UNION ALL SELECT %4, 0, Data, COUNT(*), SUM(Zapis) FROM %7 WHERE %5 GROUP BY Data")
+               "UNION ALL SELECT %4, 0, Data, COUNT(*), SUM(Zapis) FROM %7 WHERE %5 GROUP BY Data "
+               "UNION ALL SELECT %8, kv_hour(Data, Vrem), Data, COUNT(*), SUM((Zapis = 1)::int) "
+               "FROM %7 WHERE %5 GROUP BY 2, Data")
         .arg(bySource)
         .arg(byService)
         .arg(internetByService)
         .arg(byDate)
-        .arg(condition, internetKey, table);
+        .arg(condition, internetKey, table)
+        .arg(byHour);
 }
 
 // Sum of one measure of the totals of kind `kind` under the list row's key l.kl, over the days
@@ -299,16 +326,6 @@ QString perNameReport(const QString& listTable, const QString& nameColumn, int k
 const QString sourceList = QStringLiteral(
     "(SELECT DISTINCT ON (f) IName, (SELECT ID FROM Kluchi WHERE Kluch = f) AS kl, ID AS ord "
     "FROM (SELECT IName, kv_fold(IName) AS f, ID FROM IName) AS n ORDER BY f, ID)");
-
-// Weekday (1 Monday .. 7 Sunday, 0 for a date that is none) times 100 plus the hour of the
-// time of day (0-23, 24 for a call without a readable time), as the file keeps them.
-const QString hourKey = QStringLiteral(
-    "(CASE WHEN Data ~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}' "
-    "THEN CAST(EXTRACT(ISODOW FROM CAST(substr(Data, 1, 10) AS date)) AS integer) ELSE 0 END "
-    "* 100 + CASE WHEN Vrem ~ '^([01][0-9]|2[0-3]):' THEN CAST(substr(Vrem, 1, 2) AS integer) "
-    "WHEN Vrem ~ '^[0-9]:' THEN CAST(substr(Vrem, 1, 1) AS integer) "
-    "WHEN Vrem ~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}[ T]([01][0-9]|2[0-3]):' "
-    "THEN CAST(substr(Vrem, 12, 2) AS integer) ELSE 24 END)");
 
 } // namespace
 
@@ -472,12 +489,23 @@ QString PostgresDialect::sourceSpend() const
 
 QString PostgresDialect::callsByHour() const
 {
-    // Counted from the calls of the period through the date index: the server keeps no
-    // per-hour totals.
-    return QStringLiteral("WITH p AS (SELECT CAST(? AS text) AS s, CAST(? AS text) AS e) "
-                          "SELECT k, COUNT(*) FROM (SELECT %1 AS k FROM p, Base "
-                          "WHERE Data >= p.s AND Data <= p.e) AS c GROUP BY k ORDER BY k")
-        .arg(hourKey);
+    // Every cell's key named, so that each is one short range of the totals' keys. Whole months
+    // from the month totals, the days of the bounds' months from the day totals.
+    QStringList keys;
+    for (int weekday = 0; weekday <= 7; ++weekday)
+        for (int hour = 0; hour <= 24; ++hour)
+            keys << QString::number(weekday * 100 + hour);
+    return QStringLiteral(
+               "WITH p AS (SELECT CAST(? AS text) AS s, CAST(? AS text) AS e) "
+               "SELECT Kl, SUM(Vsego) FROM ("
+               "SELECT Kl, Vsego FROM p, ItogMes WHERE Vid = %1 AND Kl IN (%3) "
+               "AND Mes > substr(p.s, 1, 7) AND Mes < substr(p.e, 1, 7) "
+               "UNION ALL SELECT Kl, Vsego FROM p, ItogDen WHERE Vid = %1 AND Kl IN (%3) "
+               "AND Mes IN (substr(p.s, 1, 7), substr(p.e, 1, 7)) "
+               "AND Data >= p.s AND Data <= p.e) AS c WHERE %2 GROUP BY Kl "
+               "HAVING SUM(Vsego) <> 0 ORDER BY Kl")
+        .arg(byHour)
+        .arg(callsTableExists, keys.join(','));
 }
 
 QString PostgresDialect::weeklyCalls(bool ofOneSource) const

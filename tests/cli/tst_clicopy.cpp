@@ -22,13 +22,14 @@ QStringList contents(const QString& location)
     const QStringList queries{
         "SELECT 'u', Uname FROM Uslugi ORDER BY ID", "SELECT 'i', IName FROM IName ORDER BY ID",
         "SELECT 'c', Data, usluga, Istochnik, Zapis, Vrem FROM Base ORDER BY ID",
-        "SELECT 'd', d.Vid, COALESCE(k.Kluch, ''), d.Mes, d.Data, d.Vsego, d.Zapis "
-        "FROM ItogDen AS d LEFT JOIN Kluchi AS k ON k.ID = d.Kl WHERE d.Vid <> 5 "
-        "ORDER BY 2, 3, 4, 5",
-        "SELECT 'm', m.Vid, COALESCE(k.Kluch, ''), m.Mes, m.Vsego, m.Zapis "
-        "FROM ItogMes AS m LEFT JOIN Kluchi AS k ON k.ID = m.Kl WHERE m.Vid <> 5 "
-        "ORDER BY 2, 3, 4",
-        // Only the file keeps per-hour totals (kind 5); the spend travels with the calls.
+        // Totals by their folded name; the per-hour ones (kind 5) by weekday and hour.
+        "SELECT 'd', d.Vid, CASE WHEN d.Vid = 5 THEN CAST(d.Kl AS TEXT) "
+        "ELSE COALESCE(k.Kluch, '') END, d.Mes, d.Data, d.Vsego, d.Zapis "
+        "FROM ItogDen AS d LEFT JOIN Kluchi AS k ON k.ID = d.Kl ORDER BY 2, 3, 4, 5",
+        "SELECT 'm', m.Vid, CASE WHEN m.Vid = 5 THEN CAST(m.Kl AS TEXT) "
+        "ELSE COALESCE(k.Kluch, '') END, m.Mes, m.Vsego, m.Zapis "
+        "FROM ItogMes AS m LEFT JOIN Kluchi AS k ON k.ID = m.Kl ORDER BY 2, 3, 4",
+        // The spend travels with the calls.
         "SELECT 's', Istochnik, Mes, Kopeek FROM Rashody ORDER BY ID"};
     for (const QString& sql : queries) {
         QSqlQuery query(env.database().connection());
