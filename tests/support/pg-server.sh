@@ -24,6 +24,13 @@ fi
 if [ "$(id -u)" -eq 0 ]; then
     owner=nobody
     as_owner() { runuser -u "$owner" -- "$@"; }
+    # Some bare systems (a chroot unpacked into a private folder) have a root folder that only
+    # root may pass, so no other user reaches any program: let every user pass it, as the root
+    # folder of an installed system does.
+    if ! as_owner test -x "$bin/initdb" && [ "$(stat -c %u /)" -eq 0 ]; then
+        echo "pg-server.sh: / lets no other user pass; allowing it (chmod o+x /)" >&2
+        chmod o+x /
+    fi
 else
     owner="$(id -un)"
     as_owner() { "$@"; }
