@@ -20,7 +20,7 @@ enum TotalsKind
     byService = 2,
     internetByService = 3,
     byDate = 4,
-    byHour = 5 // Kl: weekday * 100 + hour, see hourFunction()
+    byHour = SqlDialect::byHourTotals // Kl: weekday * 100 + hour, see hourFunction()
 };
 
 const QChar dottedCapitalI(0x130);
@@ -487,27 +487,6 @@ QString PostgresDialect::sourceSpend() const
                           "SELECT l.ord, r.Mes, r.kop FROM l JOIN r ON r.k = l.k");
 }
 
-QString PostgresDialect::callsByHour() const
-{
-    // Every cell's key named, so that each is one short range of the totals' keys. Whole months
-    // from the month totals, the days of the bounds' months from the day totals.
-    QStringList keys;
-    for (int weekday = 0; weekday <= 7; ++weekday)
-        for (int hour = 0; hour <= 24; ++hour)
-            keys << QString::number(weekday * 100 + hour);
-    return QStringLiteral(
-               "WITH p AS (SELECT CAST(? AS text) AS s, CAST(? AS text) AS e) "
-               "SELECT Kl, SUM(Vsego) FROM ("
-               "SELECT Kl, Vsego FROM p, ItogMes WHERE Vid = %1 AND Kl IN (%3) "
-               "AND Mes > substr(p.s, 1, 7) AND Mes < substr(p.e, 1, 7) "
-               "UNION ALL SELECT Kl, Vsego FROM p, ItogDen WHERE Vid = %1 AND Kl IN (%3) "
-               "AND Mes IN (substr(p.s, 1, 7), substr(p.e, 1, 7)) "
-               "AND Data >= p.s AND Data <= p.e) AS c WHERE %2 GROUP BY Kl "
-               "HAVING SUM(Vsego) <> 0 ORDER BY Kl")
-        .arg(byHour)
-        .arg(callsTableExists, keys.join(','));
-}
-
 QString PostgresDialect::weeklyCalls(bool ofOneSource) const
 {
     const QString totals = ofOneSource ? QStringLiteral("Vid = %1 AND Kl = (SELECT ID FROM "
@@ -522,28 +501,6 @@ QString PostgresDialect::weeklyCalls(bool ofOneSource) const
                           "AND Data >= p.s AND Data <= p.e AND %3 GROUP BY w ORDER BY w")
         .arg(ofOneSource ? QStringLiteral(", CAST(? AS text) AS name") : QString(), totals,
              callsTableExists);
-}
-
-QString PostgresDialect::spendEntries() const
-{
-    return QStringLiteral("SELECT Istochnik, Mes, Kopeek FROM Rashody ORDER BY Mes, ID");
-}
-
-QString PostgresDialect::removeSpend() const
-{
-    return QStringLiteral("DELETE FROM Rashody WHERE kv_fold(Istochnik) = kv_fold(CAST(? AS text)) "
-                          "AND Mes = CAST(? AS text)");
-}
-
-QString PostgresDialect::addSpend() const
-{
-    return QStringLiteral("INSERT INTO Rashody (Istochnik, Mes, Kopeek) VALUES (?, ?, ?)");
-}
-
-QString PostgresDialect::renameSpend() const
-{
-    return QStringLiteral("UPDATE Rashody SET Istochnik = CAST(? AS text) "
-                          "WHERE kv_fold(Istochnik) = kv_fold(CAST(? AS text))");
 }
 
 std::unique_ptr<CallWriter> PostgresDialect::callWriter(QSqlDatabase& db) const

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QSqlError>
+#include <QStringList>
 #include <QTime>
 
 namespace {
@@ -73,4 +74,48 @@ QVariant SqlDialect::dateFromDb(const QVariant& value) const
 {
     const QDate date = QDate::fromString(value.toString().left(10), Qt::ISODate);
     return date.isValid() ? QVariant(date) : value;
+}
+
+QString SqlDialect::callsByHour() const
+{
+    // Every cell's key named, so that each is one short range of the totals' keys. Whole months
+    // from the month totals, the days of the bounds' months from the day totals.
+    QStringList keys;
+    for (int weekday = 0; weekday <= 7; ++weekday)
+        for (int hour = 0; hour <= 24; ++hour)
+            keys << QString::number(weekday * 100 + hour);
+    return QStringLiteral(
+               "WITH p AS (SELECT CAST(? AS text) AS s, CAST(? AS text) AS e) "
+               "SELECT Kl, SUM(Vsego) FROM ("
+               "SELECT Kl, Vsego FROM p, ItogMes WHERE Vid = %1 AND Kl IN (%2) "
+               "AND Mes > substr(p.s, 1, 7) AND Mes < substr(p.e, 1, 7) "
+               "UNION ALL SELECT Kl, Vsego FROM p, ItogDen WHERE Vid = %1 AND Kl IN (%2) "
+               "AND Mes IN (substr(p.s, 1, 7), substr(p.e, 1, 7)) "
+               "AND Data >= p.s AND Data <= p.e) AS c "
+               "WHERE NOT EXISTS (SELECT 1 FROM Base WHERE false) GROUP BY Kl "
+               "HAVING SUM(Vsego) <> 0 ORDER BY Kl")
+        .arg(byHourTotals)
+        .arg(keys.join(','));
+}
+
+QString SqlDialect::spendEntries() const
+{
+    return QStringLiteral("SELECT Istochnik, Mes, Kopeek FROM Rashody ORDER BY Mes, ID");
+}
+
+QString SqlDialect::removeSpend() const
+{
+    return QStringLiteral("DELETE FROM Rashody WHERE kv_fold(Istochnik) = kv_fold(CAST(? AS text)) "
+                          "AND Mes = CAST(? AS text)");
+}
+
+QString SqlDialect::addSpend() const
+{
+    return QStringLiteral("INSERT INTO Rashody (Istochnik, Mes, Kopeek) VALUES (?, ?, ?)");
+}
+
+QString SqlDialect::renameSpend() const
+{
+    return QStringLiteral("UPDATE Rashody SET Istochnik = CAST(? AS text) "
+                          "WHERE kv_fold(Istochnik) = kv_fold(CAST(? AS text))");
 }

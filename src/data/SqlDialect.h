@@ -63,7 +63,9 @@ public:
     virtual QString sourceSpend() const = 0;
     // Calls per weekday and hour of the day over a period (s, e): weekday * 100 + hour (24
     // for calls without a time of day), calls.
-    virtual QString callsByHour() const = 0;
+    virtual QString callsByHour() const;
+    // The totals kind of the per-hour totals, the same on every engine.
+    static constexpr int byHourTotals = 5;
     // Calls and bookings per week over a period (s, e, the Monday of s), of all calls or, with
     // `ofOneSource`, of the calls of one source (a fourth parameter, its name): the week's
     // number from that Monday, calls, booked.
@@ -72,10 +74,10 @@ public:
     // the entries of one source (matched without regard to case) and month removed
     // (parameters: source, month); one entry added (source, month, kopecks); every entry of a
     // source renamed (new name, old name).
-    virtual QString spendEntries() const = 0;
-    virtual QString removeSpend() const = 0;
-    virtual QString addSpend() const = 0;
-    virtual QString renameSpend() const = 0;
+    virtual QString spendEntries() const;
+    virtual QString removeSpend() const;
+    virtual QString addSpend() const;
+    virtual QString renameSpend() const;
 
     // Bulk insertion of calls on the connection, inside its open transaction.
     virtual std::unique_ptr<CallWriter> callWriter(QSqlDatabase& db) const = 0;

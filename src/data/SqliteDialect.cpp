@@ -224,26 +224,6 @@ QString SqliteDialect::sourceSpend() const
                           "SELECT l.ord, r.Mes, r.kop FROM l JOIN r ON r.k = l.k");
 }
 
-QString SqliteDialect::callsByHour() const
-{
-    // Every cell's key named, so that each is one seek in the totals' key order. Whole months
-    // from the month totals, the days of the bounds' months from the day totals.
-    QStringList keys;
-    for (int weekday = 0; weekday <= 7; ++weekday)
-        for (int hour = 0; hour <= 24; ++hour)
-            keys << QString::number(weekday * 100 + hour);
-    return QStringLiteral(
-               "WITH p AS (SELECT ? AS s, ? AS e) SELECT Kl, SUM(Vsego) FROM ("
-               "SELECT Kl, Vsego FROM p, ItogMes WHERE Vid = %1 AND Kl IN (%3) "
-               "AND Mes > substr(p.s, 1, 7) AND Mes < substr(p.e, 1, 7) "
-               "UNION ALL SELECT Kl, Vsego FROM p, ItogDen WHERE Vid = %1 AND Kl IN (%3) "
-               "AND Mes IN (substr(p.s, 1, 7), substr(p.e, 1, 7)) "
-               "AND Data >= p.s AND Data <= p.e) WHERE %2 GROUP BY Kl HAVING SUM(Vsego) <> 0 "
-               "ORDER BY Kl")
-        .arg(byHour)
-        .arg(callsTableExists, keys.join(','));
-}
-
 QString SqliteDialect::weeklyCalls(bool ofOneSource) const
 {
     const QString totals = ofOneSource ? QStringLiteral("Vid = %1 AND Kl = (SELECT ID FROM "
@@ -256,26 +236,6 @@ QString SqliteDialect::weeklyCalls(bool ofOneSource) const
                           "AND Mes >= substr(p.s, 1, 7) AND Mes <= substr(p.e, 1, 7) "
                           "AND Data >= p.s AND Data <= p.e AND %3 GROUP BY w ORDER BY w")
         .arg(ofOneSource ? QStringLiteral(", ? AS name") : QString(), totals, callsTableExists);
-}
-
-QString SqliteDialect::spendEntries() const
-{
-    return QStringLiteral("SELECT Istochnik, Mes, Kopeek FROM Rashody ORDER BY Mes, ID");
-}
-
-QString SqliteDialect::removeSpend() const
-{
-    return QStringLiteral("DELETE FROM Rashody WHERE kv_fold(Istochnik) = kv_fold(?) AND Mes = ?");
-}
-
-QString SqliteDialect::addSpend() const
-{
-    return QStringLiteral("INSERT INTO Rashody (Istochnik, Mes, Kopeek) VALUES (?, ?, ?)");
-}
-
-QString SqliteDialect::renameSpend() const
-{
-    return QStringLiteral("UPDATE Rashody SET Istochnik = ? WHERE kv_fold(Istochnik) = kv_fold(?)");
 }
 
 std::unique_ptr<CallWriter> SqliteDialect::callWriter(QSqlDatabase& db) const

@@ -27,12 +27,7 @@ public:
     QString renameCalls(const QString& callColumn) const override;
     QString sourceFigures() const override;
     QString sourceSpend() const override;
-    QString callsByHour() const override;
     QString weeklyCalls(bool ofOneSource) const override;
-    QString spendEntries() const override;
-    QString removeSpend() const override;
-    QString addSpend() const override;
-    QString renameSpend() const override;
     std::unique_ptr<CallWriter> callWriter(QSqlDatabase& db) const override;
     QStringList rebuildTotals() const override;
     bool findDifferences(QSqlDatabase& db, QList<TotalsDifference>* differences,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SqlDialect.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,11 +13,11 @@ namespace SqliteTotals {
 // What the totals are kept by: the row kind Vid and its key Kl.
 enum TotalsKind
 {
-    bySource = 1,          // Kl: the call's source key
-    byService = 2,         // Kl: the call's service key
-    internetByService = 3, // Kl: the service key of a call from the Internet
-    byDate = 4,            // Kl: 0
-    byHour = 5             // Kl: the weekday and hour of the call, see hourKey()
+    bySource = 1,                     // Kl: the call's source key
+    byService = 2,                    // Kl: the call's service key
+    internetByService = 3,            // Kl: the service key of a call from the Internet
+    byDate = 4,                       // Kl: 0
+    byHour = SqlDialect::byHourTotals // Kl: the weekday and hour of the call, see hourKey()
 };
 
 // Weekday (1 Monday .. 7 Sunday, 0 for a date that is none) times 100 plus the hour of the

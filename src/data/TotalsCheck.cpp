@@ -14,7 +14,7 @@ TotalsDifference::Kind kindOf(int vid)
         return TotalsDifference::Kind::ByService;
     case 3:
         return TotalsDifference::Kind::InternetByService;
-    case 5:
+    case SqlDialect::byHourTotals:
         return TotalsDifference::Kind::ByHour;
     default:
         return TotalsDifference::Kind::ByDate;
@@ -56,11 +56,11 @@ bool TotalsCheck::run(QSqlDatabase& db, const Statements& statements,
                        "UNION ALL SELECT c.Vid, c.%3, %6, NULL, NULL, c.Vsego, c.Zapis FROM %7%2 "
                        "AS c LEFT JOIN %1 AS t ON %4 WHERE t.Vid IS NULL ORDER BY 1, 3, 2");
     const QString sameMonth = "c.Vid = t.Vid AND c.Kl = t.Kl AND c.Mes = t.Mes";
-    // The per-hour totals (kind 5) are kept under their weekday and hour, not under a name.
-    const QString totalName = QStringLiteral("CASE WHEN %1.Vid = 5 THEN CAST(%1.Kl AS TEXT) "
+    // The per-hour totals are kept under their weekday and hour, not under a name.
+    const QString totalName = QStringLiteral("CASE WHEN %1.Vid = %3 THEN CAST(%1.Kl AS TEXT) "
                                              "ELSE %2 END");
-    const QString stored = totalName.arg("t", keyName("t.Kl"));
-    const QString counted = totalName.arg("c", keyName("c.Kl"));
+    const QString stored = totalName.arg("t", keyName("t.Kl")).arg(SqlDialect::byHourTotals);
+    const QString counted = totalName.arg("c", keyName("c.Kl")).arg(SqlDialect::byHourTotals);
     for (const bool month : {false, true}) {
         const QString sql =
             month
