@@ -1,10 +1,12 @@
 #include "AnalysisExport.h"
 
+#include "SafeFile.h"
+
 #include "AdAnalysis.h"
-#include "FailureText.h"
 #include "Money.h"
 #include "ReportFileWriter.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,7 +14,6 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QTextDocument>
 
 namespace {
@@ -213,15 +214,8 @@ bool AnalysisExport::write(Format format, const AdAnalysis& analysis, const QStr
 bool AnalysisExport::writePdf(const AdAnalysis& analysis, const QString& fileName,
                               const QList<int>& order)
 {
-    auto fail = [&](const QString& reason) {
-        m_error = FailureText::compose(
-            QStringLiteral("Не удалось записать файл %1").arg(QDir::toNativeSeparators(fileName)),
-            reason);
-        return false;
-    };
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString());
+    QBuffer file;
+    file.open(QIODevice::WriteOnly);
     {
         QPdfWriter writer(&file);
         writer.setTitle(title());
@@ -232,9 +226,7 @@ bool AnalysisExport::writePdf(const AdAnalysis& analysis, const QString& fileNam
         document.setHtml(html(analysis, order));
         document.print(&writer);
     }
-    if (!file.commit())
-        return fail(file.errorString());
-    return true;
+    return SafeFile::write(fileName, file.data(), &m_error);
 }
 
 QString AnalysisExport::text(const ReportGrid& grid)

@@ -189,6 +189,8 @@ void MainFrm::buildDispatch()
     hooks.finished = [] { slFrm::release(); };
     hooks.announce = [this](const QString& nextDate) { Dialogs::plain(this, nextDate); };
     hooks.failed = [this](const QString& message) {
+        if (m_tray && m_tray->isVisible())
+            m_tray->showMessage(QStringLiteral("Kalvent"), message, QSystemTrayIcon::Critical);
         Dialogs::critical(this, QStringLiteral("Сообщение"), message);
     };
     m_dispatch = std::make_unique<DispatchSchedule>(*m_mailing, std::move(hooks));
@@ -204,7 +206,8 @@ void MainFrm::dispatchTick()
     if (MailingRun::isBusy())
         return; // "Отправить отчеты" is mailing right now
     SettingsStore store;
-    m_dispatch->tick(store, Clock::now());
+    if (m_dispatch->tick(store, Clock::now()) == DispatchSchedule::Result::Unusable)
+        setStatus(DispatchSchedule::unusableText());
     // Mails kept after a failure go out again quietly; a failure for good is told once.
     const MailingRun::Redelivery round =
         m_mailing->deliverKept(Clock::now(), false, store.read(MailingSettings::sendersKey));

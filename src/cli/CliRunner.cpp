@@ -1,5 +1,9 @@
 #include "CliRunner.h"
 
+#include "DiskSpace.h"
+#include "PrivateFiles.h"
+#include "SafeFile.h"
+
 #include "AnalysisCommands.h"
 #include "AppPaths.h"
 #include "CallImporter.h"
@@ -18,7 +22,7 @@
 #include "RowSet.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 QDate CliRunner::parseDate(const QString& text)
@@ -92,6 +96,7 @@ int CliRunner::run(QStringList args)
             if (path.isEmpty())
                 return fail(Usage, "option --database needs a file");
             AppPaths::overrideDatabasePath(path);
+            PrivateFiles::tightenDatabase(path);
             DataEnv::setInstance(nullptr);
             m_env = nullptr; // the one it pointed to is gone
             --i;
@@ -268,6 +273,14 @@ void CliRunner::addBuiltins()
                            return fail(Usage, "--encoding must be utf-8 or windows-1251");
                        encoding = *named;
                    }
+                   // A row takes about a hundred bytes in the file and as much again in the
+                   // totals and the journal: twice the table's size must be free.
+                   const QString database = AppPaths::databasePath();
+                   QString space;
+                   if (!database.contains(QStringLiteral("://")) &&
+                       !DiskSpace::check(QFileInfo(database).absolutePath(),
+                                         2 * QFileInfo(o.positional().first()).size(), &space))
+                       return fail(Failure, QStringLiteral("Звонки не импортированы: ") + space);
                    CallImporter importer(env());
                    if (!importer.importFile(o.positional().first(), encoding))
                        return fail(importer.badInput() ? Usage : Failure, importer.errorText());
@@ -330,9 +343,9 @@ int CliRunner::writeText(const QString& text, const QString& output)
         m_out << text;
         return Ok;
     }
-    QSaveFile file(output);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit())
-        return fail(Failure, QStringLiteral("%1: %2").arg(output, file.errorString()));
+    QString error;
+    if (!SafeFile::write(output, text.toUtf8(), &error))
+        return fail(Failure, error);
     return Ok;
 }
 

@@ -151,6 +151,17 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
             case DispatchSchedule::Result::Deferred:
                 cli.out() << "another dispatch is running\n";
                 return int(CliRunner::Ok);
+            case DispatchSchedule::Result::TooSoon:
+                cli.out() << QStringLiteral("Прошлая отправка была меньше минуты назад: две "
+                                            "отправки не бывают чаще раза в минуту.\n");
+                return int(CliRunner::Ok);
+            case DispatchSchedule::Result::Unusable:
+                // Said on standard error, so that cron mails it.
+                return cli.fail(CliRunner::Failure,
+                                QStringLiteral("Внимание! %1 (%2): %3")
+                                    .arg(DispatchSchedule::unusableText(),
+                                         MailingSettings::read(store).unusableKeys().join(", "),
+                                         SettingsStore::location()));
             case DispatchSchedule::Result::Failed:
                 return cli.fail(CliRunner::Failure, failure);
             case DispatchSchedule::Result::ElsewhereDispatched:
@@ -294,7 +305,7 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
             if (!MailingSettings::keys().contains(key))
                 return cli.fail(CliRunner::Usage,
                                 "KEY must be one of " + MailingSettings::keys().join(", "));
-            if (key == "days" && !Period::parse(value))
+            if (key == "days" && !MailingSettings::isUsablePeriod(value))
                 return cli.fail(
                     CliRunner::Usage,
                     QStringLiteral("the period \"%1\" is not a number of days").arg(value));
@@ -316,8 +327,7 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
                                 "an empty value would leave the settings incomplete");
             SettingsStore store;
             if (!store.write(key, value))
-                return cli.fail(CliRunner::Failure, "the settings store could not be written: " +
-                                                        SettingsStore::location());
+                return cli.fail(CliRunner::Failure, store.errorText());
             return int(CliRunner::Ok);
         });
 }

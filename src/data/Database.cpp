@@ -1,5 +1,7 @@
 #include "Database.h"
 
+#include "DiskSpace.h"
+
 #include "FailureText.h"
 
 #include "AppPaths.h"
@@ -94,6 +96,10 @@ bool Database::open()
     } else if (!info.isWritable()) {
         return fail(QStringLiteral("файл доступен только для чтения"));
     }
+    // The engine maps its shared-memory file: on a full disk that ends in a crash, not an error.
+    QString space;
+    if (!DiskSpace::check(info.absolutePath(), 0, &space))
+        return fail(space);
 
     QSqlDatabase db = QSqlDatabase::addDatabase(m_dialect->driverName(), m_connectionName);
     db.setDatabaseName(m_path);

@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -15,7 +16,8 @@ constexpr QFileDevice::Permissions ownerFolder = ownerFile | QFileDevice::ExeOwn
 
 void tightenOne(const QFileInfo& info)
 {
-    if (!info.exists() || info.isSymLink())
+    // Only the user's own files: a database shared through a folder stays as its owner set it.
+    if (!info.exists() || info.isSymLink() || info.ownerId() != ::getuid())
         return;
     QFile::setPermissions(info.absoluteFilePath(), info.isDir() ? ownerFolder : ownerFile);
 }
@@ -45,7 +47,16 @@ void PrivateFiles::tighten()
 {
     tightenTree(AppPaths::dataDir());
     tightenTree(QStandardPaths::writableLocation(QStandardPaths::ConfigLocation) + "/Kalvent");
-    const QString database = AppPaths::databasePath();
+    // The mailing settings live outside the program's folder.
+    tightenOne(QFileInfo(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                         QStringLiteral("/ZQ.conf")));
+    tightenDatabase(AppPaths::databasePath());
+}
+
+void PrivateFiles::tightenDatabase(const QString& path)
+{
+    if (path.contains(QStringLiteral("://")))
+        return;
     for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
-        tightenOne(QFileInfo(database + suffix));
+        tightenOne(QFileInfo(path + suffix));
 }

@@ -14,4 +14,8 @@ void restrictNewFiles();
 // data and configuration folders and everything below them, and the database wherever it is.
 void tighten();
 
+// The same for a database file named for this run (and its journal files), when it is the
+// user's own; a server location is left alone.
+void tightenDatabase(const QString& path);
+
 } // namespace PrivateFiles

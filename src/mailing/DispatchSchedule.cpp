@@ -1,15 +1,16 @@
 #include "DispatchSchedule.h"
 
 #include "AppPaths.h"
+#include "DiskSpace.h"
 #include "LocaleText.h"
 #include "MailingRun.h"
 #include "MailingSettings.h"
 #include "Period.h"
+#include "SafeFile.h"
 #include "SettingsStore.h"
 
 #include <QDir>
 #include <QLockFile>
-#include <QSaveFile>
 
 namespace {
 QString& lockOverride()
@@ -63,13 +64,24 @@ QDateTime DispatchSchedule::lastDispatch()
     return QDateTime::fromString(QString::fromLatin1(file.readAll().trimmed()), Qt::ISODate);
 }
 
-void DispatchSchedule::writeLastDispatch(const QDateTime& moment)
+bool DispatchSchedule::writeLastDispatch(const QDateTime& moment, QString* error)
 {
-    QSaveFile file(lastDispatchPath());
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(moment.toString(Qt::ISODate).toLatin1());
-        file.commit();
+    return SafeFile::write(lastDispatchPath(), moment.toString(Qt::ISODate).toLatin1(), error);
+}
+
+bool DispatchSchedule::storeNext(SettingsStore& store, const QDateTime& next, const QDateTime& now,
+                                 QString* error)
+{
+    if (!store.write(MailingSettings::nextdateKey, MailingSettings::nextDateText(next))) {
+        *error = store.errorText();
+        return false;
     }
+    return writeLastDispatch(now, error);
+}
+
+QString DispatchSchedule::unusableText()
+{
+    return QStringLiteral("Проверьте наличие всех настроек");
 }
 
 bool DispatchSchedule::tooSoon(const SettingsStore& store, const QDateTime& now)
@@ -97,26 +109,16 @@ DispatchSchedule::Result DispatchSchedule::tick(SettingsStore& store, const QDat
 {
     if (m_running)
         return Result::Busy;
+    // Values that cannot be read would never come due: the mailing would stop without a word.
+    if (!MailingSettings::read(store).unusableKeys().isEmpty())
+        return Result::Unusable;
     if (!isDue(store.read("nextdate"), store.read("times"), now))
         return Result::NotDue;
     if (m_retryAfter.isValid() && now < m_retryAfter)
         return Result::Deferred;
     if (tooSoon(store, now))
-        return Result::Deferred;
+        return Result::TooSoon;
     RunningFlag running(m_running);
-
-    QDir().mkpath(QFileInfo(lockPath()).absolutePath());
-    QLockFile lock(lockPath());
-    lock.setStaleLockTime(0);
-    if (!lock.tryLock(0))
-        return Result::Busy;
-    if (m_afterLock)
-        m_afterLock();
-    // Another copy may have dispatched just before the lock was ours.
-    if (!isDue(store.read("nextdate"), store.read("times"), now))
-        return Result::NotDue;
-    if (tooSoon(store, now))
-        return Result::Deferred;
 
     auto finish = [this] {
         if (m_hooks.finished)
@@ -130,6 +132,32 @@ DispatchSchedule::Result DispatchSchedule::tick(SettingsStore& store, const QDat
         return Result::Failed;
     };
 
+    // The lock, the reports, the kept copy of a failed mail and the next date all need room;
+    // a dispatch that cannot finish is refused before it starts.
+    const QString lockFolder = QFileInfo(lockPath()).absolutePath();
+    QString error;
+    for (const QString& folder : {lockFolder, m_run.sendDir(), m_run.outboxDir(),
+                                  QFileInfo(SettingsStore::location()).absolutePath()})
+        if (!DiskSpace::check(folder, 0, &error))
+            return fail(QStringLiteral("Отчеты не отправлены: ") + error);
+    if (!SafeFile::ensureFolder(lockFolder, &error))
+        return fail(error);
+    QLockFile lock(lockPath());
+    lock.setStaleLockTime(0);
+    if (!lock.tryLock(0)) {
+        if (lock.error() == QLockFile::LockFailedError)
+            return Result::Busy;
+        return fail(QStringLiteral("Не удалось создать файл блокировки %1.")
+                        .arg(QDir::toNativeSeparators(lockPath())));
+    }
+    if (m_afterLock)
+        m_afterLock();
+    // Another copy may have dispatched just before the lock was ours.
+    if (!isDue(store.read("nextdate"), store.read("times"), now))
+        return Result::NotDue;
+    if (tooSoon(store, now))
+        return Result::TooSoon;
+
     call(m_hooks.status, QStringLiteral("Загрузка параметров отправки"));
     const MailingSettings settings = MailingSettings::read(store);
     const std::optional<double> days = settings.period();
@@ -138,9 +166,9 @@ DispatchSchedule::Result DispatchSchedule::tick(SettingsStore& store, const QDat
     if (!m_run.claimDispatch(store.read("nextdate"), settings.senders(), &mine))
         return fail(m_run.errorText());
     if (!mine) {
+        if (!storeNext(store, next, now, &error))
+            return fail(error);
         finish();
-        store.write("nextdate", MailingSettings::nextDateText(next));
-        writeLastDispatch(now);
         return Result::ElsewhereDispatched;
     }
     call(m_hooks.status, QStringLiteral("Сохранение отчетов"));
@@ -148,17 +176,18 @@ DispatchSchedule::Result DispatchSchedule::tick(SettingsStore& store, const QDat
         return fail(m_run.errorText());
     call(m_hooks.status, QStringLiteral("Отправка отчетов"));
     const MailingRun::Result sent = m_run.send(settings.senders(), settings.tems());
-    if (sent == MailingRun::Result::NoAccount || sent == MailingRun::Result::Busy)
+    // A failed mail whose copy could not be kept is not moved on: the reports are mailed again.
+    if (sent == MailingRun::Result::NoAccount || sent == MailingRun::Result::Busy ||
+        sent == MailingRun::Result::NotKept)
         return fail(m_run.errorText());
+    // Stored before the announcement: a program closed while the box is open must not mail
+    // the same reports again at its next start.
+    if (!storeNext(store, next, now, &error))
+        return fail(QStringLiteral("Следующую дату отправки сохранить не удалось.\n") + error);
     if (sent == MailingRun::Result::MailFailed)
         call(m_hooks.mailFailed, m_run.errorText());
     finish();
     m_retryAfter = QDateTime();
-
-    // Stored before the announcement: a program closed while the box is open must not mail
-    // the same reports again at its next start.
-    store.write("nextdate", MailingSettings::nextDateText(next));
-    writeLastDispatch(now);
     call(m_hooks.announce, LocaleText::moment(next));
     return Result::Dispatched;
 }

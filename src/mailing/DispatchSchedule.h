@@ -20,6 +20,8 @@ public:
         NotDue,
         Busy,                // another dispatch is running
         Deferred,            // an earlier failure: waiting for the retry time
+        TooSoon,             // the last dispatch was less than minimumInterval ago
+        Unusable,            // a stored period, time or date (or another setting) is unreadable
         Dispatched,          // the next date was advanced (also after a failed mail)
         ElsewhereDispatched, // another desk on the same server claimed it: the date advanced
         Failed // export or mail account failed: the next date is unchanged, retried later
@@ -49,6 +51,9 @@ public:
     // After a failed export or sign-on, no new try before this many seconds.
     void setRetryDelay(int seconds) { m_retryDelay = seconds; }
 
+    // The text told when the stored settings cannot be used (the start-up check's own words).
+    static QString unusableText();
+
     static QString lockPath();
     static void setLockPath(const QString& path);
 
@@ -62,7 +67,11 @@ private:
     // The moment of the last dispatch of any copy of the program, kept beside the lock.
     static QString lastDispatchPath();
     static QDateTime lastDispatch();
-    static void writeLastDispatch(const QDateTime& moment);
+    static bool writeLastDispatch(const QDateTime& moment, QString* error);
+    // Stores the next date and the moment of this dispatch; false with the reason when the
+    // disk refused either.
+    static bool storeNext(SettingsStore& store, const QDateTime& next, const QDateTime& now,
+                          QString* error);
     static bool tooSoon(const SettingsStore& store, const QDateTime& now);
 
     void call(const std::function<void(const QString&)>& hook, const QString& text) const;

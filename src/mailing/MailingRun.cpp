@@ -8,6 +8,7 @@
 #include "DispatchSchedule.h"
 #include "MailMessage.h"
 #include "ReportBundle.h"
+#include "SafeFile.h"
 #include "SettingsStore.h"
 
 #include <QDir>
@@ -95,9 +96,11 @@ MailingRun::Result MailingRun::send(const QString& recipient, const QString& tex
                                         "изменятся почтовая учётная запись или адрес получателя.")
                        : QStringLiteral("\nОтчеты сохранены и будут отправлены снова "
                                         "автоматически.");
-    else
+    else {
         m_error += QStringLiteral("\nСохранить отчеты для повторной отправки не удалось: ") +
                    outbox.errorText();
+        return Result::NotKept;
+    }
     return Result::MailFailed;
 }
 
@@ -147,7 +150,10 @@ MailingRun::Redelivery MailingRun::deliverKept(const QDateTime& now, bool byHand
         return round;
     }
 
-    QDir().mkpath(QFileInfo(DispatchSchedule::lockPath()).absolutePath());
+    if (!SafeFile::ensureFolder(QFileInfo(DispatchSchedule::lockPath()).absolutePath(), &m_error)) {
+        round.failed = int(due.size());
+        return round;
+    }
     QLockFile lock(DispatchSchedule::lockPath());
     lock.setStaleLockTime(0);
     if (!lock.tryLock(0)) {

@@ -19,7 +19,8 @@ public:
     enum class Result
     {
         Sent,
-        MailFailed, // the mail itself failed
+        MailFailed, // the mail itself failed, and is kept in the outbox (or was no mail)
+        NotKept,    // the mail failed and its copy could not be kept: nothing is in the outbox
         NoAccount,  // no usable mail account: nothing was tried
         Busy        // another mailing of this program is running
     };

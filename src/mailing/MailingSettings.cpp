@@ -72,7 +72,7 @@ void MailingSettings::setText(const QString& key, const QString& text)
 QStringList MailingSettings::unusableKeys() const
 {
     QStringList keys;
-    if (!period())
+    if (!isUsablePeriod(m_days))
         keys << daysKey;
     if (!time().isValid())
         keys << timesKey;
@@ -83,6 +83,12 @@ QStringList MailingSettings::unusableKeys() const
     if (!nextDate().isValid())
         keys << nextdateKey;
     return keys;
+}
+
+bool MailingSettings::isUsablePeriod(const QString& days)
+{
+    const std::optional<double> period = Period::parse(days);
+    return period && *period > 0 && Period::after(QDate(2000, 1, 1), *period).isValid();
 }
 
 std::optional<double> MailingSettings::period() const

@@ -48,6 +48,8 @@ public:
     void setSenders(const QString& text) { m_senders = text; }
     void setNextDate(const QDateTime& moment) { m_nextdate = nextDateText(moment); }
 
+    // A period the schedule can work with: a number of days above 0 that gives a next date.
+    static bool isUsablePeriod(const QString& days);
     // The period in days; nothing when `days` is empty or no number.
     std::optional<double> period() const;
     // Invalid when `times` is empty or unreadable.

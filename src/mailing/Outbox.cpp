@@ -1,5 +1,8 @@
 #include "Outbox.h"
 
+#include "DiskSpace.h"
+#include "SafeFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,7 +10,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
-#include <QSaveFile>
 
 namespace {
 
@@ -44,14 +46,8 @@ bool Outbox::writeDescription(const QString& folder, const Mail& mail)
         {"accountKey", mail.accountKey},
         {"files", files},
     };
-    QSaveFile file(QDir(folder).filePath(descriptionName));
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(description).toJson()) < 0 ||
-        !file.commit()) {
-        m_error = QStringLiteral("Не удалось записать %1: %2")
-                      .arg(QDir::toNativeSeparators(file.fileName()), file.errorString());
-        return false;
-    }
-    return true;
+    return SafeFile::write(QDir(folder).filePath(descriptionName),
+                           QJsonDocument(description).toJson(), &m_error);
 }
 
 std::optional<Outbox::Mail> Outbox::keep(const QString& recipient, const QString& text,
@@ -78,18 +74,22 @@ std::optional<Outbox::Mail> Outbox::keep(const QString& recipient, const QString
     const QString target = outbox.filePath(mail.id);
     auto fail = [&](const QString& reason) {
         m_error = reason;
-        QDir(staging).removeRecursively();
+        SafeFile::removeFolder(staging);
         return std::optional<Mail>();
     };
-    if (!QDir().mkpath(staging))
-        return fail(
-            QStringLiteral("Не удалось создать папку %1").arg(QDir::toNativeSeparators(staging)));
+    QString problem;
+    qint64 size = 0;
+    for (const QString& file : files)
+        size += QFileInfo(file).size();
+    if (!SafeFile::ensureFolder(m_dir, &problem) || !SafeFile::ensureFolder(staging, &problem))
+        return fail(problem);
+    if (!DiskSpace::check(m_dir, size, &problem))
+        return fail(QStringLiteral("Отчеты не сохранены: ") + problem);
+    // Every copy and the description are complete on disk before the entry gets its name.
     for (const QString& file : files) {
         const QString copy = QDir(staging).filePath(QFileInfo(file).fileName());
-        if (!QFile::copy(file, copy))
-            return fail(
-                QStringLiteral("Не удалось скопировать %1 в %2")
-                    .arg(QDir::toNativeSeparators(file), QDir::toNativeSeparators(staging)));
+        if (!SafeFile::copy(file, copy, &problem))
+            return fail(problem);
         mail.files << QDir(target).filePath(QFileInfo(file).fileName());
     }
     if (!writeDescription(staging, mail))
@@ -97,11 +97,15 @@ std::optional<Outbox::Mail> Outbox::keep(const QString& recipient, const QString
     if (!QDir().rename(staging, target))
         return fail(
             QStringLiteral("Не удалось переименовать %1").arg(QDir::toNativeSeparators(staging)));
+    SafeFile::syncFolder(m_dir);
     return mail;
 }
 
 std::optional<Outbox::Mail> Outbox::read(const QString& id) const
 {
+    // An entry is a real folder: a link put in its place is no mail of ours.
+    if (QFileInfo(QDir(m_dir).filePath(id)).isSymLink())
+        return std::nullopt;
     const QDir folder(QDir(m_dir).filePath(id));
     QFile file(folder.filePath(descriptionName));
     if (!file.open(QIODevice::ReadOnly))
@@ -121,7 +125,7 @@ std::optional<Outbox::Mail> Outbox::read(const QString& id) const
     mail.accountKey = d.value("accountKey").toString();
     for (const QJsonValue& name : d.value("files").toArray()) {
         const QString fileName = QFileInfo(name.toString()).fileName(); // never outside
-        if (!fileName.isEmpty())
+        if (!fileName.isEmpty() && !QFileInfo(folder.filePath(fileName)).isSymLink())
             mail.files << folder.filePath(fileName);
     }
     return mail;
@@ -130,7 +134,10 @@ std::optional<Outbox::Mail> Outbox::read(const QString& id) const
 QList<Outbox::Mail> Outbox::mails() const
 {
     QList<Mail> result;
-    const QStringList ids = QDir(m_dir).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    if (QFileInfo(m_dir).isSymLink())
+        return result;
+    const QStringList ids =
+        QDir(m_dir).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
     for (const QString& id : ids)
         if (std::optional<Mail> mail = read(id))
             result << *mail;
@@ -157,8 +164,9 @@ bool Outbox::drop(const QString& id)
         m_error = QStringLiteral("В папке неотправленных писем нет письма %1").arg(id);
         return false;
     }
-    if (!QDir(QDir(m_dir).filePath(id)).removeRecursively()) {
-        m_error = QStringLiteral("Не удалось удалить письмо %1").arg(id);
+    QString error;
+    if (QFileInfo(m_dir).isSymLink() || !SafeFile::removeFolder(QDir(m_dir).filePath(id), &error)) {
+        m_error = QStringLiteral("Не удалось удалить письмо %1. %2").arg(id, error);
         return false;
     }
     return true;

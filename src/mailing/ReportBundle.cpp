@@ -1,5 +1,8 @@
 #include "ReportBundle.h"
 
+#include "DiskSpace.h"
+#include "SafeFile.h"
+
 #include "Period.h"
 #include "ReportKind.h"
 #include "ReportPeriod.h"
@@ -36,8 +39,9 @@ bool ReportBundle::write(const QString& daysText, const QDateTime& now, const QS
     const QDateTime from = Period::before(today, *days);
     const ReportPeriod period =
         from.time() == QTime(0, 0) ? ReportPeriod(from.date(), today) : ReportPeriod(from, today);
-    if (!QDir().mkpath(dir)) {
-        m_error = QStringLiteral("Отчеты не сохранены: не удаётся создать папку «%1».").arg(dir);
+    QString error;
+    if (!SafeFile::ensureFolder(dir, &error) || !DiskSpace::check(dir, 0, &error)) {
+        m_error = QStringLiteral("Отчеты не сохранены: ") + error;
         return false;
     }
     ReportRunner runner(m_env);

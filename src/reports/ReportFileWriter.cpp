@@ -1,5 +1,7 @@
 #include "ReportFileWriter.h"
 
+#include "SafeFile.h"
+
 #include "FailureText.h"
 #include "ReportGrid.h"
 #include "ReportLayout.h"
@@ -7,12 +9,12 @@
 #include "ReportPainter.h"
 #include "Twips.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 namespace {
 
@@ -133,17 +135,7 @@ bool ReportFileWriter::fail(const QString& fileName, const QString& reason)
 
 bool ReportFileWriter::save(const QString& fileName, const QByteArray& contents)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(fileName, file.errorString());
-    if (file.write(contents) != contents.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return fail(fileName, reason);
-    }
-    if (!file.commit())
-        return fail(fileName, file.errorString());
-    return true;
+    return SafeFile::write(fileName, contents, &m_error);
 }
 
 bool ReportFileWriter::writeGrid(const ReportLayout& layout, const QAbstractItemModel& rows,
@@ -178,9 +170,8 @@ bool ReportFileWriter::writePdf(const ReportLayout& layout, const QAbstractItemM
     ReportPaginator paginator(layout);
     if (!paginator.paginate(rows, period))
         return fail(fileName, paginator.errorText());
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(fileName, file.errorString());
+    QBuffer file;
+    file.open(QIODevice::WriteOnly);
     {
         QPdfWriter writer(&file);
         writer.setTitle(layout.title());
@@ -188,14 +179,10 @@ bool ReportFileWriter::writePdf(const ReportLayout& layout, const QAbstractItemM
         writer.setResolution(Twips::perInch); // one dot per twip
         writer.setPageLayout(QPageLayout(ReportPainter::pageSize(paginator.pageSize()),
                                          QPageLayout::Portrait, QMarginsF()));
-        if (!ReportPainter::print(paginator.pages(), writer)) {
-            file.cancelWriting();
+        if (!ReportPainter::print(paginator.pages(), writer))
             return fail(fileName, QStringLiteral("ошибка вывода PDF"));
-        }
     }
-    if (!file.commit())
-        return fail(fileName, file.errorString());
-    return true;
+    return save(fileName, file.data());
 }
 
 bool ReportFileWriter::write(Format format, const ReportLayout& layout,

@@ -47,6 +47,7 @@ private Q_SLOTS:
         QCOMPARE(m_out, QString("days=\ntimes=\ntems=\nsenders=\nnextdate=\n"));
         for (const QStringList& bad :
              {QStringList{"days", "1,,2"}, QStringList{"days", ","}, QStringList{"days", "1.5"},
+              QStringList{"days", "0"}, QStringList{"days", "0,0"},
               QStringList{"times", "25:00:00"}, QStringList{"nextdate", "06.12.2026"},
               QStringList{"colour", "red"}, QStringList{"tems", ""}}) {
             QCOMPARE(run(QStringList{"settings", "set"} + bad), 2);
@@ -59,6 +60,35 @@ private Q_SLOTS:
         QCOMPARE(
             m_out,
             QString("days=1,5\ntimes=09:05:00\ntems=\nsenders=\nnextdate=2026-12-07T12:00:00\n"));
+    }
+
+    // Stored values the schedule cannot read stop the mailing loudly, never as "not due".
+    void unreadableSettingsFailTheDispatch()
+    {
+        const QStringList usable{"days=7", "times=09:00:00", "tems=Отчеты",
+                                 "senders=boss@example.ru", "nextdate=2026-12-10"};
+        const QList<QStringList> broken{{"days", "0"}, {"times", "25:61"}, {"nextdate", "завтра"}};
+        for (const QStringList& bad : broken) {
+            SettingsStore store;
+            for (const QString& pair : usable)
+                QVERIFY(store.write(pair.section('=', 0, 0), pair.section('=', 1)));
+            QCOMPARE(run({"dispatch"}), 0); // not due yet
+            QVERIFY(store.write(bad[0], bad[1]));
+            QCOMPARE(run({"dispatch"}), 1);
+            QVERIFY2(m_err.contains("Внимание! Проверьте наличие всех настроек"),
+                     qPrintable(m_err));
+            QVERIFY(m_err.contains(bad[0]));
+        }
+        // A store of random bytes reads as no settings at all.
+        QFile file(SettingsStore::location());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QByteArray noise;
+        for (int i = 0; i < 512; ++i)
+            noise += char((i * 7919 + 13) % 256);
+        file.write(noise);
+        file.close();
+        QCOMPARE(run({"dispatch"}), 1);
+        QVERIFY(m_err.contains("Проверьте наличие всех настроек"));
     }
 
     void accountIsStoredPrivately()
@@ -154,6 +184,47 @@ private Q_SLOTS:
         QCOMPARE(server.received().size(), 1);
         QCOMPARE(run({"outbox", "list"}), 0);
         QCOMPARE(m_out, QString());
+    }
+
+    // A link planted in the reports folder, in another folder written to, or in the outbox
+    // never leads a write or a removal to its target.
+    void linksAreNotFollowed()
+    {
+        QCOMPARE(run({"source", "add", QStringLiteral("Газета")}), 0);
+        const QString victim = m_dir.filePath("victim");
+        QVERIFY(QDir().mkpath(victim));
+        QFile mine(victim + "/precious.txt");
+        QVERIFY(mine.open(QIODevice::WriteOnly) && mine.write("precious") == 8);
+        mine.close();
+
+        const QString shared = m_dir.filePath("shared");
+        QVERIFY(QDir().mkpath(shared));
+        QVERIFY(QFile::link(mine.fileName(), shared + "/poist.htm"));
+        QCOMPARE(run({"export", "--days", "7", "--dir", shared}), 0);
+        QVERIFY(!QFileInfo(shared + "/poist.htm").isSymLink());
+        QVERIFY(QFileInfo(shared + "/poist.htm").size() > 8);
+
+        // A reports folder that is a link is refused.
+        const QString linkedSend = m_dir.filePath("linked-send");
+        QVERIFY(QFile::link(victim, linkedSend));
+        QCOMPARE(run({"export", "--days", "7", "--dir", linkedSend}), 1);
+        QVERIFY(m_err.contains(QStringLiteral("символическая ссылка")));
+        QCOMPARE(QDir(victim).entryList(QDir::Files), QStringList{"precious.txt"});
+
+        // An outbox entry that is a link is no entry: drop leaves its target alone.
+        const QString outbox = MailingRun().outboxDir();
+        QVERIFY(QDir().mkpath(outbox));
+        QFile description(victim + "/mail.json");
+        QVERIFY(description.open(QIODevice::WriteOnly));
+        description.write(R"({"created": "2026-12-01T09:00:00", "recipient": "a@b.ru",
+                              "tries": 1, "files": ["precious.txt"]})");
+        description.close();
+        QVERIFY(QFile::link(victim, outbox + "/20261201-090000-abcd"));
+        QCOMPARE(run({"outbox", "list"}), 0);
+        QCOMPARE(m_out, QString());
+        QCOMPARE(run({"outbox", "drop", "20261201-090000-abcd"}), 2);
+        QVERIFY(mine.open(QIODevice::ReadOnly));
+        QCOMPARE(mine.readAll(), QByteArray("precious"));
     }
 
     void dispatchWithoutAccountKeepsTheDate()

@@ -38,8 +38,14 @@ private Q_SLOTS:
             QFile::setPermissions(folder, QFileDevice::Permissions(0x7755));
         }
         QFile::setPermissions(data, QFileDevice::Permissions(0x7755));
-        const QStringList files{data + "/KvBD.db", data + "/Send/poist.htm",
-                                config + "/Kalvent.conf"};
+        // The mailing settings live beside the program's folder; a database named for one run
+        // may be anywhere.
+        const QString elsewhere = QDir(data).filePath("../elsewhere/calls.db");
+        QVERIFY(QDir().mkpath(QFileInfo(elsewhere).absolutePath()));
+        const QStringList files{
+            data + "/KvBD.db", data + "/Send/poist.htm", config + "/Kalvent.conf",
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/ZQ.conf",
+            elsewhere};
         for (const QString& path : files) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -49,6 +55,7 @@ private Q_SLOTS:
             QCOMPARE(mode(path), 0644);
         }
         PrivateFiles::tighten();
+        PrivateFiles::tightenDatabase(elsewhere);
         for (const QString& folder : {data, data + "/Send", config})
             QCOMPARE(mode(folder), 0700);
         for (const QString& path : files)

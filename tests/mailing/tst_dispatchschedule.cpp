@@ -168,9 +168,9 @@ private Q_SLOTS:
         QTest::newRow("past due date, 7 days") << "7"
                                                << "2026-12-13"
                                                << "13.12.2026";
-        QTest::newRow("0 days") << "0"
-                                << "2026-12-06"
-                                << "06.12.2026";
+        QTest::newRow("9 seconds") << "0,0001"
+                                   << "2026-12-06T00:00:09"
+                                   << "06.12.2026 00:00:09";
         QTest::newRow("1,5 days") << "1,5"
                                   << "2026-12-07T12:00:00"
                                   << "07.12.2026 12:00";
@@ -188,15 +188,26 @@ private Q_SLOTS:
                  DispatchSchedule::Result::Dispatched);
         QCOMPARE(settings.read("nextdate"), stored);
         QCOMPARE(m_log.last(), "announce:" + shown);
-        // A zero period is due again on the same day, but a minute apart at the least, also
-        // for a schedule of another copy of the program.
+        // A period of seconds, its date put back by hand, is due again on the same day, but a
+        // minute apart at the least, also for a schedule of another copy of the program.
+        if (days != "0,0001")
+            return;
+        QVERIFY(settings.write("nextdate", "2026-12-06"));
         DispatchSchedule other(m_run, hooks());
-        QCOMPARE(other.tick(settings, at(0, QTime(10, 0, 50))) ==
-                     DispatchSchedule::Result::Deferred,
-                 days == "0");
-        QCOMPARE(dispatch.tick(settings, at(0, QTime(10, 1))) ==
-                     DispatchSchedule::Result::Dispatched,
-                 days == "0");
+        QCOMPARE(other.tick(settings, at(0, QTime(10, 0, 50))), DispatchSchedule::Result::TooSoon);
+        QCOMPARE(dispatch.tick(settings, at(0, QTime(10, 1))),
+                 DispatchSchedule::Result::Dispatched);
+    }
+
+    // A period of 0, stored by hand, would mail at every tick: the schedule refuses to run.
+    void zeroPeriodIsUnusable()
+    {
+        store("0", "09:00:00", "2026-11-01");
+        SettingsStore settings;
+        DispatchSchedule dispatch(m_run, hooks());
+        QCOMPARE(dispatch.tick(settings, at(0, QTime(10, 0))), DispatchSchedule::Result::Unusable);
+        QVERIFY(m_log.isEmpty());
+        QCOMPARE(settings.read("nextdate"), QString("2026-11-01"));
     }
 
     void failedMailStillAdvancesTheDate()

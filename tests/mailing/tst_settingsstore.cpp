@@ -1,4 +1,5 @@
 #include "MailingSettings.h"
+#include "SafeFile.h"
 #include "SettingsStore.h"
 #include "TestSupport.h"
 
@@ -94,6 +95,46 @@ private Q_SLOTS:
         settings.setDays("7");
         QVERIFY(!settings.write(store));
         QVERIFY(QDir(SettingsStore::location()).removeRecursively());
+    }
+
+    // Wherever the disk fills up, the store keeps every value it had, or takes the new one.
+    void aFullDiskNeverEmptiesTheStore()
+    {
+        SettingsStore store;
+        MailingSettings settings;
+        settings.setDays("7");
+        settings.setTime(QTime(9, 30));
+        settings.setTems("Отчеты за неделю");
+        settings.setSenders("boss@example.ru");
+        settings.setNextDate(QDateTime(QDate(2026, 12, 14), QTime(0, 0)));
+        QVERIFY(settings.write(store));
+        QFile file(SettingsStore::location());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+        const QString folder = QFileInfo(file).absolutePath();
+        const QStringList entries = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+
+        bool stored = false;
+        for (qint64 left = 0; !stored; ++left) {
+            SafeFile::setSpaceLeftForTest(left);
+            stored = store.write("nextdate", "2026-12-21");
+            SafeFile::setSpaceLeftForTest(-1);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray now = file.readAll();
+            file.close();
+            if (!stored) {
+                QCOMPARE(now, before);
+                QVERIFY2(store.errorText().contains("на диске нет места"),
+                         qPrintable(store.errorText()));
+                QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), entries);
+            }
+            QVERIFY(left < 10 * before.size());
+        }
+        const MailingSettings after = MailingSettings::read(store);
+        QCOMPARE(after.nextdate(), QString("2026-12-21"));
+        for (const char* key : {"days", "times", "tems", "senders"})
+            QCOMPARE(after.text(key), settings.text(key));
     }
 
     void completeMeansNoEmptyText()

@@ -29,9 +29,10 @@ SettingsEditor::Outcome SettingsEditor::confirm(SettingsStore& store, const Fiel
                                                 const QDate& today)
 {
     Outcome outcome;
-    const std::optional<double> period = Period::parse(fields.days);
     // A period of 0 would mail the reports at every tick of the day.
-    const QDateTime next = period && *period > 0 ? Period::after(today, *period) : QDateTime();
+    const QDateTime next = MailingSettings::isUsablePeriod(fields.days)
+                               ? Period::after(today, *Period::parse(fields.days))
+                               : QDateTime();
     if (!next.isValid()) {
         outcome.message =
             refusal(QStringLiteral("Период отправки указан неверно: введите число дней, например 7 "
@@ -47,7 +48,8 @@ SettingsEditor::Outcome SettingsEditor::confirm(SettingsStore& store, const Fiel
     settings.setNextDate(next);
     if (!settings.write(store)) {
         outcome.message = refusal(
-            QStringLiteral("Настройки не сохранены: хранилище настроек недоступно для записи."));
+            QStringLiteral("Настройки не сохранены: хранилище настроек недоступно для записи.\n") +
+            store.errorText());
         return outcome;
     }
 

@@ -248,7 +248,7 @@ MailingRun::Result slFrm::sender()
     // The window may have been closed while the mail went out.
     if (self)
         m_error = run.errorText();
-    if (result == MailingRun::Result::MailFailed)
+    if (result == MailingRun::Result::MailFailed || result == MailingRun::Result::NotKept)
         Dialogs::plain(self ? messageParent() : parent, run.errorText());
     else if (result == MailingRun::Result::Sent && self)
         m_btSend->setEnabled(true);

@@ -1,17 +1,16 @@
 #include "MailAccount.h"
 
 #include "MailAddress.h"
+#include "SafeFile.h"
 #include "SecretStore.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace {
 
-constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 const QString kSecretStoreMark = QStringLiteral("secret-store");
 
 // One entry in the secret store per account file.
@@ -256,25 +255,10 @@ bool MailAccount::save(const QString& path)
     text += QStringLiteral("Sender=%1\n").arg(escape(m_senderAddress));
     text += QStringLiteral("CaFile=%1\n").arg(escape(m_caFile));
 
-    QSaveFile file(path);
-    // The temporary file is narrowed to the owner before the password goes into it.
-    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(kOwnerOnly)) {
-        m_errorText = QStringLiteral("Не удалось записать файл настроек почты «%1»: %2")
-                          .arg(path, file.errorString());
+    // The new file is the owner's alone (0600) before the password goes into it.
+    if (!SafeFile::write(path, text.toUtf8(), &m_errorText,
+                         QStringLiteral("Не удалось записать файл настроек почты «%1»").arg(path)))
         return false;
-    }
-    file.write(text.toUtf8());
-    if (!file.commit()) {
-        m_errorText = QStringLiteral("Не удалось записать файл настроек почты «%1»: %2")
-                          .arg(path, file.errorString());
-        return false;
-    }
-    if (!QFile::setPermissions(path, kOwnerOnly)) {
-        m_errorText =
-            QStringLiteral("Не удалось закрыть доступ посторонним к файлу настроек почты «%1».")
-                .arg(path);
-        return false;
-    }
     // A password no longer used stays nowhere.
     if (place != PasswordPlace::SecretStore && store.isAvailable(nullptr))
         store.remove(secretKey(path), nullptr);
