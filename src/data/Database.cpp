@@ -57,7 +57,13 @@ QSqlDatabase Database::connection() const
 QString Database::describe(const QSqlError& error)
 {
     const QString native = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    const QString words = FailureText::russian(native);
+    QString words = FailureText::russian(native);
+    // A full disk, met while the engine maps or extends its files, reads as an I/O error.
+    const QString path = AppPaths::databasePath();
+    if (words.isEmpty() && native.contains(QLatin1String("disk I/O error"), Qt::CaseInsensitive) &&
+        !DatabaseLocation::isServerUrl(path) &&
+        !DiskSpace::check(QFileInfo(path).absolutePath()))
+        words = QStringLiteral("на диске нет места");
     // The reason in words, the engine's own text on a line of its own.
     return words.isEmpty() ? native : QStringLiteral("%1.\n%2").arg(words, native);
 }
