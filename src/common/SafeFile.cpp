@@ -129,6 +129,16 @@ void SafeFile::setSpaceLeftForTest(qint64 bytes)
     s_spaceLeft = bytes;
 }
 
+bool SafeFile::syncFile(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
 bool SafeFile::syncFolder(const QString& path)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

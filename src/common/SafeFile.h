@@ -25,6 +25,9 @@ public:
     // never following a link inside it.
     static bool removeFolder(const QString& path, QString* error = nullptr);
 
+    // Flushes a file written by someone else (an engine's copy) to the disk.
+    static bool syncFile(const QString& path);
+
     // Flushes a folder's entries (a rename or a new file in it) to the disk.
     static bool syncFolder(const QString& path);
 

@@ -1,6 +1,7 @@
 #include "Database.h"
 
 #include "DiskSpace.h"
+#include "SafeFile.h"
 
 #include "FailureText.h"
 
@@ -16,6 +17,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <atomic>
+#include <cstdio>
 
 namespace {
 QString nextConnectionName()
@@ -61,8 +63,7 @@ QString Database::describe(const QSqlError& error)
     // A full disk, met while the engine maps or extends its files, reads as an I/O error.
     const QString path = AppPaths::databasePath();
     if (words.isEmpty() && native.contains(QLatin1String("disk I/O error"), Qt::CaseInsensitive) &&
-        !DatabaseLocation::isServerUrl(path) &&
-        !DiskSpace::check(QFileInfo(path).absolutePath()))
+        !DatabaseLocation::isServerUrl(path) && !DiskSpace::check(QFileInfo(path).absolutePath()))
         words = QStringLiteral("на диске нет места");
     // The reason in words, the engine's own text on a line of its own.
     return words.isEmpty() ? native : QStringLiteral("%1.\n%2").arg(words, native);
@@ -232,7 +233,11 @@ bool Database::upgradeSchema(QSqlDatabase& db)
         return fail(QStringLiteral("не удалось сохранить копию «%1» перед обновлением файла: %2")
                         .arg(copy, describe(QSqlError(QString(), error))));
     }
-    if ((QFile::exists(copy) && !QFile::remove(copy)) || !QFile::rename(partial, copy)) {
+    // On the disk before it replaces an older copy, and before the file is changed.
+    if (!SafeFile::syncFile(partial) ||
+        ::rename(QFile::encodeName(partial).constData(), QFile::encodeName(copy).constData()) !=
+            0 ||
+        !SafeFile::syncFolder(QFileInfo(copy).absolutePath())) {
         QFile::remove(partial);
         return fail(
             QStringLiteral("не удалось сохранить копию «%1» перед обновлением файла").arg(copy));
