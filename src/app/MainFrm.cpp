@@ -184,14 +184,28 @@ void MainFrm::buildDispatch()
     m_mailing->setAccountSource(MailAccountDialog::askingSource([this] { return this; }));
     DispatchSchedule::Hooks hooks;
     hooks.status = [this](const QString& text) { setStatus(text); };
-    hooks.mailFailed = [this](const QString& error) { Dialogs::plain(this, error); };
+    // No box waits for its answer here: the dispatch and the retries go on while one is open.
+    auto plain = [this](const QString& kind, const QString& text) {
+        Dialogs::notify(this, kind,
+                        {QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, QMessageBox::Ok});
+    };
+    auto critical = [this](const QString& kind, const QString& text) {
+        Dialogs::notify(this, kind,
+                        {QMessageBox::Critical, QStringLiteral("Сообщение"), text, QMessageBox::Ok,
+                         QMessageBox::Ok});
+    };
+    hooks.mailFailed = [plain](const QString& error) {
+        plain(QStringLiteral("mailFailed"), error);
+    };
     // A dispatch closes the settings window, as loading its values into it always did.
     hooks.finished = [] { slFrm::release(); };
-    hooks.announce = [this](const QString& nextDate) { Dialogs::plain(this, nextDate); };
-    hooks.failed = [this](const QString& message) {
+    hooks.announce = [plain](const QString& nextDate) {
+        plain(QStringLiteral("announce"), nextDate);
+    };
+    hooks.failed = [this, critical](const QString& message) {
         if (m_tray && m_tray->isVisible())
             m_tray->showMessage(QStringLiteral("Kalvent"), message, QSystemTrayIcon::Critical);
-        Dialogs::critical(this, QStringLiteral("Сообщение"), message);
+        critical(QStringLiteral("failed"), message);
     };
     m_dispatch = std::make_unique<DispatchSchedule>(*m_mailing, std::move(hooks));
 
@@ -214,12 +228,13 @@ void MainFrm::dispatchTick()
     if (round.delivered > 0)
         setStatus(QStringLiteral("Сохранённые отчеты отправлены"));
     for (const Outbox::Mail& mail : round.nowForGood)
-        Dialogs::critical(
-            this, QStringLiteral("Сообщение"),
-            QStringLiteral("Отчеты от %1 для %2 не удалось отправить: %3\nОни "
-                           "сохранены и будут отправлены снова, когда изменятся "
-                           "почтовая учётная запись или адрес получателя.")
-                .arg(LocaleText::moment(mail.created), mail.recipient, mail.lastError));
+        Dialogs::notify(this, QStringLiteral("keptForGood"),
+                        {QMessageBox::Critical, QStringLiteral("Сообщение"),
+                         QStringLiteral("Отчеты от %1 для %2 не удалось отправить: %3\nОни "
+                                        "сохранены и будут отправлены снова, когда изменятся "
+                                        "почтовая учётная запись или адрес получателя.")
+                             .arg(LocaleText::moment(mail.created), mail.recipient, mail.lastError),
+                         QMessageBox::Ok, QMessageBox::Ok});
 }
 
 void MainFrm::openReport(int kind)

@@ -1,7 +1,17 @@
 #include "Dialogs.h"
 
 #include <QApplication>
+#include <QHash>
 #include <QInputDialog>
+#include <QPointer>
+
+namespace {
+QHash<QString, QPointer<QMessageBox>>& notices()
+{
+    static QHash<QString, QPointer<QMessageBox>> boxes;
+    return boxes;
+}
+} // namespace
 
 Dialogs::MessageHandler Dialogs::s_messageHandler;
 Dialogs::PromptHandler Dialogs::s_promptHandler;
@@ -17,6 +27,35 @@ QMessageBox::StandardButton Dialogs::show(QWidget* parent, const Message& messag
     if (message.buttons.testFlag(QMessageBox::Cancel))
         box.setEscapeButton(QMessageBox::Cancel);
     return QMessageBox::StandardButton(box.exec());
+}
+
+void Dialogs::notify(QWidget* parent, const QString& kind, const Message& message)
+{
+    if (s_messageHandler) {
+        s_messageHandler(message);
+        return;
+    }
+    QPointer<QMessageBox>& box = notices()[kind];
+    if (box) {
+        box->setText(message.text);
+        box->raise();
+        return;
+    }
+    box = new QMessageBox(message.icon, message.title.isEmpty() ? defaultTitle() : message.title,
+                          message.text, message.buttons, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    if (message.defaultButton != QMessageBox::NoButton)
+        box->setDefaultButton(message.defaultButton);
+    box->open();
+}
+
+QList<QMessageBox*> Dialogs::openNotices()
+{
+    QList<QMessageBox*> open;
+    for (const QPointer<QMessageBox>& box : std::as_const(notices()))
+        if (box && box->isVisible())
+            open << box.data();
+    return open;
 }
 
 void Dialogs::critical(QWidget* parent, const QString& title, const QString& text)

@@ -41,6 +41,13 @@ public:
     static void information(QWidget* parent, const QString& title, const QString& text);
     static void plain(QWidget* parent, const QString& text);
 
+    // A box that does not wait for its answer: shown (modal to its window) and the call returns
+    // at once, so timers go on. At most one box of each `kind` is on screen: a new message of a
+    // kind whose box is open replaces its text.
+    static void notify(QWidget* parent, const QString& kind, const Message& message);
+    // The boxes of notify() now on screen (tests).
+    static QList<QMessageBox*> openNotices();
+
     // Modal one-line text prompt with OK and Cancel.
     static PromptAnswer prompt(QWidget* parent, const Prompt& prompt);
 
