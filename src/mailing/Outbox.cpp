@@ -43,6 +43,7 @@ bool Outbox::writeDescription(const QString& folder, const Mail& mail)
         {"nextTry", isoText(mail.nextTry)},
         {"accountKey", mail.accountKey},
         {"files", files},
+        {"messageId", mail.messageId},
     };
     QSaveFile file(QDir(folder).filePath(descriptionName));
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(description).toJson()) < 0 ||
@@ -57,7 +58,7 @@ bool Outbox::writeDescription(const QString& folder, const Mail& mail)
 std::optional<Outbox::Mail> Outbox::keep(const QString& recipient, const QString& text,
                                          const QStringList& files, const QString& error,
                                          bool forGood, const QString& accountKey,
-                                         const QDateTime& now)
+                                         const QDateTime& now, const QString& messageId)
 {
     m_error.clear();
     Mail mail;
@@ -72,6 +73,7 @@ std::optional<Outbox::Mail> Outbox::keep(const QString& recipient, const QString
     mail.forGood = forGood;
     mail.nextTry = now.addSecs(retryDelaySeconds(1));
     mail.accountKey = accountKey;
+    mail.messageId = messageId;
 
     const QDir outbox(m_dir);
     const QString staging = outbox.filePath('.' + mail.id);
@@ -119,6 +121,7 @@ std::optional<Outbox::Mail> Outbox::read(const QString& id) const
     mail.forGood = d.value("forGood").toBool();
     mail.nextTry = QDateTime::fromString(d.value("nextTry").toString(), Qt::ISODate);
     mail.accountKey = d.value("accountKey").toString();
+    mail.messageId = d.value("messageId").toString();
     for (const QJsonValue& name : d.value("files").toArray()) {
         const QString fileName = QFileInfo(name.toString()).fileName(); // never outside
         if (!fileName.isEmpty())
