@@ -5,14 +5,17 @@ Serve:  smtp_server.py --port N --out DIR [--host 127.0.0.1]
                        [--tls-cert CERT --tls-key KEY [--implicit-tls]]
                        [--auth-user USER --auth-password PASSWORD]
                        [--refuse ADDRESS ...] [--refuse-data] [--defer-data N]
-                       [--hold-data N] [--at-quit drop|hold] [--lifetime SECONDS]
+                       [--hold-data N] [--lose-reply N] [--at-quit drop|hold]
+                       [--lifetime SECONDS]
         Prints "READY <port>" once it accepts connections. Every message received goes to
         DIR as <n>.eml (the raw data) and <n>.json (envelope and parsed content, see describe()).
         With a certificate the server requires STARTTLS, or speaks TLS from the start with
         --implicit-tls. A login attempt touches DIR/auth. --refuse makes RCPT for that address fail with 550, --refuse-data
         turns every message down with 554 after its data, --defer-data answers the first N
         messages with 451 (try again later) after their data. --hold-data stores the first N
-        messages but keeps back the reply to their data until the client goes away. At QUIT
+        messages but keeps back the reply to their data until the client goes away;
+        --lose-reply stores the first N messages and drops the connection instead of replying
+        to their data. At QUIT
         the server touches DIR/quit, then answers it, or with --at-quit drops the connection
         without an answer (drop) or never answers (hold). Stops on SIGTERM/SIGINT, when its
         parent goes away, or after --lifetime.
@@ -87,12 +90,14 @@ def write_atomically(path, data):
 
 
 class Handler:
-    def __init__(self, out_dir, refused, refuse_data, defer_data=0, hold_data=0, at_quit=None):
+    def __init__(self, out_dir, refused, refuse_data, defer_data=0, hold_data=0, lose_reply=0,
+                 at_quit=None):
         self.out_dir = out_dir
         self.refused = {a.lower() for a in refused}
         self.refuse_data = refuse_data
         self.defer_data = defer_data
         self.hold_data = hold_data
+        self.lose_reply = lose_reply
         self.at_quit = at_quit
         self.count = 0
         self.lock = threading.Lock()
@@ -127,7 +132,11 @@ class Handler:
         with self.lock:
             hold = self.hold_data > 0
             self.hold_data -= int(hold)
-        if hold:
+            lose = self.lose_reply > 0
+            self.lose_reply -= int(lose)
+        if lose:
+            server.transport.abort()
+        if hold or lose:
             await asyncio.sleep(HELD_SECONDS)
         return "250 2.0.0 Message accepted"
 
@@ -162,7 +171,7 @@ def serve(args):
         sys.exit("only loopback addresses are served")
     os.makedirs(args.out, exist_ok=True)
     handler = Handler(args.out, args.refuse, args.refuse_data, args.defer_data, args.hold_data,
-                      args.at_quit)
+                      args.lose_reply, args.at_quit)
     params = {"hostname": args.host, "port": args.port, "server_hostname": "kalvent-test"}
     if args.tls_cert:
         context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
@@ -208,6 +217,7 @@ def main():
     parser.add_argument("--refuse-data", action="store_true")
     parser.add_argument("--defer-data", type=int, default=0, metavar="N")
     parser.add_argument("--hold-data", type=int, default=0, metavar="N")
+    parser.add_argument("--lose-reply", type=int, default=0, metavar="N")
     parser.add_argument("--at-quit", choices=["drop", "hold"])
     parser.add_argument("--lifetime", type=float, default=300)
     args = parser.parse_args()
