@@ -13,6 +13,7 @@
 #include "SecretStore.h"
 #include "SettingsStore.h"
 
+#include <QFileInfo>
 #include <QIODevice>
 
 namespace {
@@ -220,11 +221,16 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
     cli.addCommand(
         "account set",
         "account set --server HOST --port N --security starttls|ssl|none [--login L] "
-        "[--password-stdin] --from ADDRESS",
+        "[--password-stdin] [--allow-plaintext] [--ca-file FILE] --from ADDRESS",
         "Stores the mail account used to send the reports (readable only by you). With\n"
-        "--password-stdin the password is the first line of standard input.",
+        "--password-stdin the password is the first line of standard input. A login with\n"
+        "--security none sends the password unencrypted and is refused without\n"
+        "--allow-plaintext. --ca-file names a PEM file of certificate authorities to trust the\n"
+        "server's certificate by (a private authority, a self-signed server); without it the\n"
+        "stored one is kept, and --ca-file \"\" goes back to the system's authorities.",
         [&cli, input](const QStringList& args) {
-            CliOptions o(args, {"server", "port", "security", "login", "from"}, {"password-stdin"});
+            CliOptions o(args, {"server", "port", "security", "login", "from", "ca-file"},
+                         {"password-stdin", "allow-plaintext"});
             if (!o.ok() || !o.positional().isEmpty())
                 return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.errorText());
             const QStringList securities{"starttls", "ssl", "none"};
@@ -243,6 +249,12 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
                                                 : MailAccount::Security::None);
             account.setLogin(o.value("login"));
             account.setSenderAddress(o.value("from"));
+            account.setAllowPlaintext(account.security() == MailAccount::Security::None &&
+                                      o.has("allow-plaintext"));
+            const QString caFile = o.value("ca-file");
+            account.setCaFile(!o.has("ca-file")  ? MailAccount::storedCaFile()
+                              : caFile.isEmpty() ? QString()
+                                                 : QFileInfo(caFile).absoluteFilePath());
             if (o.has("password-stdin")) {
                 QByteArray line = input ? input->readLine() : QByteArray();
                 while (line.endsWith('\n') || line.endsWith('\r'))
@@ -251,6 +263,15 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
             }
             if (!account.isComplete())
                 return cli.fail(CliRunner::Usage, account.incompleteReason());
+            if (!account.plaintextRefusal().isEmpty())
+                return cli.fail(CliRunner::Usage,
+                                QStringLiteral("Вход по имени «%1» без шифрования отправил бы "
+                                               "пароль открытым текстом. Выберите --security "
+                                               "starttls или ssl, а если сервер иначе не умеет — "
+                                               "добавьте --allow-plaintext.")
+                                    .arg(account.login()));
+            if (o.has("ca-file") && !account.caFileProblem().isEmpty())
+                return cli.fail(CliRunner::Usage, account.caFileProblem());
             if (!account.save())
                 return cli.fail(CliRunner::Failure, account.errorText());
             cli.out() << passwordPlaceText(account) << "\n";
@@ -275,6 +296,8 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
                       << "security=" << securities[int(account.security())] << "\n"
                       << "login=" << account.login() << "\n"
                       << "from=" << account.senderAddress() << "\n"
+                      << "ca-file=" << account.caFile() << "\n"
+                      << "allow-plaintext=" << (account.allowPlaintext() ? "yes" : "no") << "\n"
                       << passwordPlaceText(account) << "\n";
             return int(CliRunner::Ok);
         });

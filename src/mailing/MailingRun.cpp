@@ -77,8 +77,11 @@ MailingRun::Result MailingRun::send(const QString& recipient, const QString& tex
         m_error = choice.reason;
         return Result::NoAccount;
     }
+    // Made before the first try and kept with the mail: every later try carries the same.
+    const QByteArray messageId = MailMessage::newMessageId(choice.account.senderAddress());
     ReportMailer mailer;
     mailer.setPauseSeconds(m_pauseSeconds);
+    mailer.setMessageId(messageId);
     QStringList files = ReportBundle::filePaths(m_sendDir);
     if (AnalysisAttachment::isOn(SettingsStore()))
         files << QDir(m_sendDir).filePath(QString::fromLatin1(AnalysisAttachment::fileName));
@@ -90,7 +93,7 @@ MailingRun::Result MailingRun::send(const QString& recipient, const QString& tex
         return Result::MailFailed;
     Outbox outbox(outboxDir());
     if (outbox.keep(recipient, text, files, m_error, mailer.failedForGood(),
-                    accountKey(choice.account), Clock::now()))
+                    accountKey(choice.account), Clock::now(), QString::fromLatin1(messageId)))
         m_error += mailer.failedForGood()
                        ? QStringLiteral("\nОтчеты сохранены и будут отправлены снова, когда "
                                         "изменятся почтовая учётная запись или адрес получателя.")
@@ -111,11 +114,17 @@ QString MailingRun::outboxDir() const
 
 QString MailingRun::accountKey(const MailAccount& account)
 {
-    return QStringLiteral("%1:%2:%3:%4:%5")
-        .arg(account.host())
-        .arg(account.port())
-        .arg(int(account.security()))
-        .arg(account.login(), account.senderAddress());
+    QString key = QStringLiteral("%1:%2:%3:%4:%5")
+                      .arg(account.host())
+                      .arg(account.port())
+                      .arg(int(account.security()))
+                      .arg(account.login(), account.senderAddress());
+    // Only where set, so that the keys of the accounts without them stay as they were.
+    if (!account.caFile().isEmpty())
+        key += QStringLiteral(":ca=") + account.caFile();
+    if (account.security() == MailAccount::Security::None && account.allowPlaintext())
+        key += QStringLiteral(":plaintext");
+    return key;
 }
 
 MailingRun::Redelivery MailingRun::deliverKept(const QDateTime& now, bool byHand,
@@ -168,11 +177,28 @@ MailingRun::Redelivery MailingRun::deliverKept(const QDateTime& now, bool byHand
             continue;
         if (readdressed(*mail))
             mail->recipient = recipient;
+        // A mail kept without a Message-ID gets one, stored before the try that first uses it.
+        if (!MailMessage::isValidMessageId(mail->messageId.toLatin1())) {
+            mail->messageId =
+                QString::fromLatin1(MailMessage::newMessageId(choice.account.senderAddress()));
+            if (!outbox.record(*mail))
+                m_error = outbox.errorText();
+        }
         ReportMailer mailer;
         mailer.setPauseSeconds(0);
+        mailer.setMessageId(mail->messageId.toLatin1());
+        // Dropped the moment the server has taken it: a crash after that sends it no more.
+        bool dropped = false;
+        QString dropError;
+        mailer.setAcceptedHook([&] {
+            dropped = outbox.drop(id);
+            dropError = outbox.errorText();
+        });
         if (mailer.send(mail->recipient, mail->text, mail->files, choice.account)) {
-            if (!outbox.drop(id))
-                m_error = outbox.errorText();
+            if (!dropped && !outbox.drop(id))
+                dropError = outbox.errorText();
+            if (!dropError.isEmpty())
+                m_error = dropError;
             ++round.delivered;
             continue;
         }

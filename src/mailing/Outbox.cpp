@@ -45,6 +45,7 @@ bool Outbox::writeDescription(const QString& folder, const Mail& mail)
         {"nextTry", isoText(mail.nextTry)},
         {"accountKey", mail.accountKey},
         {"files", files},
+        {"messageId", mail.messageId},
     };
     return SafeFile::write(QDir(folder).filePath(descriptionName),
                            QJsonDocument(description).toJson(), &m_error);
@@ -53,7 +54,7 @@ bool Outbox::writeDescription(const QString& folder, const Mail& mail)
 std::optional<Outbox::Mail> Outbox::keep(const QString& recipient, const QString& text,
                                          const QStringList& files, const QString& error,
                                          bool forGood, const QString& accountKey,
-                                         const QDateTime& now)
+                                         const QDateTime& now, const QString& messageId)
 {
     m_error.clear();
     Mail mail;
@@ -68,6 +69,7 @@ std::optional<Outbox::Mail> Outbox::keep(const QString& recipient, const QString
     mail.forGood = forGood;
     mail.nextTry = now.addSecs(retryDelaySeconds(1));
     mail.accountKey = accountKey;
+    mail.messageId = messageId;
 
     const QDir outbox(m_dir);
     const QString staging = outbox.filePath('.' + mail.id);
@@ -123,6 +125,7 @@ std::optional<Outbox::Mail> Outbox::read(const QString& id) const
     mail.forGood = d.value("forGood").toBool();
     mail.nextTry = QDateTime::fromString(d.value("nextTry").toString(), Qt::ISODate);
     mail.accountKey = d.value("accountKey").toString();
+    mail.messageId = d.value("messageId").toString();
     for (const QJsonValue& name : d.value("files").toArray()) {
         const QString fileName = QFileInfo(name.toString()).fileName(); // never outside
         if (!fileName.isEmpty() && !QFileInfo(folder.filePath(fileName)).isSymLink())

@@ -25,15 +25,18 @@ public:
         QDateTime nextTry;    // when a passing failure is tried again
         QString accountKey;   // the mail account of the last try
         QStringList files;    // the kept copies, in mail order
+        QString messageId;    // the same at every try; empty in mails kept before there was one
     };
 
     explicit Outbox(const QString& dir);
     QString dir() const { return m_dir; }
 
-    // Keeps a mail after its first failed delivery; the files are copied as they are now.
+    // Keeps a mail after its first failed delivery, with the Message-ID that try carried; the
+    // files are copied as they are now.
     std::optional<Mail> keep(const QString& recipient, const QString& text,
                              const QStringList& files, const QString& error, bool forGood,
-                             const QString& accountKey, const QDateTime& now);
+                             const QString& accountKey, const QDateTime& now,
+                             const QString& messageId);
     // The kept mails, oldest first.
     QList<Mail> mails() const;
     std::optional<Mail> find(const QString& id) const;

@@ -19,7 +19,8 @@ struct Outcome
 };
 
 // One whole session on the calling thread, with a client of its own.
-Outcome transfer(const MailAccount& account, const MailMessage& message)
+Outcome transfer(const MailAccount& account, const MailMessage& message,
+                 const std::function<void()>& accepted)
 {
     Outcome outcome;
     SmtpClient client;
@@ -28,7 +29,7 @@ Outcome transfer(const MailAccount& account, const MailMessage& message)
         outcome.forGood = true;
         return outcome;
     }
-    outcome.sent = client.send(message);
+    outcome.sent = client.send(message, accepted);
     outcome.errorText = client.errorText();
     outcome.forGood = client.failedForGood();
     client.signOff();
@@ -36,15 +37,16 @@ Outcome transfer(const MailAccount& account, const MailMessage& message)
 }
 
 // Runs the transfer on a worker thread; the calling thread processes events until it ends.
-Outcome transferWhileProcessingEvents(const MailAccount& account, const MailMessage& message)
+Outcome transferWhileProcessingEvents(const MailAccount& account, const MailMessage& message,
+                                      const std::function<void()>& accepted)
 {
     if (!QCoreApplication::instance())
-        return transfer(account, message);
+        return transfer(account, message, accepted);
 
     Outcome outcome;
     QEventLoop loop;
-    std::thread worker([&outcome, &loop, account, message] {
-        outcome = transfer(account, message);
+    std::thread worker([&outcome, &loop, &accepted, account, message] {
+        outcome = transfer(account, message, accepted);
         // Queued: runs in the loop's thread once it processes events.
         QMetaObject::invokeMethod(
             &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
@@ -82,7 +84,8 @@ bool ReportMailer::send(const QString& recipient, const QString& text,
     message.setSubject(text);
     message.setBody(text);
     message.setAttachments(attachments);
-    const Outcome outcome = transferWhileProcessingEvents(account, message);
+    message.setMessageId(m_messageId);
+    const Outcome outcome = transferWhileProcessingEvents(account, message, m_accepted);
     m_busy = false;
 
     m_errorText = outcome.sent ? QString() : outcome.errorText;

@@ -2,8 +2,11 @@
 
 #include "MailAccount.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 // Mails the exported reports: one message to one recipient with the reports attached in order.
 // The transfer runs on a worker thread while the calling thread keeps processing events.
@@ -17,6 +20,12 @@ public:
     // The wait between the call and the sign-on.
     double pauseSeconds() const { return m_pauseSeconds; }
     void setPauseSeconds(double seconds) { m_pauseSeconds = seconds; }
+    // The Message-ID of the next sends (see MailMessage::setMessageId); a new one each when
+    // empty.
+    void setMessageId(const QByteArray& id) { m_messageId = id; }
+    // Runs the moment the server has accepted the message, on the transfer's thread, while
+    // the calling thread waits: the place to record the delivery before anything else happens.
+    void setAcceptedHook(std::function<void()> hook) { m_accepted = std::move(hook); }
 
     // Checks the recipient (a refused one sends nothing and is refused before the wait), waits,
     // signs on with the account, sends one message with text as subject and body and the
@@ -31,6 +40,8 @@ public:
 private:
     double m_pauseSeconds = kDefaultPauseSeconds;
     bool m_busy = false;
+    QByteArray m_messageId;
+    std::function<void()> m_accepted;
     QString m_errorText;
     bool m_failedForGood = false;
 };

@@ -14,6 +14,7 @@
 
 #include <QBuffer>
 #include <QFileDevice>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QTemporaryDir>
 
@@ -110,6 +111,74 @@ private Q_SLOTS:
         QCOMPARE(account.security(), MailAccount::Security::StartTls);
         QCOMPARE(QFile::permissions(MailAccount::defaultPath()) & 0x0077,
                  QFileDevice::Permissions());
+    }
+
+    // A login without encryption is refused unless allowed; nothing is stored by a refusal.
+    void aLoginWithoutEncryptionIsRefusedUnlessAllowed()
+    {
+        const QStringList plain{"account",      "set", "--server",         "127.0.0.1",
+                                "--port",       "25",  "--security",       "none",
+                                "--login",      "op",  "--password-stdin", "--from",
+                                "k@example.com"};
+        QFile::remove(MailAccount::defaultPath());
+        QCOMPARE(run(plain, "секрет\n"), 2);
+        QVERIFY2(m_err.contains(QStringLiteral("открытым текстом")) &&
+                     m_err.contains("--allow-plaintext"),
+                 qPrintable(m_err));
+        QVERIFY(!QFileInfo::exists(MailAccount::defaultPath()));
+
+        QCOMPARE(run(plain + QStringList{"--allow-plaintext"}, "секрет\n"), 0);
+        QCOMPARE(run({"account", "show"}), 0);
+        QVERIFY2(m_out.contains("\nallow-plaintext=yes\n"), qPrintable(m_out));
+        MailAccount account;
+        QVERIFY(account.load());
+        QVERIFY(account.allowPlaintext());
+        QCOMPARE(account.password(), QStringLiteral("секрет"));
+
+        // Without a login nothing secret goes out: no permission needed, none stored.
+        QCOMPARE(run({"account", "set", "--server", "127.0.0.1", "--port", "25", "--security",
+                      "none", "--from", "k@example.com"}),
+                 0);
+        QVERIFY(account.load());
+        QVERIFY(!account.allowPlaintext());
+    }
+
+    // The certificate file of a private authority: checked when given, shown, kept when not
+    // given again (also a line added by hand), dropped with an empty value.
+    void theCertificateFileIsCheckedShownAndKept()
+    {
+        const QStringList set{"account", "set",          "--server",   "mail.office.lan",
+                              "--port",  "587",          "--security", "starttls",
+                              "--from",  "k@example.com"};
+        const QString missing = m_dir.filePath("absent-ca.pem");
+        QCOMPARE(run(set + QStringList{"--ca-file", missing}), 2);
+        QVERIFY2(m_err.contains(QStringLiteral("Файл сертификата «%1» не найден").arg(missing)),
+                 qPrintable(m_err));
+
+        const QString ca = m_dir.filePath("office-ca.pem");
+        QFile file(ca);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("-----BEGIN CERTIFICATE-----\n");
+        file.close();
+        QCOMPARE(run(set + QStringList{"--ca-file", ca}), 0);
+        QCOMPARE(run({"account", "show"}), 0);
+        QVERIFY2(m_out.contains("\nca-file=" + ca + "\n"), qPrintable(m_out));
+        QCOMPARE(run(set), 0);
+        MailAccount account;
+        QVERIFY(account.load());
+        QCOMPARE(account.caFile(), ca);
+
+        // A line added by hand survives a later "account set".
+        QCOMPARE(run(set + QStringList{"--ca-file", ""}), 0);
+        QVERIFY(account.load());
+        QCOMPARE(account.caFile(), QString());
+        QFile stored(MailAccount::defaultPath());
+        QVERIFY(stored.open(QIODevice::Append));
+        stored.write(("CaFile=" + ca + "\n").toUtf8());
+        stored.close();
+        QCOMPARE(run(set), 0);
+        QVERIFY(account.load());
+        QCOMPARE(account.caFile(), ca);
     }
 
     void exportSendNowAndDispatch()

@@ -7,7 +7,7 @@ set -eu
 cli=$1
 server=$2
 . "$(dirname "$0")/../packaging/require.sh"
-require dbus-run-session gnome-keyring-daemon python3
+require dbus-run-session gnome-keyring-daemon gdbus python3
 
 fail() { echo "FAIL: $*"; exit 1; }
 
@@ -56,8 +56,19 @@ cp "$WORK/nobus/config/Kalvent/mail-account.ini" "$XDG_CONFIG_HOME/Kalvent/"
     fail "the password in the file did not move to the store"
 grep -q '^Password=' "$XDG_CONFIG_HOME/Kalvent/mail-account.ini" && fail "the file still holds it"
 
+# How many items the secret store holds, asked over D-Bus rather than through the program.
+store_items() {
+    gdbus call --session --dest org.freedesktop.secrets --object-path /org/freedesktop/secrets \
+        --method org.freedesktop.Secret.Service.SearchItems '{}' | grep -o "/collection/[^']*" | wc -l
+}
+
 printf 'Секрет 1\n' | "$cli" account set --server 127.0.0.1 --port "$port" --security none \
-    --login me --password-stdin --from desk@example.ru | grep -qx "password: in the desktop's secret store" ||
+    --login me --password-stdin --from desk@example.ru >"$WORK/set.out" 2>&1 &&
+    fail "a login without encryption was stored without --allow-plaintext"
+grep -q -- '--allow-plaintext' "$WORK/set.out" || fail "unclear refusal: $(cat "$WORK/set.out")"
+printf 'Секрет 1\n' | "$cli" account set --server 127.0.0.1 --port "$port" --security none \
+    --login me --password-stdin --allow-plaintext --from desk@example.ru |
+    grep -qx "password: in the desktop's secret store" ||
     fail "account set did not use the secret store"
 file=$XDG_CONFIG_HOME/Kalvent/mail-account.ini
 grep -q 'Секрет' "$file" && fail "the password is in the file"
@@ -76,3 +87,9 @@ grep -q '"authenticated": true' "$WORK"/mail/*.json || fail "the mail was not au
 env -u DBUS_SESSION_BUS_ADDRESS "$cli" account show >"$WORK/show.out" 2>&1 &&
     fail "account show without the store succeeded"
 grep -q 'хранилище паролей' "$WORK/show.out" || fail "unclear message: $(cat "$WORK/show.out")"
+
+# Saved again without a password: nothing of it stays in the store.
+[ "$(store_items)" = 1 ] || fail "the store holds $(store_items) items, not the one password"
+"$cli" account set --server 127.0.0.1 --port "$port" --security starttls --login me \
+    --from desk@example.ru | grep -qx "password: none" || fail "account set without a password"
+[ "$(store_items)" = 0 ] || fail "the store still holds $(store_items) items"

@@ -1,10 +1,12 @@
 #include "MailAccountDialog.h"
 #include "TestSupport.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -26,6 +28,10 @@ QSpinBox* port(MailAccountDialog& dialog)
 QComboBox* security(MailAccountDialog& dialog)
 {
     return dialog.findChild<QComboBox*>("security");
+}
+QCheckBox* allowPlaintext(MailAccountDialog& dialog)
+{
+    return dialog.findChild<QCheckBox*>("allowPlaintext");
 }
 void press(MailAccountDialog& dialog, QDialogButtonBox::StandardButton which)
 {
@@ -214,26 +220,32 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(path));
     }
 
-    // An incomplete stored account is offered for completion; what the dialog does not show
-    // (the certificate file) is kept.
+    // An incomplete stored account is offered for completion with every stored value.
     void anIncompleteStoredAccountIsCompleted()
     {
         const QString path = freshPath("incomplete");
+        const QString ca = m_dir.filePath(QStringLiteral("private-ca.pem"));
+        QFile caFile(ca);
+        QVERIFY(caFile.open(QIODevice::WriteOnly));
+        caFile.close();
         MailAccount partial;
         partial.setHost(QStringLiteral("mail.example.ru"));
         partial.setSecurity(MailAccount::Security::None);
+        partial.setAllowPlaintext(true);
         partial.setPort(2525);
         partial.setLogin(QStringLiteral("office"));
-        partial.setCaFile(QStringLiteral("/etc/ssl/private-ca.pem"));
+        partial.setCaFile(ca);
         QVERIFY(partial.save(path));
         QVERIFY(!partial.isComplete());
 
         TestSupport::MessageRecorder messages;
-        MailAccountDialog::setExecHandler([](MailAccountDialog& dialog) {
+        MailAccountDialog::setExecHandler([ca](MailAccountDialog& dialog) {
             QCOMPARE(field(dialog, "host")->text(), QStringLiteral("mail.example.ru"));
             QCOMPARE(field(dialog, "login")->text(), QStringLiteral("office"));
             QCOMPARE(security(dialog)->currentIndex(), 2);
             QCOMPARE(port(dialog)->value(), 2525);
+            QVERIFY(allowPlaintext(dialog)->isChecked());
+            QCOMPARE(field(dialog, "caFile")->text(), ca);
             field(dialog, "sender")->setText(QStringLiteral("office@example.ru"));
             press(dialog, QDialogButtonBox::Ok);
         });
@@ -246,6 +258,78 @@ private Q_SLOTS:
         MailAccount stored;
         QVERIFY(stored.load(path));
         QCOMPARE(stored, expected);
+    }
+
+    // The permission to send the password without encryption means something only with "Без
+    // шифрования", and then a warning stands beside it. A login without it, or a certificate
+    // file that is not there, keeps the dialog open with the reason and stores nothing.
+    void plaintextPermissionAndCertificateFile()
+    {
+        const QString path = freshPath("plaintext");
+        TestSupport::MessageRecorder messages;
+        MailAccountDialog dialog(path);
+        QCheckBox* allow = allowPlaintext(dialog);
+        QLabel* warning = dialog.findChild<QLabel*>("plaintextWarning");
+        QVERIFY(allow && warning);
+        QVERIFY(!allow->isEnabled());
+        security(dialog)->setCurrentIndex(2);
+        QVERIFY(allow->isEnabled());
+        QVERIFY(warning->isHidden());
+        allow->setChecked(true);
+        QVERIFY(!warning->isHidden());
+        QVERIFY(warning->text().contains(QStringLiteral("открытым текстом")));
+        security(dialog)->setCurrentIndex(0);
+        QVERIFY(!allow->isEnabled());
+        QVERIFY(warning->isHidden());
+        QVERIFY(!dialog.account().allowPlaintext());
+
+        field(dialog, "host")->setText(QStringLiteral("relay.office.lan"));
+        security(dialog)->setCurrentIndex(2);
+        allow->setChecked(false);
+        field(dialog, "login")->setText(QStringLiteral("office"));
+        field(dialog, "password")->setText(QStringLiteral("секрет"));
+        field(dialog, "sender")->setText(QStringLiteral("office@example.ru"));
+        press(dialog, QDialogButtonBox::Ok);
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QCOMPARE(messages.shown().size(), 1);
+        QCOMPARE(messages.shown().last().text, dialog.account().plaintextRefusal());
+        QVERIFY(!QFileInfo::exists(path));
+
+        allow->setChecked(true);
+        const QString ca = m_dir.filePath(QStringLiteral("office-ca.pem"));
+        field(dialog, "caFile")->setText(ca);
+        press(dialog, QDialogButtonBox::Ok);
+        QCOMPARE(messages.shown().size(), 2);
+        QCOMPARE(messages.shown().last().text,
+                 QStringLiteral("Файл сертификата «%1» не найден.").arg(ca));
+        QVERIFY(!QFileInfo::exists(path));
+
+        QFile caFile(ca);
+        QVERIFY(caFile.open(QIODevice::WriteOnly));
+        caFile.close();
+        press(dialog, QDialogButtonBox::Ok);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        MailAccount stored;
+        QVERIFY(stored.load(path));
+        QVERIFY(stored.allowPlaintext());
+        QCOMPARE(stored.caFile(), ca);
+
+        // A stored login without the permission (an older file) is asked about again.
+        stored.setAllowPlaintext(false);
+        QVERIFY(stored.save(path));
+        bool asked = false;
+        MailAccountDialog::setExecHandler([&](MailAccountDialog& shown) {
+            asked = true;
+            QVERIFY(!allowPlaintext(shown)->isChecked());
+            allowPlaintext(shown)->setChecked(true);
+            press(shown, QDialogButtonBox::Ok);
+        });
+        MailAccount result;
+        QVERIFY(MailAccountDialog::ensureAccount(nullptr, &result, path));
+        QVERIFY(asked);
+        QCOMPARE(messages.shown().size(), 3);
+        QCOMPARE(messages.shown().last().text, stored.plaintextRefusal());
+        QVERIFY(result.allowPlaintext());
     }
 
     // A stored file that cannot be read is named before the dialog replaces it.

@@ -3,13 +3,18 @@
 #include "Dialogs.h"
 #include "MailAddress.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 MailAccountDialog::ExecHandler MailAccountDialog::s_execHandler;
@@ -49,13 +54,40 @@ MailAccountDialog::MailAccountDialog(const QString& path, QWidget* parent)
     m_sender->setObjectName(QStringLiteral("sender"));
     m_sender->setPlaceholderText(QStringLiteral("office@example.ru"));
 
+    m_allowPlaintext = new QCheckBox(QStringLiteral("Разрешить пароль без &шифрования"), this);
+    m_allowPlaintext->setObjectName(QStringLiteral("allowPlaintext"));
+    m_plaintextWarning = new QLabel(
+        QStringLiteral("Без шифрования имя и пароль идут по сети открытым текстом: их может "
+                       "прочитать любой, кто видит эту сеть. Разрешайте это только для сервера "
+                       "в своей защищённой сети."),
+        this);
+    m_plaintextWarning->setObjectName(QStringLiteral("plaintextWarning"));
+    m_plaintextWarning->setWordWrap(true);
+
+    m_caFile = new QLineEdit(this);
+    m_caFile->setObjectName(QStringLiteral("caFile"));
+    m_caFile->setPlaceholderText(QStringLiteral("сертификаты системы"));
+    m_caFile->setToolTip(QStringLiteral("Файл PEM с сертификатом своего центра сертификации "
+                                        "или самоподписанным сертификатом сервера"));
+    auto* chooseCa = new QToolButton(this);
+    chooseCa->setObjectName(QStringLiteral("chooseCaFile"));
+    chooseCa->setText(QStringLiteral("..."));
+    auto* caRow = new QHBoxLayout;
+    caRow->addWidget(m_caFile);
+    caRow->addWidget(chooseCa);
+
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Сервер:"), m_host);
     form->addRow(QStringLiteral("П&орт:"), m_port);
     form->addRow(QStringLiteral("&Защита соединения:"), m_security);
+    form->addRow(QString(), m_allowPlaintext);
+    form->addRow(QString(), m_plaintextWarning);
     form->addRow(QStringLiteral("&Имя пользователя:"), m_login);
     form->addRow(QStringLiteral("&Пароль:"), m_password);
     form->addRow(QStringLiteral("&Адрес отправителя:"), m_sender);
+    form->addRow(QStringLiteral("Файл с&ертификата:"), caRow);
+    if (auto* caLabel = qobject_cast<QLabel*>(form->labelForField(caRow)))
+        caLabel->setBuddy(m_caFile);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("buttons"));
@@ -74,6 +106,9 @@ MailAccountDialog::MailAccountDialog(const QString& path, QWidget* parent)
             m_portEdited = true;
     });
     connect(m_security, &QComboBox::currentIndexChanged, this, &MailAccountDialog::securityChanged);
+    connect(m_allowPlaintext, &QCheckBox::toggled, this,
+            &MailAccountDialog::updatePlaintextPermission);
+    connect(chooseCa, &QToolButton::clicked, this, &MailAccountDialog::chooseCaFile);
 
     setAccount(MailAccount());
 }
@@ -115,6 +150,25 @@ void MailAccountDialog::securityChanged(int index)
 {
     if (!m_portEdited)
         setPortQuietly(MailAccount::defaultPort(securityAt(index)));
+    updatePlaintextPermission();
+}
+
+void MailAccountDialog::updatePlaintextPermission()
+{
+    const bool none = securityAt(m_security->currentIndex()) == MailAccount::Security::None;
+    m_allowPlaintext->setEnabled(none);
+    m_plaintextWarning->setVisible(none && m_allowPlaintext->isChecked());
+}
+
+void MailAccountDialog::chooseCaFile()
+{
+    const QString current = m_caFile->text().trimmed();
+    const QString chosen = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Файл сертификата"),
+        current.isEmpty() ? QString() : QFileInfo(current).absolutePath(),
+        QStringLiteral("Сертификаты (*.pem *.crt *.cer);;Все файлы (*)"));
+    if (!chosen.isEmpty())
+        m_caFile->setText(chosen);
 }
 
 void MailAccountDialog::setAccount(const MailAccount& account)
@@ -124,12 +178,15 @@ void MailAccountDialog::setAccount(const MailAccount& account)
     m_login->setText(account.login());
     m_password->setText(account.password());
     m_sender->setText(account.senderAddress());
+    m_caFile->setText(account.caFile());
+    m_allowPlaintext->setChecked(account.allowPlaintext());
     // A stored port other than the usual one was chosen on purpose: it stays when the
     // security mode changes.
     m_portEdited = true;
     m_security->setCurrentIndex(indexOf(account.security()));
     setPortQuietly(account.port());
     m_portEdited = account.port() != MailAccount::defaultPort(account.security());
+    updatePlaintextPermission();
 }
 
 MailAccount MailAccountDialog::account() const
@@ -141,6 +198,10 @@ MailAccount MailAccountDialog::account() const
     result.setLogin(m_login->text());
     result.setPassword(m_password->text());
     result.setSenderAddress(m_sender->text().trimmed());
+    result.setAllowPlaintext(result.security() == MailAccount::Security::None &&
+                             m_allowPlaintext->isChecked());
+    const QString caFile = m_caFile->text().trimmed();
+    result.setCaFile(caFile.isEmpty() ? QString() : QFileInfo(caFile).absoluteFilePath());
     return result;
 }
 
@@ -152,10 +213,15 @@ void MailAccountDialog::accept()
         QString senderWhy;
         const bool senderValid =
             MailAddress::validate(entered.senderAddress(), MailAddress::Role::Sender, &senderWhy);
-        QLineEdit* field = (!senderValid && reason == senderWhy) ? m_sender : m_host;
-        Dialogs::critical(this, kCaption, reason);
-        field->setFocus();
-        field->selectAll();
+        refuse(reason, (!senderValid && reason == senderWhy) ? m_sender : m_host);
+        return;
+    }
+    if (!entered.plaintextRefusal().isEmpty()) {
+        refuse(entered.plaintextRefusal(), m_security);
+        return;
+    }
+    if (!entered.caFileProblem().isEmpty()) {
+        refuse(entered.caFileProblem(), m_caFile);
         return;
     }
     if (!entered.save(m_path)) {
@@ -166,17 +232,30 @@ void MailAccountDialog::accept()
     QDialog::accept();
 }
 
+void MailAccountDialog::refuse(const QString& reason, QWidget* field)
+{
+    Dialogs::critical(this, kCaption, reason);
+    field->setFocus();
+    if (auto* line = qobject_cast<QLineEdit*>(field))
+        line->selectAll();
+}
+
 bool MailAccountDialog::ensureAccount(QWidget* parent, MailAccount* account, const QString& path)
 {
     MailAccount stored;
     const bool loaded = stored.load(path);
-    if (loaded && stored.isComplete()) {
+    // A login without encryption that was not allowed (a file from before the choice, or
+    // edited by hand) is asked about too.
+    const QString refusal = loaded ? stored.plaintextRefusal() : QString();
+    if (loaded && stored.isComplete() && refusal.isEmpty()) {
         *account = stored;
         return true;
     }
     // A file that is there but cannot be used is worth a word before it is replaced.
     if (!loaded && QFileInfo::exists(path))
         Dialogs::critical(parent, kCaption, stored.errorText());
+    else if (!refusal.isEmpty())
+        Dialogs::critical(parent, kCaption, refusal);
 
     MailAccountDialog dialog(path, parent);
     if (loaded)

@@ -8,13 +8,16 @@
 
 #include <functional>
 
+class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QSpinBox;
 
-// The outgoing mail account: server, port, connection security, login, password and sender.
-// OK checks the values and saves them, owner-readable only; an incomplete account keeps the
-// dialog open with the reason.
+// The outgoing mail account: server, port, connection security, login, password, sender and
+// the certificate file of a private authority. OK checks the values and saves them,
+// owner-readable only; an incomplete account, a login without encryption that is not allowed
+// or a certificate file that cannot be read keeps the dialog open with the reason.
 class MailAccountDialog : public QDialog
 {
     Q_OBJECT
@@ -26,7 +29,7 @@ public:
     explicit MailAccountDialog(const QString& path = MailAccount::defaultPath(),
                                QWidget* parent = nullptr);
 
-    // Fills the fields; values the dialog does not show (the certificate file) are kept.
+    // Fills the fields.
     void setAccount(const MailAccount& account);
     // The account as the fields hold it now.
     MailAccount account() const;
@@ -36,8 +39,8 @@ public:
     // cannot be written.
     void accept() override;
 
-    // The stored account in *account when it is complete; otherwise asks for it with the
-    // dialog. False when the operator cancels.
+    // The stored account in *account when it is complete and may be used as it is; otherwise
+    // asks for it with the dialog. False when the operator cancels.
     static bool ensureAccount(QWidget* parent, MailAccount* account,
                               const QString& path = MailAccount::defaultPath());
 
@@ -52,6 +55,11 @@ private:
     static int indexOf(MailAccount::Security security);
     void securityChanged(int index);
     void setPortQuietly(int port);
+    // The plain-text permission means something only without encryption.
+    void updatePlaintextPermission();
+    void chooseCaFile();
+    // Shows why the values are refused and puts the cursor where to mend them.
+    void refuse(const QString& reason, QWidget* field);
 
     static ExecHandler s_execHandler;
 
@@ -63,6 +71,9 @@ private:
     QLineEdit* m_login = nullptr;
     QLineEdit* m_password = nullptr;
     QLineEdit* m_sender = nullptr;
+    QCheckBox* m_allowPlaintext = nullptr;
+    QLabel* m_plaintextWarning = nullptr;
+    QLineEdit* m_caFile = nullptr;
     bool m_portEdited = false;
     bool m_settingPort = false;
 };

@@ -142,6 +142,32 @@ QString MailAccount::incompleteReason() const
     return QString();
 }
 
+QString MailAccount::caFileProblem() const
+{
+    if (m_caFile.isEmpty())
+        return QString();
+    const QString name = MailAddress::printable(m_caFile);
+    const QFileInfo info(m_caFile);
+    if (!info.exists())
+        return QStringLiteral("Файл сертификата «%1» не найден.").arg(name);
+    QFile file(m_caFile);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
+        return QStringLiteral("Файл сертификата «%1» не читается%2")
+            .arg(name, info.isFile() ? QStringLiteral(": ") + file.errorString() + '.'
+                                     : QStringLiteral(": это не файл."));
+    }
+    return QString();
+}
+
+QString MailAccount::plaintextRefusal() const
+{
+    if (m_security != Security::None || m_login.isEmpty() || m_allowPlaintext)
+        return QString();
+    return QStringLiteral("Соединение с почтовым сервером не шифруется, и пароль ушёл бы "
+                          "открытым текстом. Выберите STARTTLS или SSL/TLS либо явно разрешите "
+                          "пароль без шифрования.");
+}
+
 bool MailAccount::isComplete() const
 {
     return incompleteReason().isEmpty();
@@ -151,6 +177,53 @@ QString MailAccount::defaultPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/Kalvent/mail-account.ini");
+}
+
+bool MailAccount::parse(const QString& path, const QByteArray& text, bool* inSecretStore)
+{
+    *inSecretStore = false;
+    const QStringList lines = QString::fromUtf8(text).split(QLatin1Char('\n'));
+    for (QString line : lines) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')) ||
+            line.startsWith(QLatin1Char('[')))
+            continue;
+        const int eq = line.indexOf(QLatin1Char('='));
+        if (eq < 0)
+            continue;
+        const QString key = line.left(eq).trimmed().toLower();
+        const QString value = unescape(line.mid(eq + 1));
+        if (key == QLatin1String("host")) {
+            m_host = value.trimmed();
+        } else if (key == QLatin1String("port")) {
+            bool ok = false;
+            const int port = value.trimmed().toInt(&ok);
+            m_port = ok ? port : 0;
+        } else if (key == QLatin1String("security")) {
+            if (!parseSecurity(value.trimmed(), &m_security)) {
+                m_errorText = QStringLiteral("В файле настроек почты «%1» неизвестный способ "
+                                             "защиты соединения «%2».")
+                                  .arg(path, MailAddress::printable(value));
+                return false;
+            }
+        } else if (key == QLatin1String("login")) {
+            m_login = value;
+        } else if (key == QLatin1String("password")) {
+            m_password = value;
+            m_passwordPlace = value.isEmpty() ? PasswordPlace::None : PasswordPlace::File;
+        } else if (key == QLatin1String("passwordstore")) {
+            *inSecretStore = value.trimmed() == kSecretStoreMark;
+        } else if (key == QLatin1String("sender")) {
+            m_senderAddress = value.trimmed();
+        } else if (key == QLatin1String("cafile")) {
+            m_caFile = value.trimmed();
+        } else if (key == QLatin1String("allowplaintext")) {
+            m_allowPlaintext =
+                value.trimmed().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+        }
+    }
+    return true;
 }
 
 bool MailAccount::load(const QString& path)
@@ -168,43 +241,9 @@ bool MailAccount::load(const QString& path)
     }
     MailAccount loaded;
     bool inSecretStore = false;
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
-    for (QString line : lines) {
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')) ||
-            line.startsWith(QLatin1Char('[')))
-            continue;
-        const int eq = line.indexOf(QLatin1Char('='));
-        if (eq < 0)
-            continue;
-        const QString key = line.left(eq).trimmed().toLower();
-        const QString value = unescape(line.mid(eq + 1));
-        if (key == QLatin1String("host")) {
-            loaded.m_host = value.trimmed();
-        } else if (key == QLatin1String("port")) {
-            bool ok = false;
-            const int port = value.trimmed().toInt(&ok);
-            loaded.m_port = ok ? port : 0;
-        } else if (key == QLatin1String("security")) {
-            if (!parseSecurity(value.trimmed(), &loaded.m_security)) {
-                m_errorText = QStringLiteral("В файле настроек почты «%1» неизвестный способ "
-                                             "защиты соединения «%2».")
-                                  .arg(path, MailAddress::printable(value));
-                return false;
-            }
-        } else if (key == QLatin1String("login")) {
-            loaded.m_login = value;
-        } else if (key == QLatin1String("password")) {
-            loaded.m_password = value;
-            loaded.m_passwordPlace = value.isEmpty() ? PasswordPlace::None : PasswordPlace::File;
-        } else if (key == QLatin1String("passwordstore")) {
-            inSecretStore = value.trimmed() == kSecretStoreMark;
-        } else if (key == QLatin1String("sender")) {
-            loaded.m_senderAddress = value.trimmed();
-        } else if (key == QLatin1String("cafile")) {
-            loaded.m_caFile = value.trimmed();
-        }
+    if (!loaded.parse(path, file.readAll(), &inSecretStore)) {
+        m_errorText = loaded.m_errorText;
+        return false;
     }
     if (inSecretStore && loaded.m_passwordPlace != PasswordPlace::File) {
         QString why;
@@ -219,6 +258,16 @@ bool MailAccount::load(const QString& path)
     loaded.m_errorText.clear();
     *this = loaded;
     return true;
+}
+
+QString MailAccount::storedCaFile(const QString& path)
+{
+    QFile file(path);
+    MailAccount stored;
+    bool inSecretStore = false;
+    if (!file.open(QIODevice::ReadOnly) || !stored.parse(path, file.readAll(), &inSecretStore))
+        return QString();
+    return stored.m_caFile;
 }
 
 bool MailAccount::save(const QString& path)
@@ -254,6 +303,8 @@ bool MailAccount::save(const QString& path)
     }
     text += QStringLiteral("Sender=%1\n").arg(escape(m_senderAddress));
     text += QStringLiteral("CaFile=%1\n").arg(escape(m_caFile));
+    text += QStringLiteral("AllowPlaintext=%1\n")
+                .arg(m_allowPlaintext ? QLatin1String("true") : QLatin1String("false"));
 
     // The new file is the owner's alone (0600) before the password goes into it.
     if (!SafeFile::write(path, text.toUtf8(), &m_errorText,
@@ -282,5 +333,6 @@ bool MailAccount::operator==(const MailAccount& other) const
 {
     return m_host == other.m_host && m_port == other.m_port && m_security == other.m_security &&
            m_login == other.m_login && m_password == other.m_password &&
-           m_senderAddress == other.m_senderAddress && m_caFile == other.m_caFile;
+           m_senderAddress == other.m_senderAddress && m_caFile == other.m_caFile &&
+           m_allowPlaintext == other.m_allowPlaintext;
 }

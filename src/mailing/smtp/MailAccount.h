@@ -41,6 +41,16 @@ public:
     // (a private or test authority). Empty for the system's authorities.
     QString caFile() const { return m_caFile; }
     void setCaFile(const QString& path) { m_caFile = path; }
+    // Why the certificate file cannot be used (missing, unreadable), in words for the
+    // operator; empty when it can or none is set. Mending it is up to the operator.
+    QString caFileProblem() const;
+    // A login over a connection without encryption sends the password in clear text; it is
+    // refused unless the operator allowed it. Meaningful only with Security::None.
+    bool allowPlaintext() const { return m_allowPlaintext; }
+    void setAllowPlaintext(bool allow) { m_allowPlaintext = allow; }
+    // Why the login may not be sent as things are (no encryption, not allowed); empty when
+    // it may.
+    QString plaintextRefusal() const;
 
     // The usual port for a security mode: 587, 465 or 25.
     static int defaultPort(Security security);
@@ -60,6 +70,9 @@ public:
     // to the secret store, or into the file when no secret store can take it.
     bool save(const QString& path = defaultPath());
     QString errorText() const { return m_errorText; }
+    // The certificate file named in the account file, read without the password; empty when
+    // there is no file or none is named.
+    static QString storedCaFile(const QString& path = defaultPath());
 
     // Moves a password kept in the account file into the secret store once one runs; true
     // when it moved.
@@ -74,6 +87,9 @@ public:
     bool operator!=(const MailAccount& other) const { return !(*this == other); }
 
 private:
+    // The values of the file's text; *inSecretStore tells that the password is kept there.
+    bool parse(const QString& path, const QByteArray& text, bool* inSecretStore);
+
     QString m_host;
     int m_port = 587;
     Security m_security = Security::StartTls;
@@ -81,6 +97,7 @@ private:
     QString m_password;
     QString m_senderAddress;
     QString m_caFile;
+    bool m_allowPlaintext = false;
     PasswordPlace m_passwordPlace = PasswordPlace::None;
     QString m_secretStoreWhy;
     QString m_errorText;

@@ -75,6 +75,31 @@ bool isMimeToken(char c)
 
 } // namespace
 
+QByteArray MailMessage::newMessageId(const QString& senderAddress)
+{
+    QByteArray domain = MailAddress::domain(senderAddress);
+    if (domain.isEmpty())
+        domain = "kalvent.invalid";
+    return '<' + uniqueToken() + '.' + QByteArray::number(QDateTime::currentSecsSinceEpoch()) +
+           '@' + domain + '>';
+}
+
+bool MailMessage::isValidMessageId(const QByteArray& id)
+{
+    if (id.size() < 5 || id.size() > 250 || !id.startsWith('<') || !id.endsWith('>'))
+        return false;
+    const QByteArray inner = id.mid(1, id.size() - 2);
+    const qsizetype at = inner.indexOf('@');
+    if (at <= 0 || at == inner.size() - 1 || inner.indexOf('@', at + 1) >= 0)
+        return false;
+    for (const char c : inner) {
+        const uchar u = uchar(c);
+        if (u <= ' ' || u >= 0x7f || c == '<' || c == '>' || c == '"' || c == '\\')
+            return false;
+    }
+    return true;
+}
+
 bool MailMessage::validateRecipient(const QString& address, QString* why)
 {
     return MailAddress::validate(address, MailAddress::Role::Recipient, why);
@@ -181,14 +206,14 @@ bool MailMessage::compose(const QString& senderAddress, QByteArray* out, QString
         }
     }
 
-    const QByteArray domain = MailAddress::domain(senderAddress);
     const QByteArray boundary = "=_kalvent_" + uniqueToken();
     const QDateTime moment = m_date.isValid() ? m_date : QDateTime::currentDateTime();
 
     QByteArray text;
     text += "Date: " + rfc2822Date(moment) + kCrlf;
-    text += "Message-ID: <" + uniqueToken() + '.' + QByteArray::number(moment.toSecsSinceEpoch()) +
-            '@' + domain + '>' + kCrlf;
+    const QByteArray messageId =
+        isValidMessageId(m_messageId) ? m_messageId : newMessageId(senderAddress);
+    text += "Message-ID: " + messageId + kCrlf;
     text += "From: <" + MailAddress::toAscii(senderAddress) + '>' + kCrlf;
     text += "To: <" + MailAddress::toAscii(m_recipient) + '>' + kCrlf;
     text += "Subject: " + encodeSubject(m_subject) + kCrlf;

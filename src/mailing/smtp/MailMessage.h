@@ -23,6 +23,14 @@ public:
     // The Date header; the current time when not set.
     QDateTime date() const { return m_date; }
     void setDate(const QDateTime& date) { m_date = date; }
+    // The Message-ID header, angle brackets included; a new one at every compose when not set.
+    // Every try of one mail carries the same, so a mail program shows a repeated copy once.
+    QByteArray messageId() const { return m_messageId; }
+    void setMessageId(const QByteArray& id) { m_messageId = id; }
+    // <random token@the sender's domain>
+    static QByteArray newMessageId(const QString& senderAddress);
+    // One <left@right> of printable ASCII without blanks: safe as a header value.
+    static bool isValidMessageId(const QByteArray& id);
 
     // Exactly one address local@domain; *why gets the reason for a refusal in Russian.
     static bool validateRecipient(const QString& address, QString* why = nullptr);
@@ -46,4 +54,5 @@ private:
     QString m_body;
     QStringList m_attachments;
     QDateTime m_date;
+    QByteArray m_messageId;
 };

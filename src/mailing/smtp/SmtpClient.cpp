@@ -48,6 +48,8 @@ struct SmtpClient::Transfer
     QByteArray refusal;        // a 4xx or 5xx reply not followed by a positive one
     QByteArray refusedCommand; // the command it answered ("" for the greeting)
     int refusalCode = 0;
+    bool accepted = false; // the server took the message's data
+    std::function<void()> onAccepted;
 
     static size_t read(char* buffer, size_t size, size_t count, void* self)
     {
@@ -102,8 +104,15 @@ struct SmtpClient::Transfer
                 refusal.clear();
                 refusedCommand.clear();
             }
-            if (command == "DATA" && code == 354)
+            if (command == "DATA" && code == 354) {
                 command = "MESSAGE";
+            } else if (command == "MESSAGE" && code < 400) {
+                // The reply to the end of the data: the message is the server's from now on.
+                command = "ACCEPTED";
+                accepted = true;
+                if (onAccepted)
+                    onAccepted();
+            }
         }
     }
 };
@@ -135,16 +144,26 @@ void SmtpClient::signOff()
     m_signedOn = false;
 }
 
-bool SmtpClient::send(const MailMessage& message)
+bool SmtpClient::send(const MailMessage& message, const std::function<void()>& accepted)
 {
     m_errorText.clear();
     m_lastReply.clear();
+    m_failedForGood = false;
     if (!m_signedOn) {
         m_errorText = QStringLiteral("Вход на почтовый сервер не выполнен.");
         return false;
     }
+    // Faults of this machine's settings: no try changes them.
+    for (const QString& fault : {m_account.plaintextRefusal(), m_account.caFileProblem()}) {
+        if (!fault.isEmpty()) {
+            m_errorText = fault;
+            m_failedForGood = true;
+            return false;
+        }
+    }
 
     Transfer transfer;
+    transfer.onAccepted = accepted;
     QString why;
     if (!message.compose(m_account.senderAddress(), &transfer.payload, &why)) {
         m_errorText = why;
@@ -203,10 +222,11 @@ bool SmtpClient::send(const MailMessage& message)
 
     m_lastReply =
         QString::fromUtf8(transfer.refusal.isEmpty() ? transfer.replyLine : transfer.refusal);
-    m_failedForGood = false;
-    if (code == CURLE_OK)
+    // What goes wrong after the server accepted the data (QUIT) is no failure of the send.
+    if (code == CURLE_OK || transfer.accepted)
         return true;
-    m_failedForGood = transfer.refusalCode >= 500 || code == CURLE_LOGIN_DENIED;
+    m_failedForGood = transfer.refusalCode >= 500 || code == CURLE_LOGIN_DENIED ||
+                      code == CURLE_SSL_CACERT_BADFILE;
 
     QString curlText = QString::fromUtf8(errorBuffer).trimmed();
     if (curlText.isEmpty())
@@ -267,9 +287,9 @@ QString SmtpClient::describeFailure(int code, const Transfer& transfer,
         general = QStringLiteral("сертификат не подтверждён");
         break;
     case CURLE_SSL_CACERT_BADFILE:
-        what =
-            QStringLiteral("Не удалось прочитать файл сертификатов «%1»").arg(m_account.caFile());
-        general = QStringLiteral("файл не читается");
+        what = QStringLiteral("Файл сертификата «%1» не читается как сертификат в формате PEM")
+                   .arg(m_account.caFile());
+        general = QStringLiteral("файл сертификата не читается");
         break;
     case CURLE_SSL_CONNECT_ERROR:
         what =

@@ -5,19 +5,27 @@ Serve:  smtp_server.py --port N --out DIR [--host 127.0.0.1]
                        [--tls-cert CERT --tls-key KEY [--implicit-tls]]
                        [--auth-user USER --auth-password PASSWORD]
                        [--refuse ADDRESS ...] [--refuse-data] [--defer-data N]
+                       [--hold-data N] [--lose-reply N] [--at-quit drop|hold]
                        [--lifetime SECONDS]
         Prints "READY <port>" once it accepts connections. Every message received goes to
         DIR as <n>.eml (the raw data) and <n>.json (envelope and parsed content, see describe()).
         With a certificate the server requires STARTTLS, or speaks TLS from the start with
-        --implicit-tls. --refuse makes RCPT for that address fail with 550, --refuse-data
+        --implicit-tls. A login attempt touches DIR/auth. --refuse makes RCPT for that address fail with 550, --refuse-data
         turns every message down with 554 after its data, --defer-data answers the first N
-        messages with 451 (try again later) after their data. Stops on SIGTERM/SIGINT, when its parent goes away, or after --lifetime.
+        messages with 451 (try again later) after their data. --hold-data stores the first N
+        messages but keeps back the reply to their data until the client goes away;
+        --lose-reply stores the first N messages and drops the connection instead of replying
+        to their data. At QUIT
+        the server touches DIR/quit, then answers it, or with --at-quit drops the connection
+        without an answer (drop) or never answers (hold). Stops on SIGTERM/SIGINT, when its
+        parent goes away, or after --lifetime.
 
 Parse:  smtp_server.py --parse FILE
         Prints the JSON description of one message file (for example from a Maildir).
 """
 
 import argparse
+import asyncio
 import base64
 import email
 import email.policy
@@ -32,6 +40,8 @@ import threading
 import time
 
 LOOPBACK = {"127.0.0.1", "::1", "localhost"}
+# Long enough to outlive any client; the wait ends when the client goes away.
+HELD_SECONDS = 3600
 
 
 def describe(raw):
@@ -80,11 +90,15 @@ def write_atomically(path, data):
 
 
 class Handler:
-    def __init__(self, out_dir, refused, refuse_data, defer_data=0):
+    def __init__(self, out_dir, refused, refuse_data, defer_data=0, hold_data=0, lose_reply=0,
+                 at_quit=None):
         self.out_dir = out_dir
         self.refused = {a.lower() for a in refused}
         self.refuse_data = refuse_data
         self.defer_data = defer_data
+        self.hold_data = hold_data
+        self.lose_reply = lose_reply
+        self.at_quit = at_quit
         self.count = 0
         self.lock = threading.Lock()
 
@@ -115,13 +129,32 @@ class Handler:
         base = os.path.join(self.out_dir, "%d" % n)
         write_atomically(base + ".eml", raw)
         write_atomically(base + ".json", json.dumps(info, ensure_ascii=False).encode("utf-8"))
+        with self.lock:
+            hold = self.hold_data > 0
+            self.hold_data -= int(hold)
+            lose = self.lose_reply > 0
+            self.lose_reply -= int(lose)
+        if lose:
+            server.transport.abort()
+        if hold or lose:
+            await asyncio.sleep(HELD_SECONDS)
         return "250 2.0.0 Message accepted"
 
+    async def handle_QUIT(self, server, session, envelope):
+        write_atomically(os.path.join(self.out_dir, "quit"), b"")
+        if self.at_quit == "drop":
+            server.transport.abort()
+        if self.at_quit in ("drop", "hold"):
+            await asyncio.sleep(HELD_SECONDS)
+        return "221 Bye"
 
-def make_authenticator(user, password):
+
+def make_authenticator(user, password, out_dir):
     from aiosmtpd.smtp import AuthResult, LoginPassword
 
     def authenticate(server, session, envelope, mechanism, auth_data):
+        # What crossed the wire: a test tells a login that was never sent.
+        write_atomically(os.path.join(out_dir, "auth"), b"")
         ok = (isinstance(auth_data, LoginPassword)
               and auth_data.login == user.encode("utf-8")
               and auth_data.password == password.encode("utf-8"))
@@ -137,7 +170,8 @@ def serve(args):
     if args.host not in LOOPBACK:
         sys.exit("only loopback addresses are served")
     os.makedirs(args.out, exist_ok=True)
-    handler = Handler(args.out, args.refuse, args.refuse_data, args.defer_data)
+    handler = Handler(args.out, args.refuse, args.refuse_data, args.defer_data, args.hold_data,
+                      args.lose_reply, args.at_quit)
     params = {"hostname": args.host, "port": args.port, "server_hostname": "kalvent-test"}
     if args.tls_cert:
         context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
@@ -148,7 +182,8 @@ def serve(args):
             params["tls_context"] = context
             params["require_starttls"] = True
     if args.auth_user:
-        params["authenticator"] = make_authenticator(args.auth_user, args.auth_password or "")
+        params["authenticator"] = make_authenticator(args.auth_user, args.auth_password or "",
+                                                     args.out)
         params["auth_required"] = True
         params["auth_require_tls"] = bool(args.tls_cert)
     controller = Controller(handler, **params)
@@ -181,6 +216,9 @@ def main():
     parser.add_argument("--refuse", action="append", default=[], metavar="ADDRESS")
     parser.add_argument("--refuse-data", action="store_true")
     parser.add_argument("--defer-data", type=int, default=0, metavar="N")
+    parser.add_argument("--hold-data", type=int, default=0, metavar="N")
+    parser.add_argument("--lose-reply", type=int, default=0, metavar="N")
+    parser.add_argument("--at-quit", choices=["drop", "hold"])
     parser.add_argument("--lifetime", type=float, default=300)
     args = parser.parse_args()
     if args.parse:

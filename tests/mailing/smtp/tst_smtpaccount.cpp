@@ -70,6 +70,59 @@ private Q_SLOTS:
         QCOMPARE(passwordLines, 1);
     }
 
+    // The permission to log in without encryption is the file's to give: absent (a file from
+    // before it, or edited by hand) it is not given, whatever the rest says.
+    void aLoginWithoutEncryptionNeedsThePermissionInTheFile()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("mail-account.ini"));
+        MailAccount account = sampleAccount();
+        account.setSecurity(MailAccount::Security::None);
+        QVERIFY(!account.plaintextRefusal().isEmpty());
+        account.setAllowPlaintext(true);
+        QVERIFY(account.plaintextRefusal().isEmpty());
+        QVERIFY2(account.save(path), qPrintable(account.errorText()));
+        MailAccount loaded;
+        QVERIFY(loaded.load(path));
+        QVERIFY(loaded.allowPlaintext());
+        QVERIFY(loaded == account);
+
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray text = file.readAll();
+        file.close();
+        QVERIFY(text.contains("\nAllowPlaintext=true\n"));
+        text.replace("\nAllowPlaintext=true\n", "\n");
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+        file.close();
+        QVERIFY(loaded.load(path));
+        QVERIFY(!loaded.allowPlaintext());
+        QVERIFY(!loaded.plaintextRefusal().isEmpty());
+        // Without a login nothing secret goes out.
+        loaded.setLogin(QString());
+        QVERIFY(loaded.plaintextRefusal().isEmpty());
+    }
+
+    // The certificate file is read back even where the password cannot be (its store is away).
+    void theCertificateFileIsReadWithoutThePassword()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("mail-account.ini"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Account]\nHost=smtp.example.ru\nPort=587\nSecurity=StartTls\nLogin=op\n"
+                   "PasswordStore=secret-store\nSender=office@example.ru\n"
+                   "CaFile=/etc/ssl/office ca.pem\n");
+        file.close();
+        MailAccount account;
+        QVERIFY(!account.load(path));
+        QCOMPARE(MailAccount::storedCaFile(path), QStringLiteral("/etc/ssl/office ca.pem"));
+        QCOMPARE(MailAccount::storedCaFile(dir.filePath(QStringLiteral("none.ini"))), QString());
+    }
+
     void overwritingAWorldReadableFileLeavesItOwnerOnly()
     {
         QTemporaryDir dir;

@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -181,6 +182,7 @@ private Q_SLOTS:
         // Only a sign-in over TLS is offered; a plain session is turned away.
         MailAccount plain = signIn;
         plain.setSecurity(MailAccount::Security::None);
+        plain.setAllowPlaintext(true);
         QVERIFY(client.signOn(plain));
         QVERIFY(!client.send(reportMessage()));
         QVERIFY2(client.errorText().startsWith(
@@ -294,6 +296,95 @@ private Q_SLOTS:
         QVERIFY(!client.send(message));
         QVERIFY2(client.errorText().contains(missing), qPrintable(client.errorText()));
         QCOMPARE(server.received().size(), 0);
+    }
+
+    // The server's 250 to the end of the data is the delivery: the hook runs then, before the
+    // QUIT goes out, and a connection dropped instead of answering QUIT changes nothing.
+    void acceptedAtTheEndOfTheDataWhateverHappensAtQuit()
+    {
+        SmtpTestServer server;
+        const QString out = outFolder("dropAtQuit");
+        QVERIFY2(server.start(out, {"--at-quit", "drop"}), qPrintable(server.errorOutput()));
+        SmtpClient client;
+        QVERIFY(client.signOn(account(server.port(), MailAccount::Security::None)));
+        int accepted = 0;
+        bool quitSeenFirst = false;
+        const auto hook = [&] {
+            ++accepted;
+            quitSeenFirst = QFileInfo::exists(out + QStringLiteral("/quit"));
+        };
+        QVERIFY2(client.send(reportMessage(), hook), qPrintable(client.errorText()));
+        QCOMPARE(accepted, 1);
+        QVERIFY(!quitSeenFirst);
+        QVERIFY(QFileInfo::exists(out + QStringLiteral("/quit")));
+        QCOMPARE(server.received().size(), 1);
+
+        // Refused data is no delivery: the hook never runs.
+        SmtpTestServer refusing;
+        QVERIFY2(refusing.start(outFolder("refusedData"), {"--refuse-data"}),
+                 qPrintable(refusing.errorOutput()));
+        QVERIFY(client.signOn(account(refusing.port(), MailAccount::Security::None)));
+        QVERIFY(!client.send(reportMessage(), hook));
+        QCOMPARE(accepted, 1);
+    }
+
+    // A login over a connection without encryption is never sent unless allowed: the client
+    // itself refuses, for good, before connecting.
+    void aLoginInClearTextOnlyWhenAllowed()
+    {
+        SmtpTestServer server;
+        const QString out = outFolder("plainLogin");
+        QVERIFY2(server.start(out, {"--auth-user", "op", "--auth-password", "секрет"}),
+                 qPrintable(server.errorOutput()));
+        MailAccount plain = account(server.port(), MailAccount::Security::None);
+        plain.setLogin(QStringLiteral("op"));
+        plain.setPassword(QStringLiteral("секрет"));
+
+        SmtpClient client;
+        QVERIFY(client.signOn(plain));
+        QVERIFY(!client.send(reportMessage()));
+        QVERIFY(client.failedForGood());
+        QCOMPARE(client.errorText(), plain.plaintextRefusal());
+        QVERIFY(!QFileInfo::exists(out + QStringLiteral("/auth")));
+        QVERIFY(server.received().isEmpty());
+
+        plain.setAllowPlaintext(true);
+        QVERIFY(client.signOn(plain));
+        QVERIFY2(client.send(reportMessage()), qPrintable(client.errorText()));
+        QCOMPARE(server.received().size(), 1);
+        QCOMPARE(server.received().first().value("authenticated").toBool(), true);
+    }
+
+    // A certificate file that cannot be used is this machine's fault and said so; no try
+    // mends it.
+    void certificateFileFaultsAreLocalAndForGood()
+    {
+        SmtpTestServer server;
+        QVERIFY2(
+            server.start(outFolder("caFile"), {"--tls-cert", m_certificate, "--tls-key", m_key}),
+            qPrintable(server.errorOutput()));
+        const QString missing = m_dir.filePath(QStringLiteral("no-such-ca.pem"));
+        const QString notPem = m_dir.filePath(QStringLiteral("not-a-certificate.pem"));
+        QFile garbage(notPem);
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        garbage.write("this is no certificate\n");
+        garbage.close();
+
+        const QList<QPair<QString, QString>> cases = {
+            {missing, QStringLiteral("Файл сертификата «%1» не найден.").arg(missing)},
+            {m_dir.path(), QStringLiteral("Файл сертификата «%1» не читается").arg(m_dir.path())},
+            {notPem, QStringLiteral("Файл сертификата «%1» не читается").arg(notPem)},
+        };
+        SmtpClient client;
+        for (const auto& [file, text] : cases) {
+            MailAccount secure = account(server.port(), MailAccount::Security::StartTls);
+            secure.setCaFile(file);
+            QVERIFY(client.signOn(secure));
+            QVERIFY(!client.send(reportMessage()));
+            QVERIFY2(client.errorText().startsWith(text), qPrintable(client.errorText()));
+            QVERIFY2(client.failedForGood(), qPrintable(file));
+        }
+        QVERIFY(server.received().isEmpty());
     }
 
     void serverDownIsAConnectionError()

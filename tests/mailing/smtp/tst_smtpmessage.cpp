@@ -265,6 +265,40 @@ private Q_SLOTS:
         QVERIFY(field(first, "Content-Type") != field(second, "Content-Type"));
     }
 
+    // Every try of one mail carries the Message-ID it was given; one that could carry another
+    // header or is not one id is never written.
+    void aGivenMessageIdIsKeptAndAForgedOneReplaced()
+    {
+        MailMessage message;
+        message.setRecipient(QStringLiteral("director@example.com"));
+        const QByteArray id = MailMessage::newMessageId(QStringLiteral("office@Example.RU"));
+        QVERIFY2(QRegularExpression(QStringLiteral("^<[A-Za-z0-9.]+@example\\.ru>$"))
+                     .match(QString::fromLatin1(id))
+                     .hasMatch(),
+                 id.constData());
+        QVERIFY(id != MailMessage::newMessageId(QStringLiteral("office@example.ru")));
+        message.setMessageId(id);
+        QByteArray first;
+        QByteArray second;
+        QVERIFY(message.compose(QStringLiteral("office@example.ru"), &first));
+        QVERIFY(message.compose(QStringLiteral("office@example.ru"), &second));
+        QCOMPARE(field(first, "Message-ID"), id);
+        QCOMPARE(field(second, "Message-ID"), id);
+
+        for (const QByteArray& forged :
+             {QByteArray("<a@b>\r\nBcc: evil@example.com"), QByteArray("<a b@c>"),
+              QByteArray("a@b"), QByteArray("<a@b@c>"), QByteArray("<@b>"),
+              QByteArray("<\xd0\x96@b>")}) {
+            QVERIFY2(!MailMessage::isValidMessageId(forged), forged.constData());
+            message.setMessageId(forged);
+            QByteArray text;
+            QVERIFY(message.compose(QStringLiteral("office@example.ru"), &text));
+            QVERIFY(!text.contains("evil"));
+            QVERIFY(MailMessage::isValidMessageId(field(text, "Message-ID")));
+            QVERIFY(field(text, "Message-ID").endsWith("@example.ru>"));
+        }
+    }
+
     void controlCharactersNeverMakeAHeader_data()
     {
         QTest::addColumn<QString>("subject");
