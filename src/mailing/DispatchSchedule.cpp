@@ -175,7 +175,10 @@ DispatchSchedule::Result DispatchSchedule::tick(SettingsStore& store, const QDat
     if (!m_run.exportReports(settings.days(), now))
         return fail(m_run.errorText());
     call(m_hooks.status, QStringLiteral("Отправка отчетов"));
-    const MailingRun::Result sent = m_run.send(settings.senders(), settings.tems());
+    const MailingRun::Result sent =
+        m_run.send(settings.senders(), settings.tems(),
+                   QStringLiteral("%1 %2 %3")
+                       .arg(settings.nextdate(), settings.times(), AppPaths::databasePath()));
     // A failed mail whose copy could not be kept is not moved on: the reports are mailed again.
     if (sent == MailingRun::Result::NoAccount || sent == MailingRun::Result::Busy ||
         sent == MailingRun::Result::NotKept)

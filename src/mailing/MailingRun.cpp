@@ -63,7 +63,8 @@ bool MailingRun::exportReports(const QString& days, const QDateTime& now)
     return ok;
 }
 
-MailingRun::Result MailingRun::send(const QString& recipient, const QString& text)
+MailingRun::Result MailingRun::send(const QString& recipient, const QString& text,
+                                    const QString& dispatchKey)
 {
     m_error.clear();
     if (s_busy) {
@@ -78,7 +79,11 @@ MailingRun::Result MailingRun::send(const QString& recipient, const QString& tex
         return Result::NoAccount;
     }
     // Made before the first try and kept with the mail: every later try carries the same.
-    const QByteArray messageId = MailMessage::newMessageId(choice.account.senderAddress());
+    const QString sender = choice.account.senderAddress();
+    const QByteArray messageId =
+        dispatchKey.isEmpty()
+            ? MailMessage::newMessageId(sender)
+            : MailMessage::stableMessageId((dispatchKey + '\n' + recipient).toUtf8(), sender);
     ReportMailer mailer;
     mailer.setPauseSeconds(m_pauseSeconds);
     mailer.setMessageId(messageId);

@@ -52,7 +52,10 @@ public:
     virtual bool exportReports(const QString& days, const QDateTime& now);
     // Mails the bundle's files, with `text` as subject and body. A mail that the server did not
     // take is kept in the outbox beside the reports folder, to be delivered later.
-    virtual Result send(const QString& recipient, const QString& text);
+    // `dispatchKey` names the due dispatch (empty for a mail sent by hand): every try of it
+    // carries the same Message-ID, also after the process was killed before it could keep it.
+    virtual Result send(const QString& recipient, const QString& text,
+                        const QString& dispatchKey = QString());
 
     // What one round of delivering the kept mails did.
     struct Redelivery

@@ -24,7 +24,7 @@ public:
         m_error = exportOk ? QString() : QStringLiteral("Отчет «poist.htm» не сохранён: диск");
         return exportOk;
     }
-    Result send(const QString& recipient, const QString& text) override
+    Result send(const QString& recipient, const QString& text, const QString&) override
     {
         m_log << "send:" + recipient + ":" + text;
         m_error = sendResult == Result::Sent ? QString() : "no account";

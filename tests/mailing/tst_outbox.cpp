@@ -376,6 +376,27 @@ private Q_SLOTS:
         QCOMPARE(runCli({"outbox", "retry"}), 0);
         QCOMPARE(output, QString("outbox: nothing to send\n"));
         QCOMPARE(receivedIds(quitting), QStringList{second});
+
+        // A dispatch killed while the server holds back its reply to the data kept nothing and
+        // stored no new date: the next dispatch mails the reports again under the same ID.
+        for (const QStringList& setting :
+             {QStringList{"times", "00:00:00"}, QStringList{"nextdate", "2000-01-01"}})
+            QCOMPARE(runCli(QStringList{"settings", "set"} + setting), 0);
+        SmtpTestServer slow;
+        const QString slowOut = m_dir.filePath(QString("slow%1").arg(m_round));
+        QVERIFY2(slow.start(slowOut, {"--hold-data", "1"}), qPrintable(slow.errorOutput()));
+        QCOMPARE(useServer(slow.port()), 0);
+        QProcess dispatch;
+        start(dispatch, {"dispatch"});
+        QVERIFY(waitFor([&] { return slow.received().size() == 1; }));
+        dispatch.kill();
+        QVERIFY(dispatch.waitForFinished(10000));
+        QVERIFY(deskOutbox.mails().isEmpty());
+        QCOMPARE(runCli({"dispatch"}), 0);
+        const QStringList dispatched = receivedIds(slow);
+        QCOMPARE(dispatched.size(), 2);
+        QCOMPARE(dispatched.last(), dispatched.first());
+        QVERIFY(!dispatched.contains(second));
     }
 
     // A description naming files outside its entry ("../x", an absolute path) attaches

@@ -2,6 +2,7 @@
 
 #include "MailAddress.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -81,6 +82,19 @@ QByteArray MailMessage::newMessageId(const QString& senderAddress)
     if (domain.isEmpty())
         domain = "kalvent.invalid";
     return '<' + uniqueToken() + '.' + QByteArray::number(QDateTime::currentSecsSinceEpoch()) +
+           '@' + domain + '>';
+}
+
+QByteArray MailMessage::stableMessageId(const QByteArray& seed, const QString& senderAddress)
+{
+    QByteArray domain = MailAddress::domain(senderAddress);
+    if (domain.isEmpty())
+        domain = "kalvent.invalid";
+    return "<dispatch." +
+           QCryptographicHash::hash(seed + '\n' + senderAddress.toUtf8(),
+                                    QCryptographicHash::Sha256)
+               .toHex()
+               .left(32) +
            '@' + domain + '>';
 }
 

@@ -31,6 +31,9 @@ public:
     static QByteArray newMessageId(const QString& senderAddress);
     // One <left@right> of printable ASCII without blanks: safe as a header value.
     static bool isValidMessageId(const QByteArray& id);
+    // The same Message-ID every time for the same `seed` (one due dispatch): a dispatch killed
+    // before it could record its mail sends it again under the ID of the first try.
+    static QByteArray stableMessageId(const QByteArray& seed, const QString& senderAddress);
 
     // Exactly one address local@domain; *why gets the reason for a refusal in Russian.
     static bool validateRecipient(const QString& address, QString* why = nullptr);
