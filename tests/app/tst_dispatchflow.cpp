@@ -137,6 +137,30 @@ private Q_SLOTS:
             QVERIFY(!DataEnv::instance()->rowSet(rs)->isOpen());
     }
 
+    // Nobody answers the boxes: the dispatches go on, with one box of each kind on screen
+    // holding the newest text.
+    void aBoxLeftOpenDoesNotHoldTheSchedule()
+    {
+        SmtpTestServer server;
+        QVERIFY2(server.start(m_dir.filePath("out-unattended"), {}),
+                 qPrintable(server.errorOutput()));
+        storeAccount(server.port());
+        storeSettings("2026-12-06");
+        QVERIFY(SettingsStore().write("days", "1"));
+        m_window = std::make_unique<MainFrm>();
+        m_window->showMain();
+        for (int day = 0; day < 3; ++day) {
+            Clock::setFixed(m_now.addDays(day));
+            m_window->dispatchTick();
+            QCOMPARE(server.received().size(), day + 1);
+            const QList<QMessageBox*> open = Dialogs::openNotices();
+            QCOMPARE(open.size(), 1);
+            QCOMPARE(open.first()->text(), QString("%1.12.2026").arg(7 + day, 2, 10, QChar('0')));
+        }
+        for (QMessageBox* box : Dialogs::openNotices())
+            box->close();
+    }
+
     void serverDownShowsTheFailureAndStillAdvances()
     {
         storeAccount(SmtpTestServer::freePort());
