@@ -15,6 +15,9 @@ enum class Shown
 // order mark, tags) and controls show nothing; tabs and line breaks part words like a blank.
 Shown shown(char32_t c)
 {
+    // Printable ASCII and the Cyrillic block, most of every name, need no look-up.
+    if ((c >= 0x20 && c < 0x7F) || (c >= 0x400 && c < 0x500))
+        return Shown::Kept;
     switch (QChar::category(c)) {
     case QChar::Other_Format:
     case QChar::Other_Surrogate:
