@@ -1,6 +1,7 @@
 #include "SpendStore.h"
 
 #include "DataEnv.h"
+#include "ListNames.h"
 #include "RowSet.h"
 
 #include <QRegularExpression>
@@ -100,13 +101,7 @@ QString SpendStore::listName(const QString& source)
     RowSet* sources = m_env->bind("Istochnik");
     if (!sources || !sources->isOpen())
         return QString();
-    const QString folded = source.trimmed().toCaseFolded();
-    for (int row = 0; row < sources->rowCount(); ++row) {
-        const QString name = sources->value(row, "IName").toString();
-        if (name.trimmed().toCaseFolded() == folded)
-            return name;
-    }
-    return QString();
+    return ListNames::existing(*sources, QStringLiteral("IName"), source);
 }
 
 bool SpendStore::listMonth(const QDate& month, QList<Entry>* amounts)

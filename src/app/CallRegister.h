@@ -6,7 +6,9 @@
 
 class DataEnv;
 
-// Storing one call, and taking back the newest one; no widgets.
+// Storing one call, and taking back the newest one; no widgets. The names are entries of the
+// lists, which ListNames keeps in order: they are stored as listed, so that the call counts
+// under its entry even where an entry predates those rules.
 class CallRegister
 {
 public:

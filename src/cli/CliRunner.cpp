@@ -153,10 +153,14 @@ void CliRunner::addBuiltins()
                        return fail(Usage, o.errorText());
                    if (!o.positional().isEmpty())
                        return fail(Usage, "unexpected argument " + o.positional().first());
-                   const QString service = o.value("service");
-                   const QString source = o.value("source");
+                   const QString service = ListNames::normalized(o.value("service"));
+                   const QString source = ListNames::normalized(o.value("source"));
                    if (service.isEmpty() || source.isEmpty())
                        return fail(Usage, "both --service and --source must name something");
+                   if (const QString fault = ListNames::fault(service); !fault.isEmpty())
+                       return fail(Usage, "--service: " + fault);
+                   if (const QString fault = ListNames::fault(source); !fault.isEmpty())
+                       return fail(Usage, "--source: " + fault);
                    QDate date = Clock::today();
                    if (o.has("date")) {
                        date = parseDate(o.value("date"));
@@ -184,8 +188,10 @@ void CliRunner::addBuiltins()
          {ListKind{"service", "Uslugi", "Uname"}, ListKind{"source", "Istochnik", "IName"}}) {
         addCommand(list.word + " add", list.word + " add NAME",
                    "Adds an entry to the list of " + list.word +
-                       "s, without the blanks around it; a name already in the list (letter\n"
-                       "case aside) is refused.",
+                       "s in Unicode NFC, without invisible characters (controls, zero-width\n"
+                       "and bidirectional formatting ones) and the blanks around it, at most " +
+                       QString::number(ListNames::maxLength) +
+                       "\ncharacters; a name already in the list (letter case aside) is refused.",
                    [this, list](const QStringList& args) {
                        CliOptions o(args, {}, {});
                        if (!o.ok())
@@ -216,14 +222,22 @@ void CliRunner::addBuiltins()
                        const QString newName = ListNames::normalized(o.positional()[1]);
                        if (newName.isEmpty())
                            return fail(Usage, "the new name is empty");
+                       if (const QString fault = ListNames::fault(newName); !fault.isEmpty())
+                           return fail(Usage, fault);
                        if (!env()->connect())
                            return fail(Failure, env()->errorText());
                        RowSet* rows = env()->bind(list.command);
                        if (!rows->isOpen())
                            return fail(Failure, env()->errorText());
+                       // OLD as listed, else as it would be stored.
+                       const QString oldName = o.positional()[0];
                        int row = -1;
                        for (int r = 0; r < rows->rowCount() && row < 0; ++r)
-                           if (rows->value(r, list.column).toString() == o.positional()[0])
+                           if (rows->value(r, list.column).toString() == oldName)
+                               row = r;
+                       for (int r = 0; r < rows->rowCount() && row < 0; ++r)
+                           if (ListNames::normalized(rows->value(r, list.column).toString()) ==
+                               ListNames::normalized(oldName))
                                row = r;
                        if (row < 0)
                            return fail(

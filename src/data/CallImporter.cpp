@@ -135,7 +135,7 @@ bool CallImporter::importText(const QString& text)
     QList<UnknownName> names;
     QHash<QString, int> seen; // list and folded name -> index in names
     auto noteName = [&](const QString& list, const QString& name) {
-        const QString key = list + '\n' + ListNames::normalized(name).toCaseFolded();
+        const QString key = list + '\n' + name.toCaseFolded();
         const auto found = seen.constFind(key);
         if (found != seen.constEnd()) {
             ++names[*found].calls;
@@ -157,10 +157,16 @@ bool CallImporter::importText(const QString& text)
         if (!date.isValid())
             return bad(QStringLiteral("\"%1\" is not a date (YYYY-MM-DD or DD.MM.YYYY)")
                            .arg(fields[cData]));
-        if (fields[cService].isEmpty())
+        const QString service = ListNames::normalized(fields[cService]);
+        const QString source = ListNames::normalized(fields[cSource]);
+        if (service.isEmpty())
             return bad(QStringLiteral("the service (usluga) is empty"));
-        if (fields[cSource].isEmpty())
+        if (source.isEmpty())
             return bad(QStringLiteral("the source (Istochnik) is empty"));
+        if (const QString fault = ListNames::fault(service); !fault.isEmpty())
+            return bad(QStringLiteral("услуга (usluga): %1").arg(fault));
+        if (const QString fault = ListNames::fault(source); !fault.isEmpty())
+            return bad(QStringLiteral("источник (Istochnik): %1").arg(fault));
         const int booked = parseBooked(fields[cBooked]);
         if (booked < 0)
             return bad(QStringLiteral("\"%1\" is not a booked flag (1, 0, true, false)")
@@ -172,9 +178,9 @@ bool CallImporter::importText(const QString& text)
             if (!time.isValid() && !parseDate(value, &time).isValid())
                 return bad(QStringLiteral("\"%1\" is not a time of day").arg(fields[cTime]));
         }
-        call = {date, fields[cService], fields[cSource], booked == 1, time};
-        noteName(QStringLiteral("Uslugi"), fields[cService]);
-        noteName(QStringLiteral("Istochnik"), fields[cSource]);
+        call = {date, service, source, booked == 1, time};
+        noteName(QStringLiteral("Uslugi"), service);
+        noteName(QStringLiteral("Istochnik"), source);
         ++count;
         return DataEnv::Pull::Row;
     });
@@ -205,7 +211,7 @@ bool CallImporter::addUnknownNames()
     for (const UnknownName& name : unknownNames()) {
         RowSet* list = m_env->bind(name.listCommand);
         const QString column = name.listCommand == "Uslugi" ? "Uname" : "IName";
-        if (!list->addRow(column, ListNames::normalized(name.name))) {
+        if (!list->addRow(column, name.name)) {
             m_error = list->errorText();
             return false;
         }

@@ -9,7 +9,7 @@ class DataEnv;
 
 // Loads calls from a CSV table in UTF-8 or Windows-1251 (header row naming Data, usluga, Istochnik,
 // Zapis and optionally Vrem, in any order and letter case) in one transaction: a bad row stops the
-// import and nothing is stored.
+// import and nothing is stored. Names are stored as ListNames gives them, and refused as it says.
 class CallImporter
 {
 public:
@@ -26,7 +26,7 @@ public:
     struct UnknownName
     {
         QString listCommand; // "Uslugi" or "Istochnik"
-        QString name;        // as first written in the file
+        QString name;        // as stored (see ListNames), in its first spelling in the file
         int calls = 0;
     };
     // The unknown names of the last import, in the order first met.

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "AppPaths.h"
+#include "ListNames.h"
 #include "RowSet.h"
 
 #include <QSqlDriver>
@@ -343,13 +344,17 @@ bool DataEnv::renameEntry(const QString& listCommand, int row, const QString& ne
     RowSet* rows = list ? bind(listCommand) : nullptr;
     if (!rows || !rows->isOpen() || row < 0 || row >= rows->rowCount())
         return fail(QStringLiteral("нет такой записи в списке"));
+    QString target = ListNames::normalized(newName);
+    const QString fault = ListNames::fault(target);
+    if (!fault.isEmpty())
+        return fail(fault);
     const QVariant id = rows->value(row, "ID");
     const QString oldName = rows->value(row, list->column).toString();
-    QString target = newName;
+    const QString key = ListNames::key(target);
     bool merge = false;
     for (int other = 0; other < rows->rowCount(); ++other) {
         const QString name = rows->value(other, list->column).toString();
-        if (other != row && name.trimmed().toCaseFolded() == newName.trimmed().toCaseFolded()) {
+        if (other != row && ListNames::key(name) == key) {
             target = name;
             merge = true;
             break;

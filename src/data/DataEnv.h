@@ -67,8 +67,9 @@ public:
     // The number of recorded calls whose name is `name`, letter case aside; -1 on failure.
     qint64 callsUsing(const QString& listCommand, const QString& name);
     // Renames the entry at `row` of the list's row set, and every call that uses its name, in
-    // one transaction. A new name equal to another entry (letter case aside) merges into that
-    // one: the entry goes and its calls take the other's name, given back in *mergedInto.
+    // one transaction; the new name is stored as ListNames gives it, and refused when it cannot
+    // be. A new name equal to another entry (letter case aside) merges into that one: the entry
+    // goes and its calls take the other's name, given back in *mergedInto.
     bool renameEntry(const QString& listCommand, int row, const QString& newName,
                      QString* mergedInto = nullptr);
 

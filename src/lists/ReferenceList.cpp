@@ -71,15 +71,16 @@ bool ReferenceList::rename(QWidget* parent, int row)
     const QString name = m_rows->value(row, m_texts.column).toString();
     const Dialogs::PromptAnswer answer =
         Dialogs::prompt(parent, {title, QStringLiteral("Новое название «%1»").arg(name), name});
-    if (!answer.accepted || answer.text == name)
+    const QString newName = ListNames::normalized(answer.text);
+    if (!answer.accepted || answer.text == name || newName == name)
         return false;
-    if (ListNames::normalized(answer.text).isEmpty()) {
-        Dialogs::critical(parent, title,
-                          QStringLiteral("Название не может быть пустым. Ничего не изменено."));
+    const QString fault = ListNames::fault(newName);
+    if (!fault.isEmpty()) {
+        Dialogs::critical(parent, title, fault + QStringLiteral(" Ничего не изменено."));
         return false;
     }
     QString mergedInto;
-    if (!m_env->renameEntry(m_rowsCommand, row, ListNames::normalized(answer.text), &mergedInto)) {
+    if (!m_env->renameEntry(m_rowsCommand, row, newName, &mergedInto)) {
         Dialogs::critical(parent, title,
                           QStringLiteral("Название не изменено.\n%1").arg(m_env->errorText()));
         return false;

@@ -1,4 +1,5 @@
 #include "AdAnalysis.h"
+#include "AnalysisPeriod.h"
 #include "DataEnv.h"
 #include "Money.h"
 #include "RowSet.h"
@@ -375,6 +376,59 @@ private Q_SLOTS:
         QCOMPARE(analysis.heatMap().untimed(), qint64(1));
         QCOMPARE(analysis.rows().first().spend, qint64(70000));
         QCOMPARE(*analysis.rows().first().costPerBooking(), qint64(70000));
+    }
+
+    // Each preset's first and last day around a Monday, a Sunday, the last day of a year, the
+    // first day of one, 29 February and the 1st of March after a 28-day February.
+    void presetsCoverTheirCalendarDays_data()
+    {
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<QStringList>("bounds");
+        // This week, last week, this month, last month, the last 30 days, this year, any dates.
+        QTest::newRow("Monday") << QDate(2026, 12, 7)
+                                << QStringList{"2026-12-07 2026-12-13", "2026-11-30 2026-12-06",
+                                               "2026-12-01 2026-12-31", "2026-11-01 2026-11-30",
+                                               "2026-11-08 2026-12-07", "2026-01-01 2026-12-31",
+                                               "2026-12-07 2026-12-07"};
+        QTest::newRow("Sunday") << QDate(2026, 12, 6)
+                                << QStringList{"2026-11-30 2026-12-06", "2026-11-23 2026-11-29",
+                                               "2026-12-01 2026-12-31", "2026-11-01 2026-11-30",
+                                               "2026-11-07 2026-12-06", "2026-01-01 2026-12-31",
+                                               "2026-12-06 2026-12-06"};
+        QTest::newRow("31 December")
+            << QDate(2026, 12, 31) << QStringList{"2026-12-28 2027-01-03", "2026-12-21 2026-12-27",
+                                                  "2026-12-01 2026-12-31", "2026-11-01 2026-11-30",
+                                                  "2026-12-02 2026-12-31", "2026-01-01 2026-12-31",
+                                                  "2026-12-31 2026-12-31"};
+        QTest::newRow("1 January")
+            << QDate(2027, 1, 1) << QStringList{"2026-12-28 2027-01-03", "2026-12-21 2026-12-27",
+                                                "2027-01-01 2027-01-31", "2026-12-01 2026-12-31",
+                                                "2026-12-03 2027-01-01", "2027-01-01 2027-12-31",
+                                                "2027-01-01 2027-01-01"};
+        QTest::newRow("29 February")
+            << QDate(2028, 2, 29) << QStringList{"2028-02-28 2028-03-05", "2028-02-21 2028-02-27",
+                                                 "2028-02-01 2028-02-29", "2028-01-01 2028-01-31",
+                                                 "2028-01-31 2028-02-29", "2028-01-01 2028-12-31",
+                                                 "2028-02-29 2028-02-29"};
+        QTest::newRow("1 March, Sunday")
+            << QDate(2026, 3, 1) << QStringList{"2026-02-23 2026-03-01", "2026-02-16 2026-02-22",
+                                                "2026-03-01 2026-03-31", "2026-02-01 2026-02-28",
+                                                "2026-01-31 2026-03-01", "2026-01-01 2026-12-31",
+                                                "2026-03-01 2026-03-01"};
+    }
+
+    void presetsCoverTheirCalendarDays()
+    {
+        QFETCH(QDate, today);
+        QFETCH(QStringList, bounds);
+        using P = AnalysisPeriod::Preset;
+        QStringList given;
+        for (const P preset : {P::ThisWeek, P::LastWeek, P::ThisMonth, P::LastMonth, P::Last30Days,
+                               P::ThisYear, P::AnyDates}) {
+            const AnalysisPeriod period = AnalysisPeriod::preset(preset, today);
+            given << period.from().toString(Qt::ISODate) + " " + period.to().toString(Qt::ISODate);
+        }
+        QCOMPARE(given, bounds);
     }
 
     // Renaming a source takes its spend along; a rename into a case twin merges it.

@@ -279,6 +279,137 @@ private Q_SLOTS:
         QCOMPARE(run({"check"}), 0);
     }
 
+    // A name is stored in NFC without invisible characters and the blanks around it, at most
+    // 100 characters, whether it comes from a table, a list entry, a rename or a call: look-alike
+    // twins meet the letter-case rule, and names of invisible characters only are empty.
+    void namesAreStoredWithoutInvisibleCharacters()
+    {
+        const QString zeroWidthTwin = QStringLiteral("Стри\u200Bжка");
+        QCOMPARE(run({"service", "add", QStringLiteral("Стрижка")}), 0);
+        QCOMPARE(run({"service", "add", zeroWidthTwin}), 2);
+        QVERIFY2(m_err.contains(QStringLiteral("«Стрижка»")), qPrintable(m_err));
+        QCOMPARE(run({"service", "add", QStringLiteral("\u200B\u202E\u2066\uFEFF")}), 2);
+        QVERIFY2(m_err.contains(QStringLiteral("пустым")), qPrintable(m_err));
+        // Decomposed "Ё" (Е and a combining diaeresis) is stored composed.
+        QCOMPARE(run({"source", "add", QStringLiteral(" \u200FЕ\u0308ж\u200D ")}), 0);
+        // 100 characters, one of them beyond 16 bits; 101 are too many.
+        const QString longest = QString(99, QChar(u'я')) + QStringLiteral("\U0001D11E");
+        QCOMPARE(run({"source", "add", longest}), 0);
+        QCOMPARE(run({"source", "add", longest + QStringLiteral("я")}), 2);
+        QVERIFY2(m_err.contains(QStringLiteral("100 знаков")), qPrintable(m_err));
+        QCOMPARE(run({"source", "list"}), 0);
+        QCOMPARE(m_out, QStringLiteral("Интернет\nЁж\n%1\n").arg(longest));
+
+        // A table with NUL, zero-width, bidirectional and byte order marks in its names.
+        const QString table =
+            write("hidden.csv", QStringLiteral("Data;usluga;Istochnik;Zapis\n"
+                                               "2026-12-01;%1;\u202EЁЖ;1\n"
+                                               "2026-12-01;\"\0Мани\0кюр\0\";\uFEFFГазета\t;0\n"
+                                               "2026-12-02;\u2066стрижка\u2069;ёж\u061C;1\n")
+                                    .arg(zeroWidthTwin)
+                                    .toUtf8());
+        QVERIFY2(run({"import", table}) == 0, qPrintable(m_err));
+        QVERIFY2(m_out.contains(QStringLiteral("  service Маникюр: 1 calls\n")), qPrintable(m_out));
+        QVERIFY2(m_out.contains(QStringLiteral("  source Газета: 1 calls\n")), qPrintable(m_out));
+        QVERIFY2(!m_out.contains(QStringLiteral("Стрижка"), Qt::CaseInsensitive) &&
+                     !m_out.contains(QStringLiteral("ёж"), Qt::CaseInsensitive),
+                 qPrintable(m_out));
+        QCOMPARE(run({"report", "by-service", "--from", "2026-12-01", "--to", "2026-12-02",
+                      "--format", "csv"}),
+                 0);
+        QVERIFY2(m_out.contains(QStringLiteral("Стрижка;2;2")), qPrintable(m_out));
+        QCOMPARE(run({"report", "by-source", "--from", "2026-12-01", "--to", "2026-12-02",
+                      "--format", "csv"}),
+                 0);
+        QVERIFY2(m_out.contains(QStringLiteral("Ёж;2;2")), qPrintable(m_out));
+
+        // A call added on the command line takes the plain names too.
+        QCOMPARE(run({"add", "--service", zeroWidthTwin + QStringLiteral("\u00AD"), "--source",
+                      QStringLiteral("\u202AЕ\u0308Ж\u202C"), "--date", "2026-12-03"}),
+                 0);
+        QCOMPARE(run({"add", "--service", QString(3, QChar(u'\0')), "--source", "x"}), 2);
+        QCOMPARE(run({"add", "--service", "x", "--source", longest + "x"}), 2);
+        QVERIFY2(m_err.contains(QStringLiteral("100 знаков")), qPrintable(m_err));
+        DataEnv::instance()->connect();
+        QSqlQuery q(DataEnv::instance()->database().connection());
+        QVERIFY(q.exec("SELECT usluga, Istochnik FROM Base ORDER BY ID"));
+        QStringList stored;
+        while (q.next())
+            stored << q.value(0).toString() + "/" + q.value(1).toString();
+        QCOMPARE(stored,
+                 QStringList({QStringLiteral("Стрижка/ЁЖ"), QStringLiteral("Маникюр/Газета"),
+                              QStringLiteral("стрижка/ёж"), QStringLiteral("Стрижка/ЁЖ")}));
+
+        // A name over the limit, or of NULs only, stops the import at its line; nothing is stored.
+        const QByteArray header("Data;usluga;Istochnik;Zapis\n2026-12-04;a;b;1\n");
+        QCOMPARE(run({"import", write("long.csv", header + "2026-12-04;a;" +
+                                                      (longest + "x\u200B").toUtf8() + ";1\n")}),
+                 2);
+        QVERIFY2(m_err.contains("line 3:") && m_err.contains(QStringLiteral("100 знаков")),
+                 qPrintable(m_err));
+        QCOMPARE(run({"import",
+                      write("nul.csv", header + "2026-12-04;" + QByteArray(3, '\0') + ";b;1\n")}),
+                 2);
+        QVERIFY2(m_err.contains("line 3: the service (usluga) is empty"), qPrintable(m_err));
+        QCOMPARE(count("SELECT COUNT(*) FROM Base"), 4);
+
+        // Renames: to invisible characters only, or past the limit, are refused; to a look-alike
+        // of another entry, a merge.
+        QCOMPARE(
+            run({"service", "rename", QStringLiteral("Стрижка"), QStringLiteral("\u200B\u200B")}),
+            2);
+        QCOMPARE(run({"service", "rename", QStringLiteral("Стрижка"), longest + "x"}), 2);
+        QVERIFY2(m_err.contains(QStringLiteral("100 знаков")), qPrintable(m_err));
+        QCOMPARE(run({"service", "add", QStringLiteral("Маникюр")}), 0);
+        QCOMPARE(run({"service", "rename", QStringLiteral("Маникюр"),
+                      QStringLiteral("\u202Eстри\u200Bжка")}),
+                 0);
+        QCOMPARE(m_out, QStringLiteral("merged into Стрижка\n"));
+        QCOMPARE(run({"service", "list"}), 0);
+        QCOMPARE(m_out, QStringLiteral("Стрижка\n"));
+        QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM Base WHERE usluga = 'Стрижка'")), 3);
+        QCOMPARE(run({"check"}), 0);
+    }
+
+    // Renaming an entry to its own name in other letters or with blanks around it keeps the entry,
+    // and its calls go on counting in the report per source.
+    void renamingToItsOwnNameKeepsTheEntryAndItsCalls()
+    {
+        QCOMPARE(run({"source", "add", QStringLiteral("Газета")}), 0);
+        QCOMPARE(run({"source", "add", QStringLiteral("Радио")}), 0);
+        QCOMPARE(run({"import", write("own.csv", QStringLiteral("Data;usluga;Istochnik;Zapis\n"
+                                                                "2026-12-01;a;Газета;1\n"
+                                                                "2026-12-01;a;газета;0\n"
+                                                                "2026-12-02;a;Радио;1\n")
+                                                     .toUtf8())}),
+                 0);
+        auto perSource = [this] {
+            if (run({"report", "by-source", "--from", "2026-12-01", "--to", "2026-12-31",
+                     "--format", "csv"}) != 0)
+                return QStringList{m_err};
+            return m_out.remove('\r').split('\n', Qt::SkipEmptyParts).mid(1);
+        };
+        QCOMPARE(perSource(),
+                 QStringList({QStringLiteral("Интернет;0;0"), QStringLiteral("Газета;2;1"),
+                              QStringLiteral("Радио;1;1"), QStringLiteral("Итого:;3;2")}));
+        QString old = QStringLiteral("Газета");
+        const QList<std::pair<QString, QString>> renames{
+            {QStringLiteral("ГАЗЕТА"), QStringLiteral("ГАЗЕТА")},
+            {QStringLiteral("  газета \u200B"), QStringLiteral("газета")}};
+        for (const auto& [own, stored] : renames) {
+            QCOMPARE(run({"source", "rename", old, own}), 0);
+            QCOMPARE(m_out, QString()); // no merge
+            QCOMPARE(run({"source", "list"}), 0);
+            QCOMPARE(m_out, QStringLiteral("Интернет\n%1\nРадио\n").arg(stored));
+            QCOMPARE(
+                perSource(),
+                QStringList({QStringLiteral("Интернет;0;0"), QStringLiteral("%1;2;1").arg(stored),
+                             QStringLiteral("Радио;1;1"), QStringLiteral("Итого:;3;2")}));
+            old = stored;
+        }
+        QCOMPARE(run({"check"}), 0);
+    }
+
     // Windows line ends: a name in the last column keeps no carriage return; "--database=FILE"
     // is the same as "--database FILE".
     void crlfLastColumnAndDatabaseWithEquals()

@@ -99,6 +99,20 @@ private Q_SLOTS:
                  0);
         QVERIFY2(m_out.contains(QStringLiteral("Маникюр;2;2")), qPrintable(m_out));
 
+        // Bookings that differ where the calls agree, in a day's and in a month's total.
+        sql("UPDATE ItogDen SET Zapis = 0 WHERE Vid = 1 AND Data = '2026-12-01' AND Kl = "
+            "(SELECT ID FROM Kluchi WHERE Kluch = 'газета')");
+        sql("UPDATE ItogMes SET Zapis = Zapis + 5 WHERE Vid = 2 AND Mes = '2026-11' AND Kl = "
+            "(SELECT ID FROM Kluchi WHERE Kluch = 'маникюр')");
+        QCOMPARE(run({"check"}), 1);
+        QCOMPARE(m_out.split('\n', Qt::SkipEmptyParts),
+                 QStringList({QStringLiteral("by-source \"газета\" 2026-12-01: stored 2 calls / 0 "
+                                             "booked, counted 2 / 1"),
+                              QStringLiteral("by-service \"маникюр\" month 2026-11: stored 1 calls "
+                                             "/ 6 booked, counted 1 / 1")}));
+        QCOMPARE(run({"check", "--repair"}), 0);
+        QCOMPARE(run({"check"}), 0);
+
         QCOMPARE(run({"check", "extra"}), 2);
         QCOMPARE(run({"check", "--help"}), 0);
         QVERIFY(m_out.startsWith("usage: kalvent-cli check"));

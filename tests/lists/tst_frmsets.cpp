@@ -94,16 +94,20 @@ private Q_SLOTS:
         prompts.answer(QStringLiteral("стрижка"));    // the same name but for case is refused
         prompts.answer(QStringLiteral("Ёлка"));
         prompts.answer(QStringLiteral("ЁЛКА "));
-        for (int i = 0; i < 7; ++i)
+        prompts.answer(QStringLiteral("ёл\u200Dка\u202C")); // invisible characters aside, a twin
+        prompts.answer(QStringLiteral("\u200B\u2060\0"));   // nothing visible: empty
+        for (int i = 0; i < 9; ++i)
             addService->click();
         QCOMPARE(prompts.shown().first().title, QStringLiteral("Добавление услуги"));
         QCOMPARE(prompts.shown().first().label, QStringLiteral("Введите имя услуги"));
-        QCOMPARE(messages.shown().size(), 4);
+        QCOMPARE(messages.shown().size(), 6);
         QVERIFY(messages.shown().at(0).text.contains(QStringLiteral("пустым")));
         QVERIFY(messages.shown().at(1).text.contains(QStringLiteral("пустым")));
         // The refusal names the entry already there.
         QVERIFY(messages.shown().at(2).text.contains(QStringLiteral("«Стрижка»")));
         QVERIFY(messages.shown().at(3).text.contains(QStringLiteral("«Ёлка»")));
+        QVERIFY(messages.shown().at(4).text.contains(QStringLiteral("«Ёлка»")));
+        QVERIFY(messages.shown().at(5).text.contains(QStringLiteral("пустым")));
         const QStringList expected{QStringLiteral("Стрижка"), QStringLiteral("Ёлка")};
         QCOMPARE(names("Uslugi", "Uname"), expected);
         QCOMPARE(shown(editor.findChild<QListView*>("UslugiList")), expected);
@@ -193,6 +197,11 @@ private Q_SLOTS:
                  QStringList({QStringLiteral("Стрижка=2"), QStringLiteral("Маникюр=1")}));
 
         const QRect first = list->visualRect(list->model()->index(0, list->modelColumn()));
+        prompts.answer(QStringLiteral("\u200B\u202E")); // nothing visible: refused
+        doubleClick(list, first.center());
+        QVERIFY(messages.shown().last().text.contains(QStringLiteral("пустым")));
+        QCOMPARE(names("Uslugi", "Uname"),
+                 QStringList({QStringLiteral("Стрижка"), QStringLiteral("Маникюр")}));
         prompts.answer(QStringLiteral("Стрижка мужская"));
         doubleClick(list, first.center());
         QCOMPARE(prompts.shown().last().text, QStringLiteral("Стрижка")); // the old name to edit

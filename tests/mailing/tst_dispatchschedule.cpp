@@ -210,6 +210,26 @@ private Q_SLOTS:
         QCOMPARE(settings.read("nextdate"), QString("2026-11-01"));
     }
 
+    // With the clock set back, the last dispatch lies ahead: a due dispatch still runs, and
+    // the minute between two dispatches counts from it.
+    void lastDispatchInTheFutureDoesNotHoldTheDispatch()
+    {
+        store("0", "09:00:00", "2026-12-06");
+        QFile last(QFileInfo(DispatchSchedule::lockPath()).dir().filePath("dispatch.last"));
+        QVERIFY(last.open(QIODevice::WriteOnly));
+        last.write(at(0, QTime(12, 0)).toString(Qt::ISODate).toLatin1());
+        last.close();
+        SettingsStore settings;
+        DispatchSchedule dispatch(m_run, hooks());
+        QCOMPARE(dispatch.tick(settings, at(0, QTime(10, 0))),
+                 DispatchSchedule::Result::Dispatched);
+        QCOMPARE(m_log.filter("send:").size(), 1);
+        QCOMPARE(dispatch.tick(settings, at(0, QTime(10, 0, 30))),
+                 DispatchSchedule::Result::Deferred);
+        QCOMPARE(dispatch.tick(settings, at(0, QTime(10, 1))),
+                 DispatchSchedule::Result::Dispatched);
+    }
+
     void failedMailStillAdvancesTheDate()
     {
         store("7", "09:00:00", "2026-12-06");
