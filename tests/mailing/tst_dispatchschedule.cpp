@@ -214,7 +214,9 @@ private Q_SLOTS:
     // the minute between two dispatches counts from it.
     void lastDispatchInTheFutureDoesNotHoldTheDispatch()
     {
-        store("0", "09:00:00", "2026-12-06");
+        // A period of seconds whose date was put back by hand, and a last dispatch stamped in
+        // the future (the clock was set back since): only a real minute holds it.
+        store("0,0001", "09:00:00", "2026-12-06");
         QFile last(QFileInfo(DispatchSchedule::lockPath()).dir().filePath("dispatch.last"));
         QVERIFY(last.open(QIODevice::WriteOnly));
         last.write(at(0, QTime(12, 0)).toString(Qt::ISODate).toLatin1());
@@ -224,8 +226,9 @@ private Q_SLOTS:
         QCOMPARE(dispatch.tick(settings, at(0, QTime(10, 0))),
                  DispatchSchedule::Result::Dispatched);
         QCOMPARE(m_log.filter("send:").size(), 1);
+        QVERIFY(settings.write("nextdate", "2026-12-06"));
         QCOMPARE(dispatch.tick(settings, at(0, QTime(10, 0, 30))),
-                 DispatchSchedule::Result::Deferred);
+                 DispatchSchedule::Result::TooSoon);
         QCOMPARE(dispatch.tick(settings, at(0, QTime(10, 1))),
                  DispatchSchedule::Result::Dispatched);
     }
