@@ -86,9 +86,11 @@ bool AdAnalysis::readSpend(QSqlDatabase& db)
             spend[query.value(0).toLongLong()]
                 << Money::MonthAmount{month, query.value(2).toLongLong()};
     }
+    // A source without an amount for any month of the period has no spend, not a spend of 0.
     for (int i = 0; i < m_rows.size(); ++i)
-        m_rows[i].spend =
-            Money::prorate(spend.value(m_order.at(i)), m_period.from(), m_period.to());
+        if (spend.contains(m_order.at(i)))
+            m_rows[i].spend =
+                Money::prorate(spend.value(m_order.at(i)), m_period.from(), m_period.to());
     return true;
 }
 

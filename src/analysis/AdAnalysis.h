@@ -16,8 +16,8 @@ class QSqlDatabase;
 
 // The advertising analysis over a period, read from the totals the database keeps (never by
 // walking the calls): per source of the list (names matched as in the per-source report, in
-// its order) the calls and bookings of the period and of the one before it and the spend,
-// prorated by days; the calls by weekday and hour; and the calls and bookings per week.
+// its order) the calls and bookings of the period and of the one it is compared with, and the
+// spend, prorated by days; the calls by weekday and hour; and the calls and bookings per week.
 class AdAnalysis
 {
 public:

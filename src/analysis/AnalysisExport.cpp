@@ -4,17 +4,18 @@
 
 #include "AdAnalysis.h"
 #include "Money.h"
+#include "ProgramLocale.h"
 #include "ReportFileWriter.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QTextDocument>
+#include <cmath>
 
 namespace {
 
@@ -59,8 +60,9 @@ QString heatColour(qint64 calls, qint64 maximum)
 
 QString AnalysisExport::periodText(const AdAnalysis& analysis)
 {
-    return QStringLiteral("%1 (предыдущий период: %2)")
-        .arg(analysis.period().text(), analysis.previous().text());
+    return QStringLiteral("%1 (для сравнения: %2, %3)")
+        .arg(analysis.period().text(), analysis.previous().text(),
+             analysis.period().comparisonText());
 }
 
 QStringList AnalysisExport::headings()
@@ -93,11 +95,48 @@ QStringList AnalysisExport::cells(const SourceFigures& f)
             money(f.costPerBooking())};
 }
 
+QStringList AnalysisExport::csvHeadings()
+{
+    QStringList headings = AnalysisExport::headings();
+    for (const int column : {3, 6, 7})
+        headings[column] += QStringLiteral(", %");
+    return headings;
+}
+
+QStringList AnalysisExport::csvCells(const SourceFigures& f)
+{
+    return {f.name,
+            QString::number(f.calls),
+            QString::number(f.booked),
+            csvNumber(f.rate()),
+            QString::number(f.previousCalls),
+            QString::number(f.previousBooked),
+            csvNumber(SourceFigures::change(f.calls, f.previousCalls)),
+            csvNumber(SourceFigures::change(f.booked, f.previousBooked)),
+            csvMoney(f.spend),
+            csvMoney(f.costPerCall()),
+            csvMoney(f.costPerBooking())};
+}
+
+QString AnalysisExport::csvNumber(std::optional<double> share)
+{
+    if (!share)
+        return QString();
+    // Rounded as shown; no "-0,0".
+    const double percent = std::round(*share * 1000) / 10;
+    return QString::number(percent == 0 ? 0.0 : percent, 'f', 1).replace(u'.', u',');
+}
+
+QString AnalysisExport::csvMoney(std::optional<qint64> kopecks)
+{
+    return kopecks ? Money::plain(*kopecks).replace(u'.', u',') : QString();
+}
+
 QString AnalysisExport::percent(std::optional<double> share)
 {
     if (!share)
         return QStringLiteral("—");
-    return QLocale().toString(*share * 100, 'f', 1) + QStringLiteral("\u00A0%");
+    return ProgramLocale::locale().toString(*share * 100, 'f', 1) + QStringLiteral("\u00A0%");
 }
 
 QString AnalysisExport::change(std::optional<double> share)
@@ -123,6 +162,18 @@ QString AnalysisExport::weekdayName(int weekday)
 
 ReportGrid AnalysisExport::figuresGrid(const AdAnalysis& analysis, const QList<int>& order)
 {
+    return grid(analysis, order, headings(), &cells);
+}
+
+ReportGrid AnalysisExport::csvGrid(const AdAnalysis& analysis, const QList<int>& order)
+{
+    return grid(analysis, order, csvHeadings(), &csvCells);
+}
+
+ReportGrid AnalysisExport::grid(const AdAnalysis& analysis, const QList<int>& order,
+                                const QStringList& headings,
+                                QStringList (*cells)(const SourceFigures&))
+{
     QVector<QStringList> rows;
     if (order.isEmpty())
         for (const SourceFigures& row : analysis.rows())
@@ -130,10 +181,10 @@ ReportGrid AnalysisExport::figuresGrid(const AdAnalysis& analysis, const QList<i
     for (const int row : order)
         if (row >= 0 && row < analysis.rows().size())
             rows << cells(analysis.rows().at(row));
-    QVector<bool> numeric(headings().size(), true);
+    QVector<bool> numeric(headings.size(), true);
     numeric[0] = false;
-    return ReportGrid::table(title(), periodText(analysis), headings(), rows,
-                             cells(analysis.total()), numeric);
+    return ReportGrid::table(title(), periodText(analysis), headings, rows, cells(analysis.total()),
+                             numeric);
 }
 
 ReportGrid AnalysisExport::heatMapGrid(const AdAnalysis& analysis)
@@ -204,9 +255,9 @@ bool AnalysisExport::write(Format format, const AdAnalysis& analysis, const QStr
     if (format == Format::Pdf)
         return writePdf(analysis, fileName, order);
     ReportFileWriter writer;
-    const bool ok = writer.save(
-        fileName, format == Format::Html ? html(analysis, order).toUtf8()
-                                         : ReportFileWriter::csv(figuresGrid(analysis, order)));
+    const bool ok = writer.save(fileName, format == Format::Html
+                                              ? html(analysis, order).toUtf8()
+                                              : ReportFileWriter::csv(csvGrid(analysis, order)));
     m_error = writer.errorText();
     return ok;
 }
@@ -263,12 +314,13 @@ QString AnalysisExport::conversionJson(const AdAnalysis& analysis)
     for (const SourceFigures& row : analysis.rows())
         rows << jsonFigures(row);
     return QStringLiteral("{\"report\": \"conversion\", \"from\": %1, \"to\": %2, "
-                          "\"previous\": {\"from\": %3, \"to\": %4}, \"rows\": [%5], "
-                          "\"total\": %6}\n")
+                          "\"previous\": {\"from\": %3, \"to\": %4, \"compare\": %5}, "
+                          "\"rows\": [%6], \"total\": %7}\n")
         .arg(jsonText(analysis.period().from().toString(Qt::ISODate)),
              jsonText(analysis.period().to().toString(Qt::ISODate)),
              jsonText(analysis.previous().from().toString(Qt::ISODate)),
-             jsonText(analysis.previous().to().toString(Qt::ISODate)), rows.join(", "),
+             jsonText(analysis.previous().to().toString(Qt::ISODate)),
+             jsonText(AnalysisPeriod::name(analysis.period().comparison())), rows.join(", "),
              jsonFigures(analysis.total()));
 }
 

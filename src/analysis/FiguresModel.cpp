@@ -4,14 +4,12 @@
 #include "AnalysisExport.h"
 
 #include <QFont>
-#include <limits>
 
 namespace {
-constexpr double nothing = -std::numeric_limits<double>::infinity();
-
-template <typename T> double number(std::optional<T> value)
+// Nothing is no number: an invalid value, which the sorting puts after every number.
+template <typename T> QVariant number(std::optional<T> value)
 {
-    return value ? double(*value) : nothing;
+    return value ? QVariant(double(*value)) : QVariant();
 }
 } // namespace
 
@@ -77,7 +75,7 @@ QVariant FiguresModel::data(const QModelIndex& index, int role) const
         case 7:
             return number(SourceFigures::change(f.booked, f.previousBooked));
         case 8:
-            return double(f.spend);
+            return number(f.spend);
         case 9:
             return number(f.costPerCall());
         case 10:

@@ -8,8 +8,8 @@
 class AdAnalysis;
 
 // The per-source table of the analysis with its totals row last: the texts of
-// AnalysisExport::cells() for display, the numbers behind them under sortRole (a "—" sorts
-// below every number), and isTotalRole true on the totals row.
+// AnalysisExport::cells() for display, the numbers behind them under sortRole (an invalid
+// value for a "—"), and isTotalRole true on the totals row.
 class FiguresModel : public QAbstractTableModel
 {
     Q_OBJECT

@@ -21,12 +21,22 @@ std::optional<double> SourceFigures::rate() const
 
 std::optional<qint64> SourceFigures::costPerCall() const
 {
-    return Money::divide(spend, calls);
+    return spend ? Money::divide(*spend, callsWithSpend()) : std::nullopt;
 }
 
 std::optional<qint64> SourceFigures::costPerBooking() const
 {
-    return Money::divide(spend, booked);
+    return spend ? Money::divide(*spend, bookedWithSpend()) : std::nullopt;
+}
+
+qint64 SourceFigures::callsWithSpend() const
+{
+    return spend ? m_pricedCalls.value_or(calls) : 0;
+}
+
+qint64 SourceFigures::bookedWithSpend() const
+{
+    return spend ? m_pricedBooked.value_or(booked) : 0;
 }
 
 std::optional<double> SourceFigures::change(qint64 now, qint64 before)
@@ -38,9 +48,16 @@ std::optional<double> SourceFigures::change(qint64 now, qint64 before)
 
 void SourceFigures::add(const SourceFigures& other)
 {
+    const qint64 pricedCalls = sum(callsWithSpend(), other.callsWithSpend());
+    const qint64 pricedBooked = sum(bookedWithSpend(), other.bookedWithSpend());
     calls = sum(calls, other.calls);
     booked = sum(booked, other.booked);
     previousCalls = sum(previousCalls, other.previousCalls);
     previousBooked = sum(previousBooked, other.previousBooked);
-    spend = sum(spend, other.spend);
+    if (other.spend)
+        spend = sum(spend.value_or(0), *other.spend);
+    if (spend) {
+        m_pricedCalls = pricedCalls;
+        m_pricedBooked = pricedBooked;
+    }
 }

@@ -12,11 +12,13 @@ struct SourceFigures
     qint64 booked = 0;
     qint64 previousCalls = 0;
     qint64 previousBooked = 0;
-    qint64 spend = 0;
+    // Nothing when no amount is entered for any day of the period (0 is an amount).
+    std::optional<qint64> spend;
 
     // The share of the calls that booked, 0..1; nothing without calls.
     std::optional<double> rate() const;
-    // The spend per call and per booking, rounded to kopecks; nothing without calls, bookings.
+    // The spend per call and per booking, rounded to kopecks; nothing without a spend, calls,
+    // bookings. Of a sum (add()), over the calls and bookings of the parts with a spend only.
     std::optional<qint64> costPerCall() const;
     std::optional<qint64> costPerBooking() const;
     // The change from `before` to `now` as a share of `before` (0.25: a quarter more);
@@ -25,4 +27,12 @@ struct SourceFigures
 
     // Adds another source's figures (for the totals row).
     void add(const SourceFigures& other);
+
+private:
+    qint64 callsWithSpend() const;
+    qint64 bookedWithSpend() const;
+
+    // Of a sum: the calls and bookings of the parts with a spend.
+    std::optional<qint64> m_pricedCalls;
+    std::optional<qint64> m_pricedBooked;
 };

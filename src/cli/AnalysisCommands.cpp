@@ -5,6 +5,7 @@
 #include "AnalysisExport.h"
 #include "CliOptions.h"
 #include "CliRunner.h"
+#include "Clock.h"
 #include "DataEnv.h"
 #include "Money.h"
 #include "SettingsStore.h"
@@ -25,27 +26,84 @@ struct ReportRequest
     explicit ReportRequest(DataEnv* env) : analysis(env) {}
 };
 
-// Reads --from, --to, --format (one of `formats`, the first by default) and --output, and
-// loads the analysis; a status to return when that fails.
-std::optional<int> readRequest(CliRunner& cli, const QStringList& args, const QStringList& formats,
-                               ReportRequest* request)
+const QList<std::pair<QString, AnalysisPeriod::Preset>> presetNames{
+    {"this-week", AnalysisPeriod::Preset::ThisWeek},
+    {"last-week", AnalysisPeriod::Preset::LastWeek},
+    {"this-month", AnalysisPeriod::Preset::ThisMonth},
+    {"last-month", AnalysisPeriod::Preset::LastMonth},
+    {"last-30-days", AnalysisPeriod::Preset::Last30Days},
+    {"this-year", AnalysisPeriod::Preset::ThisYear}};
+
+QStringList presetList()
 {
-    CliOptions o(args, {"from", "to", "format", "output"}, {});
+    QStringList list;
+    for (const auto& preset : presetNames)
+        list << preset.first;
+    return list;
+}
+
+QStringList comparisonList()
+{
+    QStringList list;
+    for (const AnalysisPeriod::Comparison comparison : AnalysisPeriod::comparisons())
+        list << AnalysisPeriod::name(comparison);
+    return list;
+}
+
+// The period of --from and --to, or of --preset around today, compared as --compare says
+// (when `comparing`); a status to return when the options give no period.
+std::optional<int> readPeriod(CliRunner& cli, const CliOptions& o, bool comparing,
+                              AnalysisPeriod* period)
+{
+    if (o.has("preset")) {
+        if (o.has("from") || o.has("to"))
+            return cli.fail(CliRunner::Usage,
+                            QStringLiteral("укажите либо --preset, либо --from и --to"));
+        const int index = int(presetList().indexOf(o.value("preset")));
+        if (index < 0)
+            return cli.fail(CliRunner::Usage,
+                            QStringLiteral("--preset: одно из ") + presetList().join(", "));
+        *period = AnalysisPeriod::preset(presetNames.at(index).second, Clock::today());
+    } else {
+        const QDate from = CliRunner::parseDate(o.value("from"));
+        const QDate to = CliRunner::parseDate(o.value("to"));
+        if (!from.isValid() || !to.isValid())
+            return cli.fail(CliRunner::Usage, "--from and --to must be dates YYYY-MM-DD");
+        if (from > to)
+            return cli.fail(CliRunner::Usage, "--from is after --to");
+        *period = AnalysisPeriod(from, to);
+    }
+    if (o.has("compare")) {
+        if (!comparing)
+            return cli.fail(CliRunner::Usage,
+                            QStringLiteral("--compare только для report conversion"));
+        const int index = int(comparisonList().indexOf(o.value("compare")));
+        if (index < 0)
+            return cli.fail(CliRunner::Usage,
+                            QStringLiteral("--compare: одно из ") + comparisonList().join(", "));
+        *period = period->comparedWith(AnalysisPeriod::comparisons().at(index));
+    }
+    return std::nullopt;
+}
+
+// Reads the period (readPeriod()), --format (one of `formats`, the first by default) and
+// --output, and loads the analysis; a status to return when that fails.
+std::optional<int> readRequest(CliRunner& cli, const QStringList& args, const QStringList& formats,
+                               bool comparing, ReportRequest* request)
+{
+    CliOptions o(args, {"from", "to", "preset", "compare", "format", "output"}, {});
     if (!o.ok() || !o.positional().isEmpty())
         return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.errorText());
-    const QDate from = CliRunner::parseDate(o.value("from"));
-    const QDate to = CliRunner::parseDate(o.value("to"));
-    if (!from.isValid() || !to.isValid())
-        return cli.fail(CliRunner::Usage, "--from and --to must be dates YYYY-MM-DD");
-    if (from > to)
-        return cli.fail(CliRunner::Usage, "--from is after --to");
+    AnalysisPeriod period;
+    if (const auto status = readPeriod(cli, o, comparing, &period))
+        return status;
     request->format = o.value("format", formats.first());
     request->output = o.value("output");
     if (!formats.contains(request->format))
         return cli.fail(CliRunner::Usage, "--format must be " + formats.join(", "));
     if (request->format == "pdf" && request->output.isEmpty())
         return cli.fail(CliRunner::Usage, "--format pdf needs --output FILE");
-    if (!request->analysis.load(AnalysisPeriod(from, to)))
+    if (!request->analysis.load(period))
         return cli.fail(CliRunner::Failure, request->analysis.errorText());
     return std::nullopt;
 }
@@ -75,18 +133,27 @@ void addReports(CliRunner& cli)
 {
     cli.addCommand(
         "report conversion",
-        "report conversion --from YYYY-MM-DD --to YYYY-MM-DD [--format text|csv|json|html|pdf] "
-        "[--output FILE]",
-        "Per advertising source over the period (both days included) and over the days of the\n"
-        "same number just before it: calls, bookings, the share that booked, the spend (a\n"
-        "month's amount in proportion to the days covered) and the cost per call and per\n"
-        "booking. json is {\"report\", \"from\", \"to\", \"previous\", \"rows\", \"total\"} with\n"
-        "money as strings with two decimals and null where there is nothing to divide by.\n"
-        "pdf needs --output.",
+        "report conversion --from YYYY-MM-DD --to YYYY-MM-DD | --preset PRESET "
+        "[--compare previous-span|previous-unit|previous-year] "
+        "[--format text|csv|json|html|pdf] [--output FILE]",
+        "Per advertising source over the period (both days included) and over the period it is\n"
+        "compared with: calls, bookings, the share that booked, the spend (a month's amount in\n"
+        "proportion to the days covered) and the cost per call and per booking. json is\n"
+        "{\"report\", \"from\", \"to\", \"previous\": {\"from\", \"to\", \"compare\"}, \"rows\",\n"
+        "\"total\"} with money as strings with two decimals and null where there is nothing to\n"
+        "divide by or no spend is entered. pdf needs --output.\n"
+        "\n"
+        "Период: --preset this-week|last-week|this-month|last-month|last-30-days|this-year\n"
+        "(эта неделя, этот месяц и этот год — по сегодняшний день) или --from и --to.\n"
+        "Сравнение (--compare): previous-span — столько же дней перед периодом;\n"
+        "previous-unit — те же дни прошлой недели, месяца или года (для любых дат и последних\n"
+        "30 дней — как previous-span); previous-year — те же дни прошлого года. По умолчанию\n"
+        "недели, месяцы и годы сравниваются с прошлыми (previous-unit), остальное — с\n"
+        "предыдущими днями (previous-span).",
         [&cli](const QStringList& args) {
             ReportRequest request(cli.env());
             if (const auto status =
-                    readRequest(cli, args, {"text", "csv", "json", "html", "pdf"}, &request))
+                    readRequest(cli, args, {"text", "csv", "json", "html", "pdf"}, true, &request))
                 return *status;
             const AdAnalysis& analysis = request.analysis;
             if (request.format == "text")
@@ -103,13 +170,15 @@ void addReports(CliRunner& cli)
 
     cli.addCommand(
         "report heatmap",
-        "report heatmap --from YYYY-MM-DD --to YYYY-MM-DD [--format text|json] [--output FILE]",
+        "report heatmap --from YYYY-MM-DD --to YYYY-MM-DD | --preset PRESET [--format text|json] "
+        "[--output FILE]",
         "Calls over the period by weekday and hour of the day, and the calls without a time\n"
         "of day. json is {\"report\", \"from\", \"to\", \"cells\", \"untimed\"}, a cell being\n"
-        "{\"weekday\" (1 Monday), \"hour\", \"calls\"}; only cells with calls are listed.",
+        "{\"weekday\" (1 Monday), \"hour\", \"calls\"}; only cells with calls are listed.\n"
+        "Периоды --preset — как у report conversion.",
         [&cli](const QStringList& args) {
             ReportRequest request(cli.env());
-            if (const auto status = readRequest(cli, args, {"text", "json"}, &request))
+            if (const auto status = readRequest(cli, args, {"text", "json"}, false, &request))
                 return *status;
             return cli.writeText(
                 request.format == "json"

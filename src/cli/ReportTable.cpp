@@ -5,10 +5,10 @@
 #include "ReportPeriod.h"
 #include "ReportRows.h"
 #include "ReportRunner.h"
+#include "ReportText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QLocale>
 
 namespace {
 
@@ -82,7 +82,7 @@ QString ReportTable::toText() const
     const QString totalLabel = firstLabel(*layout, ReportSection::Role::ReportFooter);
     QStringList names;
     for (const Row& row : m_rows)
-        names << (byDate ? QLocale().toString(row.date, "dd.MM.yyyy") : row.name);
+        names << (byDate ? ReportText::date(row.date) : row.name);
     qsizetype width = qMax(first.size(), totalLabel.size());
     for (const QString& n : names)
         width = qMax(width, n.size());
@@ -93,8 +93,7 @@ QString ReportTable::toText() const
                c.rightJustified(booked.size()) + "\n";
     };
     QString text =
-        QStringLiteral("%1 - %2\n")
-            .arg(QLocale().toString(m_from, "dd.MM.yyyy"), QLocale().toString(m_to, "dd.MM.yyyy"));
+        QStringLiteral("%1 - %2\n").arg(ReportText::date(m_from), ReportText::date(m_to));
     text += line(first, calls, booked);
     text += QString(width + 4 + calls.size() + booked.size(), '-') + "\n";
     for (int i = 0; i < m_rows.size(); ++i)

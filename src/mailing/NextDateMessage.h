@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ProgramLocale.h"
+
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
@@ -10,7 +12,8 @@ class NextDateMessage
 public:
     static QString title();
     // "Следующая отправка отчёта <date>, далее отчет отправляется каждые <days>дн.": the date
-    // in the locale's short form (with the time of day when it has one), the period as typed.
+    // in the locale's (the program's, unless given) short form (with the time of day when it has
+    // one), the period as typed.
     static QString text(const QDateTime& nextDate, const QString& daysText,
-                        const QLocale& locale = QLocale());
+                        const QLocale& locale = ProgramLocale::locale());
 };

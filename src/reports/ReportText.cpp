@@ -1,12 +1,14 @@
 #include "ReportText.h"
 
+#include "ProgramLocale.h"
+
 #include <QLocale>
 #include <QRegularExpression>
 #include <cmath>
 
 QString ReportText::dateFormat()
 {
-    QString format = QLocale().dateFormat(QLocale::ShortFormat);
+    QString format = ProgramLocale::locale().dateFormat(QLocale::ShortFormat);
     if (!format.contains("yyyy"))
         format.replace(QRegularExpression("y+"), "yyyy");
     if (!format.contains("yyyy"))
@@ -16,7 +18,7 @@ QString ReportText::dateFormat()
 
 QString ReportText::date(const QDate& date)
 {
-    return date.isValid() ? QLocale().toString(date, dateFormat()) : QString();
+    return date.isValid() ? ProgramLocale::locale().toString(date, dateFormat()) : QString();
 }
 
 QString ReportText::moment(const QDateTime& moment)
@@ -25,7 +27,8 @@ QString ReportText::moment(const QDateTime& moment)
         return QString();
     if (moment.time() == QTime(0, 0))
         return date(moment.date());
-    return date(moment.date()) + ' ' + QLocale().toString(moment.time(), QLocale::ShortFormat);
+    return date(moment.date()) + ' ' +
+           ProgramLocale::locale().toString(moment.time(), QLocale::ShortFormat);
 }
 
 bool ReportText::isNumber(const QVariant& value)

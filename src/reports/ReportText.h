@@ -9,7 +9,8 @@
 class ReportText
 {
 public:
-    // The locale's short date format, always with a four-digit year.
+    // The program's short date format (Russian, whatever the process locale), always with a
+    // four-digit year.
     static QString dateFormat();
     static QString date(const QDate& date);
     // A date with its time of day (hours and minutes) when the time is not midnight.

@@ -76,9 +76,25 @@ private Q_SLOTS:
         QCOMPARE(from->date(), QDate(2026, 11, 1));
         QCOMPARE(to->date(), QDate(2026, 11, 30));
         QCOMPARE(window.analysis().period().to(), QDate(2026, 11, 30));
-        window.choosePreset(0); // this week, from Monday
+        auto* compare = window.findChild<QComboBox*>("compare");
+        auto* label = window.findChild<QLabel*>("previous");
+        QCOMPARE(label->text(), QStringLiteral("01.11.2026 - 30.11.2026 в сравнении с 01.10.2026 - "
+                                               "31.10.2026 (прошлый месяц)"));
+        window.choosePreset(0); // this week, from Monday to today, against the same days before
         QCOMPARE(from->date(), QDate(2026, 12, 7));
-        QCOMPARE(to->date(), QDate(2026, 12, 13));
+        QCOMPARE(to->date(), QDate(2026, 12, 9));
+        QCOMPARE(window.analysis().previous().from(), QDate(2026, 11, 30));
+        QCOMPARE(window.analysis().previous().to(), QDate(2026, 12, 2));
+        QCOMPARE(label->text(), QStringLiteral("07.12.2026 - 09.12.2026 в сравнении с 30.11.2026 - "
+                                               "02.12.2026 (те же дни прошлой недели)"));
+        window.chooseComparison(
+            int(AnalysisPeriod::comparisons().indexOf(AnalysisPeriod::Comparison::PreviousYear)));
+        QCOMPARE(window.analysis().previous().from(), QDate(2025, 12, 8)); // 52 weeks before
+        QCOMPARE(compare->currentIndex(), 2);
+        window.choosePreset(2); // this month: the comparison goes back to the preset's own
+        QCOMPARE(window.analysis().previous().from(), QDate(2026, 11, 1));
+        QCOMPARE(window.analysis().previous().to(), QDate(2026, 11, 9));
+        QVERIFY(label->text().endsWith(QStringLiteral("(те же дни прошлого месяца)")));
         window.setDates(QDate(2026, 11, 2), QDate(2026, 11, 8));
         QCOMPARE(preset->currentText(), QStringLiteral("Любые даты"));
         QCOMPARE(window.analysis().period().from(), QDate(2026, 11, 2));
@@ -95,9 +111,8 @@ private Q_SLOTS:
             const QStringList names = column(table, 0);
             QCOMPARE(names.last(), QStringLiteral("Итого"));
             QCOMPARE(names.at(order == Qt::DescendingOrder ? 0 : 2), QStringLiteral("Интернет"));
-            table->sortByColumn(3, order); // the rate: "—" below every number
-            QCOMPARE(column(table, 0).at(order == Qt::DescendingOrder ? 2 : 0),
-                     QStringLiteral("<i>Радио</i>"));
+            table->sortByColumn(3, order); // the rate: "—" after every number either way
+            QCOMPARE(column(table, 0).at(2), QStringLiteral("<i>Радио</i>"));
         }
 
         // The chart follows the selected sources, all when none is selected.
@@ -182,7 +197,7 @@ private Q_SLOTS:
 
         AnalysisWindow window(m_env.get());
         window.setDates(QDate(2026, 11, 1), QDate(2026, 11, 15));
-        QCOMPARE(window.analysis().rows().at(1).spend, qint64(150000));
+        QCOMPARE(window.analysis().rows().at(1).spend, std::optional<qint64>(150000));
     }
 
     // A picture of the window over a salon's autumn, when a folder for pictures is given.

@@ -56,6 +56,9 @@ public:
         return status;
     }
 
+    // The database's location, for a command line started as a process of its own.
+    QString database() const { return m_db; }
+
 private:
     QString m_db;
     int m_round = 0;

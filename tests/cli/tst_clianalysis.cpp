@@ -9,10 +9,14 @@
 #include "TestSupport.h"
 
 #include <QBuffer>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
@@ -123,7 +127,8 @@ private Q_SLOTS:
         QCOMPARE(report.value("from").toString(), QString("2026-11-01"));
         QCOMPARE(report.value("to").toString(), QString("2026-11-09"));
         QCOMPARE(report.value("previous").toObject(),
-                 QJsonObject({{"from", "2026-10-23"}, {"to", "2026-10-31"}}));
+                 QJsonObject(
+                     {{"from", "2026-10-23"}, {"to", "2026-10-31"}, {"compare", "previous-span"}}));
         const QStringList fields{"booked",         "calls", "cost_per_booking",
                                  "cost_per_call",  "name",  "previous_booked",
                                  "previous_calls", "rate",  "spend"};
@@ -146,8 +151,9 @@ private Q_SLOTS:
         QCOMPARE(internet.value("booked").toInt(), 1);
         QCOMPARE(internet.value("rate").toDouble(), 0.5);
         QCOMPARE(internet.value("previous_calls").toInt(), 1);
-        QCOMPARE(internet.value("spend").toString(), QString("0.00"));
-        QCOMPARE(internet.value("cost_per_call").toString(), QString("0.00"));
+        // No spend entered: null, not 0.
+        QVERIFY(internet.value("spend").isNull());
+        QVERIFY(internet.value("cost_per_call").isNull());
         // Газета: 3 calls, 1 booked; 9 days of November's 3 000,01 (900,003 -> 900,00) and
         // nothing of October; before: 1 call, 1 booked, on the last day of the period before.
         const QJsonObject paper = rows.at(1).toObject();
@@ -169,16 +175,135 @@ private Q_SLOTS:
         QCOMPARE(total.value("calls").toInt(), 5);
         QCOMPARE(total.value("booked").toInt(), 2);
         QCOMPARE(total.value("rate").toDouble(), 0.4);
-        QCOMPARE(total.value("cost_per_call").toString(), QString("180.00"));
+        // Over Газета's 3 calls: the only source with a spend.
+        QCOMPARE(total.value("cost_per_call").toString(), QString("300.00"));
 
         // A period of one day with no calls: zeros, nulls, and the day before.
         const QJsonObject empty = json({"report", "conversion", "--from", "2026-11-05", "--to",
                                         "2026-11-05", "--format", "json"});
         QCOMPARE(empty.value("previous").toObject(),
-                 QJsonObject({{"from", "2026-11-04"}, {"to", "2026-11-04"}}));
+                 QJsonObject(
+                     {{"from", "2026-11-04"}, {"to", "2026-11-04"}, {"compare", "previous-span"}}));
         QCOMPARE(empty.value("total").toObject().value("calls").toInt(), 0);
         QVERIFY(empty.value("total").toObject().value("rate").isNull());
         QCOMPARE(empty.value("total").toObject().value("spend").toString(), QString("100.00"));
+    }
+
+    // Presets around the pinned day (Tuesday 10 November 2026) and the comparisons asked for:
+    // the bounds, the comparison applied, and the figures of the period compared with.
+    void presetsAndComparisons()
+    {
+        fill();
+        struct Case
+        {
+            QStringList args;
+            const char* from;
+            const char* to;
+            const char* previousFrom;
+            const char* previousTo;
+            const char* compare;
+            int internetBefore; // Интернет's calls in the period compared with
+        };
+        const QList<Case> cases{
+            {{"--preset", "this-month"},
+             "2026-11-01",
+             "2026-11-10",
+             "2026-10-01",
+             "2026-10-10",
+             "previous-unit",
+             0},
+            {{"--preset", "this-month", "--compare", "previous-span"},
+             "2026-11-01",
+             "2026-11-10",
+             "2026-10-22",
+             "2026-10-31",
+             "previous-span",
+             2},
+            {{"--preset", "this-month", "--compare", "previous-year"},
+             "2026-11-01",
+             "2026-11-10",
+             "2025-11-01",
+             "2025-11-10",
+             "previous-year",
+             0},
+            {{"--preset", "this-week"},
+             "2026-11-09",
+             "2026-11-10",
+             "2026-11-02",
+             "2026-11-03",
+             "previous-unit",
+             0},
+            {{"--preset", "last-week"},
+             "2026-11-02",
+             "2026-11-08",
+             "2026-10-26",
+             "2026-11-01",
+             "previous-unit",
+             1},
+            {{"--preset", "last-month"},
+             "2026-10-01",
+             "2026-10-31",
+             "2026-09-01",
+             "2026-09-30",
+             "previous-unit",
+             0},
+            {{"--preset", "last-30-days"},
+             "2026-10-12",
+             "2026-11-10",
+             "2026-09-12",
+             "2026-10-11",
+             "previous-span",
+             0},
+            {{"--preset", "this-year"},
+             "2026-01-01",
+             "2026-11-10",
+             "2025-01-01",
+             "2025-11-10",
+             "previous-unit",
+             0},
+            // Days have no unit: the span before them, and the JSON says so.
+            {{"--from", "2026-10-27", "--to", "2026-11-09", "--compare", "previous-unit"},
+             "2026-10-27",
+             "2026-11-09",
+             "2026-10-13",
+             "2026-10-26",
+             "previous-span",
+             2},
+        };
+        for (const Case& c : cases) {
+            const QJsonObject report =
+                json(QStringList{"report", "conversion", "--format", "json"} + c.args);
+            const QString where = c.args.join(' ');
+            QVERIFY2(report.value("from").toString() == c.from &&
+                         report.value("to").toString() == c.to,
+                     qPrintable(where));
+            QVERIFY2(report.value("previous").toObject() == QJsonObject({{"from", c.previousFrom},
+                                                                         {"to", c.previousTo},
+                                                                         {"compare", c.compare}}),
+                     qPrintable(where + ": " +
+                                QJsonDocument(report.value("previous").toObject())
+                                    .toJson(QJsonDocument::Compact)));
+            QVERIFY2(report.value("rows").toArray().at(0)["previous_calls"].toInt() ==
+                         c.internetBefore,
+                     qPrintable(where));
+        }
+        // The text and the files name both periods and the comparison.
+        QCOMPARE(m_cli.run({"report", "conversion", "--preset", "this-month"}), 0);
+        QVERIFY2(m_cli.out.startsWith(QStringLiteral(
+                     "01.11.2026 - 10.11.2026 (для сравнения: 01.10.2026 - 10.10.2026, те же "
+                     "дни прошлого месяца)\n")),
+                 qPrintable(m_cli.out));
+        QCOMPARE(m_cli.run({"report", "heatmap", "--preset", "last-week", "--format", "json"}), 0);
+        QVERIFY(m_cli.out.contains("\"from\": \"2026-11-02\", \"to\": \"2026-11-08\""));
+
+        for (const QStringList& bad :
+             {QStringList{"conversion", "--preset", "next-week"},
+              QStringList{"conversion", "--preset", "this-week", "--from", "2026-11-01"},
+              QStringList{"conversion", "--preset", "this-week", "--compare", "previous-decade"},
+              QStringList{"heatmap", "--preset", "this-week", "--compare", "previous-span"}}) {
+            QCOMPARE(m_cli.run(QStringList{"report"} + bad), 2);
+            QVERIFY2(m_cli.err.contains(bad.at(bad.size() - 2)), qPrintable(m_cli.err));
+        }
     }
 
     void heatMapJsonListsTheCallsByWeekdayAndHour()
@@ -217,6 +342,92 @@ private Q_SLOTS:
                  2);
         QCOMPARE(m_cli.run({"report", "heatmap", "--from", "2026-11-01", "--to", "x"}), 2);
         QCOMPARE(m_cli.run(QStringList{"report", "heatmap", "--format", "pdf"} + period), 2);
+    }
+
+    // The command line as cron starts it (no locale, LANG=C) and as a Russian, an American
+    // desktop does: the same report files and printouts, byte for byte, in Russian.
+    void reportsAreTheSameUnderAnyLocale()
+    {
+        fill();
+        const QString cli = qEnvironmentVariable("KALVENT_CLI");
+        QVERIFY2(QFileInfo::exists(cli), "KALVENT_CLI names no command line");
+        // Calls of the last days, for the exports over the days before today.
+        const QDate today = QDate::currentDate();
+        for (const int back : {0, 1, 3})
+            QCOMPARE(m_cli.run({"add", "--service", "A", "--source", QStringLiteral("Газета"),
+                                "--date", today.addDays(-back).toString(Qt::ISODate), "--time",
+                                "18:30:00", "--booked"}),
+                     0);
+        QCOMPARE(m_cli.run({"settings", "analysis", "on"}), 0);
+        const auto off = qScopeGuard([this] { m_cli.run({"settings", "analysis", "off"}); });
+
+        const QStringList period{"--from", "2026-10-20", "--to", "2026-11-10"};
+        const QList<QStringList> commands{
+            {"export", "--days", "10", "--dir", "days"},
+            {"export", "--days", "1,5", "--dir", "hours"},
+            QStringList{"report", "by-date", "--format", "csv", "--output", "by-date.csv"} + period,
+            QStringList{"report", "by-source", "--format", "html", "--output", "by-source.htm"} +
+                period,
+            QStringList{"report", "by-date"} + period,
+            QStringList{"report", "conversion", "--format", "csv", "--output", "conversion.csv"} +
+                period,
+            QStringList{"report", "conversion", "--format", "html", "--output", "conversion.htm"} +
+                period,
+            QStringList{"report", "conversion"} + period};
+        // What each environment wrote: every file by its name, and the printouts.
+        auto outputs = [&](const QString& name, const QStringList& locale) {
+            const QString dir = m_cli.dir.filePath("locale-" + name);
+            QDir().mkpath(dir);
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            for (const QString& key : environment.keys())
+                if (key == "LANG" || key == "LANGUAGE" || key.startsWith("LC_"))
+                    environment.remove(key);
+            for (const QString& setting : locale)
+                environment.insert(setting.section('=', 0, 0), setting.section('=', 1));
+            QMap<QString, QByteArray> written;
+            for (int i = 0; i < commands.size(); ++i) {
+                QProcess process;
+                process.setProcessEnvironment(environment);
+                process.setWorkingDirectory(dir);
+                process.start(cli, QStringList{"--database", m_cli.database()} + commands.at(i));
+                if (!process.waitForFinished(120000) || process.exitCode() != 0)
+                    qWarning() << commands.at(i) << process.readAllStandardError();
+                // The reports printed (an export prints the paths it wrote).
+                if (commands.at(i).first() != "export" && !commands.at(i).contains("--output"))
+                    written.insert(QString("printout %1").arg(i), process.readAllStandardOutput());
+            }
+            for (QDirIterator it(dir, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+                QFile file(it.next());
+                if (file.open(QIODevice::ReadOnly))
+                    written.insert(QDir(dir).relativeFilePath(file.fileName()), file.readAll());
+            }
+            return written;
+        };
+        const QMap<QString, QByteArray> russian = outputs("ru", {"LC_ALL=ru_RU.UTF-8"});
+        QCOMPARE(russian.size(), 2 + 4 + 1 + 4 + 1 + 4);
+        for (auto it = russian.cbegin(); it != russian.cend(); ++it)
+            QVERIFY2(it.value().size() > 0, qPrintable(it.key()));
+        // Russian dates and numbers, whatever the environment asks for.
+        QVERIFY(russian.value("by-date.csv").contains("02.11.2026;2;1"));
+        QVERIFY(russian.value("by-source.htm").contains("20.10.2026 - 10.11.2026"));
+        QVERIFY(russian.value("hours/poist.htm")
+                    .contains(today.addDays(-2).toString("dd.MM.yyyy").toUtf8() + " 12:00 - " +
+                              today.toString("dd.MM.yyyy").toUtf8()));
+        QVERIFY(russian.value("conversion.csv").contains(";50,0;"));
+        for (const auto& [name, locale] :
+             QList<QPair<QString, QStringList>>{{"none", {}},
+                                                {"C", {"LANG=C"}},
+                                                {"en", {"LANG=en_US.UTF-8"}},
+                                                {"de", {"LC_ALL=de_DE.UTF-8"}}}) {
+            const QMap<QString, QByteArray> other = outputs(name, locale);
+            QCOMPARE(other.keys(), russian.keys());
+            for (auto it = russian.cbegin(); it != russian.cend(); ++it)
+                QVERIFY2(other.value(it.key()) == it.value(),
+                         qPrintable(QString("%1 under %2:\n%3\nunder ru_RU:\n%4")
+                                        .arg(it.key(), name,
+                                             QString::fromUtf8(other.value(it.key()).left(1500)),
+                                             QString::fromUtf8(it.value().left(1500)))));
+        }
     }
 
     void theAnalysisIsMailedAsAFifthFileOnlyWhenAsked()

@@ -60,6 +60,10 @@ AnalysisWindow::AnalysisWindow(DataEnv* env, QWidget* parent)
     m_preset->setObjectName("preset");
     for (const AnalysisPeriod::Preset preset : AnalysisPeriod::presets())
         m_preset->addItem(AnalysisPeriod::caption(preset));
+    m_compare = new QComboBox(this);
+    m_compare->setObjectName("compare");
+    for (const AnalysisPeriod::Comparison comparison : AnalysisPeriod::comparisons())
+        m_compare->addItem(AnalysisPeriod::caption(comparison));
     m_from = new QDateEdit(this);
     m_from->setObjectName("from");
     m_to = new QDateEdit(this);
@@ -70,6 +74,7 @@ AnalysisWindow::AnalysisWindow(DataEnv* env, QWidget* parent)
     }
     m_previous = new QLabel(this);
     m_previous->setObjectName("previous");
+    m_previous->setWordWrap(true);
 
     m_model = new FiguresModel(this);
     m_sorted = new FiguresSortModel(this);
@@ -108,6 +113,8 @@ AnalysisWindow::AnalysisWindow(DataEnv* env, QWidget* parent)
     top->addWidget(m_from);
     top->addWidget(new QLabel(QStringLiteral("по"), this));
     top->addWidget(m_to);
+    top->addWidget(new QLabel(QStringLiteral("Сравнение:"), this));
+    top->addWidget(m_compare);
     top->addSpacing(12);
     top->addWidget(m_previous, 1);
 
@@ -154,12 +161,13 @@ AnalysisWindow::AnalysisWindow(DataEnv* env, QWidget* parent)
     layout->addLayout(bottom);
 
     connect(m_preset, &QComboBox::currentIndexChanged, this, &AnalysisWindow::choosePreset);
+    connect(m_compare, &QComboBox::currentIndexChanged, this, &AnalysisWindow::chooseComparison);
     for (QDateEdit* edit : {m_from, m_to})
         connect(edit, &QDateEdit::dateChanged, this, [this] {
             if (m_settingDates)
                 return;
             m_settingDates = true;
-            m_preset->setCurrentIndex(int(AnalysisPeriod::presets().size()) - 1);
+            chooseAnyDates();
             m_settingDates = false;
             reload();
         });
@@ -221,8 +229,29 @@ void AnalysisWindow::choosePreset(int index)
     m_settingDates = true;
     m_from->setDate(period.from());
     m_to->setDate(period.to());
+    m_compare->setCurrentIndex(int(AnalysisPeriod::comparisons().indexOf(period.comparison())));
     m_settingDates = false;
     reload();
+}
+
+void AnalysisWindow::chooseAnyDates()
+{
+    m_preset->setCurrentIndex(int(AnalysisPeriod::presets().size()) - 1);
+    // Days have no unit before them: the comparison shown is the one applied.
+    const QList<AnalysisPeriod::Comparison> comparisons = AnalysisPeriod::comparisons();
+    if (comparisons.value(m_compare->currentIndex()) == AnalysisPeriod::Comparison::PreviousUnit)
+        m_compare->setCurrentIndex(
+            int(comparisons.indexOf(AnalysisPeriod::Comparison::PreviousSpan)));
+}
+
+void AnalysisWindow::chooseComparison(int index)
+{
+    if (m_compare->currentIndex() != index) {
+        m_compare->setCurrentIndex(index); // comes back here through the signal
+        return;
+    }
+    if (!m_settingDates)
+        reload();
 }
 
 void AnalysisWindow::setDates(const QDate& from, const QDate& to)
@@ -230,14 +259,18 @@ void AnalysisWindow::setDates(const QDate& from, const QDate& to)
     m_settingDates = true;
     m_from->setDate(from);
     m_to->setDate(to);
-    m_preset->setCurrentIndex(int(AnalysisPeriod::presets().size()) - 1);
+    chooseAnyDates();
     m_settingDates = false;
     reload();
 }
 
 void AnalysisWindow::reload()
 {
-    const AnalysisPeriod period(m_from->date(), m_to->date());
+    const QList<AnalysisPeriod::Preset> presets = AnalysisPeriod::presets();
+    const AnalysisPeriod period(m_from->date(), m_to->date(),
+                                AnalysisPeriod::unit(presets.value(
+                                    m_preset->currentIndex(), AnalysisPeriod::Preset::AnyDates)),
+                                AnalysisPeriod::comparisons().value(m_compare->currentIndex()));
     if (!period.isValid()) {
         m_previous->setText(QStringLiteral("Начало периода позже его конца."));
         return;
@@ -247,7 +280,8 @@ void AnalysisWindow::reload()
         Dialogs::plain(this, m_analysis.errorText());
         return;
     }
-    m_previous->setText(QStringLiteral("Для сравнения: %1").arg(period.previous().text()));
+    m_previous->setText(QStringLiteral("%1 в сравнении с %2 (%3)")
+                            .arg(period.text(), period.previous().text(), period.comparisonText()));
     m_model->setAnalysis(m_analysis);
     m_heatMap->setHeatMap(m_analysis.heatMap());
     m_untimed->setText(AnalysisExport::untimedText(m_analysis));

@@ -15,7 +15,8 @@ class QDateEdit;
 class QLabel;
 class QTableView;
 
-// "Анализ рекламы": the analysis of a period chosen by a preset or by two dates, with the
+// "Анализ рекламы": the analysis of a period chosen by a preset or by two dates and compared as
+// chosen (by default as the preset is read; a label names both periods), with the
 // per-source table (sortable, totals last), the heat map of the calls by weekday and hour, the
 // weekly chart of the chosen sources (the selected rows; all calls when none is selected), the
 // exports, the spend editor and the mailing option. Not modal; keeps the size it was closed at.
@@ -35,6 +36,8 @@ public:
     // dates); either reloads.
     void choosePreset(int index);
     void setDates(const QDate& from, const QDate& to);
+    // Chooses what the period is compared with, by its place in the list; reloads.
+    void chooseComparison(int index);
     // Writes what is shown; false (after a message) on failure.
     bool exportTo(int format, const QString& fileName);
 
@@ -47,6 +50,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The preset "any dates", with the comparison one of days can have; under m_settingDates.
+    void chooseAnyDates();
     void reload();
     void updateChart();
     void exportAs(int format);
@@ -57,6 +62,7 @@ private:
     FiguresModel* m_model = nullptr;
     FiguresSortModel* m_sorted = nullptr;
     QComboBox* m_preset = nullptr;
+    QComboBox* m_compare = nullptr;
     QDateEdit* m_from = nullptr;
     QDateEdit* m_to = nullptr;
     QLabel* m_previous = nullptr;

@@ -87,7 +87,7 @@ void slFrm::buildControls()
                     Twips::rect(240, 600, 2415, 255));
     m_times = new QTimeEdit(this);
     m_times->setObjectName("Times");
-    m_times->setDisplayFormat(LocaleText::timeFormat(locale()));
+    m_times->setDisplayFormat(LocaleText::timeFormat());
     m_times->setGeometry(Twips::rect(2760, 520, 1575, 300));
 
     Controls::label(this, "Label3", QStringLiteral("Тема письма"),
