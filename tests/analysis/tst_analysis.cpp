@@ -519,6 +519,8 @@ private Q_SLOTS:
             given << period.from().toString(Qt::ISODate) + " " + period.to().toString(Qt::ISODate);
         }
         QCOMPARE(given, bounds);
+    }
+
     // The presets around pinned days: each one's first and last day, and the period it is
     // compared with by default and when asked for another comparison.
     void presetsRunToTodayAndCompareLikeForLike_data()
