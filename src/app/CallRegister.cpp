@@ -11,7 +11,7 @@ CallRegister::AddResult CallRegister::add(const QDate& date, const QString& serv
     m_error.clear();
     if (service.isEmpty() || source.isEmpty())
         return AddResult::MissingChoice;
-    if (!m_env->execute("AddNew", {date, service, source, booked, time})) {
+    if (!m_env->executeWaiting("AddNew", {date, service, source, booked, time}, m_notice)) {
         m_error = m_env->errorText();
         return AddResult::Failed;
     }

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QString>
 #include <QTime>
+#include <functional>
 
 class DataEnv;
 
@@ -29,8 +30,11 @@ public:
 
     explicit CallRegister(DataEnv* env);
 
+    // Another program's long write (an import) is waited for; notice() is given what to show
+    // while the wait goes on.
     AddResult add(const QDate& date, const QString& service, const QString& source, bool booked,
                   const QTime& time);
+    void setWaitNotice(std::function<void(const QString&)> notice) { m_notice = std::move(notice); }
     // Removes the most recently added call once confirm() agrees; the calls row set is open
     // only during the call.
     template <typename Confirm> RemoveResult removePrevious(Confirm confirm);
@@ -44,6 +48,7 @@ private:
 
     DataEnv* m_env;
     QString m_error;
+    std::function<void(const QString&)> m_notice;
 };
 
 template <typename Confirm> CallRegister::RemoveResult CallRegister::removePrevious(Confirm confirm)

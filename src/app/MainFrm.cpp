@@ -22,6 +22,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateEdit>
 #include <QKeyEvent>
 #include <QLabel>
@@ -66,6 +67,12 @@ MainFrm::MainFrm(QWidget* parent) : QMainWindow(parent), m_register(DataEnv::ins
     buildControls();
     buildMenu();
     buildDispatch();
+    m_register.setWaitNotice([this](const QString& notice) {
+        setStatus(notice);
+        // The add holds the event loop until the other write ends: the notice is drawn now.
+        m_stat->repaint();
+        m_waited = true;
+    });
     adjustSize();
     setFixedSize(sizeHint());
 }
@@ -291,6 +298,8 @@ void MainFrm::setStatus(const QString& text)
 
 void MainFrm::addCall()
 {
+    if (m_droppingInput)
+        return;
     m_time1->setTime(Clock::timeOfDay());
     if (!m_dataError.isEmpty()) {
         // Empty lists here mean no database, not a missed choice.
@@ -301,8 +310,16 @@ void MainFrm::addCall()
     }
     const QString source = m_istochnik->currentText();
     const QString service = m_usluga->currentText();
-    switch (
-        m_register.add(m_data->date(), service, source, m_zapis->isChecked(), m_time1->time())) {
+    m_waited = false;
+    const CallRegister::AddResult result =
+        m_register.add(m_data->date(), service, source, m_zapis->isChecked(), m_time1->time());
+    if (m_waited) {
+        // Clicks and keys given during the wait are not taken as more calls.
+        m_droppingInput = true;
+        QCoreApplication::processEvents();
+        m_droppingInput = false;
+    }
+    switch (result) {
     case CallRegister::AddResult::MissingChoice:
         Dialogs::show(this,
                       {QMessageBox::Critical, QStringLiteral("Сообщение"),

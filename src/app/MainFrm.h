@@ -61,6 +61,8 @@ private:
     void load();
 
     CallRegister m_register;
+    bool m_waited = false;        // the last add waited for another program's write
+    bool m_droppingInput = false; // input queued during that wait is being dropped
     bool m_loaded = false;
     QString m_dataError;
 

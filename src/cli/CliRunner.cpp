@@ -69,8 +69,8 @@ int CliRunner::fail(int status, const QString& message)
 
 void CliRunner::usage(QTextStream& stream) const
 {
-    stream << "usage: kalvent-cli [--database FILE|postgresql://USER@HOST:PORT/DBNAME] COMMAND "
-              "[OPTIONS]\n\ncommands:\n";
+    stream << "usage: kalvent-cli [--database FILE|postgresql://USER@HOST:PORT/DBNAME[?PARAMS]] "
+              "COMMAND [OPTIONS]\n\ncommands:\n";
     for (const auto& [name, command] : m_commands)
         stream << "  " << command.synopsis << "\n";
     stream << "\nEvery command takes --help. Exit status: 0 success, 1 database or mail failure, "
@@ -146,7 +146,8 @@ void CliRunner::addBuiltins()
 {
     addCommand("add",
                "add --service NAME --source NAME [--booked] [--date YYYY-MM-DD] [--time HH:MM:SS]",
-               "Stores one call. The date defaults to today, the time to now.",
+               "Stores one call. The date defaults to today, the time to now. While another\n"
+               "program writes (an import), the call waits for it, up to three minutes.",
                [this](const QStringList& args) {
                    CliOptions o(args, {"service", "source", "date", "time"}, {"booked"});
                    if (!o.ok())
@@ -173,7 +174,9 @@ void CliRunner::addBuiltins()
                        if (!time.isValid())
                            return fail(Usage, "--time must be a time of day HH:MM:SS");
                    }
-                   if (!env()->execute("AddNew", {date, service, source, o.has("booked"), time}))
+                   const auto notice = [this](const QString& text) { m_err << text << Qt::endl; };
+                   if (!env()->executeWaiting(
+                           "AddNew", {date, service, source, o.has("booked"), time}, notice))
                        return fail(Failure, env()->errorText());
                    return int(Ok);
                });

@@ -10,7 +10,8 @@ void CopyCommand::addTo(CliRunner& cli)
     cli.addCommand(
         "copy", "copy --from SOURCE --to TARGET",
         "Copies the lists and every call from SOURCE to TARGET, each a database file or\n"
-        "postgresql://USER@HOST:PORT/DBNAME, in one transaction. The target gets the\n"
+        "postgresql://USER@HOST:PORT/DBNAME (with its connection parameters, such as\n"
+        "?sslmode=verify-full&sslrootcert=FILE), in one transaction. The target gets the\n"
         "source's lists; a target that already holds calls is refused. The counts and\n"
         "every report over the whole span of the calls are compared on both sides before\n"
         "the copy is committed.",

@@ -6,6 +6,20 @@
 QString FailureText::russian(const QString& technical)
 {
     static const QList<std::pair<QStringList, QString>> known{
+        // The encrypted connection to a server, before the general markers below.
+        {{"server does not support ssl"},
+         QStringLiteral("сервер не принимает шифрованных соединений, а адрес их требует "
+                        "(sslmode)")},
+        {{"root certificate file"},
+         QStringLiteral("корневой сертификат (sslrootcert) не найден или не читается")},
+        {{"certificate verify failed"},
+         QStringLiteral("сертификат сервера не прошёл проверку: он не подписан корневым "
+                        "сертификатом, которому доверяет этот компьютер (sslrootcert)")},
+        {{"does not match host name"},
+         QStringLiteral("сертификат сервера выдан на другое имя, чем указано в адресе")},
+        {{"no pg_hba.conf entry", "pg_hba.conf rejects connection"},
+         QStringLiteral("сервер не пускает такое соединение (pg_hba.conf): например, требует "
+                        "шифрования")},
         {{"not a database"}, QStringLiteral("файл не является базой данных")},
         {{"malformed", "corrupt"}, QStringLiteral("файл базы данных повреждён")},
         {{"locked", "busy"}, QStringLiteral("база данных занята другой программой")},

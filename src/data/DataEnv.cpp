@@ -147,6 +147,7 @@ const CommandSpec* DataEnv::command(const QString& name) const
 bool DataEnv::execute(const QString& name, const QVariantList& arguments)
 {
     m_error.clear();
+    m_lockTimedOut = false;
     const CommandSpec* spec = command(name);
     if (!spec)
         return fail(QStringLiteral("нет команды %1").arg(name));
@@ -176,6 +177,38 @@ bool DataEnv::execute(const QString& name, const QVariantList& arguments)
             return true;
         // A statement on its own commits or not at all: after a lost connection it is run
         // once more on a new one.
+        const QString reason = Database::describe(query.lastError());
+        m_lockTimedOut = m_db.dialect().isLockTimeout(query.lastError());
+        query.finish();
+        if (attempt > 0 || !reconnected())
+            return fail(reason);
+    }
+}
+
+bool DataEnv::executeWaiting(const QString& command, const QVariantList& arguments,
+                             const std::function<void(const QString& notice)>& waiting)
+{
+    m_error.clear();
+    if (!connect() || !setLockWait(shortWaitMsecs))
+        return false;
+    bool done = execute(command, arguments);
+    if (!done && m_lockTimedOut) {
+        if (waiting)
+            waiting(QStringLiteral("Ожидание окончания импорта..."));
+        done = setLockWait(longWaitMsecs) && execute(command, arguments);
+    }
+    const QString error = m_error;
+    setLockWait(-1);
+    m_error = error;
+    return done;
+}
+
+bool DataEnv::setLockWait(int msecs)
+{
+    for (int attempt = 0;; ++attempt) {
+        QSqlQuery query(m_db.connection());
+        if (query.exec(m_db.dialect().lockWait(msecs)))
+            return true;
         const QString reason = Database::describe(query.lastError());
         query.finish();
         if (attempt > 0 || !reconnected())

@@ -35,6 +35,13 @@ public:
     // Runs a command by name with typed arguments in parameter order. A row-returning command
     // (re)fills its row set; when it fails, its row set is left closed.
     bool execute(const QString& command, const QVariantList& arguments = {});
+    // The same for the operator's own change: another program's long write (an import) is
+    // waited for rather than refused. After a first wait of shortWaitMsecs, waiting() is told
+    // what to show meanwhile, and the command waits up to longWaitMsecs more.
+    bool executeWaiting(const QString& command, const QVariantList& arguments,
+                        const std::function<void(const QString& notice)>& waiting);
+    static constexpr int shortWaitMsecs = 1000;
+    static constexpr int longWaitMsecs = 180000;
     // Bulk insert of calls in one transaction, totals included; stops at the first failing row
     // and stores none.
     bool addCalls(const QVector<QVariantList>& calls, int* failedIndex = nullptr);
@@ -84,6 +91,7 @@ Q_SIGNALS:
 
 private:
     bool fail(const QString& error);
+    bool setLockWait(int msecs);
     // After a failed statement on a server: true when the connection was lost and has been
     // opened again, so that the statement may be run once more.
     bool reconnected();
@@ -98,4 +106,5 @@ private:
     QHash<QString, RowSet*> m_rowSets; // key: lower-case row set name
     QHash<QString, QVariantList> m_lastArguments;
     QString m_error;
+    bool m_lockTimedOut = false; // the last command failed on another transaction's write
 };

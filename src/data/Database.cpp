@@ -110,7 +110,7 @@ bool Database::open()
 
     QSqlDatabase db = QSqlDatabase::addDatabase(m_dialect->driverName(), m_connectionName);
     db.setDatabaseName(m_path);
-    db.setConnectOptions(m_dialect->connectOptions());
+    db.setConnectOptions(m_dialect->connectOptions({}));
     if (!db.open())
         return fail(describe(db.lastError()));
     QString error;
@@ -142,7 +142,7 @@ bool Database::openServer()
     db.setPort(location.port());
     db.setUserName(location.user());
     db.setDatabaseName(location.databaseName());
-    db.setConnectOptions(m_dialect->connectOptions());
+    db.setConnectOptions(m_dialect->connectOptions(location.parameters()));
     if (!db.open())
         return fail(describe(db.lastError()));
     QString error;

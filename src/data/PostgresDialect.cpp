@@ -336,9 +336,31 @@ QString PostgresDialect::driverName() const
     return QStringLiteral("QPSQL");
 }
 
-QString PostgresDialect::connectOptions() const
+QString PostgresDialect::connectOptions(const QMap<QString, QString>& parameters) const
 {
-    return QStringLiteral("connect_timeout=10;application_name=kalvent");
+    QMap<QString, QString> options{{"connect_timeout", "10"}, {"application_name", "kalvent"}};
+    options.insert(parameters);
+    // The driver joins the options into the client library's "key='value' ..." string as they
+    // are: a value is quoted here, a quote and a backslash in it escaped.
+    QStringList list;
+    for (auto option = options.cbegin(); option != options.cend(); ++option) {
+        QString value = option.value();
+        value.replace('\\', "\\\\").replace('\'', "\\'");
+        list << QStringLiteral("%1='%2'").arg(option.key(), value);
+    }
+    return list.join(';');
+}
+
+QString PostgresDialect::lockWait(int msecs) const
+{
+    // An insert waits only for a table lock (an import's last step); by default, for ever.
+    return msecs < 0 ? QStringLiteral("SET lock_timeout TO DEFAULT")
+                     : QStringLiteral("SET lock_timeout = %1").arg(msecs);
+}
+
+bool PostgresDialect::isLockTimeout(const QSqlError& error) const
+{
+    return error.nativeErrorCode() == QLatin1String("55P03"); // lock_not_available
 }
 
 bool PostgresDialect::prepareConnection(QSqlDatabase& db, QString* error) const

@@ -15,8 +15,10 @@ public:
     explicit PostgresDialect(const QString& desk = QString());
 
     QString driverName() const override;
-    QString connectOptions() const override;
+    QString connectOptions(const QMap<QString, QString>& parameters) const override;
     bool prepareConnection(QSqlDatabase& db, QString* error) const override;
+    QString lockWait(int msecs) const override;
+    bool isLockTimeout(const QSqlError& error) const override;
     bool isServer() const override { return true; }
     int schemaVersion() const override;
     bool readVersion(QSqlDatabase& db, int* version, QString* error) const override;

@@ -4,6 +4,7 @@
 #include "CommandSpec.h"
 #include "TotalsDifference.h"
 
+#include <QMap>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStringList>
@@ -23,11 +24,17 @@ public:
     virtual ~SqlDialect() = default;
 
     virtual QString driverName() const = 0;
-    virtual QString connectOptions() const = 0;
+    // The driver's connect options, with the location's connection parameters (a server's).
+    virtual QString connectOptions(const QMap<QString, QString>& parameters) const = 0;
     // Runs once on a freshly opened connection (functions, journal, durability).
     virtual bool prepareConnection(QSqlDatabase& db, QString* error) const = 0;
     // A server reached by URL (several desks) rather than a file of this computer.
     virtual bool isServer() const { return false; }
+    // The statement after which the connection's statements wait up to `msecs` for another
+    // transaction's write to end; a negative `msecs` gives back the connection's usual wait.
+    virtual QString lockWait(int msecs) const = 0;
+    // The statement failed because another transaction's write outlasted the wait.
+    virtual bool isLockTimeout(const QSqlError& error) const = 0;
 
     // The layout version this program writes.
     virtual int schemaVersion() const = 0;

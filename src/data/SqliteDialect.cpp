@@ -55,9 +55,22 @@ QString SqliteDialect::driverName() const
     return QStringLiteral("QSQLITE");
 }
 
-QString SqliteDialect::connectOptions() const
+QString SqliteDialect::connectOptions(const QMap<QString, QString>& /*parameters*/) const
 {
     return QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeout);
+}
+
+QString SqliteDialect::lockWait(int msecs) const
+{
+    return QStringLiteral("PRAGMA busy_timeout = %1").arg(msecs < 0 ? m_busyTimeout : msecs);
+}
+
+bool SqliteDialect::isLockTimeout(const QSqlError& error) const
+{
+    // SQLITE_BUSY, or one of its extended codes.
+    bool number = false;
+    const int code = error.nativeErrorCode().toInt(&number);
+    return number && (code & 0xff) == SQLITE_BUSY;
 }
 
 bool SqliteDialect::prepareConnection(QSqlDatabase& db, QString* error) const

@@ -11,8 +11,10 @@ class SqliteDialect : public SqlDialect
 {
 public:
     QString driverName() const override;
-    QString connectOptions() const override;
+    QString connectOptions(const QMap<QString, QString>& parameters) const override;
     bool prepareConnection(QSqlDatabase& db, QString* error) const override;
+    QString lockWait(int msecs) const override;
+    bool isLockTimeout(const QSqlError& error) const override;
     int schemaVersion() const override;
     bool readVersion(QSqlDatabase& db, int* version, QString* error) const override;
     QStringList schema() const override;

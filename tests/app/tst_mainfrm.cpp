@@ -20,7 +20,37 @@
 #include <QSqlQuery>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
+#include <atomic>
+#include <future>
+
+namespace {
+const QString importNotice = QStringLiteral("Ожидание окончания импорта...");
+
+// Notes when a label is drawn with a given text.
+class PaintWatch : public QObject
+{
+public:
+    PaintWatch(QLabel* label, const QString& text) : m_label(label), m_text(text)
+    {
+        label->installEventFilter(this);
+    }
+    std::atomic<bool> seen{false};
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_label && event->type() == QEvent::Paint && m_label->text() == m_text)
+            seen = true;
+        return false;
+    }
+
+private:
+    QLabel* m_label;
+    QString m_text;
+};
+} // namespace
 
 class TestMainFrm : public QObject
 {
@@ -200,6 +230,49 @@ private Q_SLOTS:
         QCOMPARE(calls().size(), 1);
         QVERIFY(pragma.exec("PRAGMA integrity_check") && pragma.next());
         QCOMPARE(pragma.value(0).toString(), QString("ok"));
+    }
+
+    // Another program's write transaction (an import's) holds the database: the add waits for
+    // it with the notice drawn in the status line, and then goes in.
+    void addWaitsForAnotherWriteWithTheNoticeShown()
+    {
+        TestSupport::MessageRecorder messages;
+        PaintWatch watch(m_window->findChild<QLabel*>("Stat"), importNotice);
+        std::promise<bool> held;
+        bool noticed = false; // the notice was drawn while the other write held the database
+        std::unique_ptr<QThread> other(QThread::create([&, location = m_env->database().path()] {
+            {
+                DataEnv importer(location);
+                const bool opened = importer.connect();
+                QSqlDatabase db = importer.database().connection();
+                const bool holding =
+                    opened && db.transaction() &&
+                    importer.execute("AddNew", {QDate(2026, 1, 5), QStringLiteral("Стрижка"),
+                                                QStringLiteral("Интернет"), false, QTime(8, 0)}) &&
+                    (!TestSupport::onServer() ||
+                     QSqlQuery(db).exec("LOCK TABLE Base IN EXCLUSIVE MODE"));
+                held.set_value(holding);
+                // Until the notice is on screen, or long enough for the test to fail.
+                for (int i = 0; holding && i < 3000 && !watch.seen; ++i)
+                    QThread::msleep(10);
+                noticed = watch.seen.load();
+                if (holding)
+                    db.commit();
+            }
+        }));
+        other->start();
+        const bool holding = held.get_future().get();
+        if (holding) {
+            choose("Usluga", 0);
+            choose("Istochnik", 0);
+            m_window->findChild<QPushButton*>("Command1")->click();
+        }
+        other->wait();
+        QVERIFY(holding);
+        QVERIFY(noticed);
+        QVERIFY(messages.shown().isEmpty());
+        QCOMPARE(status(), QStringLiteral("Добавлено"));
+        QCOMPARE(calls().size(), 2);
     }
 
     void statusLineFallsBackToWaiting()

@@ -4,6 +4,10 @@
 #                              on a free port of 127.0.0.1; writes the server's location
 #                              (postgresql://USER@HOST:PORT/) to STATE/url and the folder's
 #                              name to STATE/cluster
+#   pg-server.sh start-tls STATE  the same with encrypted connections only: a certificate
+#                              authority made here signs the server's certificate (for 127.0.0.1
+#                              and localhost); its certificate is STATE/root.crt, that of an
+#                              unrelated authority STATE/other-root.crt
 #   pg-server.sh stop STATE    stops the server and removes its folder and STATE
 #   pg-server.sh restart STATE stops and starts the same server on the same port
 # Debian's binaries are used by their full path: other ones on PATH may differ.
@@ -47,11 +51,33 @@ pg_ctl_run() {
 start_server() {
     port="$(cat "$dir/port")"
     pg_ctl_run -o "-p $port -k $dir/socket -c listen_addresses=127.0.0.1 -c fsync=off \
--c full_page_writes=off -c max_connections=200" start >/dev/null
+-c full_page_writes=off -c max_connections=200 $(cat "$dir/options")" start >/dev/null
+}
+
+# A root certificate authority, the server's certificate signed by it, and another authority.
+make_certificates() {
+    if ! command -v openssl >/dev/null; then
+        echo "pg-server.sh: openssl is missing (install openssl)" >&2
+        exit 1
+    fi
+    ec="-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes"
+    for root in root other-root; do
+        openssl req -x509 $ec -days 2 -subj "/CN=Kalvent test $root" \
+            -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign \
+            -keyout "$state/$root.key" -out "$state/$root.crt" 2>/dev/null
+    done
+    openssl req $ec -subj "/CN=127.0.0.1" -keyout "$dir/server.key" -out "$dir/server.csr" \
+        2>/dev/null
+    printf 'subjectAltName=IP:127.0.0.1,DNS:localhost\n' >"$dir/server.ext"
+    openssl x509 -req -in "$dir/server.csr" -CA "$state/root.crt" -CAkey "$state/root.key" \
+        -CAcreateserial -days 2 -extfile "$dir/server.ext" -out "$dir/server.crt" 2>/dev/null
+    # The server refuses a key that others may read.
+    chown "$owner" "$dir/server.key" "$dir/server.crt"
+    chmod 0600 "$dir/server.key"
 }
 
 case "$action" in
-start)
+start | start-tls)
     [ -z "$dir" ] || "$0" stop "$state"
     mkdir -p "$state"
     dir="$(mktemp -d /tmp/kalvent-pg.XXXXXX)"
@@ -64,7 +90,15 @@ start)
     as_owner "$bin/initdb" -D "$dir/data" -U kalvent -E UTF8 --locale=C.UTF-8 \
         --auth-local=trust --auth-host=trust >"$dir/initdb.log" 2>&1 ||
         { cat "$dir/initdb.log" >&2; exit 1; }
+    : >"$dir/options"
+    if [ "$action" = start-tls ]; then
+        make_certificates
+        echo "-c ssl=on -c ssl_cert_file=$dir/server.crt -c ssl_key_file=$dir/server.key" \
+            >"$dir/options"
+    fi
     {
+        # With TLS, a connection in cleartext over the network is turned away.
+        [ "$action" = start ] || echo "hostnossl all all 127.0.0.1/32 reject"
         echo "host all kalvent_password 127.0.0.1/32 scram-sha-256"
         cat "$dir/data/pg_hba.conf"
     } >"$dir/hba.new"
@@ -89,7 +123,7 @@ stop)
     rm -rf "$state"
     ;;
 *)
-    echo "usage: $0 start|stop|restart DIR" >&2
+    echo "usage: $0 start|start-tls|stop|restart DIR" >&2
     exit 2
     ;;
 esac
