@@ -22,9 +22,10 @@ build_packages=(
 )
 package_packages=(dpkg-dev file)
 fuzz_packages=(clang libclang-rt-14-dev llvm-14)
-# postgresql-15: the tests start their own server (tests/support/pg-server.sh). dbus-daemon,
+# postgresql-15: the tests start their own server (tests/support/pg-server.sh). poppler-utils:
+# the analysis PDF read back as text. dbus-daemon,
 # gnome-keyring: a private session with a secret store for the password test.
-test_packages=(python3 python3-aiosmtpd openssl ca-certificates xvfb postgresql-15
+test_packages=(python3 python3-aiosmtpd openssl ca-certificates xvfb postgresql-15 poppler-utils
     dbus-daemon gnome-keyring libsecret-1-0
     "${package_packages[@]}" desktop-file-utils appstream lintian)
 
