@@ -410,6 +410,17 @@ private Q_SLOTS:
         spendDialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&spendDialog));
         QVERIFY(spendDialog.grab().save(QDir(folder).filePath("spend-dialog.png")));
+        // The question before typed amounts would be dropped, as the operator sees it.
+        spendDialog.table()->item(4, 1)->setText(QStringLiteral("500"));
+        bool asked = false;
+        QTimer::singleShot(300, &spendDialog, [&] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                asked = box->grab().save(QDir(folder).filePath("spend-question.png"));
+                QMetaObject::invokeMethod(box, "reject", Qt::QueuedConnection);
+            }
+        });
+        QVERIFY(!spendDialog.close()); // "Отмена"
+        QVERIFY(asked);
     }
 
     void oneWindowThatKeepsItsSizeAndTheMailOption()
