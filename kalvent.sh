@@ -24,9 +24,10 @@ package_packages=(dpkg-dev file)
 fuzz_packages=(clang libclang-rt-14-dev llvm-14)
 # postgresql-15: the tests start their own server (tests/support/pg-server.sh). dbus-daemon,
 # gnome-keyring, gdbus: a private session with a secret store for the password test. gnumeric:
-# its ssconvert reads the analysis's CSV as a spreadsheet does.
+# its ssconvert reads the analysis's CSV as a spreadsheet does. poppler-utils: the analysis PDF
+# read back as text.
 test_packages=(python3 python3-aiosmtpd openssl ca-certificates xvfb postgresql-15 gnumeric
-    dbus-daemon gnome-keyring libsecret-1-0 libglib2.0-bin
+    poppler-utils dbus-daemon gnome-keyring libsecret-1-0 libglib2.0-bin
     "${package_packages[@]}" desktop-file-utils appstream lintian)
 
 as_root() {

@@ -3,6 +3,7 @@
 #include "SafeFile.h"
 
 #include "AdAnalysis.h"
+#include "AnalysisPdf.h"
 #include "Money.h"
 #include "ProgramLocale.h"
 #include "ReportFileWriter.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
@@ -42,18 +44,11 @@ QString jsonFigures(const SourceFigures& f)
              jsonMoney(f.costPerBooking()));
 }
 
-// A white-to-orange background for a heat map cell, by its share of the busiest cell.
+// A heat map cell's background, shaded as in the PDF.
 QString heatColour(qint64 calls, qint64 maximum)
 {
-    if (calls <= 0 || maximum <= 0)
-        return QString();
-    const double share = double(calls) / double(maximum);
-    const int green = int(235 - 150 * share);
-    const int blue = int(200 - 170 * share);
-    return QStringLiteral("background:#%1%2%3;")
-        .arg(255, 2, 16, QChar(u'0'))
-        .arg(green, 2, 16, QChar(u'0'))
-        .arg(blue, 2, 16, QChar(u'0'));
+    const QColor colour = AnalysisPdf::heatColour(calls, maximum);
+    return colour.isValid() ? QStringLiteral("background:%1;").arg(colour.name()) : QString();
 }
 
 } // namespace
@@ -265,17 +260,13 @@ bool AnalysisExport::write(Format format, const AdAnalysis& analysis, const QStr
 bool AnalysisExport::writePdf(const AdAnalysis& analysis, const QString& fileName,
                               const QList<int>& order)
 {
+    AnalysisPdf pdf(figuresGrid(analysis, order), heatMapGrid(analysis), analysis.heatMap());
     QBuffer file;
     file.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&file);
-        writer.setTitle(title());
-        writer.setCreator(QStringLiteral("Kalvent"));
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
-                                         QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter));
-        QTextDocument document;
-        document.setHtml(html(analysis, order));
-        document.print(&writer);
+    if (!pdf.write(&file)) {
+        m_error = QStringLiteral("Не удалось записать файл %1: %2")
+                      .arg(QDir::toNativeSeparators(fileName), pdf.errorText());
+        return false;
     }
     return SafeFile::write(fileName, file.data(), &m_error);
 }

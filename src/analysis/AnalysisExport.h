@@ -11,8 +11,9 @@ struct SourceFigures;
 
 // The analysis as people and programs read it: the texts of the table's cells (the window
 // shows the same), the tables as report grids, the files (HTML with the table and the heat
-// map, CSV of the table, PDF of the HTML page; the reports' escaping and atomic writes), and
-// the command line's text and JSON. Numbers are written in Russian whatever the process locale.
+// map, CSV of the table, PDF of both laid out as the reports' pages; the reports' escaping and
+// atomic writes), and the command line's text and JSON. Numbers are written in Russian whatever
+// the process locale.
 class AnalysisExport
 {
 public:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QRect>
 #include <QString>
@@ -15,5 +16,6 @@ struct ReportItem
     QRect rect;
     QFont font;
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop;
-    int row = -1; // the detail row it prints, -1 outside the detail band
+    int row = -1;      // the detail row it prints, -1 outside the detail band
+    QColor background; // fills the rectangle under the text when valid (a rule without text)
 };

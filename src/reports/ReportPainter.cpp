@@ -12,6 +12,8 @@ void ReportPainter::paint(QPainter& painter, const ReportPage& page, qreal scale
     painter.scale(scale, scale);
     painter.setPen(Qt::black);
     for (const ReportItem& item : page.items) {
+        if (item.background.isValid())
+            painter.fillRect(item.rect, item.background);
         if (item.text.isEmpty())
             continue;
         painter.setFont(item.font);

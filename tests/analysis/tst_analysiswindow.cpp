@@ -10,14 +10,20 @@
 #include "SpendStore.h"
 #include "TestSupport.h"
 
+#include <QApplication>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLineSeries>
+#include <QPushButton>
 #include <QRandomGenerator>
+#include <QScreen>
+#include <QSettings>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -115,21 +121,46 @@ private Q_SLOTS:
             QCOMPARE(column(table, 0).at(2), QStringLiteral("<i>Радио</i>"));
         }
 
-        // The chart follows the selected sources, all when none is selected.
-        auto calls = [&] {
-            const auto series = window.chartView()->chart()->series();
-            qreal sum = 0;
-            for (const QPointF& p : static_cast<QLineSeries*>(series.first())->points())
-                sum += p.y();
-            return qint64(sum);
-        };
-        QCOMPARE(calls(), window.analysis().total().calls);
+        // The chart: all calls when no source is selected; else one series per selected
+        // source, in the colour the table shows beside its name.
+        auto series = [&] { return window.chartView()->chart()->series(); };
+        QCOMPARE(series().size(), 1);
+        QCOMPARE(series().first()->name(), QStringLiteral("Все звонки"));
         table->sortByColumn(0, Qt::AscendingOrder);
-        const int paper = int(column(table, 0).indexOf(QStringLiteral("Газета")));
-        table->selectRow(paper);
-        QVERIFY(window.findChild<QLabel*>("chartTitle")->text().contains(QStringLiteral("Газета")));
-        QCOMPARE(calls(), window.analysis().rows().at(1).calls);
-        QVERIFY(calls() > 0);
+        QAbstractItemModel* shown = table->model();
+        table->selectionModel()->select(QItemSelection(shown->index(1, 0), shown->index(2, 0)),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QCOMPARE(series().size(), 2);
+        for (QAbstractSeries* chosen : series()) {
+            const int row = int(column(table, 0).indexOf(chosen->name()));
+            QVERIFY2(row == 1 || row == 2, qPrintable(chosen->name()));
+            const QColor colour = shown->index(row, 0).data(Qt::DecorationRole).value<QColor>();
+            QVERIFY(colour.isValid());
+            QCOMPARE(static_cast<QLineSeries*>(chosen)->color(), colour);
+            QVERIFY(static_cast<QLineSeries*>(chosen)->count() > 0);
+        }
+        QVERIFY(!shown->index(0, 0).data(Qt::DecorationRole).isValid());
+        QVERIFY(window.findChild<QLabel*>("chartTitle")
+                    ->text()
+                    .contains(QStringLiteral("Звонков в день")));
+        window.chartMeasure()->setCurrentIndex(1);
+        QVERIFY(window.findChild<QLabel*>("chartTitle")
+                    ->text()
+                    .contains(QStringLiteral("Записей в день")));
+        QCOMPARE(series().size(), 2);
+        window.chartMeasure()->setCurrentIndex(0);
+
+        // A week is a point to be seen; no point lies after today.
+        window.choosePreset(0);
+        QCOMPARE(series().size(), 1);
+        QCOMPARE(static_cast<QLineSeries*>(series().first())->count(), 1);
+        QVERIFY(static_cast<QLineSeries*>(series().first())->pointsVisible());
+        window.setDates(QDate(2026, 11, 20), QDate(2026, 12, 31));
+        const qreal tomorrow = qreal(Clock::today().addDays(1).startOfDay().toMSecsSinceEpoch());
+        const QList<QPointF> points = static_cast<QLineSeries*>(series().first())->points();
+        QCOMPARE(points.size(), 4); // 20-22 Nov, 23-29 Nov, 30 Nov - 6 Dec, 7-9 Dec
+        for (const QPointF& point : points)
+            QVERIFY(point.x() < tomorrow);
         QCOMPARE(window.heatMapView()->heatMap().timedTotal(), window.analysis().total().calls);
     }
 
@@ -200,6 +231,132 @@ private Q_SLOTS:
         QCOMPARE(window.analysis().rows().at(1).spend, std::optional<qint64>(150000));
     }
 
+    void spendEditorKeepsWhatIsTyped()
+    {
+        SpendDialog dialog(m_env.get(), QDate(2027, 1, 10));
+        dialog.show();
+        QTableWidget* table = dialog.table();
+        auto stored = [&](const QDate& month) {
+            QList<SpendStore::Entry> amounts;
+            SpendStore(m_env.get()).listMonth(month, &amounts);
+            QList<qint64> kopecks;
+            for (const SpendStore::Entry& amount : std::as_const(amounts))
+                kopecks << amount.kopecks;
+            return kopecks;
+        };
+        const QDate january(2027, 1, 1);
+        const QDate february(2027, 2, 1);
+        const QList<qint64> none{-1, -1, -1};
+        TestSupport::MessageRecorder messages;
+        table->item(0, 1)->setText(QStringLiteral("1 000"));
+
+        // Another month asks first; "Отмена" stays with what is typed.
+        messages.answer(QMessageBox::Cancel);
+        dialog.monthEdit()->setDate(february);
+        QCOMPARE(messages.shown().size(), 1);
+        QCOMPARE(messages.shown().first().buttons,
+                 QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+        QCOMPARE(dialog.monthEdit()->date(), january);
+        QCOMPARE(table->item(0, 1)->text(), QStringLiteral("1 000"));
+        // "Не сохранять" goes on and stores nothing.
+        messages.answer(QMessageBox::Discard);
+        dialog.monthEdit()->setDate(february);
+        QCOMPARE(dialog.monthEdit()->date(), february);
+        QCOMPARE(stored(january), none);
+        // Nothing typed: no question.
+        dialog.monthEdit()->setDate(january);
+        QCOMPARE(messages.shown().size(), 2);
+        QVERIFY(table->item(0, 1)->text().isEmpty());
+        // "Сохранить" stores the month left.
+        table->item(0, 1)->setText(QStringLiteral("1 000"));
+        table->item(1, 1)->setText(QStringLiteral("250,50"));
+        messages.answer(QMessageBox::Save);
+        dialog.monthEdit()->setDate(february);
+        QCOMPARE(messages.shown().size(), 3);
+        QCOMPARE(stored(january), QList<qint64>({100000, 25050, -1}));
+        QVERIFY(table->item(0, 1)->text().isEmpty());
+
+        // "Как в прошлом месяце" fills the fields in; they are stored when saved.
+        auto* copy = dialog.findChild<QPushButton*>("copyPrevious");
+        QVERIFY(copy);
+        copy->click();
+        QCOMPARE(table->item(0, 1)->text(), QStringLiteral("1\u00A0000,00"));
+        QCOMPARE(table->item(1, 1)->text(), QStringLiteral("250,50"));
+        QVERIFY(table->item(2, 1)->text().isEmpty());
+        QCOMPARE(stored(february), none);
+
+        // Closing asks as well: "Отмена" keeps the dialog, "Сохранить" stores and closes.
+        messages.answer(QMessageBox::Cancel);
+        QVERIFY(dialog.close() == false);
+        QVERIFY(dialog.isVisible());
+        messages.answer(QMessageBox::Save);
+        QVERIFY(dialog.close());
+        QCOMPARE(messages.shown().size(), 5);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(stored(february), QList<qint64>({100000, 25050, -1}));
+
+        // An amount still in its cell's editor counts as typed.
+        dialog.show();
+        table->setCurrentItem(table->item(2, 1)); // where typing opens the editor
+        table->editItem(table->item(2, 1));
+        auto* editor = table->viewport()->findChild<QLineEdit*>();
+        QVERIFY(editor);
+        editor->setText(QStringLiteral("70"));
+        messages.answer(QMessageBox::Discard);
+        QVERIFY(dialog.close());
+        QCOMPARE(messages.shown().size(), 6);
+        QCOMPARE(stored(february), QList<qint64>({100000, 25050, -1}));
+    }
+
+    // On a 1024×600 screen (less the title bar and borders) every button shows whole, the
+    // totals row stays in sight among forty sources, the heat map and the chart keep room.
+    void fitsASmallScreen()
+    {
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, "Kalvent", "Kalvent")
+            .setValue("analysisSize", QSize(4000, 3000));
+        {
+            AnalysisWindow huge(m_env.get());
+            QVERIFY(huge.width() <= area.width() && huge.height() <= area.height());
+        }
+
+        DataEnv env(TestSupport::database(m_dir.filePath("many.db")));
+        QVERIFY(env.connect());
+        QVector<QVariantList> calls;
+        for (int s = 1; s <= 40; ++s) {
+            const QString name = QStringLiteral("Источник %1").arg(s);
+            QVERIFY(env.bind("Istochnik")->addRow("IName", name));
+            calls << QVariantList{QDate(2026, 11, 3), "A", name, s % 2 == 0, QTime(10, 0)};
+        }
+        QVERIFY(env.addCalls(calls));
+        AnalysisWindow window(&env);
+        window.resize(1008, 560);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.size(), QSize(1008, 560)); // not held larger by what it holds
+        for (QWidget* control : window.findChildren<QWidget*>()) {
+            if (!qobject_cast<QPushButton*>(control) && !qobject_cast<QCheckBox*>(control))
+                continue;
+            const QRect place(control->mapTo(&window, QPoint(0, 0)), control->size());
+            QVERIFY2(window.rect().contains(place), qPrintable(control->objectName()));
+            QVERIFY2(control->width() >= control->sizeHint().width(),
+                     qPrintable(control->objectName()));
+        }
+        bool totalsInSight = false;
+        for (QTableView* view : window.findChildren<QTableView*>()) {
+            for (int row = 0; view->isVisible() && row < view->model()->rowCount(); ++row) {
+                const QModelIndex name = view->model()->index(row, 0);
+                if (!view->isRowHidden(row) && name.data().toString() == QStringLiteral("Итого") &&
+                    view->viewport()->rect().contains(view->visualRect(name)))
+                    totalsInSight = true;
+            }
+        }
+        QVERIFY(totalsInSight);
+        QVERIFY(window.table()->rowAt(window.table()->viewport()->height() - 1) >= 4);
+        QVERIFY(window.heatMapView()->height() >= window.heatMapView()->minimumSizeHint().height());
+        QVERIFY(window.chartView()->height() >= 150);
+    }
+
     // A picture of the window over a salon's autumn, when a folder for pictures is given.
     void picture()
     {
@@ -246,8 +403,12 @@ private Q_SLOTS:
             for (const Source& source : sources)
                 if (source.monthly > 0)
                     QVERIFY(spend.set(source.name, month, source.monthly + 150 * month.month()));
-        AnalysisWindow window(&env);
-        window.resize(1240, 860);
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, "Kalvent", "Kalvent")
+            .remove("analysisSize");
+        QFont font("Arial"); // the program's own
+        font.setPointSizeF(8.25);
+        QApplication::setFont(font);
+        AnalysisWindow window(&env); // as it first opens
         window.choosePreset(
             int(AnalysisPeriod::presets().indexOf(AnalysisPeriod::Preset::LastMonth)));
         window.table()->sortByColumn(1, Qt::DescendingOrder);
@@ -256,6 +417,25 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTest::qWait(300);
         QVERIFY(window.grab().save(QDir(folder).filePath("analysis-window.png")));
+        window.resize(1008, 560); // a 1024×600 screen less the title bar and borders
+        QTest::qWait(300);
+        QVERIFY(window.grab().save(QDir(folder).filePath("analysis-window-1024x600.png")));
+        QVERIFY(window.exportTo(1, QDir(folder).filePath("analysis.pdf")));
+        SpendDialog spendDialog(&env, QDate(2026, 11, 1), &window);
+        spendDialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&spendDialog));
+        QVERIFY(spendDialog.grab().save(QDir(folder).filePath("spend-dialog.png")));
+        // The question before typed amounts would be dropped, as the operator sees it.
+        spendDialog.table()->item(4, 1)->setText(QStringLiteral("500"));
+        bool asked = false;
+        QTimer::singleShot(300, &spendDialog, [&] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                asked = box->grab().save(QDir(folder).filePath("spend-question.png"));
+                QMetaObject::invokeMethod(box, "reject", Qt::QueuedConnection);
+            }
+        });
+        QVERIFY(!spendDialog.close()); // "Отмена"
+        QVERIFY(asked);
     }
 
     void oneWindowThatKeepsItsSizeAndTheMailOption()
@@ -267,12 +447,15 @@ private Q_SLOTS:
         QVERIFY(!window->mailOption()->isChecked());
         window->mailOption()->setChecked(true);
         QVERIFY(AnalysisAttachment::isOn(store));
-        window->resize(900, 640);
+        const QSize kept =
+            QGuiApplication::primaryScreen()->availableGeometry().size() - QSize(40, 60);
+        window->resize(kept);
+        QCOMPARE(window->size(), kept);
         QPointer<AnalysisWindow> closed(window);
         window->close();
         QTRY_VERIFY(!closed);
         AnalysisWindow again(m_env.get());
-        QCOMPARE(again.size(), QSize(900, 640));
+        QCOMPARE(again.size(), kept);
         QVERIFY(again.mailOption()->isChecked());
         again.mailOption()->setChecked(false);
         QVERIFY(!AnalysisAttachment::isOn(store));

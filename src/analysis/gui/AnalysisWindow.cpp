@@ -9,7 +9,9 @@
 #include "FiguresSortModel.h"
 #include "HeatMapView.h"
 #include "SettingsStore.h"
+#include "SourceColourModel.h"
 #include "SpendDialog.h"
+#include "WeeklySeries.h"
 
 #include <QChart>
 #include <QChartView>
@@ -19,12 +21,15 @@
 #include <QDateTimeAxis>
 #include <QFileDialog>
 #include <QGraphicsLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineSeries>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSplitter>
 #include <QTableView>
@@ -77,8 +82,10 @@ AnalysisWindow::AnalysisWindow(DataEnv* env, QWidget* parent)
     m_previous->setWordWrap(true);
 
     m_model = new FiguresModel(this);
+    m_colours = new SourceColourModel(this);
+    m_colours->setSourceModel(m_model);
     m_sorted = new FiguresSortModel(this);
-    m_sorted->setSourceModel(m_model);
+    m_sorted->setSourceModel(m_colours);
     m_table = new QTableView(this);
     m_table->setObjectName("figures");
     m_table->setModel(m_sorted);
@@ -87,8 +94,27 @@ AnalysisWindow::AnalysisWindow(DataEnv* env, QWidget* parent)
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_table->verticalHeader()->hide();
-    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setStretchLastSection(false);
+    m_totals = new QTableView(this);
+    m_totals->setObjectName("totals");
+    m_totals->setModel(m_sorted);
+    m_totals->setSelectionMode(QAbstractItemView::NoSelection);
+    m_totals->setFocusPolicy(Qt::NoFocus);
+    m_totals->horizontalHeader()->hide();
+    m_totals->verticalHeader()->hide();
+    m_totals->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_totals->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_totals->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // Rows as high as the text needs, so that more of them show.
+    for (QTableView* view : {m_table, m_totals})
+        view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 8);
+    m_totals->setFixedHeight(m_totals->verticalHeader()->defaultSectionSize() +
+                             2 * m_totals->frameWidth());
+    // The totals scroll sideways with the table; the rows above them scroll on their own.
+    connect(m_table->horizontalScrollBar(), &QScrollBar::valueChanged,
+            m_totals->horizontalScrollBar(), &QScrollBar::setValue);
+    connect(m_sorted, &QAbstractItemModel::modelReset, this, &AnalysisWindow::splitTotals);
+    connect(m_sorted, &QAbstractItemModel::layoutChanged, this, &AnalysisWindow::splitTotals);
 
     m_heatMap = new HeatMapView(this);
     m_untimed = new QLabel(this);
@@ -96,7 +122,10 @@ AnalysisWindow::AnalysisWindow(DataEnv* env, QWidget* parent)
     m_chart = new QChartView(new QChart(), this);
     m_chart->setObjectName("weeklyChart");
     m_chart->setRenderHint(QPainter::Antialiasing);
-    m_chart->setMinimumHeight(220);
+    m_chart->setMinimumHeight(150);
+    m_measure = new QComboBox(this);
+    m_measure->setObjectName("chartMeasure");
+    m_measure->addItems({QStringLiteral("Звонки"), QStringLiteral("Записи")});
 
     auto* spend = new QPushButton(QStringLiteral("Расходы..."), this);
     spend->setObjectName("spend");
@@ -116,8 +145,17 @@ AnalysisWindow::AnalysisWindow(DataEnv* env, QWidget* parent)
     top->addWidget(new QLabel(QStringLiteral("Сравнение:"), this));
     top->addWidget(m_compare);
     top->addSpacing(12);
+    // Wraps rather than widening the window.
+    m_previous->setWordWrap(true);
+    m_previous->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     top->addWidget(m_previous, 1);
 
+    auto* tableBox = new QWidget(this);
+    auto* tableLayout = new QVBoxLayout(tableBox);
+    tableLayout->setContentsMargins(0, 0, 0, 0);
+    tableLayout->setSpacing(0);
+    tableLayout->addWidget(m_table, 1);
+    tableLayout->addWidget(m_totals);
     auto* heatBox = new QWidget(this);
     auto* heatLayout = new QVBoxLayout(heatBox);
     heatLayout->setContentsMargins(0, 0, 0, 0);
@@ -130,16 +168,28 @@ AnalysisWindow::AnalysisWindow(DataEnv* env, QWidget* parent)
     m_chartTitle = new QLabel(chartBox);
     m_chartTitle->setObjectName("chartTitle");
     m_chartTitle->setWordWrap(true);
-    chartLayout->addWidget(m_chartTitle);
+    m_chartTitle->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    auto* chartTop = new QHBoxLayout;
+    chartTop->addWidget(m_chartTitle, 1);
+    chartTop->addWidget(m_measure);
+    chartLayout->addLayout(chartTop);
     chartLayout->addWidget(m_chart, 1);
     auto* lower = new QSplitter(Qt::Horizontal, this);
+    lower->setObjectName("lowerSplitter");
     lower->addWidget(heatBox);
     lower->addWidget(chartBox);
-    lower->setSizes({600, 500});
+    lower->setChildrenCollapsible(false);
+    lower->setStretchFactor(0, 1);
+    lower->setStretchFactor(1, 1);
+    lower->setSizes({500, 500}); // halves, whatever the heat map would take
     auto* split = new QSplitter(Qt::Vertical, this);
-    split->addWidget(m_table);
+    split->setObjectName("splitter");
+    split->addWidget(tableBox);
     split->addWidget(lower);
-    split->setSizes({330, 430});
+    split->setChildrenCollapsible(false);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
+    split->setSizes({500, 500});
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(spend);
@@ -173,6 +223,7 @@ AnalysisWindow::AnalysisWindow(DataEnv* env, QWidget* parent)
         });
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &AnalysisWindow::updateChart);
+    connect(m_measure, &QComboBox::currentIndexChanged, this, &AnalysisWindow::updateChart);
     connect(spend, &QPushButton::clicked, this, &AnalysisWindow::editSpend);
     connect(m_mailOption, &QCheckBox::toggled, this, [this](bool on) {
         SettingsStore store;
@@ -183,9 +234,28 @@ AnalysisWindow::AnalysisWindow(DataEnv* env, QWidget* parent)
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
     const QSize remembered = programSettings().value("analysisSize").toSize();
-    resize(remembered.isValid() ? remembered : QSize(1180, 760));
+    fitToScreen(remembered.isValid() ? remembered : QSize(1180, 760));
     m_preset->setCurrentIndex(
         int(AnalysisPeriod::presets().indexOf(AnalysisPeriod::Preset::LastMonth)));
+}
+
+void AnalysisWindow::fitToScreen(const QSize& wanted)
+{
+    const QScreen* screen = parentWidget() ? parentWidget()->screen() : nullptr;
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        resize(wanted);
+        return;
+    }
+    // The title bar and borders are the window manager's and unknown before the window shows;
+    // this leaves room for the usual ones.
+    const QSize frame(16, 40);
+    const QRect area = screen->availableGeometry();
+    const QSize room = (area.size() - frame).expandedTo(QSize(320, 240));
+    resize(wanted.boundedTo(room));
+    move(area.topLeft() + QPoint((area.width() - frame.width() - width()) / 2,
+                                 (area.height() - frame.height() - height()) / 2));
 }
 
 AnalysisWindow::~AnalysisWindow()
@@ -288,52 +358,115 @@ void AnalysisWindow::reload()
     updateChart();
 }
 
+void AnalysisWindow::splitTotals()
+{
+    const int last = m_sorted->rowCount() - 1;
+    for (int row = 0; row <= last; ++row) {
+        m_table->setRowHidden(row, row == last);
+        m_totals->setRowHidden(row, row != last);
+    }
+    fitColumns();
+}
+
+void AnalysisWindow::fitColumns()
+{
+    QHeaderView* header = m_table->horizontalHeader();
+    const QAbstractItemView* rows = m_table;
+    const QAbstractItemView* totals = m_totals;
+    for (int column = 0; column < m_sorted->columnCount(); ++column) {
+        int width = std::max({header->sectionSizeHint(column), rows->sizeHintForColumn(column),
+                              totals->sizeHintForColumn(column)});
+        if (column == 0) // room for the chart's colour beside a name
+            width += m_table->iconSize().isValid() ? m_table->iconSize().width() + 4 : 20;
+        header->resizeSection(column, width);
+        m_totals->horizontalHeader()->resizeSection(column, width);
+    }
+}
+
 void AnalysisWindow::updateChart()
 {
+    // The selected sources in the order the table shows them.
+    QList<int> viewRows;
+    for (const QModelIndex& index : m_table->selectionModel()->selectedRows())
+        viewRows << index.row();
+    std::sort(viewRows.begin(), viewRows.end());
     QList<int> rows;
-    QStringList names;
-    for (const QModelIndex& index : m_table->selectionModel()->selectedRows()) {
-        const int row = m_sorted->mapToSource(index).row();
-        if (row < m_analysis.rows().size()) {
+    for (const int viewRow : std::as_const(viewRows)) {
+        const int row = m_sorted->mapToSource(m_sorted->index(viewRow, 0)).row();
+        if (row < m_analysis.rows().size())
             rows << row;
-            names << m_analysis.rows().at(row).name;
-        }
     }
+    const auto measure = m_measure->currentIndex() == 1 ? WeeklySeries::Measure::Booked
+                                                        : WeeklySeries::Measure::Calls;
+    WeeklySeries weekly(m_analysis.period(), Clock::today(), measure);
+    QHash<int, QColor> colours;
+    QString error;
+    if (rows.isEmpty()) {
+        const QVector<AdAnalysis::Week> weeks = m_analysis.weeks();
+        error = m_analysis.errorText();
+        weekly.add(QStringLiteral("Все звонки"), weeks);
+    }
+    for (const int row : std::as_const(rows)) {
+        const QVector<AdAnalysis::Week> weeks = m_analysis.weeks({row});
+        if (!m_analysis.errorText().isEmpty()) {
+            error = m_analysis.errorText();
+            break;
+        }
+        if (!weekly.add(m_analysis.rows().at(row).name, weeks))
+            break;
+        colours.insert(row, weekly.series().last().colour);
+    }
+    m_colours->setColours(colours);
+
+    QString heading = weekly.unit() + QStringLiteral(". Неделя, попавшая в период не целиком, — "
+                                                     "среднее по ее дням в периоде.");
+    if (rows.size() > WeeklySeries::maxSeries)
+        heading += QStringLiteral(" Показаны первые %1 из %2 выбранных источников.")
+                       .arg(WeeklySeries::maxSeries)
+                       .arg(rows.size());
+    if (!weekly.lastDay().isValid())
+        heading = QStringLiteral("Период еще не начался: показывать нечего.");
+    m_chartTitle->setText(error.isEmpty() ? heading : error);
+
     auto* chart = new QChart();
-    const QVector<AdAnalysis::Week> weeks = m_analysis.weeks(rows);
-    m_chartTitle->setText(
-        m_analysis.errorText().isEmpty()
-            ? QStringLiteral("Звонки и записи по неделям: %1")
-                  .arg(names.isEmpty() ? QStringLiteral("все звонки") : names.join(", "))
-            : m_analysis.errorText());
     chart->layout()->setContentsMargins(0, 0, 0, 0);
     chart->setBackgroundRoundness(0);
-    auto* calls = new QLineSeries(chart);
-    calls->setName(QStringLiteral("Звонки"));
-    auto* booked = new QLineSeries(chart);
-    booked->setName(QStringLiteral("Записи"));
-    qint64 top = 0;
-    for (const AdAnalysis::Week& week : weeks) {
-        const qreal x = qreal(week.monday.startOfDay().toMSecsSinceEpoch());
-        calls->append(x, qreal(week.calls));
-        booked->append(x, qreal(week.booked));
-        top = std::max(top, week.calls);
-    }
-    chart->addSeries(calls);
-    chart->addSeries(booked);
+    chart->legend()->setAlignment(Qt::AlignBottom);
     auto* x = new QDateTimeAxis(chart);
     x->setFormat("dd.MM.yy");
-    x->setTickCount(6);
     auto* y = new QValueAxis(chart);
-    y->setLabelFormat("%d");
-    y->setRange(0, qreal(std::max<qint64>(top, 4)));
-    y->applyNiceNumbers();
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
-    for (QLineSeries* series : {calls, booked}) {
-        series->attachAxis(x);
-        series->attachAxis(y);
+    double top = 0;
+    constexpr qint64 day = 24 * 3600 * 1000;
+    for (const WeeklySeries::Series& source : weekly.series()) {
+        auto* line = new QLineSeries(chart);
+        line->setName(source.name);
+        QPen pen(source.colour);
+        pen.setWidth(2);
+        line->setPen(pen);
+        line->setColor(source.colour);
+        // A single week is a point, still to be seen.
+        line->setPointsVisible(true);
+        line->setMarkerSize(7);
+        for (const WeeklySeries::Point& point : source.points) {
+            // At the middle of the days the point counts.
+            const qint64 at = point.first.startOfDay().toMSecsSinceEpoch() + point.days() * day / 2;
+            line->append(qreal(at), point.perDay());
+            top = std::max(top, point.perDay());
+        }
+        chart->addSeries(line);
+        line->attachAxis(x);
+        line->attachAxis(y);
     }
+    if (weekly.lastDay().isValid()) {
+        const qint64 days = weekly.firstDay().daysTo(weekly.lastDay()) + 1;
+        x->setRange(weekly.firstDay().startOfDay(), weekly.lastDay().addDays(1).startOfDay());
+        x->setTickCount(int(std::clamp<qint64>(days + 1, 2, 7)));
+    }
+    y->setRange(0, top < 4 ? 4 : top * 1.1);
+    y->applyNiceNumbers();
+    y->setLabelFormat(y->max() <= 10 ? "%.1f" : "%d");
     QChart* old = m_chart->chart();
     m_chart->setChart(chart);
     delete old;

@@ -8,6 +8,7 @@
 #include <QDateEdit>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -36,10 +37,17 @@ SpendDialog::SpendDialog(DataEnv* env, const QDate& month, QWidget* parent)
     connect(buttons, &QDialogButtonBox::accepted, this, [this] { save(); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
+    auto* copy = new QPushButton(QStringLiteral("Как в прошлом месяце"), this);
+    copy->setObjectName("copyPrevious");
+    copy->setToolTip(QStringLiteral("Вписать суммы прошлого месяца; сохраняются кнопкой "
+                                    "«Сохранить»"));
+    connect(copy, &QPushButton::clicked, this, &SpendDialog::copyPreviousMonth);
+
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel(QStringLiteral("Месяц:"), this));
     top->addWidget(m_month);
     top->addStretch();
+    top->addWidget(copy);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(m_table);
@@ -48,7 +56,7 @@ SpendDialog::SpendDialog(DataEnv* env, const QDate& month, QWidget* parent)
                                  this));
     layout->addWidget(buttons);
     resize(460, 480);
-    connect(m_month, &QDateEdit::dateChanged, this, [this] { load(); });
+    connect(m_month, &QDateEdit::dateChanged, this, &SpendDialog::changeMonth);
     load();
 }
 
@@ -60,6 +68,7 @@ void SpendDialog::load()
     if (!store.listMonth(m_loaded, &amounts))
         Dialogs::plain(this, store.errorText());
     m_table->setRowCount(0);
+    m_stored.clear();
     for (const SpendStore::Entry& amount : std::as_const(amounts)) {
         const int at = m_table->rowCount();
         m_table->insertRow(at);
@@ -70,6 +79,80 @@ void SpendDialog::load()
             new QTableWidgetItem(amount.kopecks < 0 ? QString() : Money::display(amount.kopecks));
         text->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         m_table->setItem(at, 1, text);
+        m_stored << text->text();
+    }
+}
+
+bool SpendDialog::isModified() const
+{
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        const QTableWidgetItem* item = m_table->item(row, 1);
+        if ((item ? item->text().trimmed() : QString()) != m_stored.value(row).trimmed())
+            return true;
+    }
+    return false;
+}
+
+bool SpendDialog::settleChanges()
+{
+    // An amount still being typed counts too: leaving the cell commits it.
+    m_table->setCurrentIndex(QModelIndex());
+    if (!isModified())
+        return true;
+    const QMessageBox::StandardButton answer = Dialogs::show(
+        this, {QMessageBox::Question, windowTitle(),
+               QStringLiteral("Суммы за %1 изменены и не сохранены. Сохранить их?")
+                   .arg(m_loaded.toString("MM.yyyy")),
+               QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save});
+    if (answer == QMessageBox::Save)
+        return save();
+    return answer == QMessageBox::Discard;
+}
+
+void SpendDialog::changeMonth()
+{
+    if (m_revertingMonth)
+        return;
+    const QDate month(m_month->date().year(), m_month->date().month(), 1);
+    if (month == m_loaded)
+        return;
+    if (!settleChanges()) {
+        m_revertingMonth = true;
+        m_month->setDate(m_loaded);
+        m_revertingMonth = false;
+        return;
+    }
+    load();
+}
+
+void SpendDialog::reject()
+{
+    if (settleChanges())
+        QDialog::reject();
+}
+
+void SpendDialog::copyPreviousMonth()
+{
+    const QDate previous = m_loaded.addMonths(-1);
+    QList<SpendStore::Entry> amounts;
+    SpendStore store(m_env);
+    if (!store.listMonth(previous, &amounts)) {
+        Dialogs::plain(this, store.errorText());
+        return;
+    }
+    QHash<QString, qint64> byName;
+    for (const SpendStore::Entry& amount : std::as_const(amounts))
+        if (amount.kopecks >= 0)
+            byName.insert(amount.source, amount.kopecks);
+    if (byName.isEmpty()) {
+        Dialogs::plain(this, QStringLiteral("За %1 расходы не внесены: переносить нечего.")
+                                 .arg(previous.toString("MM.yyyy")));
+        return;
+    }
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        const auto found = byName.constFind(m_table->item(row, 0)->text());
+        if (found != byName.constEnd() && m_table->item(row, 1))
+            m_table->item(row, 1)->setText(Money::display(*found));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "Dialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QHash>
 #include <QInputDialog>
@@ -24,6 +25,14 @@ QMessageBox::StandardButton Dialogs::show(QWidget* parent, const Message& messag
                     message.text, message.buttons, parent);
     if (message.defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(message.defaultButton);
+    // The words of the save question whatever Qt's translation has.
+    const QList<QPair<QMessageBox::StandardButton, QString>> words{
+        {QMessageBox::Save, QStringLiteral("Сохранить")},
+        {QMessageBox::Discard, QStringLiteral("Не сохранять")},
+        {QMessageBox::Cancel, QStringLiteral("Отмена")}};
+    for (const auto& [button, text] : words)
+        if (QAbstractButton* shown = box.button(button))
+            shown->setText(text);
     if (message.buttons.testFlag(QMessageBox::Cancel))
         box.setEscapeButton(QMessageBox::Cancel);
     return QMessageBox::StandardButton(box.exec());
