@@ -3,6 +3,7 @@
 #include "CliOptions.h"
 #include "CliRunner.h"
 #include "Clock.h"
+#include "DigestOption.h"
 #include "DispatchSchedule.h"
 #include "MailAccount.h"
 #include "MailingRun.h"
@@ -350,6 +351,30 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
                                 "an empty value would leave the settings incomplete");
             SettingsStore store;
             if (!store.write(key, value))
+                return cli.fail(CliRunner::Failure, store.errorText());
+            return int(CliRunner::Ok);
+        });
+
+    cli.addCommand(
+        "settings digest", "settings digest [on|off]",
+        "Whether the report mail carries a summary of the mailing period in its text: the\n"
+        "calls, bookings and booking rate against the period before, the sources with the\n"
+        "lowest and highest cost per booking and a chart of the calls per day, as HTML with a\n"
+        "plain-text alternative (off unless switched on: the mail text alone is the body).\n"
+        "Without an argument, prints on or off.",
+        [&cli](const QStringList& args) {
+            CliOptions o(args, {}, {});
+            if (!o.ok() || o.positional().size() > 1)
+                return cli.fail(CliRunner::Usage, o.ok() ? "give on or off" : o.errorText());
+            SettingsStore store;
+            if (o.positional().isEmpty()) {
+                cli.out() << (DigestOption::isOn(store) ? "on" : "off") << "\n";
+                return int(CliRunner::Ok);
+            }
+            const QString word = o.positional().first();
+            if (word != "on" && word != "off")
+                return cli.fail(CliRunner::Usage, "give on or off");
+            if (!DigestOption::setOn(store, word == "on"))
                 return cli.fail(CliRunner::Failure, store.errorText());
             return int(CliRunner::Ok);
         });

@@ -4,7 +4,7 @@ class CliRunner;
 class QIODevice;
 
 // The command-line commands of the scheduled mailing: export, send-now, dispatch, the mail
-// account and the five mailing settings.
+// account, the five mailing settings and the summary in the mail.
 class MailingCommands
 {
 public:

@@ -2,6 +2,7 @@
 
 #include "AnalysisAttachment.h"
 #include "DataEnv.h"
+#include "DigestOption.h"
 
 #include "AppPaths.h"
 #include "Clock.h"
@@ -58,8 +59,12 @@ bool MailingRun::exportReports(const QString& days, const QDateTime& now)
     ReportBundle bundle(m_env);
     const bool ok = bundle.write(days, now, m_sendDir);
     m_error = bundle.errorText();
-    if (ok && AnalysisAttachment::isOn(SettingsStore()))
-        return AnalysisAttachment::write(m_env, days, now, m_sendDir, &m_error);
+    const SettingsStore store;
+    if (ok && AnalysisAttachment::isOn(store) &&
+        !AnalysisAttachment::write(m_env, days, now, m_sendDir, &m_error))
+        return false;
+    if (ok && DigestOption::isOn(store))
+        return DigestOption::write(m_env, days, now, m_sendDir, &m_error);
     return ok;
 }
 
@@ -87,11 +92,17 @@ MailingRun::Result MailingRun::send(const QString& recipient, const QString& tex
     ReportMailer mailer;
     mailer.setPauseSeconds(m_pauseSeconds);
     mailer.setMessageId(messageId);
+    const SettingsStore store;
     QStringList files = ReportBundle::filePaths(m_sendDir);
-    if (AnalysisAttachment::isOn(SettingsStore()))
+    if (AnalysisAttachment::isOn(store))
         files << QDir(m_sendDir).filePath(QString::fromLatin1(AnalysisAttachment::fileName));
+    const QStringList digest =
+        DigestOption::isOn(store) ? DigestOption::filePaths(m_sendDir) : QStringList();
+    mailer.setDigestFiles(digest);
     if (mailer.send(recipient, text, files, choice.account))
         return Result::Sent;
+    // Kept after the attachments; a later delivery takes them back as the body.
+    files << digest;
     m_error = mailer.errorText();
     // An address that is no address was never a mail: nothing to keep.
     if (!MailMessage::validateRecipient(recipient, nullptr))
@@ -189,9 +200,11 @@ MailingRun::Redelivery MailingRun::deliverKept(const QDateTime& now, bool byHand
             if (!outbox.record(*mail))
                 m_error = outbox.errorText();
         }
+        QStringList attachments = mail->files;
         ReportMailer mailer;
         mailer.setPauseSeconds(0);
         mailer.setMessageId(mail->messageId.toLatin1());
+        mailer.setDigestFiles(DigestOption::takeDigestFiles(&attachments));
         // Dropped the moment the server has taken it: a crash after that sends it no more.
         bool dropped = false;
         QString dropError;
@@ -199,7 +212,7 @@ MailingRun::Redelivery MailingRun::deliverKept(const QDateTime& now, bool byHand
             dropped = outbox.drop(id);
             dropError = outbox.errorText();
         });
-        if (mailer.send(mail->recipient, mail->text, mail->files, choice.account)) {
+        if (mailer.send(mail->recipient, mail->text, attachments, choice.account)) {
             if (!dropped && !outbox.drop(id))
                 dropError = outbox.errorText();
             if (!dropError.isEmpty())

@@ -1,5 +1,6 @@
 #include "ReportMailer.h"
 
+#include "DigestOption.h"
 #include "MailMessage.h"
 #include "MailPause.h"
 #include "SmtpClient.h"
@@ -76,13 +77,19 @@ bool ReportMailer::send(const QString& recipient, const QString& text,
         return false;
     }
 
-    m_busy = true;
-    MailPause::pause(m_pauseSeconds);
-
     MailMessage message;
     message.setRecipient(recipient);
     message.setSubject(text);
     message.setBody(text);
+    if (!m_digestFiles.isEmpty() &&
+        !DigestOption::fillBody(&message, text, m_digestFiles, &m_errorText)) {
+        m_failedForGood = true;
+        return false;
+    }
+
+    m_busy = true;
+    MailPause::pause(m_pauseSeconds);
+
     message.setAttachments(attachments);
     message.setMessageId(m_messageId);
     const Outcome outcome = transferWhileProcessingEvents(account, message, m_accepted);

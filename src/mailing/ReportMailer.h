@@ -26,6 +26,9 @@ public:
     // Runs the moment the server has accepted the message, on the transfer's thread, while
     // the calling thread waits: the place to record the delivery before anything else happens.
     void setAcceptedHook(std::function<void()> hook) { m_accepted = std::move(hook); }
+    // The summary's files (DigestOption::fileNames order) the next sends make their body from,
+    // the text following the mail text; none: the mail text alone is the body.
+    void setDigestFiles(const QStringList& files) { m_digestFiles = files; }
 
     // Checks the recipient (a refused one sends nothing and is refused before the wait), waits,
     // signs on with the account, sends one message with text as subject and body and the
@@ -42,6 +45,7 @@ private:
     bool m_busy = false;
     QByteArray m_messageId;
     std::function<void()> m_accepted;
+    QStringList m_digestFiles;
     QString m_errorText;
     bool m_failedForGood = false;
 };

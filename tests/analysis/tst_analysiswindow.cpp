@@ -2,6 +2,7 @@
 #include "AnalysisWindow.h"
 #include "Clock.h"
 #include "DataEnv.h"
+#include "DigestOption.h"
 #include "FiguresModel.h"
 #include "HeatMapView.h"
 #include "RowSet.h"
@@ -459,6 +460,25 @@ private Q_SLOTS:
         QVERIFY(again.mailOption()->isChecked());
         again.mailOption()->setChecked(false);
         QVERIFY(!AnalysisAttachment::isOn(store));
+    }
+
+    // The summary check box beside it stores its own option, and shows the stored one.
+    void theDigestCheckBoxStoresTheOption()
+    {
+        SettingsStore store;
+        QVERIFY(!DigestOption::isOn(store));
+        AnalysisWindow window(m_env.get());
+        auto* digest = window.findChild<QCheckBox*>("mailDigest");
+        QVERIFY(digest);
+        QCOMPARE(digest->text(), QStringLiteral("Сводка в тексте письма"));
+        QVERIFY(!digest->isChecked());
+        digest->setChecked(true);
+        QVERIFY(DigestOption::isOn(store));
+        QVERIFY(!AnalysisAttachment::isOn(store));
+        AnalysisWindow again(m_env.get());
+        QVERIFY(again.findChild<QCheckBox*>("mailDigest")->isChecked());
+        again.findChild<QCheckBox*>("mailDigest")->setChecked(false);
+        QVERIFY(!DigestOption::isOn(store));
     }
 };
 

@@ -15,7 +15,10 @@
 #include <QBuffer>
 #include <QFileDevice>
 #include <QFileInfo>
+#include <QImage>
 #include <QJsonArray>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 class TestCliMailing : public QObject
@@ -253,6 +256,240 @@ private Q_SLOTS:
         QCOMPARE(server.received().size(), 1);
         QCOMPARE(run({"outbox", "list"}), 0);
         QCOMPARE(m_out, QString());
+    }
+
+    // The summary option: off, the mail is the mail text and the four reports; on, the text
+    // and an HTML alternative (with the chart inline) carry the figures of the mailing period,
+    // computed here from the calls and spend entered; a kept mail keeps its summary. The
+    // process runs in the C locale (as from cron with LANG=C), the figures are written in
+    // Russian all the same.
+    void digestOptionPutsTheSummaryInTheMail()
+    {
+        const QLocale pinned;
+        QLocale::setDefault(QLocale::c());
+        const auto restore = qScopeGuard([&] { QLocale::setDefault(pinned); });
+        QCOMPARE(QLocale().decimalPoint(), QStringLiteral("."));
+        SmtpTestServer server;
+        QVERIFY2(server.start(m_dir.filePath("digest-out"), {}), qPrintable(server.errorOutput()));
+        const QString account = QString::number(server.port());
+        QCOMPARE(run({"account", "set", "--server", "127.0.0.1", "--port", account, "--security",
+                      "none", "--from", "kalvent@example.com"}),
+                 0);
+        for (const QStringList& setting :
+             {QStringList{"days", "7"}, QStringList{"times", "09:00:00"},
+              QStringList{"tems", QStringLiteral("Реклама за неделю")},
+              QStringList{"senders", "boss@example.com"}, QStringList{"nextdate", "2026-12-20"}})
+            QCOMPARE(run(QStringList{"settings", "set"} + setting), 0);
+
+        // Today is 06.12.2026: the mailing period is 29.11-06.12 (8 days), the one before it
+        // 21.11-28.11. Spend is entered for December only, in multiples of 31 roubles, so the
+        // period's share (6 of 31 days) is whole.
+        struct Source
+        {
+            QString name;
+            qint64 decemberRoubles; // 0: none entered
+            int calls;              // in the period
+            int booked;
+        };
+        const QList<Source> sources{
+            {QStringLiteral("Газета"), 3100, 3, 2},   {QStringLiteral("Радио"), 6200, 2, 1},
+            {QStringLiteral("Листовки"), 1550, 2, 2}, {QStringLiteral("Сайт"), 9300, 4, 3},
+            {QStringLiteral("ТВ"), 31000, 2, 1},      {QStringLiteral("Баннер"), 12400, 3, 1},
+            {QStringLiteral("Журнал"), 4650, 1, 1},   {QStringLiteral("Соседи"), 0, 2, 1},
+            {QStringLiteral("Выставка"), 3100, 1, 0},
+        };
+        const QDate from(2026, 11, 29);
+        qint64 calls = 0;
+        qint64 booked = 0;
+        auto add = [&](const QString& source, const QDate& date, bool isBooked) {
+            QStringList args{
+                "add", "--service", "A", "--source", source, "--date", date.toString(Qt::ISODate)};
+            if (isBooked)
+                args << "--booked";
+            QVERIFY2(run(args) == 0, qPrintable(m_err));
+            if (date >= from && date <= QDate(2026, 12, 6)) {
+                ++calls;
+                booked += isBooked;
+            }
+        };
+        int n = 0;
+        for (const Source& source : sources) {
+            QCOMPARE(run({"source", "add", source.name}), 0);
+            if (source.decemberRoubles)
+                QCOMPARE(run({"spend", "set", "--source", source.name, "--month", "2026-12",
+                              "--amount", QString::number(source.decemberRoubles)}),
+                         0);
+            for (int i = 0; i < source.calls; ++i)
+                add(source.name, from.addDays(n++ % 8), i < source.booked);
+        }
+        add(QStringLiteral("Прохожие"), QDate(2026, 12, 3), true); // not in the list of sources
+        add(QStringLiteral("Газета"), QDate(2026, 12, 7), true);   // after the period
+        qint64 previousCalls = 0;
+        qint64 previousBooked = 0;
+        for (int i = 0; i < 7; ++i) {
+            add(QStringLiteral("Радио"), QDate(2026, 11, 21).addDays(i), i < 4);
+            ++previousCalls;
+            previousBooked += i < 4;
+        }
+        add(QStringLiteral("Радио"), QDate(2026, 11, 20), true); // before the previous period
+
+        auto percent = [](double share) {
+            return QString::number(share * 100, 'f', 1).replace('.', ',') + "\u00A0%";
+        };
+        auto money = [](qint64 kopecks) {
+            QString whole = QString::number(kopecks / 100);
+            for (int at = int(whole.size()) - 3; at > 0; at -= 3)
+                whole.insert(at, QChar(0x00A0));
+            return whole + ',' + QString::number(kopecks % 100).rightJustified(2, '0');
+        };
+        struct Cost
+        {
+            QString name;
+            qint64 perBooking;
+            qint64 spend;
+            int booked;
+        };
+        QList<Cost> costs;
+        for (const Source& source : sources) {
+            const qint64 spend = source.decemberRoubles * 100 * 6 / 31;
+            if (spend > 0 && source.booked > 0)
+                costs.append({source.name, (2 * spend + source.booked) / (2 * source.booked), spend,
+                              source.booked});
+        }
+        std::stable_sort(costs.begin(), costs.end(),
+                         [](const Cost& a, const Cost& b) { return a.perBooking < b.perBooking; });
+        QCOMPARE(costs.size(), 7);
+        auto line = [&](int place, const Cost& c) {
+            return QStringLiteral(
+                       "%1. %2: %3\u00A0руб. за запись (записей: %4, расход: %5\u00A0руб.)")
+                .arg(place)
+                .arg(c.name, money(c.perBooking))
+                .arg(c.booked)
+                .arg(money(c.spend));
+        };
+        const QStringList ranking{QStringLiteral("Самая низкая цена записи:"),
+                                  line(1, costs.at(0)),
+                                  line(2, costs.at(1)),
+                                  line(3, costs.at(2)),
+                                  QStringLiteral("Самая высокая цена записи:"),
+                                  line(1, costs.at(6)),
+                                  line(2, costs.at(5)),
+                                  line(3, costs.at(4))};
+        auto change = [&](qint64 now, qint64 before) {
+            const double share = double(now - before) / double(before);
+            return (share > 0 ? "+" : "\u2212") + percent(std::abs(share));
+        };
+        const QStringList figures{QStringLiteral("Звонков: %1 (было %2, %3)")
+                                      .arg(calls)
+                                      .arg(previousCalls)
+                                      .arg(change(calls, previousCalls)),
+                                  QStringLiteral("Записей: %1 (было %2, %3)")
+                                      .arg(booked)
+                                      .arg(previousBooked)
+                                      .arg(change(booked, previousBooked)),
+                                  QStringLiteral("Доля записей: %1 (было %2,")
+                                      .arg(percent(double(booked) / calls),
+                                           percent(double(previousBooked) / previousCalls))};
+        const QString period = QStringLiteral(
+            "Сводка за 29.11.2026 – 06.12.2026 в сравнении с 21.11.2026 – 28.11.2026");
+
+        const QStringList four{"poist.htm", "pousl.htm", "point.htm", "podates.htm"};
+        auto attachments = [](const QJsonObject& message) {
+            QStringList names;
+            for (const QJsonValue& part : message.value("attachments").toArray())
+                names << part["filename"].toString();
+            return names;
+        };
+        const QStringList plain{"multipart/mixed", "  text/plain", "  text/html",
+                                "  text/html",     "  text/html",  "  text/html"};
+
+        QCOMPARE(run({"settings", "digest"}), 0);
+        QCOMPARE(m_out, QString("off\n"));
+        QCOMPARE(run({"send-now"}), 0);
+        QJsonObject message = server.received().last().value("message").toObject();
+        QCOMPARE(message.value("structure").toVariant().toStringList(), plain);
+        QCOMPARE(message.value("body").toString(), QStringLiteral("Реклама за неделю"));
+        QCOMPARE(attachments(message), four);
+
+        QCOMPARE(run({"settings", "digest", "on"}), 0);
+        QCOMPARE(run({"settings", "digest"}), 0);
+        QCOMPARE(m_out, QString("on\n"));
+        auto checkDigest = [&](const QJsonObject& message) {
+            QCOMPARE(message.value("subject").toString(), QStringLiteral("Реклама за неделю"));
+            QCOMPARE(message.value("defects").toArray(), QJsonArray());
+            QCOMPARE(message.value("structure").toVariant().toStringList(),
+                     QStringList({"multipart/mixed", "  multipart/alternative", "    text/plain",
+                                  "    multipart/related", "      text/html", "      image/png",
+                                  "  text/html", "  text/html", "  text/html", "  text/html"}));
+            QCOMPARE(attachments(message), four);
+            const QJsonArray parts = message.value("parts").toArray();
+            const QStringList text = parts.at(0)["text"].toString().split("\r\n");
+            QCOMPARE(text.first(), QStringLiteral("Реклама за неделю"));
+            QVERIFY2(text.contains(period), qPrintable(text.join('\n')));
+            for (const QString& figure : figures)
+                QVERIFY2(text.join('\n').contains(figure), qPrintable(figure));
+            const qsizetype first = text.indexOf(ranking.first());
+            QVERIFY2(first > 0, qPrintable(text.join('\n')));
+            QCOMPARE(text.mid(first, ranking.size()), ranking);
+            QVERIFY(!text.join('\n').contains(costs.at(3).name)); // the middle one
+            QVERIFY(text.contains(
+                QStringLiteral("Без расходов (в сравнение цены записи не вошли): Соседи")));
+            QVERIFY(text.contains(
+                QStringLiteral("Без записей (в сравнение цены записи не вошли): Выставка")));
+
+            const QString html = parts.at(1)["text"].toString();
+            QVERIFY2(html.contains(QStringLiteral("<p>Реклама за неделю</p>")), qPrintable(html));
+            QVERIFY(html.contains(period));
+            for (const QString& figure : figures)
+                QVERIFY2(html.contains(figure), qPrintable(figure));
+            qsizetype at = 0;
+            for (int place : {0, 1, 2, 6, 5, 4}) {
+                at = html.indexOf(QStringLiteral("<td>%1</td><td align=\"right\">%2</td>")
+                                      .arg(costs.at(place).name, money(costs.at(place).perBooking)),
+                                  at);
+                QVERIFY2(at > 0, qPrintable(costs.at(place).name));
+            }
+            const QRegularExpressionMatch cid =
+                QRegularExpression("<img src=\"cid:([^\"]+)\"").match(html);
+            QVERIFY(cid.hasMatch());
+            QCOMPARE(parts.at(2)["content_id"].toString(), '<' + cid.captured(1) + '>');
+            const QByteArray png =
+                QByteArray::fromBase64(parts.at(2)["data"].toString().toLatin1());
+            QVERIFY(png.startsWith("\x89PNG\r\n\x1a\n"));
+            QVERIFY(!QImage::fromData(png, "PNG").isNull());
+        };
+        QCOMPARE(run({"send-now"}), 0);
+        checkDigest(server.received().last().value("message").toObject());
+
+        // With the analysis attached too, it comes fifth; the summary stays the body.
+        QCOMPARE(run({"settings", "analysis", "on"}), 0);
+        QCOMPARE(run({"send-now"}), 0);
+        message = server.received().last().value("message").toObject();
+        QCOMPARE(attachments(message), four + QStringList{"analiz.htm"});
+        QCOMPARE(message.value("structure").toVariant().toStringList().mid(0, 3),
+                 QStringList({"multipart/mixed", "  multipart/alternative", "    text/plain"}));
+        QCOMPARE(run({"settings", "analysis", "off"}), 0);
+
+        // A mail kept while the server was away goes out later with its summary as the body.
+        server.stop();
+        QCOMPARE(run({"send-now"}), 1);
+        QCOMPARE(run({"settings", "digest", "off"}), 0);
+        QVERIFY2(server.start(m_dir.filePath("digest-out-again"), {}),
+                 qPrintable(server.errorOutput()));
+        QCOMPARE(run({"account", "set", "--server", "127.0.0.1", "--port",
+                      QString::number(server.port()), "--security", "none", "--from",
+                      "kalvent@example.com"}),
+                 0);
+        QCOMPARE(run({"outbox", "retry"}), 0);
+        QCOMPARE(m_out, QString("outbox: 1 delivered, 0 still kept\n"));
+        checkDigest(server.received().last().value("message").toObject());
+
+        // Off again: the plain mail as before.
+        QCOMPARE(run({"send-now"}), 0);
+        message = server.received().last().value("message").toObject();
+        QCOMPARE(message.value("structure").toVariant().toStringList(), plain);
+        QCOMPARE(message.value("body").toString(), QStringLiteral("Реклама за неделю"));
+        QCOMPARE(run({"settings", "digest", "maybe"}), 2);
     }
 
     // A link planted in the reports folder, in another folder written to, or in the outbox

@@ -5,6 +5,7 @@
 #include "Clock.h"
 #include "DataEnv.h"
 #include "Dialogs.h"
+#include "DigestOption.h"
 #include "FiguresModel.h"
 #include "FiguresSortModel.h"
 #include "HeatMapView.h"
@@ -193,7 +194,23 @@ AnalysisWindow::AnalysisWindow(DataEnv* env, QWidget* parent)
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(spend);
-    bottom->addWidget(m_mailOption);
+    // The two mail options one above the other: side by side they would widen the window.
+    auto* mailOptions = new QVBoxLayout;
+    mailOptions->setSpacing(0);
+    mailOptions->addWidget(m_mailOption);
+    bottom->addLayout(mailOptions);
+    auto* digestOption = new QCheckBox(QStringLiteral("Сводка в тексте письма"), this);
+    digestOption->setObjectName("mailDigest");
+    digestOption->setToolTip(QStringLiteral("Звонки, записи, лучшие и худшие источники по цене "
+                                            "записи и график за период рассылки — в самом письме"));
+    digestOption->setChecked(DigestOption::isOn(SettingsStore()));
+    connect(digestOption, &QCheckBox::toggled, this, [this](bool on) {
+        SettingsStore store;
+        if (!DigestOption::setOn(store, on))
+            Dialogs::plain(this, QStringLiteral("Не удалось сохранить настройку в «%1».")
+                                     .arg(SettingsStore::location()));
+    });
+    mailOptions->addWidget(digestOption);
     bottom->addStretch();
     for (int format = 0; format < formatNames.size(); ++format) {
         auto* button = new QPushButton(formatNames.at(format) + "...", this);

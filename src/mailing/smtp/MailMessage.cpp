@@ -202,8 +202,7 @@ bool MailMessage::compose(const QString& senderAddress, QByteArray* out, QString
         QString name;
         QByteArray data;
     };
-    QList<Attachment> files;
-    for (const QString& path : m_attachments) {
+    auto read = [&](const QString& path, QByteArray* data) {
         QFile file(path);
         if (!QFileInfo(path).isFile()) {
             return fail(
@@ -213,11 +212,26 @@ bool MailMessage::compose(const QString& senderAddress, QByteArray* out, QString
             return fail(QStringLiteral("Не удалось прочитать файл вложения «%1»: %2")
                             .arg(MailAddress::printable(path), file.errorString()));
         }
-        files.append({QFileInfo(path).fileName(), file.readAll()});
+        *data = file.readAll();
         if (file.error() != QFileDevice::NoError) {
             return fail(QStringLiteral("Не удалось прочитать файл вложения «%1»: %2")
                             .arg(MailAddress::printable(path), file.errorString()));
         }
+        return true;
+    };
+    QList<Attachment> files;
+    for (const QString& path : m_attachments) {
+        QByteArray data;
+        if (!read(path, &data))
+            return false;
+        files.append({QFileInfo(path).fileName(), data});
+    }
+    QList<QByteArray> images;
+    for (const InlineImage& image : m_inlineImages) {
+        QByteArray data;
+        if (!read(image.path, &data))
+            return false;
+        images << data;
     }
 
     const QByteArray boundary = "=_kalvent_" + uniqueToken();
@@ -236,11 +250,48 @@ bool MailMessage::compose(const QString& senderAddress, QByteArray* out, QString
     text += kCrlf;
     text += QByteArray("This is a multi-part message in MIME format.") + kCrlf;
 
+    auto textPart = [&](const char* type, const QString& content) {
+        text += QByteArray("Content-Type: ") + type + "; charset=UTF-8" + kCrlf;
+        text += QByteArray("Content-Transfer-Encoding: base64") + kCrlf;
+        text += kCrlf;
+        text += base64Lines(normalizeLineEnds(content));
+    };
     text += "--" + boundary + kCrlf;
-    text += QByteArray("Content-Type: text/plain; charset=UTF-8") + kCrlf;
-    text += QByteArray("Content-Transfer-Encoding: base64") + kCrlf;
-    text += kCrlf;
-    text += base64Lines(normalizeLineEnds(m_body));
+    if (m_htmlBody.isEmpty()) {
+        textPart("text/plain", m_body);
+    } else {
+        // Base64 never holds "=_", so the nested boundaries cannot occur in any part.
+        const QByteArray alternative = boundary + "_alt";
+        const QByteArray related = boundary + "_rel";
+        text += "Content-Type: multipart/alternative;\r\n boundary=\"" + alternative + '"' + kCrlf;
+        text += kCrlf;
+        text += "--" + alternative + kCrlf;
+        textPart("text/plain", m_body);
+        text += "--" + alternative + kCrlf;
+        if (m_inlineImages.isEmpty()) {
+            textPart("text/html", m_htmlBody);
+        } else {
+            text += "Content-Type: multipart/related; type=\"text/html\";\r\n boundary=\"" +
+                    related + '"' + kCrlf;
+            text += kCrlf;
+            text += "--" + related + kCrlf;
+            textPart("text/html", m_htmlBody);
+            for (int i = 0; i < m_inlineImages.size(); ++i) {
+                const InlineImage& image = m_inlineImages.at(i);
+                text += "--" + related + kCrlf;
+                text += "Content-Type: " + image.mimeType + kCrlf;
+                text += QByteArray("Content-Transfer-Encoding: base64") + kCrlf;
+                text += "Content-ID: <" + image.contentId + '>' + kCrlf;
+                const QByteArray disposition = dispositionFor(QFileInfo(image.path).fileName());
+                text += "Content-Disposition: inline" + disposition.mid(disposition.indexOf(';')) +
+                        kCrlf;
+                text += kCrlf;
+                text += base64Lines(images.at(i));
+            }
+            text += "--" + related + "--" + kCrlf;
+        }
+        text += "--" + alternative + "--" + kCrlf;
+    }
 
     for (const Attachment& file : files) {
         const QString suffix = QFileInfo(file.name).suffix().toLower();

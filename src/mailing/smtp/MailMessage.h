@@ -2,13 +2,23 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
-// One outgoing message: one recipient, a subject, a plain text body and files attached in order.
+// One outgoing message: one recipient, a subject, a plain text body (with an HTML alternative
+// and its inline images when set) and files attached in order.
 class MailMessage
 {
 public:
+    // A file shown inside the HTML body, which refers to it as "cid:<contentId>".
+    struct InlineImage
+    {
+        QByteArray contentId; // without angle brackets: "chart@example.invalid"
+        QByteArray mimeType;  // "image/png"
+        QString path;
+    };
+
     MailMessage() = default;
 
     QString recipient() const { return m_recipient; }
@@ -17,6 +27,11 @@ public:
     void setSubject(const QString& subject) { m_subject = subject; }
     QString body() const { return m_body; }
     void setBody(const QString& body) { m_body = body; }
+    // An HTML alternative of the body; none when empty (the body alone, as text).
+    QString htmlBody() const { return m_htmlBody; }
+    void setHtmlBody(const QString& html) { m_htmlBody = html; }
+    QList<InlineImage> inlineImages() const { return m_inlineImages; }
+    void setInlineImages(const QList<InlineImage>& images) { m_inlineImages = images; }
     QStringList attachments() const { return m_attachments; }
     void setAttachments(const QStringList& paths) { m_attachments = paths; }
     void addAttachment(const QString& path) { m_attachments << path; }
@@ -38,9 +53,10 @@ public:
     // Exactly one address local@domain; *why gets the reason for a refusal in Russian.
     static bool validateRecipient(const QString& address, QString* why = nullptr);
 
-    // The whole message as sent (CRLF line ends, ASCII only): headers, a text part and one
-    // part per attachment. False with *why set when an address is refused or an attachment
-    // cannot be read.
+    // The whole message as sent (CRLF line ends, ASCII only): headers, a text part (or, with an
+    // HTML body, a multipart/alternative of the text and the HTML, the latter multipart/related
+    // with its inline images) and one part per attachment. False with *why set when an address
+    // is refused or an attachment or inline image cannot be read.
     bool compose(const QString& senderAddress, QByteArray* out, QString* why = nullptr) const;
 
     // The subject header value: RFC 2047 encoded words of at most 75 characters, folded.
@@ -55,6 +71,8 @@ private:
     QString m_recipient;
     QString m_subject;
     QString m_body;
+    QString m_htmlBody;
+    QList<InlineImage> m_inlineImages;
     QStringList m_attachments;
     QDateTime m_date;
     QByteArray m_messageId;

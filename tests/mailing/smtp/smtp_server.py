@@ -60,11 +60,32 @@ def describe(raw):
         "body_charset": None,
         "body_content_type": None,
         "attachments": [],
+        "structure": [],
+        "parts": [],
     }
     try:
         result["date"] = email.utils.parsedate_to_datetime(msg["Date"]).isoformat()
     except (TypeError, ValueError):
         pass
+    # Every part in order, nested ones indented by two blanks a level ("structure"), and
+    # every leaf with its headers and content ("parts").
+    def outline(part, depth):
+        result["structure"].append("  " * depth + part.get_content_type())
+        if part.is_multipart():
+            for child in part.iter_parts():
+                outline(child, depth + 1)
+            return
+        payload = part.get_payload(decode=True) or b""
+        result["parts"].append({
+            "content_type": part.get_content_type(),
+            "disposition": part.get_content_disposition(),
+            "content_id": part.get("Content-ID"),
+            "filename": part.get_filename(),
+            "charset": part.get_content_charset(),
+            "text": part.get_content() if part.get_content_maintype() == "text" else None,
+            "data": base64.b64encode(payload).decode("ascii"),
+        })
+    outline(msg, 0)
     for part in msg.walk():
         if part.is_multipart():
             continue

@@ -343,6 +343,63 @@ private Q_SLOTS:
                  QStringLiteral("Body\r\nCc: evil@example.com\r\n\r\nmore"));
     }
 
+    // Without an HTML body the parts are those of a plain mail; with one, the text and the HTML
+    // are alternatives, the HTML related to its image, and the attachments follow in order.
+    void anHtmlBodyIsAnAlternativeWithItsImageInline()
+    {
+        KALVENT_REQUIRE_SMTP_TOOLS();
+        QTemporaryDir dir;
+        const QStringList names{"poist.htm", "pousl.htm", "point.htm", "podates.htm"};
+        QStringList files;
+        for (const QString& name : names) {
+            writeFile(dir.filePath(name), "<p>" + name.toLatin1() + "</p>");
+            files << dir.filePath(name);
+        }
+        const QByteArray png = writeFile(dir.filePath("grafik.png"),
+                                         QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(300, 'p'));
+        MailMessage message;
+        message.setRecipient(QStringLiteral("director@example.com"));
+        message.setSubject(QStringLiteral("Отчеты"));
+        message.setBody(QStringLiteral("Отчеты"));
+        message.setAttachments(files);
+        const QStringList plain{"multipart/mixed", "  text/plain", "  text/html",
+                                "  text/html",     "  text/html",  "  text/html"};
+        QByteArray text;
+        QVERIFY(message.compose(QStringLiteral("office@example.ru"), &text));
+        QJsonObject parsed = parsedByMailReader(text);
+        QCOMPARE(parsed.value("structure").toVariant().toStringList(), plain);
+        QCOMPARE(parsed.value("body").toString(), QStringLiteral("Отчеты"));
+
+        message.setBody(QStringLiteral("Отчеты\n\nЗвонков: 12"));
+        const QString html = QStringLiteral("<p>Звонков: 12</p><img src=\"cid:g@x.invalid\">");
+        message.setHtmlBody(html);
+        message.setInlineImages({{"g@x.invalid", "image/png", dir.filePath("grafik.png")}});
+        QVERIFY(message.compose(QStringLiteral("office@example.ru"), &text));
+        parsed = parsedByMailReader(text);
+        QCOMPARE(parsed.value("defects").toArray(), QJsonArray());
+        QCOMPARE(parsed.value("structure").toVariant().toStringList(),
+                 QStringList({"multipart/mixed", "  multipart/alternative", "    text/plain",
+                              "    multipart/related", "      text/html", "      image/png",
+                              "  text/html", "  text/html", "  text/html", "  text/html"}));
+        const QJsonArray parts = parsed.value("parts").toArray();
+        QCOMPARE(parts.at(0)["text"].toString(), QStringLiteral("Отчеты\r\n\r\nЗвонков: 12"));
+        QCOMPARE(parts.at(1)["text"].toString(), html);
+        QCOMPARE(parts.at(1)["charset"].toString(), QStringLiteral("utf-8"));
+        QCOMPARE(parts.at(2)["content_id"].toString(), QStringLiteral("<g@x.invalid>"));
+        QCOMPARE(parts.at(2)["disposition"].toString(), QStringLiteral("inline"));
+        QCOMPARE(QByteArray::fromBase64(parts.at(2)["data"].toString().toLatin1()), png);
+        QStringList attached;
+        for (const QJsonValue& part : parsed.value("attachments").toArray())
+            attached << part["filename"].toString();
+        QCOMPARE(attached, names);
+
+        // An image that cannot be read stops the message like an attachment would.
+        QFile::remove(dir.filePath("grafik.png"));
+        QString why;
+        QVERIFY(!message.compose(QStringLiteral("office@example.ru"), &text, &why));
+        QVERIFY2(why.contains(dir.filePath("grafik.png")), qPrintable(why));
+    }
+
     void unreadableAttachmentIsAnErrorNamingTheFile()
     {
         QTemporaryDir dir;
