@@ -30,7 +30,7 @@ QString rub(qint64 kopecks)
 QString sourceLine(const SourceFigures& f)
 {
     return QStringLiteral("%1: %2 за запись (записей: %3, расход: %4)")
-        .arg(f.name, rub(*f.costPerBooking()), MailDigest::count(f.booked), rub(f.spend));
+        .arg(f.name, rub(*f.costPerBooking()), MailDigest::count(f.booked), rub(*f.spend));
 }
 
 } // namespace
@@ -58,7 +58,8 @@ MailDigest::Ranking MailDigest::rank(const QVector<SourceFigures>& sources)
     Ranking ranking;
     QVector<SourceFigures> ranked;
     for (const SourceFigures& f : sources) {
-        if (f.spend <= 0) {
+        // An amount of 0 entered on purpose is a spend: such a source is free, not unpriced.
+        if (!f.spend) {
             if (f.calls > 0)
                 ranking.withoutSpend << f.name;
         } else if (!f.costPerBooking()) {
@@ -201,7 +202,7 @@ QString MailDigest::html() const
             out += QStringLiteral("<tr><td>%1</td><td align=\"right\">%2</td>"
                                   "<td align=\"right\">%3</td><td align=\"right\">%4</td></tr>\n")
                        .arg(escaped(f.name), Money::display(*f.costPerBooking()), count(f.booked),
-                            Money::display(f.spend));
+                            Money::display(*f.spend));
         out += QStringLiteral("</table>\n");
     };
     if (m_ranking.best.isEmpty())

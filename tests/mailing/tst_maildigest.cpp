@@ -5,7 +5,7 @@
 
 namespace {
 
-SourceFigures source(const QString& name, qint64 calls, qint64 booked, qint64 spend)
+SourceFigures source(const QString& name, qint64 calls, qint64 booked, std::optional<qint64> spend)
 {
     SourceFigures f;
     f.name = name;
@@ -40,9 +40,9 @@ private Q_SLOTS:
         const QVector<SourceFigures> sources{
             source("D", 5, 1, 90000),   // 900,00
             source("A", 9, 4, 60000),   // 150,00
-            source("Free", 7, 3, 0),    // no spend
+            source("Free", 7, 3, {}),   // no spend entered
             source("B", 3, 2, 60000),   // 300,00
-            source("Idle", 0, 0, 0),    // nothing at all
+            source("Idle", 0, 0, {}),   // nothing at all
             source("Lost", 4, 0, 5000), // spend without bookings
             source("C", 2, 1, 30000),   // 300,00: equal to B, after it in the list
         };
@@ -61,6 +61,12 @@ private Q_SLOTS:
         const MailDigest::Ranking two = MailDigest::rank({sources.at(1), sources.at(3)});
         QCOMPARE(names(two.best), QStringList({"A", "B"}));
         QVERIFY(two.worst.isEmpty());
+
+        // An amount of 0 entered on purpose is a spend: that source costs nothing a booking.
+        const MailDigest::Ranking free =
+            MailDigest::rank({sources.at(1), source("Word of mouth", 5, 1, 0)});
+        QCOMPARE(names(free.best), QStringList({"Word of mouth", "A"}));
+        QVERIFY(free.withoutSpend.isEmpty());
     }
 
     // One bar a day of the period, in order, as tall as its calls against the busiest day,
