@@ -14,6 +14,7 @@
 #include "SpendDialog.h"
 #include "WeeklySeries.h"
 
+#include <QAbstractItemView>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
@@ -68,8 +69,13 @@ AnalysisWindow::AnalysisWindow(DataEnv* env, QWidget* parent)
         m_preset->addItem(AnalysisPeriod::caption(preset));
     m_compare = new QComboBox(this);
     m_compare->setObjectName("compare");
+    // Whole where there is room; on a small screen it may shrink, and its list still shows
+    // every caption whole.
+    m_compare->setMinimumWidth(m_compare->fontMetrics().horizontalAdvance(QStringLiteral("М")) *
+                               14);
     for (const AnalysisPeriod::Comparison comparison : AnalysisPeriod::comparisons())
         m_compare->addItem(AnalysisPeriod::caption(comparison));
+    m_compare->view()->setMinimumWidth(m_compare->view()->sizeHintForColumn(0) + 24);
     m_from = new QDateEdit(this);
     m_from->setObjectName("from");
     m_to = new QDateEdit(this);
