@@ -8,6 +8,7 @@
 #include "Clock.h"
 #include "DataEnv.h"
 #include "Money.h"
+#include "OnOffSetting.h"
 #include "SettingsStore.h"
 #include "SpendStore.h"
 
@@ -252,21 +253,8 @@ void addMailingOption(CliRunner& cli)
         "Whether the report mail carries the advertising analysis over the mailing period as a\n"
         "fifth file, analiz.htm (off unless switched on). Without an argument, prints on or off.",
         [&cli](const QStringList& args) {
-            CliOptions o(args, {}, {});
-            if (!o.ok() || o.positional().size() > 1)
-                return cli.fail(CliRunner::Usage, o.ok() ? "give on or off" : o.errorText());
-            SettingsStore store;
-            if (o.positional().isEmpty()) {
-                cli.out() << (AnalysisAttachment::isOn(store) ? "on" : "off") << "\n";
-                return int(CliRunner::Ok);
-            }
-            const QString word = o.positional().first();
-            if (word != "on" && word != "off")
-                return cli.fail(CliRunner::Usage, "give on or off");
-            if (!AnalysisAttachment::setOn(store, word == "on"))
-                return cli.fail(CliRunner::Failure, "the settings store could not be written: " +
-                                                        SettingsStore::location());
-            return int(CliRunner::Ok);
+            return OnOffSetting::run(cli, args, AnalysisAttachment::isOn,
+                                     AnalysisAttachment::setOn);
         });
 }
 

@@ -8,6 +8,7 @@
 #include "MailAccount.h"
 #include "MailingRun.h"
 #include "MailingSettings.h"
+#include "OnOffSetting.h"
 #include "Outbox.h"
 #include "Period.h"
 #include "ReportBundle.h"
@@ -363,19 +364,6 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
         "plain-text alternative (off unless switched on: the mail text alone is the body).\n"
         "Without an argument, prints on or off.",
         [&cli](const QStringList& args) {
-            CliOptions o(args, {}, {});
-            if (!o.ok() || o.positional().size() > 1)
-                return cli.fail(CliRunner::Usage, o.ok() ? "give on or off" : o.errorText());
-            SettingsStore store;
-            if (o.positional().isEmpty()) {
-                cli.out() << (DigestOption::isOn(store) ? "on" : "off") << "\n";
-                return int(CliRunner::Ok);
-            }
-            const QString word = o.positional().first();
-            if (word != "on" && word != "off")
-                return cli.fail(CliRunner::Usage, "give on or off");
-            if (!DigestOption::setOn(store, word == "on"))
-                return cli.fail(CliRunner::Failure, store.errorText());
-            return int(CliRunner::Ok);
+            return OnOffSetting::run(cli, args, DigestOption::isOn, DigestOption::setOn);
         });
 }
