@@ -1,6 +1,7 @@
 #include "AppPaths.h"
 
 #include "DatabaseLocation.h"
+#include "SafeSettings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -52,12 +53,22 @@ QString AppPaths::sendDir()
 
 QString AppPaths::deskId()
 {
-    QSettings settings = programSettings();
-    QString desk = settings.value("deskId").toString();
+    QString desk = programSettings().value("deskId").toString();
     if (desk.isEmpty()) {
         desk = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        settings.setValue("deskId", desk);
-        settings.sync();
+        storeProgramSetting(QStringLiteral("deskId"), desk);
     }
     return desk;
+}
+
+QVariant AppPaths::programSetting(const QString& key)
+{
+    return programSettings().value(key);
+}
+
+bool AppPaths::storeProgramSetting(const QString& key, const QVariant& value, QString* error)
+{
+    return SafeSettings::setValue(programSettings().fileName(), key, value,
+                                  QStringLiteral("Не удалось сохранить настройки программы в файл"),
+                                  error);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
 
 // Where the program keeps its files: the user's data folder, the database file in it (a
 // program setting that can point elsewhere) and the folder of exported reports.
@@ -14,6 +15,13 @@ public:
     // This installation's desk: the calls it adds are marked with it on a shared server
     // (created on first use and kept in the program settings).
     static QString deskId();
+
+    // The program's own settings (Kalvent.conf): the database's location, the desk, the sizes
+    // windows were closed at. Stored whole or not at all (a full disk never empties the file
+    // and with it the database's location).
+    static QVariant programSetting(const QString& key);
+    static bool storeProgramSetting(const QString& key, const QVariant& value,
+                                    QString* error = nullptr);
 
     static constexpr const char* databaseFileName = "KvBD.db";
 };

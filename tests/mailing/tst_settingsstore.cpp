@@ -1,3 +1,4 @@
+#include "AppPaths.h"
 #include "MailingSettings.h"
 #include "SafeFile.h"
 #include "SettingsStore.h"
@@ -135,6 +136,20 @@ private Q_SLOTS:
         QCOMPARE(after.nextdate(), QString("2026-12-21"));
         for (const char* key : {"days", "times", "tems", "senders"})
             QCOMPARE(after.text(key), settings.text(key));
+
+        // The program's own settings hold the database's location: a window's size stored on
+        // a full disk never takes it away.
+        QVERIFY(AppPaths::storeProgramSetting("databasePath", "postgresql://k@10.0.0.5:5432/k"));
+        for (qint64 left = 0; left < 64; ++left) {
+            SafeFile::setSpaceLeftForTest(left);
+            QVERIFY(!AppPaths::storeProgramSetting("analysisSize", QSize(900 + int(left), 700)));
+            SafeFile::setSpaceLeftForTest(-1);
+            QCOMPARE(AppPaths::databasePath(), QString("postgresql://k@10.0.0.5:5432/k"));
+        }
+        QVERIFY(AppPaths::storeProgramSetting("analysisSize", QSize(900, 700)));
+        QCOMPARE(AppPaths::programSetting("analysisSize").toSize(), QSize(900, 700));
+        QCOMPARE(AppPaths::databasePath(), QString("postgresql://k@10.0.0.5:5432/k"));
+        QVERIFY(AppPaths::storeProgramSetting("databasePath", QString()));
     }
 
     void completeMeansNoEmptyText()

@@ -1,5 +1,7 @@
 #include "AnalysisWindow.h"
 
+#include "AppPaths.h"
+
 #include "AnalysisAttachment.h"
 #include "AnalysisExport.h"
 #include "Clock.h"
@@ -32,18 +34,12 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
-#include <QSettings>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
 namespace {
-
-QSettings programSettings()
-{
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Kalvent", "Kalvent");
-}
 
 QPointer<AnalysisWindow>& openWindow()
 {
@@ -256,7 +252,7 @@ AnalysisWindow::AnalysisWindow(DataEnv* env, QWidget* parent)
     });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
-    const QSize remembered = programSettings().value("analysisSize").toSize();
+    const QSize remembered = AppPaths::programSetting(QStringLiteral("analysisSize")).toSize();
     fitToScreen(remembered.isValid() ? remembered : QSize(1180, 760));
     m_preset->setCurrentIndex(
         int(AnalysisPeriod::presets().indexOf(AnalysisPeriod::Preset::LastMonth)));
@@ -285,7 +281,7 @@ AnalysisWindow::~AnalysisWindow()
 {
     // Also when the program ends with the window open.
     if (m_shown)
-        programSettings().setValue("analysisSize", size());
+        AppPaths::storeProgramSetting(QStringLiteral("analysisSize"), size());
 }
 
 AnalysisWindow* AnalysisWindow::showWindow(DataEnv* env, QWidget* parent)

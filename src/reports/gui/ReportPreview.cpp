@@ -1,5 +1,7 @@
 #include "ReportPreview.h"
 
+#include "AppPaths.h"
+
 #include "Dialogs.h"
 #include "ReportKind.h"
 #include "ReportLayout.h"
@@ -15,22 +17,14 @@
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QScreen>
-#include <QSettings>
 
 ReportPreview::Handler ReportPreview::s_handler;
-
-namespace {
-QSettings programSettings()
-{
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Kalvent", "Kalvent");
-}
-} // namespace
 
 QSize ReportPreview::startSize(const ReportLayout& layout)
 {
     // The size the operator left it at; else most of the screen, and never smaller than
     // the layout's own window.
-    const QSize remembered = programSettings().value("previewSize").toSize();
+    const QSize remembered = AppPaths::programSetting(QStringLiteral("previewSize")).toSize();
     const QSize designed =
         Twips::size(layout.previewClientSize().width(), layout.previewClientSize().height());
     QSize size = remembered.isValid() ? remembered : designed;
@@ -44,7 +38,7 @@ QSize ReportPreview::startSize(const ReportLayout& layout)
 
 void ReportPreview::rememberSize(const QSize& size)
 {
-    programSettings().setValue("previewSize", size);
+    AppPaths::storeProgramSetting(QStringLiteral("previewSize"), size);
 }
 
 void ReportPreview::setHandler(Handler handler)
