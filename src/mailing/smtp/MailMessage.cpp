@@ -48,6 +48,13 @@ QByteArray normalizeLineEnds(const QString& text)
     return utf8;
 }
 
+// The right side of a Message-ID: the sender's domain.
+QByteArray idDomain(const QString& senderAddress)
+{
+    const QByteArray domain = MailAddress::domain(senderAddress);
+    return domain.isEmpty() ? QByteArray("kalvent.invalid") : domain;
+}
+
 QByteArray uniqueToken()
 {
     return QUuid::createUuid().toByteArray(QUuid::Id128);
@@ -78,24 +85,15 @@ bool isMimeToken(char c)
 
 QByteArray MailMessage::newMessageId(const QString& senderAddress)
 {
-    QByteArray domain = MailAddress::domain(senderAddress);
-    if (domain.isEmpty())
-        domain = "kalvent.invalid";
     return '<' + uniqueToken() + '.' + QByteArray::number(QDateTime::currentSecsSinceEpoch()) +
-           '@' + domain + '>';
+           '@' + idDomain(senderAddress) + '>';
 }
 
-QByteArray MailMessage::stableMessageId(const QByteArray& seed, const QString& senderAddress)
+QByteArray MailMessage::stableMessageId(const QByteArray& key, const QString& senderAddress)
 {
-    QByteArray domain = MailAddress::domain(senderAddress);
-    if (domain.isEmpty())
-        domain = "kalvent.invalid";
-    return "<dispatch." +
-           QCryptographicHash::hash(seed + '\n' + senderAddress.toUtf8(),
-                                    QCryptographicHash::Sha256)
-               .toHex()
-               .left(32) +
-           '@' + domain + '>';
+    const QByteArray digest =
+        QCryptographicHash::hash(key + '\n' + senderAddress.toUtf8(), QCryptographicHash::Sha256);
+    return "<dispatch." + digest.toHex().left(32) + '@' + idDomain(senderAddress) + '>';
 }
 
 bool MailMessage::isValidMessageId(const QByteArray& id)

@@ -46,9 +46,9 @@ public:
     static QByteArray newMessageId(const QString& senderAddress);
     // One <left@right> of printable ASCII without blanks: safe as a header value.
     static bool isValidMessageId(const QByteArray& id);
-    // The same Message-ID every time for the same `seed` (one due dispatch): a dispatch killed
+    // The same Message-ID every time for the same `key` (one due dispatch): a dispatch killed
     // before it could record its mail sends it again under the ID of the first try.
-    static QByteArray stableMessageId(const QByteArray& seed, const QString& senderAddress);
+    static QByteArray stableMessageId(const QByteArray& key, const QString& senderAddress);
 
     // Exactly one address local@domain; *why gets the reason for a refusal in Russian.
     static bool validateRecipient(const QString& address, QString* why = nullptr);
