@@ -1,17 +1,22 @@
 #include "MainFrm.h"
 
+#include "AnalysisAttachment.h"
 #include "AnalysisWindow.h"
 #include "AppIcon.h"
 #include "Clock.h"
 #include "Controls.h"
 #include "DataEnv.h"
 #include "Dialogs.h"
+#include "DigestAttachment.h"
+#include "DispatchLock.h"
 #include "GrafFrm.h"
 #include "LocaleText.h"
 #include "Logo.h"
 #include "MailAccountDialog.h"
+#include "MailAttachments.h"
 #include "MailingSettings.h"
 #include "Param.h"
+#include "ReportAttachment.h"
 #include "ReportKind.h"
 #include "RowSet.h"
 #include "SettingsCheck.h"
@@ -187,6 +192,8 @@ void MainFrm::buildMenu()
 void MainFrm::buildDispatch()
 {
     slFrm::setStatusSink([this](const QString& text) { setStatus(text); });
+    MailAttachments::set(ReportAttachment::all() << std::make_shared<AnalysisAttachment>()
+                                                 << std::make_shared<DigestAttachment>());
     m_mailing = std::make_unique<MailingRun>();
     m_mailing->setAccountSource(MailAccountDialog::askingSource([this] { return this; }));
     DispatchSchedule::Hooks hooks;
@@ -224,7 +231,7 @@ void MainFrm::buildDispatch()
 
 void MainFrm::dispatchTick()
 {
-    if (MailingRun::isBusy())
+    if (DispatchLock::isBusy())
         return; // "Отправить отчеты" is mailing right now
     SettingsStore store;
     if (m_dispatch->tick(store, Clock::now()) == DispatchSchedule::Result::Unusable)

@@ -1,12 +1,12 @@
 #include "AnalysisCommands.h"
 
 #include "AdAnalysis.h"
-#include "AnalysisAttachment.h"
 #include "AnalysisExport.h"
 #include "CliOptions.h"
 #include "CliRunner.h"
 #include "Clock.h"
 #include "DataEnv.h"
+#include "MailingSettings.h"
 #include "Money.h"
 #include "OnOffSetting.h"
 #include "SettingsStore.h"
@@ -93,8 +93,8 @@ std::optional<int> readRequest(CliRunner& cli, const QStringList& args, const QS
                                bool comparing, ReportRequest* request)
 {
     CliOptions o(args, {"from", "to", "preset", "compare", "format", "output"}, {});
-    if (!o.ok() || !o.positional().isEmpty())
-        return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.errorText());
+    if (!o.ok())
+        return cli.fail(CliRunner::Usage, o.errorText());
     AnalysisPeriod period;
     if (const auto status = readPeriod(cli, o, comparing, &period))
         return status;
@@ -199,8 +199,8 @@ void addSpend(CliRunner& cli)
         "\"15 000,50\". An amount of - removes the month's amount.",
         [&cli](const QStringList& args) {
             CliOptions o(args, {"source", "month", "amount"}, {});
-            if (!o.ok() || !o.positional().isEmpty())
-                return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.errorText());
+            if (!o.ok())
+                return cli.fail(CliRunner::Usage, o.errorText());
             const QDate month = SpendStore::parseMonth(o.value("month"));
             if (!month.isValid())
                 return cli.fail(CliRunner::Usage, "--month must be a month YYYY-MM");
@@ -232,9 +232,8 @@ void addSpend(CliRunner& cli)
                    "in\nroubles (1234.50) and the source, separated by tabs.",
                    [&cli](const QStringList& args) {
                        CliOptions o(args, {}, {});
-                       if (!o.ok() || !o.positional().isEmpty())
-                           return cli.fail(CliRunner::Usage,
-                                           o.ok() ? "no arguments expected" : o.errorText());
+                       if (!o.ok())
+                           return cli.fail(CliRunner::Usage, o.errorText());
                        SpendStore store(cli.env());
                        QList<SpendStore::Entry> entries;
                        if (!store.entries(&entries))
@@ -253,8 +252,7 @@ void addMailingOption(CliRunner& cli)
         "Whether the report mail carries the advertising analysis over the mailing period as a\n"
         "fifth file, analiz.htm (off unless switched on). Without an argument, prints on or off.",
         [&cli](const QStringList& args) {
-            return OnOffSetting::run(cli, args, AnalysisAttachment::isOn,
-                                     AnalysisAttachment::setOn);
+            return OnOffSetting::run(cli, args, MailingSettings::analysisKey);
         });
 }
 

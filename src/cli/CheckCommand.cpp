@@ -60,7 +60,7 @@ void CheckCommand::addTo(CliRunner& cli)
         "every call's keys, and prints each place where the stored ones differ (exit status 1).\n"
         "With --repair, rebuilds the keys and totals from the calls in one transaction.",
         [&cli](const QStringList& args) {
-            CliOptions o(args, {}, {"repair"});
+            CliOptions o(args, {}, {"repair"}, CliOptions::any());
             if (!o.ok())
                 return cli.fail(CliRunner::Usage, o.errorText());
             if (!o.positional().isEmpty())

@@ -2,6 +2,12 @@
 
 CliOptions::CliOptions(const QStringList& args, const QSet<QString>& valued,
                        const QSet<QString>& flags)
+    : CliOptions(args, valued, flags, {0, 0, QStringLiteral("no arguments expected")})
+{
+}
+
+CliOptions::CliOptions(const QStringList& args, const QSet<QString>& valued,
+                       const QSet<QString>& flags, const Positional& positional)
 {
     for (int i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
@@ -35,4 +41,6 @@ CliOptions::CliOptions(const QStringList& args, const QSet<QString>& valued,
             m_positional << arg;
         }
     }
+    if (m_positional.size() < positional.fewest || m_positional.size() > positional.most)
+        m_error = positional.refusal;
 }

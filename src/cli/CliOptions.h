@@ -3,12 +3,27 @@
 #include <QHash>
 #include <QSet>
 #include <QStringList>
+#include <climits>
 
-// Parses "--name value" options, "--flag" switches and positional arguments of one command.
+// Parses "--name value" options, "--flag" switches and positional arguments of one command;
+// not ok() on an unknown option, a missing value, or a number of positional arguments outside
+// the command's range.
 class CliOptions
 {
 public:
+    // How many positional arguments a command takes, and what a wrong number is told.
+    struct Positional
+    {
+        int fewest;
+        int most;
+        QString refusal;
+    };
+    static Positional any() { return {0, INT_MAX, {}}; }
+
+    // No positional arguments.
     CliOptions(const QStringList& args, const QSet<QString>& valued, const QSet<QString>& flags);
+    CliOptions(const QStringList& args, const QSet<QString>& valued, const QSet<QString>& flags,
+               const Positional& positional);
 
     bool ok() const { return m_error.isEmpty(); }
     QString errorText() const { return m_error; }

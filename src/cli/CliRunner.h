@@ -11,9 +11,10 @@ class DataEnv;
 class QFile;
 class QIODevice;
 
-// The command-line companion: every command works on the program's database (or the one
-// given with --database). Exit status: 0 success, 1 database or mail failure, 2 bad usage or
-// bad input.
+// The command-line companion: finds the command named on the line and runs it (the commands
+// live in files by area and add themselves). Every command works on the program's database
+// (or the one given with --database). Exit status: 0 success, 1 database or mail failure, 2 bad
+// usage or bad input.
 class CliRunner
 {
 public:
@@ -53,8 +54,6 @@ private:
         Handler handler;
     };
     void usage(QTextStream& stream) const;
-    int writeReport(const struct ReportTable& table, const QString& format, const QString& output);
-    void addBuiltins();
 
     QTextStream& m_out;
     QTextStream& m_err;

@@ -16,7 +16,7 @@ void CopyCommand::addTo(CliRunner& cli)
         "every report over the whole span of the calls are compared on both sides before\n"
         "the copy is committed.",
         [&cli](const QStringList& args) {
-            CliOptions o(args, {"from", "to"}, {});
+            CliOptions o(args, {"from", "to"}, {}, CliOptions::any());
             if (!o.ok())
                 return cli.fail(CliRunner::Usage, o.errorText());
             if (!o.positional().isEmpty() || o.value("from").isEmpty() || o.value("to").isEmpty())

@@ -3,7 +3,7 @@
 #include "CliOptions.h"
 #include "CliRunner.h"
 #include "Clock.h"
-#include "DigestOption.h"
+#include "DispatchLock.h"
 #include "DispatchSchedule.h"
 #include "MailAccount.h"
 #include "MailingRun.h"
@@ -86,9 +86,9 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
         "(default: the Send folder beside the database).",
         [&cli](const QStringList& args) {
             CliOptions o(args, {"days", "dir"}, {});
-            if (!o.ok() || !o.positional().isEmpty())
-                return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.errorText());
-            const QString days = o.value("days", SettingsStore().read("days"));
+            if (!o.ok())
+                return cli.fail(CliRunner::Usage, o.errorText());
+            const QString days = o.value("days", SettingsStore().read(MailingSettings::daysKey));
             if (!Period::parse(days))
                 return cli.fail(
                     CliRunner::Usage,
@@ -108,8 +108,8 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
         "date is not changed.",
         [&cli](const QStringList& args) {
             CliOptions o(args, {}, {});
-            if (!o.ok() || !o.positional().isEmpty())
-                return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.errorText());
+            if (!o.ok())
+                return cli.fail(CliRunner::Usage, o.errorText());
             const MailingSettings settings = MailingSettings::read(SettingsStore());
             const QString days = settings.days();
             if (!Period::parse(days))
@@ -117,7 +117,11 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
                                 QStringLiteral("the stored period \"%1\" is not a number of days; "
                                                "use \"kalvent-cli settings set days N\"")
                                     .arg(days));
+            DispatchLock lock;
+            if (!lock.takeHere())
+                return cli.fail(CliRunner::Failure, QStringLiteral("Отправка отчетов уже идёт."));
             MailingRun run = mailingRun(cli);
+            run.setSettings(settings);
             if (!run.exportReports(days, Clock::now()))
                 return cli.fail(CliRunner::Failure, run.errorText());
             if (run.send(settings.senders(), settings.tems()) != MailingRun::Result::Sent)
@@ -132,8 +136,8 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
         "then the next date is stored. For cron on a machine without a screen.",
         [&cli](const QStringList& args) {
             CliOptions o(args, {}, {});
-            if (!o.ok() || !o.positional().isEmpty())
-                return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.errorText());
+            if (!o.ok())
+                return cli.fail(CliRunner::Usage, o.errorText());
             MailingRun run = mailingRun(cli);
             QString failure;
             bool mailFailed = false;
@@ -168,11 +172,11 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
             case DispatchSchedule::Result::Failed:
                 return cli.fail(CliRunner::Failure, failure);
             case DispatchSchedule::Result::ElsewhereDispatched:
-                cli.out() << "dispatched by another desk; next dispatch: " << store.read("nextdate")
-                          << "\n";
+                cli.out() << "dispatched by another desk; next dispatch: "
+                          << store.read(MailingSettings::nextdateKey) << "\n";
                 return deliverKept(cli, run, false);
             case DispatchSchedule::Result::Dispatched:
-                cli.out() << "next dispatch: " << store.read("nextdate") << "\n";
+                cli.out() << "next dispatch: " << store.read(MailingSettings::nextdateKey) << "\n";
                 if (mailFailed)
                     return int(CliRunner::Failure);
                 return deliverKept(cli, run, false);
@@ -186,8 +190,8 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
         "tries, last error.",
         [&cli](const QStringList& args) {
             CliOptions o(args, {}, {});
-            if (!o.ok() || !o.positional().isEmpty())
-                return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.errorText());
+            if (!o.ok())
+                return cli.fail(CliRunner::Usage, o.errorText());
             const Outbox outbox(mailingRun(cli).outboxDir());
             for (const Outbox::Mail& mail : outbox.mails())
                 cli.out() << mail.id << "  " << mail.created.toString("yyyy-MM-dd HH:mm:ss") << "  "
@@ -201,9 +205,8 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
                    "Tries to deliver every kept report mail now, whatever failed before.",
                    [&cli](const QStringList& args) {
                        CliOptions o(args, {}, {});
-                       if (!o.ok() || !o.positional().isEmpty())
-                           return cli.fail(CliRunner::Usage,
-                                           o.ok() ? "no arguments expected" : o.errorText());
+                       if (!o.ok())
+                           return cli.fail(CliRunner::Usage, o.errorText());
                        MailingRun run = mailingRun(cli);
                        return deliverKept(cli, run, true);
                    });
@@ -211,9 +214,9 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
     cli.addCommand("outbox drop", "outbox drop ID",
                    "Removes one kept report mail without sending it.",
                    [&cli](const QStringList& args) {
-                       CliOptions o(args, {}, {});
-                       if (!o.ok() || o.positional().size() != 1)
-                           return cli.fail(CliRunner::Usage, o.ok() ? "give ID" : o.errorText());
+                       CliOptions o(args, {}, {}, {1, 1, "give ID"});
+                       if (!o.ok())
+                           return cli.fail(CliRunner::Usage, o.errorText());
                        Outbox outbox(mailingRun(cli).outboxDir());
                        if (!outbox.drop(o.positional().first()))
                            return cli.fail(CliRunner::Usage, outbox.errorText());
@@ -233,8 +236,8 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
         [&cli, input](const QStringList& args) {
             CliOptions o(args, {"server", "port", "security", "login", "from", "ca-file"},
                          {"password-stdin", "allow-plaintext"});
-            if (!o.ok() || !o.positional().isEmpty())
-                return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.errorText());
+            if (!o.ok())
+                return cli.fail(CliRunner::Usage, o.errorText());
             const QStringList securities{"starttls", "ssl", "none"};
             const int security = int(securities.indexOf(o.value("security")));
             if (security < 0)
@@ -286,8 +289,8 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
         "the desktop's secret store, or the account file where no secret store runs.",
         [&cli](const QStringList& args) {
             CliOptions o(args, {}, {});
-            if (!o.ok() || !o.positional().isEmpty())
-                return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.errorText());
+            if (!o.ok())
+                return cli.fail(CliRunner::Usage, o.errorText());
             MailAccount account;
             if (!account.load())
                 return cli.fail(CliRunner::Failure, account.errorText());
@@ -304,17 +307,17 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
             return int(CliRunner::Ok);
         });
 
-    cli.addCommand(
-        "settings show", "settings show", "Prints the five mailing settings as key=value lines.",
-        [&cli](const QStringList& args) {
-            CliOptions o(args, {}, {});
-            if (!o.ok() || !o.positional().isEmpty())
-                return cli.fail(CliRunner::Usage, o.ok() ? "no arguments expected" : o.errorText());
-            SettingsStore store;
-            for (const QString& key : MailingSettings::keys())
-                cli.out() << key << "=" << store.read(key) << "\n";
-            return int(CliRunner::Ok);
-        });
+    cli.addCommand("settings show", "settings show",
+                   "Prints the five mailing settings as key=value lines.",
+                   [&cli](const QStringList& args) {
+                       CliOptions o(args, {}, {});
+                       if (!o.ok())
+                           return cli.fail(CliRunner::Usage, o.errorText());
+                       SettingsStore store;
+                       for (const QString& key : MailingSettings::keys())
+                           cli.out() << key << "=" << store.read(key) << "\n";
+                       return int(CliRunner::Ok);
+                   });
 
     cli.addCommand(
         "settings set", "settings set KEY VALUE",
@@ -322,25 +325,25 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
         "times (HH:MM:SS), tems (subject and text of the mail), senders (the recipient) or\n"
         "nextdate (YYYY-MM-DD, or YYYY-MM-DDTHH:MM:SS).",
         [&cli](const QStringList& args) {
-            CliOptions o(args, {}, {});
-            if (!o.ok() || o.positional().size() != 2)
-                return cli.fail(CliRunner::Usage, o.ok() ? "give KEY and VALUE" : o.errorText());
+            CliOptions o(args, {}, {}, {2, 2, "give KEY and VALUE"});
+            if (!o.ok())
+                return cli.fail(CliRunner::Usage, o.errorText());
             const QString key = o.positional()[0];
             QString value = o.positional()[1];
             if (!MailingSettings::keys().contains(key))
                 return cli.fail(CliRunner::Usage,
                                 "KEY must be one of " + MailingSettings::keys().join(", "));
-            if (key == "days" && !MailingSettings::isUsablePeriod(value))
+            if (key == MailingSettings::daysKey && !MailingSettings::isUsablePeriod(value))
                 return cli.fail(
                     CliRunner::Usage,
                     QStringLiteral("the period \"%1\" is not a number of days").arg(value));
-            if (key == "times") {
+            if (key == MailingSettings::timesKey) {
                 const QTime time = MailingSettings::parseTime(value);
                 if (!time.isValid())
                     return cli.fail(CliRunner::Usage, "times must be a time of day HH:MM:SS");
                 value = MailingSettings::timeText(time);
             }
-            if (key == "nextdate") {
+            if (key == MailingSettings::nextdateKey) {
                 const QDateTime next = MailingSettings::parseNextDate(value);
                 if (!next.isValid())
                     return cli.fail(CliRunner::Usage,
@@ -364,6 +367,6 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
         "plain-text alternative (off unless switched on: the mail text alone is the body).\n"
         "Without an argument, prints on or off.",
         [&cli](const QStringList& args) {
-            return OnOffSetting::run(cli, args, DigestOption::isOn, DigestOption::setOn);
+            return OnOffSetting::run(cli, args, MailingSettings::digestKey);
         });
 }

@@ -2,22 +2,23 @@
 
 #include "CliOptions.h"
 #include "CliRunner.h"
+#include "MailingSettings.h"
 #include "SettingsStore.h"
 
-int OnOffSetting::run(CliRunner& cli, const QStringList& args, const IsOn& isOn, const SetOn& setOn)
+int OnOffSetting::run(CliRunner& cli, const QStringList& args, const char* key)
 {
-    CliOptions o(args, {}, {});
-    if (!o.ok() || o.positional().size() > 1)
-        return cli.fail(CliRunner::Usage, o.ok() ? "give on or off" : o.errorText());
+    CliOptions o(args, {}, {}, {0, 1, "give on or off"});
+    if (!o.ok())
+        return cli.fail(CliRunner::Usage, o.errorText());
     SettingsStore store;
     if (o.positional().isEmpty()) {
-        cli.out() << (isOn(store) ? "on" : "off") << "\n";
+        cli.out() << (MailingSettings::isOptionOn(store, key) ? "on" : "off") << "\n";
         return int(CliRunner::Ok);
     }
     const QString word = o.positional().first();
     if (word != "on" && word != "off")
         return cli.fail(CliRunner::Usage, "give on or off");
-    if (!setOn(store, word == "on"))
+    if (!MailingSettings::setOption(store, key, word == "on"))
         return cli.fail(CliRunner::Failure, store.errorText());
     return int(CliRunner::Ok);
 }

@@ -2,6 +2,7 @@
 
 #include "AppPaths.h"
 #include "DiskSpace.h"
+#include "DispatchLock.h"
 #include "LocaleText.h"
 #include "MailingRun.h"
 #include "MailingSettings.h"
@@ -10,22 +11,7 @@
 #include "SettingsStore.h"
 
 #include <QDir>
-#include <QLockFile>
-
-namespace {
-QString& lockOverride()
-{
-    static QString path;
-    return path;
-}
-
-struct RunningFlag
-{
-    explicit RunningFlag(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~RunningFlag() { m_flag = false; }
-    bool& m_flag;
-};
-} // namespace
+#include <QFileInfo>
 
 DispatchSchedule::DispatchSchedule(MailingRun& run, Hooks hooks)
     : m_run(run), m_hooks(std::move(hooks))
@@ -39,21 +25,9 @@ void DispatchSchedule::call(const std::function<void(const QString&)>& hook,
         hook(text);
 }
 
-QString DispatchSchedule::lockPath()
-{
-    if (!lockOverride().isEmpty())
-        return lockOverride();
-    return QDir(AppPaths::dataDir()).filePath("dispatch.lock");
-}
-
-void DispatchSchedule::setLockPath(const QString& path)
-{
-    lockOverride() = path;
-}
-
 QString DispatchSchedule::lastDispatchPath()
 {
-    return QFileInfo(lockPath()).absoluteDir().filePath(QStringLiteral("dispatch.last"));
+    return QFileInfo(DispatchLock::path()).absoluteDir().filePath(QStringLiteral("dispatch.last"));
 }
 
 QDateTime DispatchSchedule::lastDispatch()
@@ -84,10 +58,10 @@ QString DispatchSchedule::unusableText()
     return QStringLiteral("Проверьте наличие всех настроек");
 }
 
-bool DispatchSchedule::tooSoon(const SettingsStore& store, const QDateTime& now)
+bool DispatchSchedule::tooSoon(const MailingSettings& settings, const QDateTime& now)
 {
     // A period of 0 (or of seconds) stored by hand is due again at every tick.
-    const std::optional<double> days = Period::parse(store.read("days"));
+    const std::optional<double> days = settings.period();
     if (days && *days * 24 * 3600 >= minimumInterval)
         return false;
     const QDateTime last = lastDispatch();
@@ -107,18 +81,20 @@ bool DispatchSchedule::isDue(const QString& nextdate, const QString& times, cons
 
 DispatchSchedule::Result DispatchSchedule::tick(SettingsStore& store, const QDateTime& now)
 {
-    if (m_running)
+    if (DispatchLock::isBusy())
         return Result::Busy;
+    MailingSettings settings = MailingSettings::read(store);
     // Values that cannot be read would never come due: the mailing would stop without a word.
-    if (!MailingSettings::read(store).unusableKeys().isEmpty())
+    if (!settings.unusableKeys().isEmpty())
         return Result::Unusable;
-    if (!isDue(store.read("nextdate"), store.read("times"), now))
+    if (!isDue(settings.nextdate(), settings.times(), now))
         return Result::NotDue;
     if (m_retryAfter.isValid() && now < m_retryAfter)
         return Result::Deferred;
-    if (tooSoon(store, now))
+    if (tooSoon(settings, now))
         return Result::TooSoon;
-    RunningFlag running(m_running);
+    DispatchLock lock;
+    lock.takeHere();
 
     auto finish = [this] {
         if (m_hooks.finished)
@@ -134,36 +110,34 @@ DispatchSchedule::Result DispatchSchedule::tick(SettingsStore& store, const QDat
 
     // The lock, the reports, the kept copy of a failed mail and the next date all need room;
     // a dispatch that cannot finish is refused before it starts.
-    const QString lockFolder = QFileInfo(lockPath()).absolutePath();
     QString error;
-    for (const QString& folder : {lockFolder, m_run.sendDir(), m_run.outboxDir(),
-                                  QFileInfo(SettingsStore::location()).absolutePath()})
+    for (const QString& folder :
+         {QFileInfo(DispatchLock::path()).absolutePath(), m_run.sendDir(), m_run.outboxDir(),
+          QFileInfo(SettingsStore::location()).absolutePath()})
         if (!DiskSpace::check(folder, 0, &error))
             return fail(QStringLiteral("Отчеты не отправлены: ") + error);
-    if (!SafeFile::ensureFolder(lockFolder, &error))
-        return fail(error);
-    QLockFile lock(lockPath());
-    lock.setStaleLockTime(0);
-    if (!lock.tryLock(0)) {
-        if (lock.error() == QLockFile::LockFailedError)
-            return Result::Busy;
-        return fail(QStringLiteral("Не удалось создать файл блокировки %1.")
-                        .arg(QDir::toNativeSeparators(lockPath())));
+    switch (lock.take()) {
+    case DispatchLock::Result::Taken:
+        break;
+    case DispatchLock::Result::Busy:
+        return Result::Busy;
+    case DispatchLock::Result::Failed:
+        return fail(lock.errorText());
     }
     if (m_afterLock)
         m_afterLock();
-    // Another copy may have dispatched just before the lock was ours.
-    if (!isDue(store.read("nextdate"), store.read("times"), now))
+    // Another copy may have dispatched just before the lock was ours: what it stored counts.
+    settings = MailingSettings::read(store);
+    if (!isDue(settings.nextdate(), settings.times(), now))
         return Result::NotDue;
-    if (tooSoon(store, now))
+    if (tooSoon(settings, now))
         return Result::TooSoon;
 
     call(m_hooks.status, QStringLiteral("Загрузка параметров отправки"));
-    const MailingSettings settings = MailingSettings::read(store);
-    const std::optional<double> days = settings.period();
-    const QDateTime next = Period::after(now.date(), days.value_or(0));
+    m_run.setSettings(settings);
+    const QDateTime next = Period::after(now.date(), settings.period().value_or(0));
     bool mine = true;
-    if (!m_run.claimDispatch(store.read("nextdate"), settings.senders(), &mine))
+    if (!m_run.claimDispatch(settings.nextdate(), settings.senders(), &mine))
         return fail(m_run.errorText());
     if (!mine) {
         if (!storeNext(store, next, now, &error))
@@ -180,8 +154,7 @@ DispatchSchedule::Result DispatchSchedule::tick(SettingsStore& store, const QDat
                    QStringLiteral("%1 %2 %3")
                        .arg(settings.nextdate(), settings.times(), AppPaths::databasePath()));
     // A failed mail whose copy could not be kept is not moved on: the reports are mailed again.
-    if (sent == MailingRun::Result::NoAccount || sent == MailingRun::Result::Busy ||
-        sent == MailingRun::Result::NotKept)
+    if (sent == MailingRun::Result::NoAccount || sent == MailingRun::Result::NotKept)
         return fail(m_run.errorText());
     // Stored before the announcement: a program closed while the box is open must not mail
     // the same reports again at its next start.

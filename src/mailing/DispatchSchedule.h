@@ -5,13 +5,14 @@
 #include <functional>
 
 class MailingRun;
+class MailingSettings;
 class SettingsStore;
 
-// The scheduled mailing of the reports. Every tick reads the stored next date and time of day;
-// when both have come it mails the reports through a mailing run with the stored settings,
-// announces the following date and then stores it. A dispatch never starts while another one
-// runs, in this process (its closing announcement included) or in another (a lock file); on a
-// server shared by several desks, only the desk whose claim in the database came first mails.
+// The scheduled mailing of the reports. Every tick reads the stored settings; when the next date
+// and the time of day have come it takes the DispatchLock, reads them again (another copy may
+// have dispatched meanwhile), mails the reports through a mailing run with them, stores the
+// following date and then announces it. On a server shared by several desks, only the desk
+// whose claim in the database came first mails.
 class DispatchSchedule
 {
 public:
@@ -54,9 +55,6 @@ public:
     // The text told when the stored settings cannot be used (the start-up check's own words).
     static QString unusableText();
 
-    static QString lockPath();
-    static void setLockPath(const QString& path);
-
     // Test seam: runs once the lock is taken, before the due test is made again.
     void setAfterLock(std::function<void()> hook) { m_afterLock = std::move(hook); }
 
@@ -72,13 +70,12 @@ private:
     // disk refused either.
     static bool storeNext(SettingsStore& store, const QDateTime& next, const QDateTime& now,
                           QString* error);
-    static bool tooSoon(const SettingsStore& store, const QDateTime& now);
+    static bool tooSoon(const MailingSettings& settings, const QDateTime& now);
 
     void call(const std::function<void(const QString&)>& hook, const QString& text) const;
 
     MailingRun& m_run;
     Hooks m_hooks;
-    bool m_running = false;
     int m_retryDelay = 30 * 60;
     QDateTime m_retryAfter;
     std::function<void()> m_afterLock;

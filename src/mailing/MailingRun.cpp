@@ -1,31 +1,18 @@
 #include "MailingRun.h"
 
-#include "AnalysisAttachment.h"
 #include "DataEnv.h"
 #include "DigestOption.h"
 
 #include "AppPaths.h"
 #include "Clock.h"
-#include "DispatchSchedule.h"
+#include "DispatchLock.h"
+#include "MailAttachments.h"
 #include "MailMessage.h"
-#include "ReportBundle.h"
-#include "SafeFile.h"
 #include "SettingsStore.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
 
-namespace {
-struct BusyFlag
-{
-    explicit BusyFlag(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~BusyFlag() { m_flag = false; }
-    bool& m_flag;
-};
-} // namespace
-
-bool MailingRun::s_busy = false;
 double MailingRun::s_defaultPause = ReportMailer::kDefaultPauseSeconds;
 
 MailingRun::MailingRun(DataEnv* env, const QString& sendDir)
@@ -54,30 +41,54 @@ bool MailingRun::claimDispatch(const QString& due, const QString& recipient, boo
     return ok;
 }
 
+void MailingRun::setSettings(const MailingSettings& settings)
+{
+    m_settings = settings;
+    m_files.reset();
+}
+
+const MailingSettings& MailingRun::settings()
+{
+    if (!m_settings)
+        m_settings = MailingSettings::read(SettingsStore());
+    return *m_settings;
+}
+
+const MailingRun::Files& MailingRun::files()
+{
+    if (m_files)
+        return *m_files;
+    Files files;
+    const QDir dir(m_sendDir);
+    for (const MailAttachments::Part& part : MailAttachments::all()) {
+        if (!part->isOn(settings()))
+            continue;
+        QStringList& list =
+            part->role() == MailAttachment::Role::Body ? files.body : files.attachments;
+        for (const QString& name : part->fileNames())
+            list << dir.filePath(name);
+    }
+    m_files = files;
+    return *m_files;
+}
+
 bool MailingRun::exportReports(const QString& days, const QDateTime& now)
 {
-    ReportBundle bundle(m_env);
-    const bool ok = bundle.write(days, now, m_sendDir);
-    m_error = bundle.errorText();
-    const SettingsStore store;
-    if (ok && AnalysisAttachment::isOn(store) &&
-        !AnalysisAttachment::write(m_env, days, now, m_sendDir, &m_error))
-        return false;
-    if (ok && DigestOption::isOn(store))
-        return DigestOption::write(m_env, days, now, m_sendDir, &m_error);
-    return ok;
+    m_error.clear();
+    // The body's files after the attachments, as they are kept.
+    for (const MailAttachment::Role role :
+         {MailAttachment::Role::Attachment, MailAttachment::Role::Body})
+        for (const MailAttachments::Part& part : MailAttachments::all())
+            if (part->role() == role && part->isOn(settings()) &&
+                !part->write(m_env, days, now, m_sendDir, &m_error))
+                return false;
+    return true;
 }
 
 MailingRun::Result MailingRun::send(const QString& recipient, const QString& text,
                                     const QString& dispatchKey)
 {
     m_error.clear();
-    if (s_busy) {
-        m_error = QStringLiteral("Отправка отчетов уже идёт.");
-        return Result::Busy;
-    }
-    const BusyFlag busy(s_busy);
-
     const AccountChoice choice = m_accountSource();
     if (!choice.ok) {
         m_error = choice.reason;
@@ -92,17 +103,12 @@ MailingRun::Result MailingRun::send(const QString& recipient, const QString& tex
     ReportMailer mailer;
     mailer.setPauseSeconds(m_pauseSeconds);
     mailer.setMessageId(messageId);
-    const SettingsStore store;
-    QStringList files = ReportBundle::filePaths(m_sendDir);
-    if (AnalysisAttachment::isOn(store))
-        files << QDir(m_sendDir).filePath(QString::fromLatin1(AnalysisAttachment::fileName));
-    const QStringList digest =
-        DigestOption::isOn(store) ? DigestOption::filePaths(m_sendDir) : QStringList();
-    mailer.setDigestFiles(digest);
+    QStringList files = this->files().attachments;
+    mailer.setDigestFiles(this->files().body);
     if (mailer.send(recipient, text, files, choice.account))
         return Result::Sent;
     // Kept after the attachments; a later delivery takes them back as the body.
-    files << digest;
+    files << this->files().body;
     m_error = mailer.errorText();
     // An address that is no address was never a mail: nothing to keep.
     if (!MailMessage::validateRecipient(recipient, nullptr))
@@ -152,7 +158,7 @@ MailingRun::Redelivery MailingRun::deliverKept(const QDateTime& now, bool byHand
     const QList<Outbox::Mail> kept = outbox.mails();
     if (kept.isEmpty())
         return round;
-    if (s_busy) {
+    if (DispatchLock::isBusy()) {
         round.busy = true;
         return round;
     }
@@ -175,17 +181,18 @@ MailingRun::Redelivery MailingRun::deliverKept(const QDateTime& now, bool byHand
         return round;
     }
 
-    if (!SafeFile::ensureFolder(QFileInfo(DispatchSchedule::lockPath()).absolutePath(), &m_error)) {
+    DispatchLock lock;
+    switch (lock.take()) {
+    case DispatchLock::Result::Taken:
+        break;
+    case DispatchLock::Result::Busy:
+        round.busy = true;
+        return round;
+    case DispatchLock::Result::Failed:
+        m_error = lock.errorText();
         round.failed = int(due.size());
         return round;
     }
-    QLockFile lock(DispatchSchedule::lockPath());
-    lock.setStaleLockTime(0);
-    if (!lock.tryLock(0)) {
-        round.busy = true;
-        return round;
-    }
-    const BusyFlag busy(s_busy);
     for (const QString& id : due) {
         // Read again under the lock: another copy of the program may have delivered it.
         std::optional<Outbox::Mail> mail = outbox.find(id);

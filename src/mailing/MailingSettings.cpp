@@ -21,7 +21,19 @@ MailingSettings MailingSettings::read(const SettingsStore& store)
     MailingSettings settings;
     for (const QString& key : keys())
         settings.setText(key, store.read(key));
+    settings.m_analysis = isOptionOn(store, analysisKey);
+    settings.m_digest = isOptionOn(store, digestKey);
     return settings;
+}
+
+bool MailingSettings::isOptionOn(const SettingsStore& store, const char* key)
+{
+    return store.read(QString::fromLatin1(key)).trimmed() == QStringLiteral("1");
+}
+
+bool MailingSettings::setOption(SettingsStore& store, const char* key, bool on)
+{
+    return store.write(QString::fromLatin1(key), on ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 bool MailingSettings::write(SettingsStore& store) const

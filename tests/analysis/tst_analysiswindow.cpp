@@ -1,10 +1,9 @@
-#include "AnalysisAttachment.h"
 #include "AnalysisWindow.h"
 #include "Clock.h"
 #include "DataEnv.h"
-#include "DigestOption.h"
 #include "FiguresModel.h"
 #include "HeatMapView.h"
+#include "MailingSettings.h"
 #include "RowSet.h"
 #include "SettingsStore.h"
 #include "SpendDialog.h"
@@ -442,12 +441,12 @@ private Q_SLOTS:
     void oneWindowThatKeepsItsSizeAndTheMailOption()
     {
         SettingsStore store;
-        QVERIFY(!AnalysisAttachment::isOn(store));
+        QVERIFY(!MailingSettings::isOptionOn(store, MailingSettings::analysisKey));
         AnalysisWindow* window = AnalysisWindow::showWindow(m_env.get(), nullptr);
         QCOMPARE(AnalysisWindow::showWindow(m_env.get(), nullptr), window);
         QVERIFY(!window->mailOption()->isChecked());
         window->mailOption()->setChecked(true);
-        QVERIFY(AnalysisAttachment::isOn(store));
+        QVERIFY(MailingSettings::isOptionOn(store, MailingSettings::analysisKey));
         const QSize kept =
             QGuiApplication::primaryScreen()->availableGeometry().size() - QSize(40, 60);
         window->resize(kept);
@@ -459,26 +458,26 @@ private Q_SLOTS:
         QCOMPARE(again.size(), kept);
         QVERIFY(again.mailOption()->isChecked());
         again.mailOption()->setChecked(false);
-        QVERIFY(!AnalysisAttachment::isOn(store));
+        QVERIFY(!MailingSettings::isOptionOn(store, MailingSettings::analysisKey));
     }
 
     // The summary check box beside it stores its own option, and shows the stored one.
     void theDigestCheckBoxStoresTheOption()
     {
         SettingsStore store;
-        QVERIFY(!DigestOption::isOn(store));
+        QVERIFY(!MailingSettings::isOptionOn(store, MailingSettings::digestKey));
         AnalysisWindow window(m_env.get());
         auto* digest = window.findChild<QCheckBox*>("mailDigest");
         QVERIFY(digest);
         QCOMPARE(digest->text(), QStringLiteral("Сводка в тексте письма"));
         QVERIFY(!digest->isChecked());
         digest->setChecked(true);
-        QVERIFY(DigestOption::isOn(store));
-        QVERIFY(!AnalysisAttachment::isOn(store));
+        QVERIFY(MailingSettings::isOptionOn(store, MailingSettings::digestKey));
+        QVERIFY(!MailingSettings::isOptionOn(store, MailingSettings::analysisKey));
         AnalysisWindow again(m_env.get());
         QVERIFY(again.findChild<QCheckBox*>("mailDigest")->isChecked());
         again.findChild<QCheckBox*>("mailDigest")->setChecked(false);
-        QVERIFY(!DigestOption::isOn(store));
+        QVERIFY(!MailingSettings::isOptionOn(store, MailingSettings::digestKey));
     }
 };
 

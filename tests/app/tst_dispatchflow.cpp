@@ -3,7 +3,7 @@
 #include "AppPaths.h"
 #include "Clock.h"
 #include "DataEnv.h"
-#include "DispatchSchedule.h"
+#include "DispatchLock.h"
 #include "MailAccount.h"
 #include "MailingRun.h"
 #include "MainFrm.h"
@@ -81,7 +81,7 @@ private Q_SLOTS:
         Clock::setFixed(m_now);
         AppPaths::overrideDatabasePath(
             TestSupport::database(m_dir.filePath(QString("run%1/KvBD.db").arg(++m_round))));
-        DispatchSchedule::setLockPath(m_dir.filePath(QString("run%1/dispatch.lock").arg(m_round)));
+        DispatchLock::setPath(m_dir.filePath(QString("run%1/dispatch.lock").arg(m_round)));
         // On a server the reports folder is the data folder's, the same for every round.
         QFile::remove(AppPaths::sendDir());
         QDir(AppPaths::sendDir()).removeRecursively();

@@ -4,7 +4,7 @@
 #include "CliRunner.h"
 #include "Clock.h"
 #include "DataEnv.h"
-#include "DispatchSchedule.h"
+#include "DispatchLock.h"
 #include "TestSupport.h"
 
 #include <QBuffer>
@@ -27,7 +27,7 @@ public:
     {
         ++m_round;
         m_db = TestSupport::database(dir.filePath(QString("run%1/KvBD.db").arg(m_round)));
-        DispatchSchedule::setLockPath(dir.filePath(QString("run%1/dispatch.lock").arg(m_round)));
+        DispatchLock::setPath(dir.filePath(QString("run%1/dispatch.lock").arg(m_round)));
         Clock::setFixed(now);
     }
 

@@ -1,3 +1,4 @@
+#include "DispatchLock.h"
 #include "DispatchSchedule.h"
 #include "MailingRun.h"
 #include "MailingSettings.h"
@@ -82,13 +83,13 @@ private Q_SLOTS:
     void initTestCase()
     {
         TestSupport::pinEnvironment();
-        DispatchSchedule::setLockPath(m_dir.filePath("dispatch.lock"));
+        DispatchLock::setPath(m_dir.filePath("dispatch.lock"));
     }
 
     void init()
     {
         m_log.clear();
-        QFile::remove(QFileInfo(DispatchSchedule::lockPath()).dir().filePath("dispatch.last"));
+        QFile::remove(QFileInfo(DispatchLock::path()).dir().filePath("dispatch.last"));
         m_run.exportOk = true;
         m_run.sendResult = MailingRun::Result::Sent;
         m_duringAnnounce = {};
@@ -217,7 +218,7 @@ private Q_SLOTS:
         // A period of seconds whose date was put back by hand, and a last dispatch stamped in
         // the future (the clock was set back since): only a real minute holds it.
         store("0,0001", "09:00:00", "2026-12-06");
-        QFile last(QFileInfo(DispatchSchedule::lockPath()).dir().filePath("dispatch.last"));
+        QFile last(QFileInfo(DispatchLock::path()).dir().filePath("dispatch.last"));
         QVERIFY(last.open(QIODevice::WriteOnly));
         last.write(at(0, QTime(12, 0)).toString(Qt::ISODate).toLatin1());
         last.close();
@@ -307,7 +308,7 @@ private Q_SLOTS:
         SettingsStore settings;
         DispatchSchedule dispatch(m_run, hooks());
         {
-            QLockFile other(DispatchSchedule::lockPath());
+            QLockFile other(DispatchLock::path());
             QVERIFY(other.tryLock(0));
             QCOMPARE(dispatch.tick(settings, at(0, QTime(9, 0))), DispatchSchedule::Result::Busy);
             QVERIFY(m_log.isEmpty());

@@ -1,9 +1,11 @@
 #include "../mailing/smtp/SmtpTestServer.h"
 #include "Clock.h"
-#include "DispatchSchedule.h"
+#include "DispatchLock.h"
+#include "MailAttachments.h"
 #include "MailMessage.h"
 #include "MailingRun.h"
 #include "Outbox.h"
+#include "ReportAttachment.h"
 #include "ReportBundle.h"
 #include "TestSupport.h"
 
@@ -86,6 +88,7 @@ private Q_SLOTS:
         KALVENT_REQUIRE_SMTP_TOOLS();
         QVERIFY(m_dir.isValid());
         Clock::setFixed(m_now);
+        MailAttachments::set(ReportAttachment::all());
     }
 
     void init()
@@ -94,7 +97,7 @@ private Q_SLOTS:
         const QString data = m_dir.filePath(QString("data%1").arg(++m_round));
         m_sendDir = QDir(data).filePath("Send");
         QVERIFY(QDir().mkpath(m_sendDir));
-        DispatchSchedule::setLockPath(QDir(data).filePath("dispatch.lock"));
+        DispatchLock::setPath(QDir(data).filePath("dispatch.lock"));
         m_contents.clear();
         const QStringList files = ReportBundle::filePaths(m_sendDir);
         for (int i = 0; i < files.size(); ++i) {
@@ -179,7 +182,7 @@ private Q_SLOTS:
         QCOMPARE(second.nextTry, m_now.addSecs(5 * 60 + 10 * 60));
 
         {
-            QLockFile other(DispatchSchedule::lockPath());
+            QLockFile other(DispatchLock::path());
             QVERIFY(other.tryLock(0));
             round = run.deliverKept(second.nextTry, false);
             QVERIFY(round.busy);

@@ -2,15 +2,14 @@
 
 #include "AppPaths.h"
 
-#include "AnalysisAttachment.h"
 #include "AnalysisExport.h"
 #include "Clock.h"
 #include "DataEnv.h"
 #include "Dialogs.h"
-#include "DigestOption.h"
 #include "FiguresModel.h"
 #include "FiguresSortModel.h"
 #include "HeatMapView.h"
+#include "MailingSettings.h"
 #include "SettingsStore.h"
 #include "SourceColourModel.h"
 #include "SpendDialog.h"
@@ -136,7 +135,8 @@ AnalysisWindow::AnalysisWindow(DataEnv* env, QWidget* parent)
     m_mailOption->setObjectName("mailAnalysis");
     m_mailOption->setToolTip(QStringLiteral("Пятый файл письма, analiz.htm: анализ за период "
                                             "рассылки"));
-    m_mailOption->setChecked(AnalysisAttachment::isOn(SettingsStore()));
+    m_mailOption->setChecked(
+        MailingSettings::isOptionOn(SettingsStore(), MailingSettings::analysisKey));
 
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel(QStringLiteral("Период:"), this));
@@ -205,13 +205,10 @@ AnalysisWindow::AnalysisWindow(DataEnv* env, QWidget* parent)
     digestOption->setObjectName("mailDigest");
     digestOption->setToolTip(QStringLiteral("Звонки, записи, лучшие и худшие источники по цене "
                                             "записи и график за период рассылки — в самом письме"));
-    digestOption->setChecked(DigestOption::isOn(SettingsStore()));
-    connect(digestOption, &QCheckBox::toggled, this, [this](bool on) {
-        SettingsStore store;
-        if (!DigestOption::setOn(store, on))
-            Dialogs::plain(this, QStringLiteral("Не удалось сохранить настройку в «%1».")
-                                     .arg(SettingsStore::location()));
-    });
+    digestOption->setChecked(
+        MailingSettings::isOptionOn(SettingsStore(), MailingSettings::digestKey));
+    connect(digestOption, &QCheckBox::toggled, this,
+            [this](bool on) { storeMailOption(MailingSettings::digestKey, on); });
     mailOptions->addWidget(digestOption);
     bottom->addStretch();
     for (int format = 0; format < formatNames.size(); ++format) {
@@ -244,12 +241,8 @@ AnalysisWindow::AnalysisWindow(DataEnv* env, QWidget* parent)
             &AnalysisWindow::updateChart);
     connect(m_measure, &QComboBox::currentIndexChanged, this, &AnalysisWindow::updateChart);
     connect(spend, &QPushButton::clicked, this, &AnalysisWindow::editSpend);
-    connect(m_mailOption, &QCheckBox::toggled, this, [this](bool on) {
-        SettingsStore store;
-        if (!AnalysisAttachment::setOn(store, on))
-            Dialogs::plain(this, QStringLiteral("Не удалось сохранить настройку в «%1».")
-                                     .arg(SettingsStore::location()));
-    });
+    connect(m_mailOption, &QCheckBox::toggled, this,
+            [this](bool on) { storeMailOption(MailingSettings::analysisKey, on); });
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
     const QSize remembered = AppPaths::programSetting(QStringLiteral("analysisSize")).toSize();
@@ -517,6 +510,14 @@ void AnalysisWindow::exportAs(int format)
                                                           suggested, formatFilters.at(format));
     if (!fileName.isEmpty())
         exportTo(format, fileName);
+}
+
+void AnalysisWindow::storeMailOption(const char* key, bool on)
+{
+    SettingsStore store;
+    if (!MailingSettings::setOption(store, key, on))
+        Dialogs::plain(this, QStringLiteral("Не удалось сохранить настройку в «%1».")
+                                 .arg(SettingsStore::location()));
 }
 
 void AnalysisWindow::editSpend()

@@ -70,6 +70,8 @@ private:
     void fitToScreen(const QSize& wanted);
     void exportAs(int format);
     void editSpend();
+    // Stores one of the mailing's options (MailingSettings), or says why it could not.
+    void storeMailOption(const char* key, bool on);
 
     DataEnv* m_env;
     AdAnalysis m_analysis;

@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "Controls.h"
 #include "Dialogs.h"
+#include "DispatchLock.h"
 #include "LocaleText.h"
 #include "MailAccountDialog.h"
 #include "MailPause.h"
@@ -257,7 +258,9 @@ MailingRun::Result slFrm::sender()
 
 void slFrm::sendClicked()
 {
-    if (MailingRun::isBusy())
+    // Not while the schedule or the outbox mails.
+    DispatchLock lock;
+    if (!lock.takeHere())
         return;
     const QPointer<slFrm> self(this);
     m_btSend->setEnabled(false);
@@ -273,7 +276,7 @@ void slFrm::sendClicked()
     const MailingRun::Result result = sender();
     report(result == MailingRun::Result::Sent ? QStringLiteral("Отчеты отправлены")
                                               : QStringLiteral("Отчеты не отправлены"));
-    if (self && (result == MailingRun::Result::NoAccount || result == MailingRun::Result::Busy))
+    if (self && result == MailingRun::Result::NoAccount)
         Dialogs::critical(this, QStringLiteral("Сообщение"), m_error);
 }
 

@@ -2,24 +2,23 @@
 
 #include "AdAnalysis.h"
 #include "AnalysisExport.h"
+#include "MailingSettings.h"
 #include "Period.h"
-#include "SettingsStore.h"
 
 #include <QDir>
 
-bool AnalysisAttachment::isOn(const SettingsStore& store)
+QStringList AnalysisAttachment::fileNames() const
 {
-    return store.read(QString::fromLatin1(optionKey)).trimmed() == QStringLiteral("1");
+    return {QString::fromLatin1(fileName)};
 }
 
-bool AnalysisAttachment::setOn(SettingsStore& store, bool on)
+bool AnalysisAttachment::isOn(const MailingSettings& settings) const
 {
-    return store.write(QString::fromLatin1(optionKey),
-                       on ? QStringLiteral("1") : QStringLiteral("0"));
+    return settings.attachesAnalysis();
 }
 
 bool AnalysisAttachment::write(DataEnv* env, const QString& days, const QDateTime& now,
-                               const QString& dir, QString* error)
+                               const QString& dir, QString* error) const
 {
     const std::optional<double> period = Period::parse(days);
     const QDateTime from = period ? Period::before(now.date(), *period) : QDateTime();

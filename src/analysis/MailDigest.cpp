@@ -1,5 +1,6 @@
 #include "MailDigest.h"
 
+#include "DigestOption.h"
 #include "LocaleText.h"
 #include "Money.h"
 
@@ -218,7 +219,7 @@ QString MailDigest::html() const
     out += QStringLiteral("<p><b>Звонки по дням</b> (светлые столбики — все звонки, тёмные — "
                           "записи)</p>\n<p><img src=\"cid:%1\" alt=\"Звонки по дням\" "
                           "width=\"%2\" height=\"%3\"></p>\n")
-               .arg(QString::fromLatin1(chartContentId))
+               .arg(QString::fromLatin1(DigestOption::chartContentId))
                .arg(kChartWidth)
                .arg(kChartHeight);
     out += QStringLiteral("<p>Подробности — во вложенных отчетах.</p>\n");
@@ -284,19 +285,4 @@ QByteArray MailDigest::chartPng() const
     buffer.open(QIODevice::WriteOnly);
     chart().save(&buffer, "PNG");
     return png;
-}
-
-QString MailDigest::plainBody(const QString& mailText, const QString& digestText)
-{
-    return mailText + QStringLiteral("\n\n") + digestText;
-}
-
-QString MailDigest::htmlBody(const QString& mailText, const QString& digestHtml)
-{
-    return QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>%1</title>"
-                          "</head>\n<body style=\"font-family: sans-serif\">\n<p>%2</p>\n%3"
-                          "</body></html>\n")
-        .arg(mailText.toHtmlEscaped(),
-             mailText.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")),
-             digestHtml);
 }

@@ -38,9 +38,6 @@ public:
     static constexpr int kChartWidth = 560;
     static constexpr int kChartHeight = 180;
 
-    // The image's Content-ID, as the HTML refers to it.
-    static constexpr const char* chartContentId = "grafik@kalvent.invalid";
-
     // `days`: the calls and bookings of each day of `period` (days missing count as none);
     // previousCalls, previousBooked: all calls and bookings of period.previous().
     MailDigest(const AnalysisPeriod& period, const QVector<Day>& days, qint64 previousCalls,
@@ -54,16 +51,13 @@ public:
     // Each day of the period in order, those without calls included.
     const QVector<Day>& days() const { return m_days; }
 
-    // The summary as plain text and as an HTML fragment (the chart as <img src="cid:...">).
+    // The summary as plain text and as an HTML fragment (the chart as <img src="cid:...">,
+    // DigestOption::chartContentId).
     QString text() const;
     QString html() const;
     // The calls per day as a bar chart with the bookings inside the bars.
     QImage chart() const;
     QByteArray chartPng() const;
-
-    // The mail's bodies: the stored mail text as the first line, then the summary.
-    static QString plainBody(const QString& mailText, const QString& digestText);
-    static QString htmlBody(const QString& mailText, const QString& digestHtml);
 
     // "1 234" (non-breaking blank), "25,0 %", "+20,0 %", "01.12.2026".
     static QString count(qint64 value);
