@@ -6,6 +6,8 @@
 #   ./kalvent.sh build  install what is missing, build
 #   ./kalvent.sh package  install what is missing, build, make build/kalvent_<version>_amd64.deb
 #   ./kalvent.sh bench  build and run the database benchmark
+#   ./kalvent.sh lint   build, then run clang-tidy (.clang-tidy) over src/ and bench/;
+#                       fails on any finding
 #   ./kalvent.sh fuzz [SECONDS [TARGET...]]  build the fuzz targets with clang in build-fuzz/
 #                       and run each (or the named ones) for SECONDS (60) on its corpus
 set -euo pipefail
@@ -22,6 +24,7 @@ build_packages=(
 )
 package_packages=(dpkg-dev file)
 fuzz_packages=(clang libclang-rt-14-dev llvm-14)
+lint_packages=(clang-tidy)
 # postgresql-15: the tests start their own server (tests/support/pg-server.sh). dbus-daemon,
 # gnome-keyring, gdbus: a private session with a secret store for the password test. gnumeric:
 # its ssconvert reads the analysis's CSV as a spreadsheet does. poppler-utils: the analysis PDF
@@ -48,9 +51,12 @@ install_missing() {
     fi
 }
 
-# Extra arguments go to the configuration.
+# Extra arguments go to the configuration. KALVENT_WERROR=1 (set by CI) makes warnings errors.
 do_build() {
-    cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    local werror=OFF
+    [ "${KALVENT_WERROR:-0}" = 1 ] && werror=ON
+    cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVENT_WERROR="$werror" "$@" \
+        >/dev/null
     cmake --build "$build" -j "$jobs"
 }
 
@@ -113,6 +119,28 @@ bench)
     do_build
     exec "$build/bench/kalvent-bench" "${@:2}"
     ;;
+lint)
+    install_missing "${build_packages[@]}" "${lint_packages[@]}"
+    do_build
+    # The program's own sources as compiled (generated moc files left out), checked in parallel.
+    python3 - "$build/compile_commands.json" "$here" >"$build/lint-files" <<'PY'
+import json, sys
+root = sys.argv[2] + "/"
+files = {e["file"] for e in json.load(open(sys.argv[1]))}
+print("\n".join(sorted(f for f in files
+                       if f.startswith((root + "src/", root + "bench/")) and "_autogen" not in f)))
+PY
+    echo "clang-tidy: $(wc -l <"$build/lint-files") files"
+    status=0
+    xargs -P "$jobs" -n 4 clang-tidy --quiet -p "$build" <"$build/lint-files" \
+        >"$build/lint-findings" 2>"$build/lint-log" || status=$?
+    cat "$build/lint-findings"
+    if [ "$status" -ne 0 ] || [ -s "$build/lint-findings" ]; then
+        echo "clang-tidy found problems (see above and $build/lint-log)" >&2
+        exit 1
+    fi
+    echo "clang-tidy: no findings"
+    ;;
 fuzz)
     seconds="${2:-60}"
     install_missing "${build_packages[@]}" "${fuzz_packages[@]}"
@@ -138,7 +166,7 @@ fuzz)
     exit "$failed"
     ;;
 *)
-    echo "usage: $0 run|test [--sanitize]|build|package|bench|fuzz [SECONDS [TARGET...]]" >&2
+    echo "usage: $0 run|test [--sanitize]|build|package|bench|lint|fuzz [SECONDS [TARGET...]]" >&2
     exit 2
     ;;
 esac

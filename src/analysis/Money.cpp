@@ -3,6 +3,9 @@
 #include <QList>
 #include <limits>
 
+// 128-bit intermediates keep kopeck sums exact.
+__extension__ typedef __int128 Wide;
+
 namespace {
 
 bool isBlank(QChar c)
@@ -137,12 +140,12 @@ std::optional<qint64> Money::divide(qint64 numerator, qint64 denominator)
 {
     if (denominator == 0)
         return std::nullopt;
-    const __int128 n = numerator;
-    const __int128 d = denominator;
+    const Wide n = numerator;
+    const Wide d = denominator;
     const bool negative = (n < 0) != (d < 0);
-    const __int128 an = n < 0 ? -n : n;
-    const __int128 ad = d < 0 ? -d : d;
-    const __int128 q = (2 * an + ad) / (2 * ad);
+    const Wide an = n < 0 ? -n : n;
+    const Wide ad = d < 0 ? -d : d;
+    const Wide q = (2 * an + ad) / (2 * ad);
     return qint64(negative ? -q : q);
 }
 
@@ -151,7 +154,7 @@ qint64 Money::prorate(const QList<MonthAmount>& months, const QDate& from, const
     if (!from.isValid() || !to.isValid() || from > to)
         return 0;
     // The exact sum over the common multiple of the month lengths, then one rounding.
-    __int128 sum = 0;
+    Wide sum = 0;
     for (const MonthAmount& month : months) {
         const QDate first(month.month.year(), month.month.month(), 1);
         const QDate last = first.addMonths(1).addDays(-1);
@@ -160,9 +163,9 @@ qint64 Money::prorate(const QList<MonthAmount>& months, const QDate& from, const
         if (start > end)
             continue;
         const qint64 covered = start.daysTo(end) + 1;
-        sum += __int128(month.kopecks) * covered * (monthLengthsMultiple / first.daysInMonth());
+        sum += Wide(month.kopecks) * covered * (monthLengthsMultiple / first.daysInMonth());
     }
-    const __int128 rounded = (2 * sum + monthLengthsMultiple) / (2 * monthLengthsMultiple);
+    const Wide rounded = (2 * sum + monthLengthsMultiple) / (2 * monthLengthsMultiple);
     return rounded > std::numeric_limits<qint64>::max() ? std::numeric_limits<qint64>::max()
                                                         : qint64(rounded);
 }

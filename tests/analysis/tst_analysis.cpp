@@ -21,6 +21,8 @@
 #include <QtTest>
 #include <numeric>
 
+__extension__ typedef __int128 Wide; // exact sums of kopecks
+
 namespace {
 
 struct Call
@@ -42,15 +44,15 @@ const QStringList sourceNames{QStringLiteral("Интернет"),  QStringLitera
 // An exact fraction, reduced, for the spend computed day by day.
 struct Fraction
 {
-    __int128 n = 0;
-    __int128 d = 1;
-    void add(__int128 num, __int128 den)
+    Wide n = 0;
+    Wide d = 1;
+    void add(Wide num, Wide den)
     {
         n = n * den + num * d;
         d *= den;
-        __int128 a = n < 0 ? -n : n, b = d;
+        Wide a = n < 0 ? -n : n, b = d;
         while (b != 0) {
-            const __int128 t = a % b;
+            const Wide t = a % b;
             a = b;
             b = t;
         }
@@ -851,3 +853,4 @@ private Q_SLOTS:
 
 QTEST_MAIN(TestAnalysis)
 #include "tst_analysis.moc"
+

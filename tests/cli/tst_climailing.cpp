@@ -414,15 +414,15 @@ private Q_SLOTS:
         QCOMPARE(run({"settings", "digest", "on"}), 0);
         QCOMPARE(run({"settings", "digest"}), 0);
         QCOMPARE(m_out, QString("on\n"));
-        auto checkDigest = [&](const QJsonObject& message) {
-            QCOMPARE(message.value("subject").toString(), QStringLiteral("Реклама за неделю"));
-            QCOMPARE(message.value("defects").toArray(), QJsonArray());
-            QCOMPARE(message.value("structure").toVariant().toStringList(),
+        auto checkDigest = [&](const QJsonObject& mail) {
+            QCOMPARE(mail.value("subject").toString(), QStringLiteral("Реклама за неделю"));
+            QCOMPARE(mail.value("defects").toArray(), QJsonArray());
+            QCOMPARE(mail.value("structure").toVariant().toStringList(),
                      QStringList({"multipart/mixed", "  multipart/alternative", "    text/plain",
                                   "    multipart/related", "      text/html", "      image/png",
                                   "  text/html", "  text/html", "  text/html", "  text/html"}));
-            QCOMPARE(attachments(message), four);
-            const QJsonArray parts = message.value("parts").toArray();
+            QCOMPARE(attachments(mail), four);
+            const QJsonArray parts = mail.value("parts").toArray();
             const QStringList text = parts.at(0)["text"].toString().split("\r\n");
             QCOMPARE(text.first(), QStringLiteral("Реклама за неделю"));
             QVERIFY2(text.contains(period), qPrintable(text.join('\n')));
