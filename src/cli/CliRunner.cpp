@@ -7,12 +7,14 @@
 #include "AnalysisCommands.h"
 #include "AppPaths.h"
 #include "CallImporter.h"
+#include "CallRegister.h"
 #include "CheckCommand.h"
 #include "CliOptions.h"
 #include "Clock.h"
 #include "CopyCommand.h"
 #include "DataEnv.h"
 #include "ListNames.h"
+#include "ListStore.h"
 #include "MailingCommands.h"
 #include "ReportFileWriter.h"
 #include "ReportKind.h"
@@ -174,10 +176,11 @@ void CliRunner::addBuiltins()
                        if (!time.isValid())
                            return fail(Usage, "--time must be a time of day HH:MM:SS");
                    }
-                   const auto notice = [this](const QString& text) { m_err << text << Qt::endl; };
-                   if (!env()->executeWaiting(
-                           "AddNew", {date, service, source, o.has("booked"), time}, notice))
-                       return fail(Failure, env()->errorText());
+                   CallRegister calls(env());
+                   calls.setWaitNotice([this](const QString& text) { m_err << text << Qt::endl; });
+                   if (calls.add(date, service, source, o.has("booked"), time) !=
+                       CallRegister::AddResult::Added)
+                       return fail(Failure, calls.errorText());
                    return int(Ok);
                });
 
@@ -247,8 +250,8 @@ void CliRunner::addBuiltins()
                                Usage,
                                QStringLiteral("\"%1\" is not in the list").arg(o.positional()[0]));
                        QString mergedInto;
-                       if (!env()->renameEntry(list.command, row, newName, &mergedInto))
-                           return fail(Failure, env()->errorText());
+                       if (!env()->lists().rename(list.command, row, newName, &mergedInto))
+                           return fail(Failure, env()->lists().errorText());
                        if (!mergedInto.isEmpty())
                            m_out << "merged into " << mergedInto << "\n";
                        return int(Ok);

@@ -46,7 +46,7 @@ public:
     void setPauseSeconds(double seconds) { m_pauseSeconds = seconds; }
     QString sendDir() const { return m_sendDir; }
 
-    // Claims the dispatch due at `due` to `recipient` for this desk (see DataEnv::claimDispatch).
+    // Claims the dispatch due at `due` to `recipient` for this desk (see DispatchClaims::claim).
     virtual bool claimDispatch(const QString& due, const QString& recipient, bool* mine);
     // Writes the bundle over the last `days` days (the text as typed) into the reports folder.
     virtual bool exportReports(const QString& days, const QDateTime& now);
