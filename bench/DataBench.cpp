@@ -8,10 +8,12 @@
 // the file-only figures (upgrade, sizes of files) are left out.
 #include "AdAnalysis.h"
 #include "CallImporter.h"
+#include "CallStore.h"
 #include "DataEnv.h"
 #include "DatabaseLocation.h"
 #include "RowSet.h"
 #include "SpendStore.h"
+#include "TotalsStore.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -112,7 +114,7 @@ const QStringList& sources()
     return names;
 }
 
-struct Call
+struct BenchCall
 {
     QDate date;
     int service;
@@ -122,11 +124,11 @@ struct Call
 };
 
 // Calls spread evenly over the days from `first` to `last`, in date order.
-QVector<Call> makeCalls(int count, const QDate& first, const QDate& last)
+QVector<BenchCall> makeCalls(int count, const QDate& first, const QDate& last)
 {
     QRandomGenerator random(20261206);
     const qint64 days = first.daysTo(last) + 1;
-    QVector<Call> calls;
+    QVector<BenchCall> calls;
     calls.reserve(count);
     for (int i = 0; i < count; ++i)
         calls.append({first.addDays(qint64(i) * days / count),
@@ -136,21 +138,21 @@ QVector<Call> makeCalls(int count, const QDate& first, const QDate& last)
     return calls;
 }
 
-void writeCsv(const QString& path, const QVector<Call>& calls)
+void writeCsv(const QString& path, const QVector<BenchCall>& calls)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         die(path + ": " + file.errorString());
     QTextStream out(&file);
     out << "Data;usluga;Istochnik;Zapis;Vrem\n";
-    for (const Call& c : calls)
+    for (const BenchCall& c : calls)
         out << c.date.toString(Qt::ISODate) << ';' << services()[c.service] << ';'
             << sources()[c.source] << ';' << (c.booked ? '1' : '0') << ';'
             << c.time.toString("HH:mm:ss") << '\n';
 }
 
 // The layout of the program's first database files: the three tables and the date index.
-void writeFirstLayout(const QString& path, const QVector<Call>& calls)
+void writeFirstLayout(const QString& path, const QVector<BenchCall>& calls)
 {
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "first-layout");
@@ -181,7 +183,7 @@ void writeFirstLayout(const QString& path, const QVector<Call>& calls)
         if (!q.prepare("INSERT INTO Base (Data, usluga, Istochnik, Zapis, Vrem) "
                        "VALUES (?, ?, ?, ?, ?)"))
             die(q.lastError().text());
-        for (const Call& c : calls) {
+        for (const BenchCall& c : calls) {
             q.bindValue(0, c.date.toString(Qt::ISODate));
             q.bindValue(1, services()[c.service]);
             q.bindValue(2, sources()[c.source]);
@@ -278,7 +280,7 @@ int main(int argc, char** argv)
     const QDate last(2026, 12, 6);
     const QDate first = last.addYears(-10).addDays(1);
     {
-        const QVector<Call> calls = makeCalls(count, first, last);
+        const QVector<BenchCall> calls = makeCalls(count, first, last);
         writeCsv(csv, calls);
         if (!onServer)
             writeFirstLayout(firstLayout, calls);
@@ -329,7 +331,7 @@ int main(int argc, char** argv)
     QList<TotalsDifference> differences;
     QElapsedTimer checkTimer;
     checkTimer.start();
-    if (!env.checkTotals(&differences) || !differences.isEmpty())
+    if (!env.totals().check(&differences) || !differences.isEmpty())
         die("the totals differ from the calls");
     const double checkMs = checkTimer.nsecsElapsed() / 1e6;
 
@@ -394,21 +396,13 @@ int main(int argc, char** argv)
     row("adding one call (durable commit)",
         ms(timeIt(
             [&] {
-                return env.execute("AddNew",
-                                   {last, services()[0], sources()[0], true, QTime(12, 0)});
+                return env.calls().add(Call{last, services()[0], sources()[0], true, QTime(12, 0)});
             },
             21)));
     if (!onServer)
         row("one flush of a page to the same disk (fsync)", ms(flushMs(dir.path())));
-    row("removing the previous call", ms(timeIt(
-                                          [&] {
-                                              RowSet* base = env.rowSet("rsBase");
-                                              const bool ok = base->open() && base->moveLast() &&
-                                                              base->deleteCurrent();
-                                              base->close();
-                                              return ok;
-                                          },
-                                          21)));
+    row("removing the previous call",
+        ms(timeIt([&] { return env.calls().removeLast({}) == CallStore::Removal::Removed; }, 21)));
     row(qPrintable(QString("importing %1 rows from CSV (one transaction)").arg(count)),
         QString::number(importMs / 1000, 'f', 1) + " s");
     if (onServer) {

@@ -18,6 +18,7 @@
 #include "Param.h"
 #include "ReportAttachment.h"
 #include "ReportKind.h"
+#include "ReportRunner.h"
 #include "RowSet.h"
 #include "SettingsCheck.h"
 #include "SettingsStore.h"
@@ -180,8 +181,11 @@ void MainFrm::buildMenu()
     m_menu->addSeparator()->setObjectName("lin");
     add(m_menu, "opropgr", QStringLiteral("&О программе..."), [] { Logo::showAbout(); });
 
-    connect(m_command3, &QPushButton::clicked, this,
-            [this] { GrafFrm::showModal(DataEnv::instance(), this); });
+    connect(m_command3, &QPushButton::clicked, this, [this] {
+        // The period of the last by-date report, previewed or exported.
+        GrafFrm::showModal(DataEnv::instance(),
+                           ReportRunner::lastPeriod(*ReportKind::find(ReportKind::ByDate)), this);
+    });
 
     m_tray = new QSystemTrayIcon(AppIcon::icon(), this);
     m_tray->setObjectName("cSysTray1");

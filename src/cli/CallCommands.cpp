@@ -1,5 +1,6 @@
 #include "CallCommands.h"
 
+#include "CallRegister.h"
 #include "CliOptions.h"
 #include "CliRunner.h"
 #include "Clock.h"
@@ -40,10 +41,11 @@ void CallCommands::addTo(CliRunner& cli)
                 if (!time.isValid())
                     return cli.fail(CliRunner::Usage, "--time must be a time of day HH:MM:SS");
             }
-            const auto notice = [&cli](const QString& text) { cli.err() << text << Qt::endl; };
-            if (!cli.env()->executeWaiting("AddNew", {date, service, source, o.has("booked"), time},
-                                           notice))
-                return cli.fail(CliRunner::Failure, cli.env()->errorText());
+            CallRegister calls(cli.env());
+            calls.setWaitNotice([&cli](const QString& text) { cli.err() << text << Qt::endl; });
+            if (calls.add(date, service, source, o.has("booked"), time) !=
+                CallRegister::AddResult::Added)
+                return cli.fail(CliRunner::Failure, calls.errorText());
             return int(CliRunner::Ok);
         });
 }

@@ -3,6 +3,7 @@
 #include "CliOptions.h"
 #include "CliRunner.h"
 #include "DataEnv.h"
+#include "TotalsStore.h"
 
 namespace {
 
@@ -65,10 +66,10 @@ void CheckCommand::addTo(CliRunner& cli)
                 return cli.fail(CliRunner::Usage, o.errorText());
             if (!o.positional().isEmpty())
                 return cli.fail(CliRunner::Usage, "unexpected argument " + o.positional().first());
-            DataEnv* env = cli.env();
+            TotalsStore& totals = cli.env()->totals();
             QList<TotalsDifference> differences;
-            if (!env->checkTotals(&differences))
-                return cli.fail(CliRunner::Failure, env->errorText());
+            if (!totals.check(&differences))
+                return cli.fail(CliRunner::Failure, totals.errorText());
             for (int i = 0; i < differences.size() && i < shownDifferences; ++i)
                 cli.out() << describe(differences.at(i)) << "\n";
             if (differences.size() > shownDifferences)
@@ -85,8 +86,8 @@ void CheckCommand::addTo(CliRunner& cli)
                                                "the totals")
                                     .arg(differences.size()));
             }
-            if (!env->rebuildTotals() || !env->checkTotals(&differences))
-                return cli.fail(CliRunner::Failure, env->errorText());
+            if (!totals.rebuild() || !totals.check(&differences))
+                return cli.fail(CliRunner::Failure, totals.errorText());
             if (!differences.isEmpty())
                 return cli.fail(CliRunner::Failure,
                                 QStringLiteral("%1 difference(s) remain after the rebuild")

@@ -4,6 +4,7 @@
 #include "CliRunner.h"
 #include "DataEnv.h"
 #include "ListNames.h"
+#include "ListStore.h"
 #include "RowSet.h"
 
 void ListCommands::addTo(CliRunner& cli)
@@ -74,8 +75,8 @@ void ListCommands::addTo(CliRunner& cli)
                         CliRunner::Usage,
                         QStringLiteral("\"%1\" is not in the list").arg(o.positional()[0]));
                 QString mergedInto;
-                if (!cli.env()->renameEntry(list.command, row, newName, &mergedInto))
-                    return cli.fail(CliRunner::Failure, cli.env()->errorText());
+                if (!cli.env()->lists().rename(list.command, row, newName, &mergedInto))
+                    return cli.fail(CliRunner::Failure, cli.env()->lists().errorText());
                 if (!mergedInto.isEmpty())
                     cli.out() << "merged into " << mergedInto << "\n";
                 return int(CliRunner::Ok);

@@ -1,12 +1,11 @@
 #include "CallImporter.h"
 
-#include "ListNames.h"
-#include "RowSet.h"
-
-#include <QHash>
-
+#include "CallStore.h"
 #include "CsvReader.h"
 #include "DataEnv.h"
+#include "ListNames.h"
+#include "ListStore.h"
+#include "RowSet.h"
 
 #include <QDate>
 #include <QFile>
@@ -130,7 +129,7 @@ bool CallImporter::importText(const QString& text)
     auto bad = [this, &reader](const QString& reason) {
         m_error = QStringLiteral("line %1: %2").arg(reader.line()).arg(reason);
         m_badInput = true;
-        return DataEnv::Pull::Abort;
+        return CallStore::Pull::Abort;
     };
     QList<UnknownName> names;
     QHash<QString, int> seen; // list and folded name -> index in names
@@ -145,9 +144,9 @@ bool CallImporter::importText(const QString& text)
         names << UnknownName{list, name, 1};
     };
     int count = 0;
-    const bool ok = m_env->addCalls([&](QVariantList& call) {
+    const bool ok = m_env->calls().addMany([&](Call& call) {
         if (!reader.next(fields))
-            return DataEnv::Pull::End;
+            return CallStore::Pull::End;
         if (!reader.errorText().isEmpty())
             return bad(reader.errorText());
         if (fields.size() != width)
@@ -182,11 +181,11 @@ bool CallImporter::importText(const QString& text)
         noteName(QStringLiteral("Uslugi"), service);
         noteName(QStringLiteral("Istochnik"), source);
         ++count;
-        return DataEnv::Pull::Row;
+        return CallStore::Pull::Row;
     });
     if (!ok) {
         if (!m_badInput)
-            m_error = m_env->errorText();
+            m_error = m_env->calls().errorText();
         return false;
     }
     m_imported = count;
@@ -208,11 +207,10 @@ QList<CallImporter::UnknownName> CallImporter::unknownNames() const
 
 bool CallImporter::addUnknownNames()
 {
+    ListStore& lists = m_env->lists();
     for (const UnknownName& name : unknownNames()) {
-        RowSet* list = m_env->bind(name.listCommand);
-        const QString column = name.listCommand == "Uslugi" ? "Uname" : "IName";
-        if (!list->addRow(column, name.name)) {
-            m_error = list->errorText();
+        if (!lists.add(name.listCommand, name.name)) {
+            m_error = lists.errorText();
             return false;
         }
     }

@@ -116,18 +116,16 @@ bool Database::open()
     QString error;
     if (!m_dialect->prepareConnection(db, &error))
         return fail(error);
-    // Reads the header: fails on a file that is not a database, a damaged or a locked one.
     QSqlQuery probe(db);
-    if (!probe.exec("SELECT COUNT(*) FROM sqlite_master"))
+    if (!probe.exec(m_dialect->probeFile()))
         return fail(describe(probe.lastError()));
     probe.finish();
     if (created ? !createSchema(db) : (!checkSchema(db) || !upgradeSchema(db)))
         return false;
-    QSqlQuery pragma(db);
-    // WAL with a full sync on every commit: a committed call survives a crash or power loss,
-    // and readers (the command-line tool) never block the operator's inserts.
-    if (!pragma.exec("PRAGMA journal_mode=WAL") || !pragma.exec("PRAGMA synchronous=FULL"))
-        return fail(describe(pragma.lastError()));
+    QSqlQuery setting(db);
+    for (const QString& statement : m_dialect->fileSettings())
+        if (!setting.exec(statement))
+            return fail(describe(setting.lastError()));
     m_open = true;
     return true;
 }
@@ -275,4 +273,11 @@ bool Database::bindArguments(QSqlQuery& query, const QVariantList& arguments) co
     for (const QVariant& argument : arguments)
         query.addBindValue(dialect().toDb(argument));
     return true;
+}
+
+QSqlError Database::run(QSqlQuery& query, const QString& sql, const QVariantList& arguments) const
+{
+    return query.prepare(sql) && bindArguments(query, arguments) && query.exec()
+               ? QSqlError()
+               : query.lastError();
 }

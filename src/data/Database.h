@@ -3,6 +3,7 @@
 #include "SqlDialect.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <memory>
@@ -20,6 +21,9 @@ public:
     Database(const Database&) = delete;
     // Binds the program's values to a prepared statement, in order, as the engine takes them.
     bool bindArguments(QSqlQuery& query, const QVariantList& arguments) const;
+    // Prepares `sql` on `query`, binds the arguments and runs it: the statement's error, an
+    // invalid one when it ran.
+    QSqlError run(QSqlQuery& query, const QString& sql, const QVariantList& arguments) const;
     Database& operator=(const Database&) = delete;
 
     bool open();

@@ -35,7 +35,7 @@ QVariant RowSet::value(int row, int column) const
 
 bool RowSet::open()
 {
-    return m_env->execute(m_command.name);
+    return m_env->execute(m_command.name) || setError(m_env->errorText());
 }
 
 bool RowSet::fill(const QVariantList& arguments)

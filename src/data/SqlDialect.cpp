@@ -119,3 +119,8 @@ QString SqlDialect::renameSpend() const
     return QStringLiteral("UPDATE Rashody SET Istochnik = CAST(? AS text) "
                           "WHERE kv_fold(Istochnik) = kv_fold(CAST(? AS text))");
 }
+
+QString SqlDialect::renameRow(const QString& table, const QString& column) const
+{
+    return QStringLiteral("UPDATE %1 SET %2 = ? WHERE ID = ?").arg(table, column);
+}

@@ -28,6 +28,12 @@ public:
     virtual QString connectOptions(const QMap<QString, QString>& parameters) const = 0;
     // Runs once on a freshly opened connection (functions, journal, durability).
     virtual bool prepareConnection(QSqlDatabase& db, QString* error) const = 0;
+    // A statement that reads a file's header, failing on a file that is not a database, a
+    // damaged or a locked one; empty where there is no file.
+    virtual QString probeFile() const { return {}; }
+    // Statements run on a file once its layout is known to be the program's (its journal and
+    // durability).
+    virtual QStringList fileSettings() const { return {}; }
     // A server reached by URL (several desks) rather than a file of this computer.
     virtual bool isServer() const { return false; }
     // The statement after which the connection's statements wait up to `msecs` for another
@@ -53,6 +59,8 @@ public:
     virtual QList<CommandSpec> commands() const = 0;
     virtual QString insertRow(const QString& table, const QString& column) const = 0;
     virtual QString deleteRow(const QString& table) const = 0;
+    // Sets the name column of one row (parameters: the name, the row's ID).
+    virtual QString renameRow(const QString& table, const QString& column) const;
     virtual QString lastCall() const = 0;
     // The number of calls whose name in `callColumn` (usluga, Istochnik) matches a name (one
     // parameter) without regard to case.

@@ -151,6 +151,18 @@ bool SqliteDialect::copyTo(QSqlDatabase& db, const QString& path, QString* error
     return query.exec() || failed(query, error);
 }
 
+QString SqliteDialect::probeFile() const
+{
+    return QStringLiteral("SELECT COUNT(*) FROM sqlite_master");
+}
+
+QStringList SqliteDialect::fileSettings() const
+{
+    // WAL with a full sync on every commit: a committed call survives a crash or power loss,
+    // and readers (the command-line tool) never block the operator's inserts.
+    return {QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("PRAGMA synchronous=FULL")};
+}
+
 QList<CommandSpec> SqliteDialect::commands() const
 {
     using K = CommandSpec::Kind;

@@ -13,6 +13,8 @@ public:
     QString driverName() const override;
     QString connectOptions(const QMap<QString, QString>& parameters) const override;
     bool prepareConnection(QSqlDatabase& db, QString* error) const override;
+    QString probeFile() const override;
+    QStringList fileSettings() const override;
     QString lockWait(int msecs) const override;
     bool isLockTimeout(const QSqlError& error) const override;
     int schemaVersion() const override;

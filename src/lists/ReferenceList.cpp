@@ -3,6 +3,7 @@
 #include "DataEnv.h"
 #include "Dialogs.h"
 #include "ListNames.h"
+#include "ListStore.h"
 #include "RowSet.h"
 
 ReferenceList::ReferenceList(DataEnv* env, const QString& command, const Texts& texts)
@@ -16,19 +17,12 @@ bool ReferenceList::add(QWidget* parent)
         Dialogs::prompt(parent, {m_texts.promptTitle, m_texts.promptLabel, QString()});
     if (!answer.accepted)
         return false;
-    if (!m_rows->isOpen() && !m_rows->open()) {
+    ListStore& lists = m_env->lists();
+    if (!lists.add(m_rowsCommand, answer.text)) {
         Dialogs::critical(parent, m_texts.promptTitle,
-                          QStringLiteral("Запись не добавлена.\n%1").arg(m_env->errorText()));
-        return false;
-    }
-    const QString refusal = ListNames::refusal(*m_rows, m_texts.column, answer.text);
-    if (!refusal.isEmpty()) {
-        Dialogs::critical(parent, m_texts.promptTitle, refusal);
-        return false;
-    }
-    if (!m_rows->addRow(m_texts.column, ListNames::normalized(answer.text))) {
-        Dialogs::critical(parent, m_texts.promptTitle,
-                          QStringLiteral("Запись не добавлена.\n%1").arg(m_rows->errorText()));
+                          lists.refused()
+                              ? lists.errorText()
+                              : QStringLiteral("Запись не добавлена.\n%1").arg(lists.errorText()));
         return false;
     }
     return true;
@@ -42,7 +36,8 @@ bool ReferenceList::remove(QWidget* parent, int row)
         return false;
     }
     const QString name = m_rows->value(row, m_texts.column).toString();
-    const qint64 calls = m_env->callsUsing(m_rowsCommand, name);
+    ListStore& lists = m_env->lists();
+    const qint64 calls = lists.callsUsing(m_rowsCommand, name);
     const QString usage =
         calls > 0 ? QStringLiteral("Это название записано в %1 звонк(ах): они сохранят его, но в "
                                    "отчетах по этому списку больше не будут показаны.")
@@ -54,12 +49,11 @@ bool ReferenceList::remove(QWidget* parent, int row)
                                QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel});
     if (choice != QMessageBox::Ok)
         return false;
-    if (!m_env->execute(m_texts.deleteCommand, {m_rows->value(row, "ID")})) {
+    if (!lists.remove(m_rowsCommand, row)) {
         Dialogs::critical(parent, title,
-                          QStringLiteral("Запись не удалена.\n%1").arg(m_env->errorText()));
+                          QStringLiteral("Запись не удалена.\n%1").arg(lists.errorText()));
         return false;
     }
-    m_rows->dropRow(row);
     return true;
 }
 
@@ -80,9 +74,10 @@ bool ReferenceList::rename(QWidget* parent, int row)
         return false;
     }
     QString mergedInto;
-    if (!m_env->renameEntry(m_rowsCommand, row, newName, &mergedInto)) {
+    ListStore& lists = m_env->lists();
+    if (!lists.rename(m_rowsCommand, row, newName, &mergedInto)) {
         Dialogs::critical(parent, title,
-                          QStringLiteral("Название не изменено.\n%1").arg(m_env->errorText()));
+                          QStringLiteral("Название не изменено.\n%1").arg(lists.errorText()));
         return false;
     }
     if (!mergedInto.isEmpty())

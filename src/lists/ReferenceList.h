@@ -16,7 +16,6 @@ public:
         QString column; // column the add writes
         QString promptTitle;
         QString promptLabel;
-        QString deleteCommand; // command that deletes an entry by ID
     };
 
     ReferenceList(DataEnv* env, const QString& command, const Texts& texts);

@@ -12,10 +12,10 @@
 frmSets::frmSets(QWidget* parent)
     : QDialog(parent), m_services(DataEnv::instance(), "Uslugi",
                                   {"Uname", QStringLiteral("Добавление услуги"),
-                                   QStringLiteral("Введите имя услуги"), "DelUsl"}),
+                                   QStringLiteral("Введите имя услуги")}),
       m_sources(DataEnv::instance(), "Istochnik",
                 {"IName", QStringLiteral("Добавление источника"),
-                 QStringLiteral("Введите название источника рекламы"), "DelIst"})
+                 QStringLiteral("Введите название источника рекламы")})
 {
     setObjectName("frmSets");
     setWindowTitle(QStringLiteral("Настройки"));

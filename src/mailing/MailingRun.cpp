@@ -2,6 +2,7 @@
 
 #include "DataEnv.h"
 #include "DigestOption.h"
+#include "DispatchClaims.h"
 
 #include "AppPaths.h"
 #include "Clock.h"
@@ -36,8 +37,9 @@ MailingRun::AccountChoice MailingRun::storedAccount()
 bool MailingRun::claimDispatch(const QString& due, const QString& recipient, bool* mine)
 {
     DataEnv* env = m_env ? m_env : DataEnv::instance();
-    const bool ok = env->claimDispatch(due, recipient, mine);
-    m_error = env->errorText();
+    DispatchClaims& claims = env->claims();
+    const bool ok = claims.claim(due, recipient, mine);
+    m_error = claims.errorText();
     return ok;
 }
 

@@ -51,7 +51,7 @@ public:
     // time they are needed unless given.
     void setSettings(const MailingSettings& settings);
 
-    // Claims the dispatch due at `due` to `recipient` for this desk (see DataEnv::claimDispatch).
+    // Claims the dispatch due at `due` to `recipient` for this desk (see DispatchClaims::claim).
     virtual bool claimDispatch(const QString& due, const QString& recipient, bool* mine);
     // Writes the parts over the last `days` days (the text as typed) into the reports folder.
     virtual bool exportReports(const QString& days, const QDateTime& now);

@@ -1,29 +1,24 @@
 #include "DateChartData.h"
 
 #include "DataEnv.h"
+#include "ReportKind.h"
 #include "ReportRows.h"
+#include "ReportRunner.h"
 #include "ReportText.h"
-#include "RowSet.h"
 
-DateChartData DateChartData::fromEnvironment(DataEnv* env)
+DateChartData DateChartData::forPeriod(DataEnv* env, const std::optional<ReportPeriod>& period)
 {
-    RowSet* rows = env ? env->rowSet("rsReportDates") : nullptr;
-    if (!rows)
+    const ReportKind* byDate = ReportKind::find(ReportKind::ByDate);
+    if (!env || !period || !byDate)
         return DateChartData();
-    const bool wasOpen = rows->isOpen();
-    const QString earlierError = env->errorText();
-    env->bind("ReportDates");
-    if (!rows->isOpen()) {
-        // Never run with a period (nothing was tried), or the re-run failed.
-        DateChartData empty;
-        if (env->errorText() != earlierError)
-            empty.m_error = env->errorText();
-        return empty;
+    ReportRunner runner(env);
+    const std::unique_ptr<QStandardItemModel> rows = runner.rows(*byDate, *period);
+    if (!rows) {
+        DateChartData failed;
+        failed.m_error = env->errorText();
+        return failed;
     }
-    DateChartData data = fromRows(*rows);
-    if (!wasOpen)
-        rows->close();
-    return data;
+    return fromRows(*rows);
 }
 
 DateChartData DateChartData::fromRows(const QAbstractItemModel& model)

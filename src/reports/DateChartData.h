@@ -4,6 +4,9 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
+
+#include "ReportPeriod.h"
 
 class DataEnv;
 
@@ -12,13 +15,12 @@ class DataEnv;
 class DateChartData
 {
 public:
-    // From the rows of rsReportDates as the data environment holds them (running the command
-    // with its last period if the row set is closed). Leaves the row set as it found it.
-    static DateChartData fromEnvironment(DataEnv* env);
+    // The by-date report's rows over `period`; without a period, nothing to draw.
+    static DateChartData forPeriod(DataEnv* env, const std::optional<ReportPeriod>& period);
     // From any model with the columns Data, Vsego and Zapis.
     static DateChartData fromRows(const QAbstractItemModel& rows);
 
-    // False before any by-date report has run in this process (no period known).
+    // False when no period was given.
     bool hasPeriod() const { return m_hasPeriod; }
     QStringList categories() const { return m_categories; }
     QList<int> allCalls() const { return m_all; }

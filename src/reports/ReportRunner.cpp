@@ -6,7 +6,23 @@
 #include "ReportPeriod.h"
 #include "RowSet.h"
 
+#include <QHash>
+
+namespace {
+QHash<int, ReportPeriod>& lastPeriods()
+{
+    static QHash<int, ReportPeriod> periods; // key: the report kind's value
+    return periods;
+}
+} // namespace
+
 ReportRunner::ReportRunner(DataEnv* env) : m_env(env ? env : DataEnv::instance()) {}
+
+std::optional<ReportPeriod> ReportRunner::lastPeriod(const ReportKind& kind)
+{
+    const auto found = lastPeriods().constFind(kind.value());
+    return found == lastPeriods().cend() ? std::nullopt : std::optional(*found);
+}
 
 std::unique_ptr<QStandardItemModel> ReportRunner::rows(const ReportKind& kind,
                                                        const ReportPeriod& period)
@@ -17,6 +33,7 @@ std::unique_ptr<QStandardItemModel> ReportRunner::rows(const ReportKind& kind,
         m_error = QStringLiteral("Нет набора строк %1").arg(kind.rowSetName());
         return nullptr;
     }
+    lastPeriods().insert(kind.value(), period);
     if (!m_env->execute(kind.command(), kind.arguments(period))) {
         m_error = QStringLiteral("Не удалось выполнить запрос %1: %2")
                       .arg(kind.command(), m_env->errorText());

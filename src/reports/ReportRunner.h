@@ -1,14 +1,15 @@
 #pragma once
 
 #include "ReportFileWriter.h"
+#include "ReportPeriod.h"
 
 #include <QStandardItemModel>
 #include <QString>
 #include <memory>
+#include <optional>
 
 class DataEnv;
 class ReportKind;
-class ReportPeriod;
 
 // Runs one report of the catalogue over a period: executes its command, takes a copy of the
 // rows as they stand, and closes the command's shared row set again, also when a step fails.
@@ -28,6 +29,9 @@ public:
                   ReportFileWriter::Format format = ReportFileWriter::Format::Html);
 
     QString errorText() const { return m_error; }
+
+    // The period this program last ran the report with (previewed or exported); none before.
+    static std::optional<ReportPeriod> lastPeriod(const ReportKind& kind);
 
 private:
     DataEnv* m_env;

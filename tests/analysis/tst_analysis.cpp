@@ -1,13 +1,16 @@
 #include "AdAnalysis.h"
 #include "AnalysisExport.h"
 #include "AnalysisPeriod.h"
+#include "CallStore.h"
 #include "DataEnv.h"
 #include "FiguresModel.h"
 #include "FiguresSortModel.h"
+#include "ListStore.h"
 #include "Money.h"
 #include "RowSet.h"
 #include "SpendStore.h"
 #include "TestSupport.h"
+#include "TotalsStore.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -25,7 +28,7 @@ __extension__ typedef __int128 Wide; // exact sums of kopecks
 
 namespace {
 
-struct Call
+struct SourceCall
 {
     QDate date;
     QString source;
@@ -132,16 +135,16 @@ class TestAnalysis : public QObject
     {
         for (const QString& name : {QStringLiteral("Газета"), QStringLiteral("Радио")})
             env.bind("Istochnik")->addRow("IName", name);
-        QVector<QVariantList> rows;
+        QVector<Call> rows;
         auto add = [&](const QDate& date, const QString& source, int calls, int booked) {
             for (int i = 0; i < calls; ++i)
-                rows << QVariantList{date.addDays(i), "A", source, i < booked, QTime(10, 0)};
+                rows << Call{date.addDays(i), "A", source, i < booked, QTime(10, 0)};
         };
         add(QDate(2026, 11, 2), QStringLiteral("Интернет"), 10, 4);
         add(QDate(2026, 10, 2), QStringLiteral("Интернет"), 12, 6);
         add(QDate(2026, 11, 3), QStringLiteral("Газета"), 5, 2);
         add(QDate(2026, 11, 4), QStringLiteral("Радио"), 6, 3);
-        QVERIFY2(env.addCalls(rows), qPrintable(env.errorText()));
+        QVERIFY2(env.calls().addMany(rows), qPrintable(env.calls().errorText()));
         SpendStore spend(&env);
         QVERIFY(spend.set(QStringLiteral("Интернет"), QDate(2026, 11, 1), 300000));
         QVERIFY(spend.set(QStringLiteral("Газета"), QDate(2026, 11, 1), 0));
@@ -174,21 +177,21 @@ private Q_SLOTS:
         // Calls over fourteen months and a new year: most in one import, some one by one, the
         // newest removed again, and one's time changed outside the program.
         const QDate first(2025, 12, 20), last(2027, 2, 10);
-        QList<Call> calls;
-        QVector<QVariantList> rows;
+        QList<SourceCall> calls;
+        QVector<Call> rows;
         auto anyCall = [&] {
             const int hour = int(m_random.bounded(26)); // 24 and 25: no time
-            return Call{
+            return SourceCall{
                 anyDate(first, last), sourceNames.at(m_random.bounded(int(sourceNames.size()))),
                 m_random.bounded(3) == 0,
                 hour < 24 ? QTime(hour, m_random.bounded(60), m_random.bounded(60)) : QTime()};
         };
         for (int i = 0; i < 3000; ++i) {
             calls << anyCall();
-            rows << QVariantList{calls.last().date, "A", calls.last().source, calls.last().booked,
-                                 calls.last().time};
+            rows << Call{calls.last().date, "A", calls.last().source, calls.last().booked,
+                         calls.last().time};
         }
-        QVERIFY2(env.addCalls(rows), qPrintable(env.errorText()));
+        QVERIFY2(env.calls().addMany(rows), qPrintable(env.calls().errorText()));
         for (int i = 0; i < 40; ++i) {
             calls << anyCall();
             QVERIFY(env.execute("AddNew", {calls.last().date, "B", calls.last().source,
@@ -218,7 +221,7 @@ private Q_SLOTS:
         }
 
         QList<TotalsDifference> differences;
-        QVERIFY(env.checkTotals(&differences));
+        QVERIFY(env.totals().check(&differences));
         QCOMPARE(differences.size(), 0);
 
         // Periods: random ones, single days, whole and split months, and one without calls.
@@ -248,7 +251,7 @@ private Q_SLOTS:
                 const SourceFigures& row = analysis.rows().at(r);
                 const QString folded = listed.at(r).toCaseFolded();
                 SourceFigures expected;
-                for (const Call& c : calls) {
+                for (const SourceCall& c : calls) {
                     if (c.source.toCaseFolded() != folded)
                         continue;
                     if (c.date >= period.from() && c.date <= period.to()) {
@@ -314,7 +317,7 @@ private Q_SLOTS:
             // The heat map counts every call of the period, listed source or not.
             qint64 untimed = 0;
             QMap<int, qint64> cells;
-            for (const Call& c : calls) {
+            for (const SourceCall& c : calls) {
                 if (c.date < period.from() || c.date > period.to())
                     continue;
                 if (c.time.isValid())
@@ -335,7 +338,7 @@ private Q_SLOTS:
             QCOMPARE(weeks.last().monday, AnalysisPeriod::monday(period.to()));
             for (const AdAnalysis::Week& week : weeks) {
                 qint64 n = 0, b = 0;
-                for (const Call& c : calls) {
+                for (const SourceCall& c : calls) {
                     const QString folded = c.source.toCaseFolded();
                     if ((folded == listed.at(1).toCaseFolded() ||
                          folded == listed.at(3).toCaseFolded()) &&
@@ -353,7 +356,7 @@ private Q_SLOTS:
             QCOMPARE(
                 std::accumulate(all.begin(), all.end(), qint64(0),
                                 [](qint64 s, const AdAnalysis::Week& w) { return s + w.calls; }),
-                qint64(std::count_if(calls.begin(), calls.end(), [&](const Call& c) {
+                qint64(std::count_if(calls.begin(), calls.end(), [&](const SourceCall& c) {
                     return c.date >= period.from() && c.date <= period.to();
                 })));
         }
@@ -445,9 +448,9 @@ private Q_SLOTS:
         {
             DataEnv env(path);
             QVERIFY(env.connect());
-            QVERIFY(env.addCalls(
-                {{QDate(2026, 12, 7), "A", QStringLiteral("Интернет"), true, QTime(9, 15)},
-                 {QDate(2026, 12, 13), "A", QStringLiteral("Интернет"), false, QTime()}}));
+            QVERIFY(env.calls().addMany(QVector<Call>{
+                {QDate(2026, 12, 7), "A", QStringLiteral("Интернет"), true, QTime(9, 15)},
+                {QDate(2026, 12, 13), "A", QStringLiteral("Интернет"), false, QTime()}}));
             QSqlQuery q(env.database().connection());
             for (const char* sql : {"DROP TABLE Rashody", "DELETE FROM ItogDen WHERE Vid = 5",
                                     "DELETE FROM ItogMes WHERE Vid = 5", "PRAGMA user_version = 1"})
@@ -458,7 +461,7 @@ private Q_SLOTS:
         QCOMPARE(env.database().version(), 2);
         QVERIFY(QFile::exists(path + ".v1.bak"));
         QList<TotalsDifference> differences;
-        QVERIFY(env.checkTotals(&differences));
+        QVERIFY(env.totals().check(&differences));
         QCOMPARE(differences.size(), 0);
         QVERIFY(SpendStore(&env).set(QStringLiteral("интернет"), QDate(2026, 12, 1), 310000));
         AdAnalysis analysis(&env);
@@ -842,7 +845,7 @@ private Q_SLOTS:
         env.bind("Istochnik")->addRow("IName", QStringLiteral("Газета"));
         SpendStore spend(&env);
         QVERIFY(spend.set(QStringLiteral("газета"), QDate(2026, 11, 1), 100));
-        QVERIFY(env.renameEntry("Istochnik", 1, QStringLiteral("Пресса")));
+        QVERIFY(env.lists().rename("Istochnik", 1, QStringLiteral("Пресса")));
         QList<SpendStore::Entry> entries;
         QVERIFY(spend.entries(&entries));
         QCOMPARE(entries.size(), 1);

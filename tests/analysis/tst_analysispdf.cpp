@@ -1,6 +1,7 @@
 #include "AdAnalysis.h"
 #include "AnalysisExport.h"
 #include "AnalysisPdf.h"
+#include "CallStore.h"
 #include "DataEnv.h"
 #include "RowSet.h"
 #include "SpendStore.h"
@@ -83,13 +84,13 @@ private Q_SLOTS:
         names << QStringLiteral("<i>Радио</i>");
         for (const QString& name : std::as_const(names))
             QVERIFY(env.bind("Istochnik")->addRow("IName", name));
-        QVector<QVariantList> calls;
+        QVector<Call> calls;
         for (int day = 0; day < 30; ++day)
             for (int s = 0; s < 40; ++s)
                 for (int i = 0; i < (s * 7 + day) % 5; ++i)
-                    calls << QVariantList{QDate(2026, 11, 1).addDays(day), "A", names.at(s),
-                                          (i + s) % 3 == 0, QTime(8 + (s + i) % 13, 30)};
-        QVERIFY(env.addCalls(calls));
+                    calls << Call{QDate(2026, 11, 1).addDays(day), "A", names.at(s),
+                                  (i + s) % 3 == 0, QTime(8 + (s + i) % 13, 30)};
+        QVERIFY(env.calls().addMany(calls));
         SpendStore spend(&env);
         for (int s = 0; s < 40; s += 2)
             QVERIFY(spend.set(names.at(s), QDate(2026, 11, 1), 123456789LL * (s + 1) + s));

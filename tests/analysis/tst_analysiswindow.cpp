@@ -1,4 +1,5 @@
 #include "AnalysisWindow.h"
+#include "CallStore.h"
 #include "Clock.h"
 #include "DataEnv.h"
 #include "FiguresModel.h"
@@ -53,15 +54,15 @@ private Q_SLOTS:
         QVERIFY(m_env->connect());
         for (const QString& name : {QStringLiteral("Газета"), QStringLiteral("<i>Радио</i>")})
             m_env->bind("Istochnik")->addRow("IName", name);
-        QVector<QVariantList> calls;
+        QVector<Call> calls;
         for (int day = 0; day < 60; ++day) {
             const QDate date = QDate(2026, 10, 15).addDays(day);
             for (int i = 0; i <= day % 4; ++i)
-                calls << QVariantList{date, "A",
-                                      i % 2 ? QStringLiteral("Газета") : QStringLiteral("Интернет"),
-                                      i == 0, QTime(9 + i, 0)};
+                calls << Call{date, "A",
+                              i % 2 ? QStringLiteral("Газета") : QStringLiteral("Интернет"), i == 0,
+                              QTime(9 + i, 0)};
         }
-        QVERIFY(m_env->addCalls(calls));
+        QVERIFY(m_env->calls().addMany(calls));
     }
 
     void cleanupTestCase()
@@ -322,13 +323,13 @@ private Q_SLOTS:
 
         DataEnv env(TestSupport::database(m_dir.filePath("many.db")));
         QVERIFY(env.connect());
-        QVector<QVariantList> calls;
+        QVector<Call> calls;
         for (int s = 1; s <= 40; ++s) {
             const QString name = QStringLiteral("Источник %1").arg(s);
             QVERIFY(env.bind("Istochnik")->addRow("IName", name));
-            calls << QVariantList{QDate(2026, 11, 3), "A", name, s % 2 == 0, QTime(10, 0)};
+            calls << Call{QDate(2026, 11, 3), "A", name, s % 2 == 0, QTime(10, 0)};
         }
-        QVERIFY(env.addCalls(calls));
+        QVERIFY(env.calls().addMany(calls));
         AnalysisWindow window(&env);
         window.resize(1008, 560);
         window.show();
@@ -382,7 +383,7 @@ private Q_SLOTS:
         for (const Source& source : sources.mid(1))
             env.bind("Istochnik")->addRow("IName", source.name);
         QRandomGenerator random(7);
-        QVector<QVariantList> calls;
+        QVector<Call> calls;
         const QList<int> busy{10, 10, 11, 11, 12, 13, 14, 15, 16, 17, 17, 18, 19, 9, 20};
         for (QDate day(2026, 9, 1); day <= QDate(2026, 12, 8); day = day.addDays(1)) {
             for (int s = 0; s < sources.size(); ++s) {
@@ -390,14 +391,14 @@ private Q_SLOTS:
                 const int n = int(random.bounded(sources[s].perWeek * 2 / 7 + 1)) * weekend;
                 for (int i = 0; i < n; ++i) {
                     const bool timed = random.bounded(25) != 0;
-                    calls << QVariantList{
+                    calls << Call{
                         day, "A", sources[s].name, int(random.bounded(10)) < sources[s].bookedIn10,
                         timed ? QTime(busy.at(random.bounded(int(busy.size()))), random.bounded(60))
                               : QTime()};
                 }
             }
         }
-        QVERIFY(env.addCalls(calls));
+        QVERIFY(env.calls().addMany(calls));
         SpendStore spend(&env);
         for (QDate month(2026, 8, 1); month <= QDate(2026, 12, 1); month = month.addMonths(1))
             for (const Source& source : sources)

@@ -196,7 +196,7 @@ private Q_SLOTS:
         checkShown(&sets, QStringLiteral("Настройки"));
         Param param([] { return 1; }, DataEnv::instance(), &main);
         checkShown(&param, QStringLiteral("Параметры отчета"));
-        GrafFrm chart(DataEnv::instance(), &main);
+        GrafFrm chart(DataEnv::instance(), std::nullopt, &main);
         checkShown(&chart, QStringLiteral("Диаграммы"));
         MailAccountDialog account(m_dir.filePath("account.ini"), &main);
         checkShown(&account, QStringLiteral("Почтовая учётная запись"));

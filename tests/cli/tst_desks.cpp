@@ -1,10 +1,13 @@
 // Several desks on one PostgreSQL database (the test server; skipped without it).
 #include "../mailing/smtp/SmtpTestServer.h"
 
+#include "CallStore.h"
 #include "DataEnv.h"
+#include "ListStore.h"
 #include "PostgresDialect.h"
 #include "RowSet.h"
 #include "TestSupport.h"
+#include "TotalsStore.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -41,11 +44,11 @@ int writeCalls(const QString& location, const QString& name)
 {
     DataEnv env(location, std::make_unique<PostgresDialect>(name));
     for (int i = 0; i < callsPerWriter; ++i) {
-        const QVariantList call{QDate(2026, 1, 1).addDays(i % 365), QStringLiteral("Стрижка"),
-                                i % 3 ? QStringLiteral("Интернет") : QStringLiteral("Газета"),
-                                i % 2 == 0, QTime(0, 0).addSecs(i)};
-        if (!env.execute("AddNew", call)) {
-            QTextStream(stderr) << env.errorText() << Qt::endl;
+        const Call call{QDate(2026, 1, 1).addDays(i % 365), QStringLiteral("Стрижка"),
+                        i % 3 ? QStringLiteral("Интернет") : QStringLiteral("Газета"), i % 2 == 0,
+                        QTime(0, 0).addSecs(i)};
+        if (!env.calls().add(call)) {
+            QTextStream(stderr) << env.calls().errorText() << Qt::endl;
             return 1;
         }
     }
@@ -141,7 +144,7 @@ private Q_SLOTS:
         QVERIFY(a->connect() && b->connect());
         RowSet* atB = b->bind("Uslugi");
         QCOMPARE(atB->rowCount(), 0);
-        QSignalSpy changed(b.get(), &DataEnv::listChanged);
+        QSignalSpy changed(&b->lists(), &ListStore::listChanged);
         QVERIFY(a->bind("Uslugi")->addRow("Uname", QStringLiteral("Стрижка")));
         QTRY_COMPARE_WITH_TIMEOUT(atB->rowCount(), 1, 5000);
         QCOMPARE(atB->value(0, "Uname").toString(), QStringLiteral("Стрижка"));
@@ -177,7 +180,7 @@ private Q_SLOTS:
         QCOMPARE(scalar(*a, "SELECT COUNT(*) FROM Base WHERE usluga = 'theirs'"), 1);
         QCOMPARE(scalar(*a, "SELECT COUNT(*) FROM Base"), 1);
         QList<TotalsDifference> differences;
-        QVERIFY(a->checkTotals(&differences));
+        QVERIFY(a->totals().check(&differences));
         QVERIFY(differences.isEmpty());
     }
 
@@ -195,7 +198,7 @@ private Q_SLOTS:
                  qPrintable(a->errorText()));
         QCOMPARE(scalar(*a, "SELECT COUNT(*) FROM Base"), 2);
         QList<TotalsDifference> differences;
-        QVERIFY(a->checkTotals(&differences));
+        QVERIFY(a->totals().check(&differences));
         QVERIFY(differences.isEmpty());
         QVERIFY(a->execute("ReportDates", {day, day}));
         QCOMPARE(a->rowSet("rsReportDates")->value(0, "Vsego").toInt(), 2);
@@ -232,7 +235,7 @@ private Q_SLOTS:
         QCOMPARE(scalar(*env, "SELECT COUNT(*) FROM Base"), 4 * callsPerWriter);
         QCOMPARE(scalar(*env, "SELECT COUNT(DISTINCT (Pult, Vrem)) FROM Base"), 4 * callsPerWriter);
         QList<TotalsDifference> differences;
-        QVERIFY(env->checkTotals(&differences));
+        QVERIFY(env->totals().check(&differences));
         QVERIFY(differences.isEmpty());
         QVERIFY(env->execute("ReportDates", {QDate(2026, 1, 1), QDate(2026, 12, 31)}));
         RowSet* dates = env->rowSet("rsReportDates");

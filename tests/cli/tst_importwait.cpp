@@ -4,6 +4,7 @@
 #include "DataEnv.h"
 #include "RowSet.h"
 #include "TestSupport.h"
+#include "TotalsStore.h"
 
 #include <QBuffer>
 #include <QDeadlineTimer>
@@ -134,7 +135,7 @@ private Q_SLOTS:
                              "Vrem = '12:34:56' AND Zapis = 1"),
                  1);
         QList<TotalsDifference> differences;
-        QVERIFY2(env.checkTotals(&differences), qPrintable(env.errorText()));
+        QVERIFY2(env.totals().check(&differences), qPrintable(env.totals().errorText()));
         QCOMPARE(differences.size(), 0);
     }
 };

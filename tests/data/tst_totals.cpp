@@ -2,6 +2,7 @@
 #include "DataEnv.h"
 #include "RowSet.h"
 #include "TestSupport.h"
+#include "TotalsStore.h"
 
 #include <QRandomGenerator>
 #include <QSqlError>
@@ -11,7 +12,7 @@
 
 namespace {
 
-struct Call
+struct TestCall
 {
     QDate date;
     QString service;
@@ -78,7 +79,7 @@ class TestTotals : public QObject
     QTemporaryDir m_dir;
     std::unique_ptr<DataEnv> m_env;
     QRandomGenerator m_random{20261206};
-    QList<Call> m_calls;
+    QList<TestCall> m_calls;
     QStringList m_services;
     QStringList m_sources{QStringLiteral("Интернет")};
     const QDate m_first{2026, 10, 27}; // calls over four months and a new year
@@ -94,7 +95,7 @@ class TestTotals : public QObject
         return m_first.addDays(m_random.bounded(-margin, int(m_first.daysTo(m_last)) + margin + 1));
     }
 
-    Call anyCall()
+    TestCall anyCall()
     {
         return {anyDate(), pick(serviceNames), pick(sourceNames), m_random.bounded(2) == 0};
     }
@@ -113,7 +114,7 @@ class TestTotals : public QObject
                 continue;
             folded << name.toCaseFolded();
             Line line{name, 0, 0};
-            for (const Call& c : m_calls) {
+            for (const TestCall& c : m_calls) {
                 const QString callName = bySource ? c.source : c.service;
                 if (callName.toCaseFolded() != name.toCaseFolded() ||
                     (internetOnly &&
@@ -130,7 +131,7 @@ class TestTotals : public QObject
     QList<Line> expectedDates(const Bound& from, const QDate& to) const
     {
         QMap<QDate, Line> byDate;
-        for (const Call& c : m_calls) {
+        for (const TestCall& c : m_calls) {
             if (!from.admitsFrom(c.date) || c.date > to)
                 continue;
             Line& line = byDate[c.date];
@@ -196,11 +197,11 @@ class TestTotals : public QObject
         }
     }
 
-    QString csvOf(const QList<Call>& calls, int badRow) const
+    QString csvOf(const QList<TestCall>& calls, int badRow) const
     {
         QString text = "Data;usluga;Istochnik;Zapis\n";
         for (int i = 0; i < calls.size(); ++i) {
-            const Call& c = calls.at(i);
+            const TestCall& c = calls.at(i);
             text += QStringLiteral("%1;%2;%3;%4\n")
                         .arg(i == badRow ? "31.02.2026" : c.date.toString("dd.MM.yyyy"), c.service,
                              c.source, c.booked ? "true" : "0");
@@ -221,7 +222,7 @@ private Q_SLOTS:
         for (int step = 0; step < 400; ++step) {
             const int what = int(m_random.bounded(100));
             if (what < 40) {
-                const Call c = anyCall();
+                const TestCall c = anyCall();
                 QVERIFY2(
                     m_env->execute("AddNew", {c.date, c.service, c.source, c.booked, QTime(10, 0)}),
                     qPrintable(m_env->errorText()));
@@ -237,7 +238,7 @@ private Q_SLOTS:
                 }
                 base->close();
             } else if (what < 80) {
-                QList<Call> batch;
+                QList<TestCall> batch;
                 for (int i = int(m_random.bounded(1, 9)); i > 0; --i)
                     batch << anyCall();
                 const int badRow =
@@ -245,7 +246,7 @@ private Q_SLOTS:
                 CallImporter importer(m_env.get());
                 QCOMPARE(importer.importText(csvOf(batch, badRow)), badRow < 0);
                 // An import stores the names without the blanks around them.
-                for (Call& c : batch) {
+                for (TestCall& c : batch) {
                     c.service = c.service.trimmed();
                     c.source = c.source.trimmed();
                 }
@@ -256,7 +257,7 @@ private Q_SLOTS:
                 if (m_calls.isEmpty())
                     continue;
                 const int index = int(m_random.bounded(int(m_calls.size())));
-                const Call c = anyCall();
+                const TestCall c = anyCall();
                 QSqlQuery q(m_env->database().connection());
                 QVERIFY(q.prepare("UPDATE Base SET Data = ?, usluga = ?, Istochnik = ?, Zapis = ? "
                                   "WHERE ID = (SELECT ID FROM Base ORDER BY ID LIMIT 1 OFFSET ?)"));
@@ -279,7 +280,7 @@ private Q_SLOTS:
                 return;
         }
         QList<TotalsDifference> differences;
-        QVERIFY(m_env->checkTotals(&differences));
+        QVERIFY(m_env->totals().check(&differences));
         QCOMPARE(differences.size(), 0);
 
         // Removing every call leaves no totals behind.

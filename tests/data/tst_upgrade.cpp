@@ -1,6 +1,7 @@
 #include "DataEnv.h"
 #include "RowSet.h"
 #include "TestSupport.h"
+#include "TotalsStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -154,7 +155,7 @@ private Q_SLOTS:
             QCOMPARE(report(env, "ReportDates", {QDate(2026, 12, 1), QDate(2027, 1, 2)}),
                      QList<Row>({{"2026-12-01", 2, 1}, {"2027-01-02", 1, 0}}));
             QList<TotalsDifference> differences;
-            QVERIFY(env.checkTotals(&differences));
+            QVERIFY(env.totals().check(&differences));
             QCOMPARE(differences.size(), 0);
 
             // The upgraded file takes calls as before.

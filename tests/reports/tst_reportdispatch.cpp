@@ -1,3 +1,4 @@
+#include "CallStore.h"
 #include "Clock.h"
 #include "DataEnv.h"
 #include "Param.h"
@@ -84,7 +85,7 @@ private Q_SLOTS:
         const QString cut = QStringLiteral("Стрижка");
         const QString nails = QStringLiteral("Маникюр");
         const QTime noon(12, 0);
-        const QVector<QVariantList> calls = {
+        const QVector<Call> calls = {
             {today.addDays(-8), cut, net, true, noon}, // before the default period
             {today.addDays(-7), cut, net, true, noon}, // first day of it
             {today.addDays(-7), nails, paper, false, noon},
@@ -93,7 +94,7 @@ private Q_SLOTS:
             {today, nails, net, true, noon},          // last day of it
             {today.addDays(1), cut, net, true, noon}, // after it
         };
-        QVERIFY2(m_env->addCalls(calls), qPrintable(m_env->errorText()));
+        QVERIFY2(m_env->calls().addMany(calls), qPrintable(m_env->calls().errorText()));
     }
 
     void init()

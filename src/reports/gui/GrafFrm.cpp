@@ -10,8 +10,8 @@
 #include <QGraphicsLayout>
 #include <QValueAxis>
 
-GrafFrm::GrafFrm(DataEnv* env, QWidget* parent)
-    : QDialog(parent), m_data(DateChartData::fromEnvironment(env))
+GrafFrm::GrafFrm(DataEnv* env, const std::optional<ReportPeriod>& period, QWidget* parent)
+    : QDialog(parent), m_data(DateChartData::forPeriod(env, period))
 {
     setObjectName("GrafFrm");
     setWindowTitle(QStringLiteral("Диаграммы"));
@@ -26,9 +26,9 @@ GrafFrm::GrafFrm(DataEnv* env, QWidget* parent)
     buildChart();
 }
 
-void GrafFrm::showModal(DataEnv* env, QWidget* parent)
+void GrafFrm::showModal(DataEnv* env, const std::optional<ReportPeriod>& period, QWidget* parent)
 {
-    GrafFrm window(env, parent);
+    GrafFrm window(env, period, parent);
     window.exec();
 }
 

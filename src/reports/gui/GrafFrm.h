@@ -7,16 +7,17 @@
 class DataEnv;
 class QChartView;
 
-// The diagram window: all calls and booked calls per date of the last by-date period.
+// The diagram window: all calls and booked calls per date of a period (none: nothing drawn).
 class GrafFrm : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit GrafFrm(DataEnv* env, QWidget* parent = nullptr);
+    GrafFrm(DataEnv* env, const std::optional<ReportPeriod>& period, QWidget* parent = nullptr);
 
     // Opens a fresh window modally and returns when it is closed.
-    static void showModal(DataEnv* env, QWidget* parent = nullptr);
+    static void showModal(DataEnv* env, const std::optional<ReportPeriod>& period,
+                          QWidget* parent = nullptr);
 
     const DateChartData& chartData() const { return m_data; }
     QChartView* chartView() const { return m_view; }

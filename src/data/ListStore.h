@@ -1,0 +1,44 @@
+#pragma once
+
+#include "DataStore.h"
+
+#include <QObject>
+
+class DataEnv;
+
+// The reference lists ("Uslugi", the services, and "Istochnik", the sources) through their
+// shared row sets, so that every bound list shows a change at once: entries added, renamed,
+// merged and removed, and the calls that use them.
+class ListStore : public QObject, public DataStore
+{
+    Q_OBJECT
+
+public:
+    explicit ListStore(DataEnv& env);
+
+    // Adds a name as ListNames stores it; a name it refuses, or one already listed (letter
+    // case aside), is not added and refused() tells so.
+    bool add(const QString& listCommand, const QString& name);
+    // The last add() failed on the name rather than on the database.
+    bool refused() const { return m_refused; }
+    // Removes the entry at `row`; calls keep the name they were stored with.
+    bool remove(const QString& listCommand, int row);
+    // The number of recorded calls whose name is `name`, letter case aside; -1 on failure.
+    qint64 callsUsing(const QString& listCommand, const QString& name);
+    // Renames the entry at `row`, and every call that uses its name, in one transaction; the
+    // new name is stored as ListNames gives it, and refused when it cannot be. A new name equal
+    // to another entry (letter case aside) merges into that one: the entry goes and its calls
+    // take the other's name, given back in *mergedInto.
+    bool rename(const QString& listCommand, int row, const QString& newName,
+                QString* mergedInto = nullptr);
+
+Q_SIGNALS:
+    // A list was reloaded after another desk changed it.
+    void listChanged(const QString& listCommand);
+
+private:
+    void onTableChanged(const QString& table);
+
+    DataEnv& m_env;
+    bool m_refused = false;
+};
