@@ -325,10 +325,11 @@ void CliRunner::addBuiltins()
         "report",
         "report KIND --from YYYY-MM-DD --to YYYY-MM-DD [--format text|csv|json|html|pdf] "
         "[--output FILE]",
-        "Prints a report over the period, both days included. KIND is by-source, by-service,\n"
-        "internet or by-date. text (the default) is an aligned table; json is\n"
-        "{\"report\", \"from\", \"to\", \"rows\", \"total\"}. html and pdf need --output.\n"
-        "The advertising analysis: kalvent-cli report conversion|heatmap --help.",
+        "Prints a report over the period, both days included. KIND is " +
+            ReportKind::listed(ReportKind::cliNames(), "or") +
+            ".\ntext (the default) is an aligned table; json is\n"
+            "{\"report\", \"from\", \"to\", \"rows\", \"total\"}. html and pdf need --output.\n"
+            "The advertising analysis: kalvent-cli report conversion|heatmap --help.",
         [this](const QStringList& args) {
             CliOptions o(args, {"from", "to", "format", "output"}, {});
             if (!o.ok())
@@ -336,7 +337,7 @@ void CliRunner::addBuiltins()
             const ReportKind* kind =
                 o.positional().size() == 1 ? ReportKind::findByCliName(o.positional()[0]) : nullptr;
             if (!kind)
-                return fail(Usage, "KIND must be one of " + ReportTable::kinds().join(", "));
+                return fail(Usage, "KIND must be one of " + ReportKind::cliNames().join(", "));
             const QDate from = parseDate(o.value("from"));
             const QDate to = parseDate(o.value("to"));
             if (!from.isValid() || !to.isValid())

@@ -14,7 +14,7 @@ class ReportBundle
 public:
     explicit ReportBundle(DataEnv* env = nullptr) : m_env(env) {}
 
-    static QStringList fileNames(); // poist.htm, pousl.htm, point.htm, podates.htm
+    static QStringList fileNames(); // the catalogue's, ReportKind::fileNames()
     static QStringList filePaths(const QString& dir);
 
     // daysText: the period as typed ("7", "1,5"). The folder is created when missing.

@@ -1,18 +1,20 @@
 #include "DateChartData.h"
 
 #include "DataEnv.h"
+#include "ReportKind.h"
 #include "ReportRows.h"
 #include "ReportText.h"
 #include "RowSet.h"
 
 DateChartData DateChartData::fromEnvironment(DataEnv* env)
 {
-    RowSet* rows = env ? env->rowSet("rsReportDates") : nullptr;
+    const ReportKind& byDate = *ReportKind::find(ReportKind::ByDate);
+    RowSet* rows = env ? env->rowSet(byDate.rowSetName()) : nullptr;
     if (!rows)
         return DateChartData();
     const bool wasOpen = rows->isOpen();
     const QString earlierError = env->errorText();
-    env->bind("ReportDates");
+    env->bind(byDate.command());
     if (!rows->isOpen()) {
         // Never run with a period (nothing was tried), or the re-run failed.
         DateChartData empty;

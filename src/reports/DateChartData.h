@@ -12,7 +12,7 @@ class DataEnv;
 class DateChartData
 {
 public:
-    // From the rows of rsReportDates as the data environment holds them (running the command
+    // From the rows of the by-date report as the data environment holds them (running the command
     // with its last period if the row set is closed). Leaves the row set as it found it.
     static DateChartData fromEnvironment(DataEnv* env);
     // From any model with the columns Data, Vsego and Zapis.
