@@ -54,7 +54,7 @@ QString period(const QStringList& bounds)
                                  "2) || '-01' END AS %1n")
                       .arg(bound);
     }
-    return QStringLiteral("WITH q AS (SELECT %1), p AS (SELECT q.*, %2 FROM q) ")
+    return QStringLiteral("WITH q AS (SELECT %1), p AS MATERIALIZED (SELECT q.*, %2 FROM q) ")
         .arg(parameters.join(", "), months.join(", "));
 }
 
