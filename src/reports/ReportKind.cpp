@@ -7,9 +7,9 @@
 ReportKind::ReportKind(const Entry& entry)
     : m_value(entry.value), m_query(ReportQuery::find(entry.value)), m_cliName(entry.cliName),
       m_summary(entry.summary), m_layout(entry.layout), m_caption(entry.caption),
-      m_title(entry.title), m_design(entry.design), m_fileName(entry.fileName),
-      m_menuName(entry.menuName), m_menuCaption(entry.menuCaption), m_keyField(entry.keyField),
-      m_callsField(entry.callsField), m_bookedField(entry.bookedField)
+      m_title(entry.title.isEmpty() ? entry.caption : entry.title), m_design(entry.design),
+      m_fileName(entry.fileName), m_menuName(entry.menuName), m_menuCaption(entry.menuCaption),
+      m_keyField(entry.keyField), m_callsField(entry.callsField), m_bookedField(entry.bookedField)
 {
 }
 
@@ -17,8 +17,7 @@ const QList<ReportKind>& ReportKind::all()
 {
     static const QList<ReportKind> kinds = {
         ReportKind({BySource, "by-source", "calls per source", "RepkolVo",
-                    QStringLiteral("Отчет по кол-ву звонков из разных источников"),
-                    QStringLiteral("Отчет по кол-ву звонков из разных источников"),
+                    QStringLiteral("Отчет по кол-ву звонков из разных источников"), QString(),
                     ReportDesigns::repkolVo, "poist.htm", "otchkolzv",
                     QStringLiteral("Звонки по &источнику"), "IName", "Zvonkov", "zapis"}),
         ReportKind({ByService, "by-service", "calls per service", "ReportKvUsl",
@@ -27,15 +26,13 @@ const QList<ReportKind>& ReportKind::all()
                     ReportDesigns::reportKvUsl, "pousl.htm", "zvpoUsl",
                     QStringLiteral("Звонки по &услуге"), "Uname", "Zvonkov", "zapis"}),
         ReportKind({InternetByService, "internet", "Internet calls per service", "ReportInternet",
-                    QStringLiteral("Отчет по звонкам из интернета"),
-                    QStringLiteral("Отчет по звонкам из интернета"), ReportDesigns::reportInternet,
-                    "point.htm", "interZvon", QStringLiteral("Отчет по звонкам из &интернета"),
-                    "Uname", "Zvonkov", "zapis"}),
+                    QStringLiteral("Отчет по звонкам из интернета"), QString(),
+                    ReportDesigns::reportInternet, "point.htm", "interZvon",
+                    QStringLiteral("Отчет по звонкам из &интернета"), "Uname", "Zvonkov", "zapis"}),
         ReportKind({ByDate, "by-date", "calls per date", "ReportDates",
-                    QStringLiteral("Отчет по звонкам (по датам)"),
-                    QStringLiteral("Отчет по звонкам (по датам)"), ReportDesigns::reportDates,
-                    "podates.htm", "podatam", QStringLiteral("Отчет по &датам"), "Data", "Vsego",
-                    "Zapis"}),
+                    QStringLiteral("Отчет по звонкам (по датам)"), QString(),
+                    ReportDesigns::reportDates, "podates.htm", "podatam",
+                    QStringLiteral("Отчет по &датам"), "Data", "Vsego", "Zapis"}),
     };
     return kinds;
 }

@@ -76,7 +76,7 @@ private:
         const char* summary;
         const char* layout;
         QString caption;
-        QString title;
+        QString title; // empty: the caption
         Design design;
         const char* fileName;
         const char* menuName;
