@@ -11,6 +11,7 @@
 #include "CallStore.h"
 #include "DataEnv.h"
 #include "DatabaseLocation.h"
+#include "ReportKind.h"
 #include "RowSet.h"
 #include "SpendStore.h"
 #include "TotalsStore.h"
@@ -340,30 +341,19 @@ int main(int argc, char** argv)
                 qlonglong(services().size()), qlonglong(sources().size()));
     std::printf("| %-54s | %s |\n|%s|%s|\n", "what", "figure", QByteArray(56, '-').constData(),
                 "---");
-    struct Report
-    {
-        const char* what;
-        const char* command;
-        bool pairs;
-    };
-    const Report reports[]{{"calls per source", "ReportkolVoZv", true},
-                           {"calls per service", "ReportKolvoUsl", true},
-                           {"Internet calls per service", "ReportInternet", true},
-                           {"calls per date", "ReportDates", false}};
-    for (const Report& report : reports) {
+    for (const ReportKind& report : ReportKind::all()) {
         QStringList figures;
         for (const QDate& from : {last.addDays(-6), last.addYears(-1).addDays(1), first}) {
-            const QVariantList period =
-                report.pairs ? QVariantList{from, last, from, last} : QVariantList{from, last};
+            const QVariantList period = report.query().arguments(from, last);
             figures << ms(timeIt(
                 [&] {
-                    const bool ok = env.execute(report.command, period);
-                    env.rowSet(QString("rs") + report.command)->close();
+                    const bool ok = env.execute(report.command(), period);
+                    env.rowSet(report.rowSetName())->close();
                     return ok;
                 },
                 7));
         }
-        row(qPrintable(QString("%1, week / year / ten years").arg(report.what)),
+        row(qPrintable(QString("%1, week / year / ten years").arg(report.summary())),
             figures.join(" / "));
     }
     {

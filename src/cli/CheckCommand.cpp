@@ -4,43 +4,32 @@
 #include "CliRunner.h"
 #include "DataEnv.h"
 #include "TotalsStore.h"
+#include "ReportKind.h"
 
 namespace {
 
 // Differences printed before the rest are only counted.
 constexpr int shownDifferences = 100;
 
-QString kindWord(TotalsDifference::Kind kind)
+// The report of the totals by its command-line name; the per-hour totals are no report's.
+QString kindWord(TotalsKind::Value kind)
 {
-    switch (kind) {
-    case TotalsDifference::Kind::BySource:
-        return "by-source";
-    case TotalsDifference::Kind::ByService:
-        return "by-service";
-    case TotalsDifference::Kind::InternetByService:
-        return "internet";
-    case TotalsDifference::Kind::ByDate:
-        return "by-date";
-    case TotalsDifference::Kind::ByHour:
-        return "by-hour";
-    case TotalsDifference::Kind::CallKeys:
-        break;
-    }
-    return "call";
+    const ReportKind* report = ReportKind::find(kind);
+    return report ? report->cliName() : QStringLiteral("by-hour");
 }
 
 QString describe(const TotalsDifference& d)
 {
-    if (d.kind == TotalsDifference::Kind::CallKeys)
+    if (d.callKeys)
         return QStringLiteral("call %1 of %2 (%3): its keys stand for %4, its names fold to %5")
             .arg(d.call)
             .arg(d.period, d.names, d.storedKeys, d.expectedKeys);
     QString where = kindWord(d.kind);
-    if (d.kind == TotalsDifference::Kind::ByHour)
+    if (d.kind == TotalsKind::ByHour)
         where += QStringLiteral(" weekday %1 hour %2")
                      .arg(d.name.toInt() / 100)
                      .arg(d.name.toInt() % 100);
-    else if (d.kind != TotalsDifference::Kind::ByDate)
+    else if (d.kind != TotalsKind::ByDate)
         where += " \"" + d.name + "\"";
     where += d.month ? " month " + d.period : " " + d.period;
     return QStringLiteral("%1: stored %2 calls / %3 booked, counted %4 / %5")

@@ -12,6 +12,7 @@
 #include "Outbox.h"
 #include "Period.h"
 #include "ReportBundle.h"
+#include "ReportKind.h"
 #include "SecretStore.h"
 #include "SettingsStore.h"
 
@@ -82,8 +83,10 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
     cli.addCommand(
         "export", "export [--days N] [--dir DIR]",
         "Writes the four reports over the last N days (default: the stored period; a decimal\n"
-        "comma is allowed, \"1,5\") as poist.htm, pousl.htm, point.htm and podates.htm into DIR\n"
-        "(default: the Send folder beside the database).",
+        "comma is allowed, \"1,5\") as " +
+            ReportKind::listed(ReportBundle::fileNames(), "and") +
+            " into DIR\n"
+            "(default: the Send folder beside the database).",
         [&cli](const QStringList& args) {
             CliOptions o(args, {"days", "dir"}, {});
             if (!o.ok())

@@ -48,10 +48,11 @@ void ReportCommand::addTo(CliRunner& cli)
         "report",
         "report KIND --from YYYY-MM-DD --to YYYY-MM-DD [--format text|csv|json|html|pdf] "
         "[--output FILE]",
-        "Prints a report over the period, both days included. KIND is by-source, by-service,\n"
-        "internet or by-date. text (the default) is an aligned table; json is\n"
-        "{\"report\", \"from\", \"to\", \"rows\", \"total\"}. html and pdf need --output.\n"
-        "The advertising analysis: kalvent-cli report conversion|heatmap --help.",
+        "Prints a report over the period, both days included. KIND is " +
+            ReportKind::listed(ReportKind::cliNames(), "or") +
+            ".\ntext (the default) is an aligned table; json is\n"
+            "{\"report\", \"from\", \"to\", \"rows\", \"total\"}. html and pdf need --output.\n"
+            "The advertising analysis: kalvent-cli report conversion|heatmap --help.",
         [&cli](const QStringList& args) {
             CliOptions o(args, {"from", "to", "format", "output"}, {}, CliOptions::any());
             if (!o.ok())
@@ -60,7 +61,7 @@ void ReportCommand::addTo(CliRunner& cli)
                 o.positional().size() == 1 ? ReportKind::findByCliName(o.positional()[0]) : nullptr;
             if (!kind)
                 return cli.fail(CliRunner::Usage,
-                                "KIND must be one of " + ReportTable::kinds().join(", "));
+                                "KIND must be one of " + ReportKind::cliNames().join(", "));
             const QDate from = CliRunner::parseDate(o.value("from"));
             const QDate to = CliRunner::parseDate(o.value("to"));
             if (!from.isValid() || !to.isValid())

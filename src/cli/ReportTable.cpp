@@ -32,14 +32,6 @@ ReportTable::ReportTable(const ReportKind& kind, const QDate& from, const QDate&
 {
 }
 
-QStringList ReportTable::kinds()
-{
-    QStringList names;
-    for (const ReportKind& kind : ReportKind::all())
-        names << kind.cliName();
-    return names;
-}
-
 QString ReportTable::periodText() const
 {
     return ReportPeriod(m_from, m_to).text();

@@ -23,9 +23,6 @@ public:
 
     ReportTable(const ReportKind& kind, const QDate& from, const QDate& to);
 
-    // The command-line names of the catalogue's reports.
-    static QStringList kinds();
-
     // Runs the report's command over the period and reads its rows.
     bool load(DataEnv* env);
     QString errorText() const { return m_error; }

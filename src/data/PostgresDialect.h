@@ -2,13 +2,13 @@
 
 #include "SqlDialect.h"
 
-// The server engine, for several desks on one database. Names are compared through kv_fold(),
-// a SQL function that gives the same full Unicode case fold as the embedded engine (ICU's
-// lowering, then the characters whose fold differs from their lower case). Dates are ISO text
-// as in the file, so the reports' statements and the totals are the same. A table Kalvent holds
-// the layout version and marks the database as the program's. Every call records the desk
-// that added it (the session setting kalvent.desk); a change of a reference list is announced
-// on the channel kalvent_lists, with the list's table as the payload.
+// The server engine, for several desks on one database (its layout: PostgresSchema). Names are
+// compared through kv_fold(), a SQL function that gives the same full Unicode case fold as the
+// embedded engine (ICU's lowering, then the characters whose fold differs from their lower case).
+// Dates are ISO text as in the file, so the reports' statements and the totals are the same. A
+// table Kalvent holds the layout version and marks the database as the program's. Every call
+// records the desk that added it (the session setting kalvent.desk); a change of a reference list
+// is announced on the channel kalvent_lists, with the list's table as the payload.
 class PostgresDialect : public SqlDialect
 {
 public:
@@ -26,19 +26,11 @@ public:
     QStringList upgrade(int fromVersion) const override;
     QStringList requiredTables(int version) const override;
     bool copyTo(QSqlDatabase& db, const QString& path, QString* error) const override;
-    QList<CommandSpec> commands() const override;
     QString insertRow(const QString& table, const QString& column) const override;
-    QString deleteRow(const QString& table) const override;
     QString lastCall() const override;
-    QString callsNamed(const QString& callColumn) const override;
-    QString renameCalls(const QString& callColumn) const override;
-    QString sourceFigures() const override;
-    QString sourceSpend() const override;
-    QString weeklyCalls(bool ofOneSource) const override;
     std::unique_ptr<CallWriter> callWriter(QSqlDatabase& db) const override;
     QStringList rebuildTotals() const override;
-    bool findDifferences(QSqlDatabase& db, QList<TotalsDifference>* differences,
-                         QString* error) const override;
+    QString temporary(const QString& name) const override;
     QString listChannel() const override;
     QStringList claimDispatch() const override;
 
@@ -49,6 +41,10 @@ public:
     QStringList bulkStart() const;
     QString bulkInsert(int rows) const;
     QStringList bulkFinish() const;
+
+protected:
+    QString hourOf(const QString& data, const QString& vrem) const override;
+    QString daysBetween(const QString& from, const QString& to) const override;
 
 private:
     QString m_desk;

@@ -1,6 +1,7 @@
 #include "RegisterCopy.h"
 
 #include "DataEnv.h"
+#include "ReportQuery.h"
 #include "RowSet.h"
 
 #include <QDate>
@@ -159,21 +160,19 @@ bool RegisterCopy::compare()
     const SqlDialect& dialect = m_source.database().dialect();
     const QDate first = dialect.dateFromDb(span.value(0)).toDate();
     const QDate last = dialect.dateFromDb(span.value(1)).toDate();
-    const QVariantList period = first.isValid()
-                                    ? QVariantList{first, last}
-                                    : QVariantList{QDate(2000, 1, 1), QDate(2000, 1, 1)};
-    for (const char* report :
-         {"ReportkolVoZv", "ReportKolvoUsl", "ReportInternet", "ReportDates"}) {
-        const QVariantList arguments = QString(report) == "ReportDates" ? period : period + period;
-        if (!m_source.execute(report, arguments))
+    for (const ReportQuery& report : ReportQuery::all()) {
+        const QVariantList arguments = first.isValid()
+                                           ? report.arguments(first, last)
+                                           : report.arguments(QDate(2000, 1, 1), QDate(2000, 1, 1));
+        if (!m_source.execute(report.command(), arguments))
             return fail(m_source.errorText());
-        if (!m_target.execute(report, arguments))
+        if (!m_target.execute(report.command(), arguments))
             return fail(m_target.errorText());
-        const QString name = QStringLiteral("rs") + report;
-        if (rowsOf(m_source.rowSet(name)) != rowsOf(m_target.rowSet(name)))
+        if (rowsOf(m_source.rowSet(report.rowSetName())) !=
+            rowsOf(m_target.rowSet(report.rowSetName())))
             return fail(QStringLiteral("отчёт %1 по копии не совпадает с отчётом по исходной "
                                        "базе; ничего не скопировано")
-                            .arg(report));
+                            .arg(report.command()));
     }
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "CallWriter.h"
 #include "CommandSpec.h"
+#include "ReportQuery.h"
 #include "TotalsDifference.h"
 
 #include <QMap>
@@ -11,9 +12,10 @@
 #include <QVariant>
 #include <memory>
 
-// Everything that depends on the database engine: the schema and its versions, the command
-// texts, the totals kept beside the calls, how typed values travel to and from the engine, and
-// the connection set-up.
+// The statements of the program on a database engine. Those that mean the same on every engine
+// (the commands, the reports, the analysis, the totals' rebuild and check) are written once
+// here; an engine gives its connection set-up, its schema and versions, its bulk path and the
+// few words in which it differs.
 class SqlDialect
 {
 public:
@@ -56,51 +58,74 @@ public:
     // Writes a consistent copy of the open database to a new file.
     virtual bool copyTo(QSqlDatabase& db, const QString& path, QString* error) const = 0;
 
-    virtual QList<CommandSpec> commands() const = 0;
+    // The named commands of the data environment: the lists, the calls, the reports.
+    QList<CommandSpec> commands() const;
     virtual QString insertRow(const QString& table, const QString& column) const = 0;
-    virtual QString deleteRow(const QString& table) const = 0;
+    QString deleteRow(const QString& table) const;
     // Sets the name column of one row (parameters: the name, the row's ID).
     virtual QString renameRow(const QString& table, const QString& column) const;
     virtual QString lastCall() const = 0;
     // The number of calls whose name in `callColumn` (usluga, Istochnik) matches a name (one
     // parameter) without regard to case.
-    virtual QString callsNamed(const QString& callColumn) const = 0;
+    QString callsNamed(const QString& callColumn) const;
     // Renames those calls: parameters are the new name, then the old one.
-    virtual QString renameCalls(const QString& callColumn) const = 0;
+    QString renameCalls(const QString& callColumn) const;
+    // The statement of a report (parameters: ReportQuery::arguments()).
+    QString report(const ReportQuery& query) const;
 
     // The advertising analysis. The sources are the distinct (case-folded) names of the list of
     // sources in the order they were added, each row led by its place `ord` in that order.
     // Calls and bookings per source over two periods (s, e, ps, pe): ord, name, calls, booked,
     // previous calls, previous booked.
-    virtual QString sourceFigures() const = 0;
+    QString sourceFigures() const;
     // The spend per source and month in a range of months (first, last; "YYYY-MM"): ord, month,
     // kopecks.
-    virtual QString sourceSpend() const = 0;
+    QString sourceSpend() const;
     // Calls per weekday and hour of the day over a period (s, e): weekday * 100 + hour (24
     // for calls without a time of day), calls.
-    virtual QString callsByHour() const;
-    // The totals kind of the per-hour totals, the same on every engine.
-    static constexpr int byHourTotals = 5;
+    QString callsByHour() const;
     // Calls and bookings per week over a period (s, e, the Monday of s), of all calls or, with
     // `ofOneSource`, of the calls of one source (a fourth parameter, its name): the week's
     // number from that Monday, calls, booked.
-    virtual QString weeklyCalls(bool ofOneSource) const = 0;
+    QString weeklyCalls(bool ofOneSource) const;
     // The stored spend: every entry as (source, month, kopecks), by month and then source;
     // the entries of one source (matched without regard to case) and month removed
     // (parameters: source, month); one entry added (source, month, kopecks); every entry of a
     // source renamed (new name, old name).
-    virtual QString spendEntries() const;
-    virtual QString removeSpend() const;
-    virtual QString addSpend() const;
-    virtual QString renameSpend() const;
+    QString spendEntries() const;
+    QString removeSpend() const;
+    QString addSpend() const;
+    QString renameSpend() const;
 
     // Bulk insertion of calls on the connection, inside its open transaction.
     virtual std::unique_ptr<CallWriter> callWriter(QSqlDatabase& db) const = 0;
     // Statements that recompute every call's keys and all totals from the calls.
     virtual QStringList rebuildTotals() const = 0;
     // Every place where the stored keys or totals differ from those the calls give.
-    virtual bool findDifferences(QSqlDatabase& db, QList<TotalsDifference>* differences,
-                                 QString* error) const = 0;
+    bool findDifferences(QSqlDatabase& db, QList<TotalsDifference>* differences,
+                         QString* error) const;
+
+    // Pieces of statements that read and keep the totals, the same on every engine.
+    // The key of a folded name; 0 for a missing (NULL) name, which no list name matches.
+    static QString keyOfName(const QString& name);
+    // The key of the source "Интернет".
+    static QString internetKey();
+    // A condition that reads nothing but fails when the calls' table is gone: the reports read
+    // the totals, which stand for the calls, and fail like a count over the calls would.
+    static QString callsTableExists();
+    // The totals rows (Vid, Kl, Data, Vsego, Zapis) of the calls of `table` that meet
+    // `condition`: those per hour, and all of them.
+    QString hourRows(const QString& table, const QString& condition) const;
+    QString countedRows(const QString& table, const QString& condition) const;
+    // Adds the rows of `table` (Vid, Kl, Mes, Data, Vsego, Zapis) to the day and month totals.
+    static QStringList addToTotals(const QString& table);
+    // The names of the calls given keys, every call keyed anew and all totals counted again;
+    // the engine surrounds them with what keeps its triggers out of the way.
+    QStringList totalsFromCalls() const;
+    // The temporary table `name` as it is named in statements of this engine.
+    virtual QString temporary(const QString& name) const = 0;
+    // The clause that ends the creation of a keyed temporary table.
+    virtual QString keyedTableEnd() const { return QStringLiteral(")"); }
 
     // Typed program value -> value bound to a statement, and back for date columns. Both
     // engines keep dates and times as ISO text and the booking as 0 or 1.
@@ -114,4 +139,10 @@ public:
     // statement records the claim (parameters: the due date, the recipient), the second gives
     // true when this desk holds it (same parameters). Empty: one desk, no claim needed.
     virtual QStringList claimDispatch() const { return {}; }
+
+protected:
+    // Where the engines differ in their words: the weekday and hour key of a call's date and
+    // time (see TotalsKind::ByHour), and the whole days from one ISO date to another.
+    virtual QString hourOf(const QString& data, const QString& vrem) const = 0;
+    virtual QString daysBetween(const QString& from, const QString& to) const = 0;
 };

@@ -23,19 +23,12 @@ public:
     QStringList upgrade(int fromVersion) const override;
     QStringList requiredTables(int version) const override;
     bool copyTo(QSqlDatabase& db, const QString& path, QString* error) const override;
-    QList<CommandSpec> commands() const override;
     QString insertRow(const QString& table, const QString& column) const override;
-    QString deleteRow(const QString& table) const override;
     QString lastCall() const override;
-    QString callsNamed(const QString& callColumn) const override;
-    QString renameCalls(const QString& callColumn) const override;
-    QString sourceFigures() const override;
-    QString sourceSpend() const override;
-    QString weeklyCalls(bool ofOneSource) const override;
     std::unique_ptr<CallWriter> callWriter(QSqlDatabase& db) const override;
     QStringList rebuildTotals() const override;
-    bool findDifferences(QSqlDatabase& db, QList<TotalsDifference>* differences,
-                         QString* error) const override;
+    QString temporary(const QString& name) const override;
+    QString keyedTableEnd() const override;
 
     void setBusyTimeout(int msecs) { m_busyTimeout = msecs; }
 
@@ -47,6 +40,14 @@ public:
     QString insertKeyedCall() const;
     bool addTotalsAfter(QSqlDatabase& db, qint64 lastId, QString* error) const;
 
+protected:
+    QString hourOf(const QString& data, const QString& vrem) const override;
+    QString daysBetween(const QString& from, const QString& to) const override;
+
 private:
+    // The per-hour totals of a file whose other totals are in place (version 1), with the
+    // triggers that keep them too.
+    QStringList addHourTotals() const;
+
     int m_busyTimeout = 5000;
 };

@@ -6,10 +6,7 @@
 
 QStringList ReportBundle::fileNames()
 {
-    QStringList names;
-    for (const ReportKind& kind : ReportKind::all())
-        names << kind.fileName();
-    return names;
+    return ReportKind::fileNames();
 }
 
 QStringList ReportBundle::filePaths(const QString& dir)

@@ -8,6 +8,6 @@
 class ReportBundle
 {
 public:
-    static QStringList fileNames(); // poist.htm, pousl.htm, point.htm, podates.htm
+    static QStringList fileNames(); // the catalogue's, ReportKind::fileNames()
     static QStringList filePaths(const QString& dir);
 };

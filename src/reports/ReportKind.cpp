@@ -5,8 +5,9 @@
 #include "ReportPeriod.h"
 
 ReportKind::ReportKind(const Entry& entry)
-    : m_value(entry.value), m_cliName(entry.cliName), m_command(entry.command),
-      m_periodRepeats(entry.periodRepeats), m_layout(entry.layout), m_design(entry.design),
+    : m_value(entry.value), m_query(ReportQuery::find(entry.value)), m_cliName(entry.cliName),
+      m_summary(entry.summary), m_layout(entry.layout), m_caption(entry.caption),
+      m_title(entry.title.isEmpty() ? entry.caption : entry.title), m_design(entry.design),
       m_fileName(entry.fileName), m_menuName(entry.menuName), m_menuCaption(entry.menuCaption),
       m_keyField(entry.keyField), m_callsField(entry.callsField), m_bookedField(entry.bookedField)
 {
@@ -15,17 +16,21 @@ ReportKind::ReportKind(const Entry& entry)
 const QList<ReportKind>& ReportKind::all()
 {
     static const QList<ReportKind> kinds = {
-        ReportKind({BySource, "by-source", "ReportkolVoZv", 2, "RepkolVo", ReportDesigns::repkolVo,
-                    "poist.htm", "otchkolzv", QStringLiteral("Звонки по &источнику"), "IName",
-                    "Zvonkov", "zapis"}),
-        ReportKind({ByService, "by-service", "ReportKolvoUsl", 2, "ReportKvUsl",
+        ReportKind({BySource, "by-source", "calls per source", "RepkolVo",
+                    QStringLiteral("Отчет по кол-ву звонков из разных источников"), QString(),
+                    ReportDesigns::repkolVo, "poist.htm", "otchkolzv",
+                    QStringLiteral("Звонки по &источнику"), "IName", "Zvonkov", "zapis"}),
+        ReportKind({ByService, "by-service", "calls per service", "ReportKvUsl",
+                    QStringLiteral("Отчет по кол-ву звонков в зависимости от услуги"),
+                    QStringLiteral("Отчет по кол-ву звонков (по услуге)"),
                     ReportDesigns::reportKvUsl, "pousl.htm", "zvpoUsl",
                     QStringLiteral("Звонки по &услуге"), "Uname", "Zvonkov", "zapis"}),
-        ReportKind({InternetByService, "internet", "ReportInternet", 2, "ReportInternet",
+        ReportKind({InternetByService, "internet", "Internet calls per service", "ReportInternet",
+                    QStringLiteral("Отчет по звонкам из интернета"), QString(),
                     ReportDesigns::reportInternet, "point.htm", "interZvon",
-                    QStringLiteral("Отчет по звонкам из &интернета"), "Uname", "Zvonkov",
-                    "zapis"}),
-        ReportKind({ByDate, "by-date", "ReportDates", 1, "ReportDates",
+                    QStringLiteral("Отчет по звонкам из &интернета"), "Uname", "Zvonkov", "zapis"}),
+        ReportKind({ByDate, "by-date", "calls per date", "ReportDates",
+                    QStringLiteral("Отчет по звонкам (по датам)"), QString(),
                     ReportDesigns::reportDates, "podates.htm", "podatam",
                     QStringLiteral("Отчет по &датам"), "Data", "Vsego", "Zapis"}),
     };
@@ -56,15 +61,35 @@ const ReportKind* ReportKind::findByLayout(const QString& layoutName)
     return nullptr;
 }
 
+QStringList ReportKind::cliNames()
+{
+    QStringList names;
+    for (const ReportKind& kind : all())
+        names << kind.cliName();
+    return names;
+}
+
+QStringList ReportKind::fileNames()
+{
+    QStringList names;
+    for (const ReportKind& kind : all())
+        names << kind.fileName();
+    return names;
+}
+
+QString ReportKind::listed(const QStringList& words, const QString& last)
+{
+    if (words.size() < 2)
+        return words.join(QString());
+    return words.mid(0, words.size() - 1).join(", ") + ' ' + last + ' ' + words.last();
+}
+
 QVariantList ReportKind::arguments(const ReportPeriod& period) const
 {
-    QVariantList arguments;
-    for (int i = 0; i < m_periodRepeats; ++i)
-        arguments << period.from() << period.to();
-    return arguments;
+    return m_query->arguments(period.from(), period.to());
 }
 
 std::unique_ptr<ReportLayout> ReportKind::design() const
 {
-    return m_design();
+    return m_design(*this);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ReportQuery.h"
+
 #include <QList>
 #include <QString>
 #include <QVariantList>
@@ -9,21 +11,22 @@ class ReportLayout;
 class ReportPeriod;
 
 // The report catalogue: one entry per report, holding everything the program knows about it
-// (the command it runs, its layout, its file in the mail, its menu item, its command-line
+// (its query, its names, its layout, its file in the mail, its menu item, its command-line
 // name and the fields of its rows). Every other place derives what it needs from here; a new
-// report is one more entry plus its layout design.
+// report is one more query, one more entry here and its layout design.
 class ReportKind
 {
 public:
+    // Numbered as the totals each report reads.
     enum Value
     {
-        BySource = 1,
-        ByService = 2,
-        InternetByService = 3,
-        ByDate = 4
+        BySource = TotalsKind::BySource,
+        ByService = TotalsKind::ByService,
+        InternetByService = TotalsKind::InternetByService,
+        ByDate = TotalsKind::ByDate
     };
 
-    using Design = std::unique_ptr<ReportLayout> (*)();
+    using Design = std::unique_ptr<ReportLayout> (*)(const ReportKind&);
 
     // The kind with this number; nullptr for any other value (an unset kind included).
     static const ReportKind* find(int kind);
@@ -33,12 +36,23 @@ public:
     static const ReportKind* findByLayout(const QString& layoutName);
     // The catalogue, in menu order.
     static const QList<ReportKind>& all();
+    // The command-line names and the mailed files of the catalogue, in menu order.
+    static QStringList cliNames();
+    static QStringList fileNames();
+    // Words as a help text lists them: "a, b, c or d" (`last` "or").
+    static QString listed(const QStringList& words, const QString& last);
 
     int value() const { return m_value; }
     QString cliName() const { return m_cliName; }
-    QString command() const { return m_command; }
-    QString rowSetName() const { return "rs" + m_command; }
+    const ReportQuery& query() const { return *m_query; }
+    QString command() const { return m_query->command(); }
+    QString rowSetName() const { return m_query->rowSetName(); }
     QString layoutName() const { return m_layout; }
+    // The report's name (the caption of its window) and the title it prints.
+    QString caption() const { return m_caption; }
+    QString title() const { return m_title; }
+    // What the report counts, in the words of the command line's help and the benchmark.
+    QString summary() const { return m_summary; }
     // A new instance of the layout's design.
     std::unique_ptr<ReportLayout> design() const;
     // The HTML file of the report in the mailed set.
@@ -59,9 +73,10 @@ private:
     {
         Value value;
         const char* cliName;
-        const char* command;
-        int periodRepeats;
+        const char* summary;
         const char* layout;
+        QString caption;
+        QString title; // empty: the caption
         Design design;
         const char* fileName;
         const char* menuName;
@@ -73,10 +88,12 @@ private:
     explicit ReportKind(const Entry& entry);
 
     Value m_value;
+    const ReportQuery* m_query;
     QString m_cliName;
-    QString m_command;
-    int m_periodRepeats;
+    QString m_summary;
     QString m_layout;
+    QString m_caption;
+    QString m_title;
     Design m_design;
     QString m_fileName;
     const char* m_menuName;

@@ -32,13 +32,11 @@ void addHeading(ReportSection& section, const QString& name, const QString& text
 
 } // namespace
 
-std::unique_ptr<ReportLayout> ReportDesigns::repkolVo()
+std::unique_ptr<ReportLayout> ReportDesigns::repkolVo(const ReportKind& kind)
 {
-    auto layout = std::make_unique<ReportLayout>(
-        "RepkolVo", "ReportkolVoZv", QStringLiteral("Отчет по кол-ву звонков из разных источников"),
-        QSize(8670, 7425), 7965);
-    addHeader(*layout, 1125, QStringLiteral("Отчет по кол-ву звонков из разных источников"), 6510,
-              435);
+    auto layout = std::make_unique<ReportLayout>(kind.layoutName(), kind.command(), kind.caption(),
+                                                 QSize(8670, 7425), 7965);
+    addHeader(*layout, 1125, kind.title(), 6510, 435);
     ReportSection& headings = layout->addSection("Section2", Role::PageHeader, 330);
     addHeading(headings, "Label3", QStringLiteral("Название источника"), 0, 1815);
     addHeading(headings, "Label4", QStringLiteral("Кол-во звонков"), 3450, 1395);
@@ -55,12 +53,11 @@ std::unique_ptr<ReportLayout> ReportDesigns::repkolVo()
     return layout;
 }
 
-std::unique_ptr<ReportLayout> ReportDesigns::reportKvUsl()
+std::unique_ptr<ReportLayout> ReportDesigns::reportKvUsl(const ReportKind& kind)
 {
-    auto layout = std::make_unique<ReportLayout>(
-        "ReportKvUsl", "ReportKolvoUsl",
-        QStringLiteral("Отчет по кол-ву звонков в зависимости от услуги"), QSize(8445, 5370));
-    addHeader(*layout, 1155, QStringLiteral("Отчет по кол-ву звонков (по услуге)"), 6960, 454);
+    auto layout = std::make_unique<ReportLayout>(kind.layoutName(), kind.command(), kind.caption(),
+                                                 QSize(8445, 5370));
+    addHeader(*layout, 1155, kind.title(), 6960, 454);
     ReportSection& headings = layout->addSection("Section2", Role::PageHeader, 345);
     addHeading(headings, "Label3", QStringLiteral("Название услуги"), 0, 1815);
     addHeading(headings, "Label4", QStringLiteral("Кол-во звонков"), 3572, 1395);
@@ -77,12 +74,11 @@ std::unique_ptr<ReportLayout> ReportDesigns::reportKvUsl()
     return layout;
 }
 
-std::unique_ptr<ReportLayout> ReportDesigns::reportInternet()
+std::unique_ptr<ReportLayout> ReportDesigns::reportInternet(const ReportKind& kind)
 {
-    auto layout = std::make_unique<ReportLayout>("ReportInternet", "ReportInternet",
-                                                 QStringLiteral("Отчет по звонкам из интернета"),
+    auto layout = std::make_unique<ReportLayout>(kind.layoutName(), kind.command(), kind.caption(),
                                                  QSize(8010, 5025));
-    addHeader(*layout, 1155, QStringLiteral("Отчет по звонкам из интернета"), 6510, 510);
+    addHeader(*layout, 1155, kind.title(), 6510, 510);
     ReportSection& headings = layout->addSection("Section2", Role::PageHeader, 330);
     addHeading(headings, "Label3", QStringLiteral("Название услуги"), 0, 1815);
     addHeading(headings, "Label4", QStringLiteral("Кол-во звонков"), 3515, 1395);
@@ -99,12 +95,11 @@ std::unique_ptr<ReportLayout> ReportDesigns::reportInternet()
     return layout;
 }
 
-std::unique_ptr<ReportLayout> ReportDesigns::reportDates()
+std::unique_ptr<ReportLayout> ReportDesigns::reportDates(const ReportKind& kind)
 {
-    auto layout = std::make_unique<ReportLayout>("ReportDates", "ReportDates",
-                                                 QStringLiteral("Отчет по звонкам (по датам)"),
+    auto layout = std::make_unique<ReportLayout>(kind.layoutName(), kind.command(), kind.caption(),
                                                  QSize(7650, 4770));
-    addHeader(*layout, 1125, QStringLiteral("Отчет по звонкам (по датам)"), 6510, 567);
+    addHeader(*layout, 1125, kind.title(), 6510, 567);
     ReportSection& headings = layout->addSection("Section2", Role::PageHeader, 375);
     addHeading(headings, "Label2", QStringLiteral("Дата"), 0, 1395);
     addHeading(headings, "Label4", QStringLiteral("Кол-во звонков"), 3450, 1395);

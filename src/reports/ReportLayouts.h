@@ -3,6 +3,8 @@
 #include "ReportLayout.h"
 
 #include <QStringList>
+
+class ReportKind;
 #include <memory>
 
 // The report layouts by name. A layout is a description: once built it is never changed, so
@@ -10,8 +12,8 @@
 class ReportLayouts
 {
 public:
-    // Layout by name ("RepkolVo", "ReportKvUsl", "ReportInternet", "ReportDates"), without
-    // regard to case; nullptr for an unknown name.
+    // Layout by the name the catalogue gives it (ReportKind::layoutName()), without regard to
+    // case; nullptr for an unknown name.
     static const ReportLayout* get(const QString& name);
     // The layouts of the report catalogue, in its order.
     static QStringList names();
@@ -20,10 +22,11 @@ public:
     static std::unique_ptr<const ReportLayout> create(const QString& name);
 };
 
-// The designs of the catalogue's layouts.
+// The designs of the catalogue's layouts; the name, the command and the texts come from the
+// report's entry.
 namespace ReportDesigns {
-std::unique_ptr<ReportLayout> repkolVo();
-std::unique_ptr<ReportLayout> reportKvUsl();
-std::unique_ptr<ReportLayout> reportInternet();
-std::unique_ptr<ReportLayout> reportDates();
+std::unique_ptr<ReportLayout> repkolVo(const ReportKind& kind);
+std::unique_ptr<ReportLayout> reportKvUsl(const ReportKind& kind);
+std::unique_ptr<ReportLayout> reportInternet(const ReportKind& kind);
+std::unique_ptr<ReportLayout> reportDates(const ReportKind& kind);
 } // namespace ReportDesigns

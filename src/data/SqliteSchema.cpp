@@ -1,6 +1,17 @@
-#include "SqliteTotals.h"
+#include "SqliteSchema.h"
 
-namespace SqliteTotals {
+#include "SqlDialect.h"
+#include "TotalsKind.h"
+
+namespace SqliteSchema {
+
+namespace {
+constexpr int bySource = TotalsKind::BySource;
+constexpr int byService = TotalsKind::ByService;
+constexpr int internetByService = TotalsKind::InternetByService;
+constexpr int byDate = TotalsKind::ByDate;
+constexpr int byHour = TotalsKind::ByHour;
+} // namespace
 
 // Weekday (1 Monday .. 7 Sunday, 0 for a date that is none) times 100 plus the hour of the
 // time of day (0-23, 24 for a call without a readable time): the cell of the heat map.
@@ -16,16 +27,6 @@ QString hourKey(const QString& data, const QString& vrem)
                "THEN CAST(substr(%2, 12, 2) AS INTEGER) ELSE 24 END)")
         .arg(data, vrem);
 }
-
-// The key of a folded name; 0 for a missing (NULL) name, which no list name matches.
-QString keyOfName(const QString& name)
-{
-    return QStringLiteral("COALESCE((SELECT ID FROM Kluchi WHERE Kluch = kv_fold(%1)), 0)")
-        .arg(name);
-}
-
-const QString internetKey =
-    QStringLiteral("(SELECT ID FROM Kluchi WHERE Kluch = kv_fold('Интернет'))");
 
 // The layout of the first files: three tables and the date index.
 QStringList firstLayout()
@@ -67,36 +68,6 @@ QStringList spendTable()
             "CREATE INDEX Rashody_Mes ON Rashody (Mes)"};
 }
 
-// The per-hour totals rows of the calls of Base that meet `condition`.
-QString hourRows(const QString& condition)
-{
-    return QStringLiteral("SELECT %1 AS Vid, %2 AS Kl, Data, COUNT(*) AS Vsego, "
-                          "SUM(Zapis = 1) AS Zapis FROM Base WHERE %3 GROUP BY 2, Data")
-        .arg(byHour)
-        .arg(hourKey("Data", "Vrem"), condition);
-}
-
-// The totals rows of the calls of Base that meet `condition`, as (Vid, Kl, Data, Vsego, Zapis).
-// The per-date total sums the booked flags; the per-name totals count the flags equal to 1
-// (the same values for flags of 0 and 1, as the reports have always done).
-QString countedRows(const QString& condition)
-{
-    return QStringLiteral("SELECT %1 AS Vid, KIstochnik AS Kl, Data, COUNT(*) AS Vsego, "
-                          "SUM(Zapis = 1) AS Zapis FROM Base WHERE %5 GROUP BY KIstochnik, Data "
-                          "UNION ALL SELECT %2, KUsluga, Data, COUNT(*), SUM(Zapis = 1) FROM Base "
-                          "WHERE %5 GROUP BY KUsluga, Data "
-                          "UNION ALL SELECT %3, KUsluga, Data, COUNT(*), SUM(Zapis = 1) FROM Base "
-                          "WHERE %5 AND KIstochnik = %6 GROUP BY KUsluga, Data "
-                          "UNION ALL SELECT %4, 0, Data, COUNT(*), SUM(Zapis) FROM Base WHERE %5 "
-                          "GROUP BY Data")
-               .arg(bySource)
-               .arg(byService)
-               .arg(internetByService)
-               .arg(byDate)
-               .arg(condition, internetKey) +
-           " UNION ALL " + hourRows(condition);
-}
-
 // The totals rows one call (NEW or OLD in a trigger) counts in, as (Vid, Kl, z), z being its
 // part of the bookings.
 QString rowsOfCall(const QString& call)
@@ -110,7 +81,7 @@ QString rowsOfCall(const QString& call)
         .arg(byService)
         .arg(internetByService)
         .arg(byDate)
-        .arg(call, internetKey)
+        .arg(call, SqlDialect::internetKey())
         .arg(byHour)
         .arg(hourKey(call + ".Data", call + ".Vrem"));
 }
@@ -161,7 +132,7 @@ QString keyCall()
                           "INSERT INTO Kluchi (Kluch) SELECT kv_fold(NEW.Istochnik) "
                           "WHERE NEW.Istochnik IS NOT NULL ON CONFLICT DO NOTHING; "
                           "UPDATE Base SET KUsluga = %1, KIstochnik = %2 WHERE ID = NEW.ID;")
-        .arg(keyOfName("NEW.usluga"), keyOfName("NEW.Istochnik"));
+        .arg(SqlDialect::keyOfName("NEW.usluga"), SqlDialect::keyOfName("NEW.Istochnik"));
 }
 
 // A call inserted without keys gets them from its names, and getting its keys counts it; a
@@ -190,64 +161,10 @@ QStringList triggers()
     };
 }
 
-// The per-hour totals of a file whose other totals are in place, and the triggers that keep
-// them too.
-QStringList addHourTotals()
+QStringList dropTriggers()
 {
-    QStringList statements{"DROP TRIGGER IF EXISTS Base_Kluchi",
-                           "DROP TRIGGER IF EXISTS Base_Itog",
-                           "DROP TRIGGER IF EXISTS Base_Udalenie",
-                           "DROP TRIGGER IF EXISTS Base_Izmenenie",
-                           QStringLiteral("DELETE FROM ItogDen WHERE Vid = %1").arg(byHour),
-                           QStringLiteral("DELETE FROM ItogMes WHERE Vid = %1").arg(byHour),
-                           "INSERT INTO ItogDen (Vid, Kl, Mes, Data, Vsego, Zapis) "
-                           "SELECT Vid, Kl, substr(Data, 1, 7), Data, Vsego, Zapis FROM (" +
-                               hourRows("true") + ")",
-                           QStringLiteral("INSERT INTO ItogMes (Vid, Kl, Mes, Vsego, Zapis) "
-                                          "SELECT Vid, Kl, Mes, SUM(Vsego), SUM(Zapis) FROM "
-                                          "ItogDen WHERE Vid = %1 GROUP BY Vid, Kl, Mes")
-                               .arg(byHour)};
-    return statements + triggers();
+    return {"DROP TRIGGER IF EXISTS Base_Kluchi", "DROP TRIGGER IF EXISTS Base_Itog",
+            "DROP TRIGGER IF EXISTS Base_Udalenie", "DROP TRIGGER IF EXISTS Base_Izmenenie"};
 }
 
-// Sum of one measure of the totals of kind `kind` under the list row's key l.kl, over the days
-// from p.`from` to p.`to`: the whole months strictly between the months of the two bounds from
-// ItogMes, the days of the bounds' own months from ItogDen.
-QString rangeSum(const QString& measure, int kind, const QString& from, const QString& to)
-{
-    return QStringLiteral("(COALESCE((SELECT SUM(%1) FROM ItogMes WHERE Vid = %2 AND Kl = l.kl "
-                          "AND Mes > substr(p.%3, 1, 7) AND Mes < substr(p.%4, 1, 7)), 0) + "
-                          "COALESCE((SELECT SUM(%1) FROM ItogDen WHERE Vid = %2 AND Kl = l.kl "
-                          "AND Mes IN (substr(p.%3, 1, 7), substr(p.%4, 1, 7)) "
-                          "AND Data >= p.%3 AND Data <= p.%4), 0))")
-        .arg(measure)
-        .arg(kind)
-        .arg(from, to);
-}
-
-// The reports read the totals, which stand for the calls of Base: like a count over the calls,
-// a report fails when that table is gone rather than show the totals of calls that are not
-// there. The condition itself reads nothing.
-const QString callsTableExists = QStringLiteral("NOT EXISTS (SELECT 1 FROM Base WHERE false)");
-
-// Per-name report: one row per distinct (case-folded) list name, in the order the names were
-// added; the first pair of parameters bounds all calls, the second the booked ones. Each
-// parameter is named once, in p.
-QString perNameReport(const QString& listTable, const QString& nameColumn, int kind)
-{
-    return QStringLiteral("WITH p AS (SELECT ? AS s1, ? AS e1, ? AS s2, ? AS e2) "
-                          "SELECT l.%2 AS %2, %3 AS Zvonkov, %4 AS zapis FROM p, "
-                          "(SELECT %2, (SELECT ID FROM Kluchi WHERE Kluch = kv_fold(%2)) AS kl, "
-                          "MIN(ID) AS ord FROM %1 GROUP BY kv_fold(%2)) AS l WHERE %5 "
-                          "ORDER BY l.ord")
-        .arg(listTable, nameColumn, rangeSum("Vsego", kind, "s1", "e1"),
-             rangeSum("Zapis", kind, "s2", "e2"), callsTableExists);
-}
-
-// The list of sources as the per-source report reads it: one row per folded name, with its
-// key and its place in the list.
-const QString sourceList =
-    QStringLiteral("(SELECT IName, (SELECT ID FROM Kluchi WHERE Kluch = kv_fold(IName)) AS kl, "
-                   "MIN(ID) AS ord FROM IName GROUP BY kv_fold(IName))");
-
-} // namespace SqliteTotals
+} // namespace SqliteSchema
