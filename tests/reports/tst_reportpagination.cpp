@@ -1,3 +1,4 @@
+#include "ReportKind.h"
 #include "ReportLayouts.h"
 #include "ReportPage.h"
 #include "ReportPaginator.h"
@@ -54,6 +55,9 @@ private Q_SLOTS:
         QCOMPARE(ReportLayouts::get("repkolvo"), layout);
         QCOMPARE(ReportLayouts::get("REPKOLVO"), layout);
         QVERIFY(!ReportLayouts::get("NoSuchReport"));
+        // Each report's layout prints the rows of the report's command.
+        for (const ReportKind& kind : ReportKind::all())
+            QCOMPARE(ReportLayouts::get(kind.layoutName())->dataMember(), kind.command());
         for (const QString& name : ReportLayouts::names()) {
             const ReportLayout* each = ReportLayouts::get(name);
             QVERIFY2(each, qPrintable(name));
@@ -127,8 +131,13 @@ private Q_SLOTS:
             QCOMPARE(bands.count("Section4"), page.number == 1 ? 1 : 0);
             QCOMPARE(bands.count("Section5"), page.number == pages.size() ? 1 : 0);
             QCOMPARE(page.bands.at(page.number == 1 ? 1 : 0).section, QString("Section2"));
+            // A page ends only when the next row does not fit on it.
+            const QRect end = page.bands.last().rect;
+            if (page.number < pages.size())
+                QVERIFY(end.bottom() + 1 + end.height() > bottom);
             int headings = 0;
             for (const ReportItem& item : page.items) {
+                QCOMPARE(item.font.family(), QString("Arial"));
                 if (item.section == "Section2") {
                     ++headings;
                     QVERIFY(item.font.bold());
@@ -145,14 +154,19 @@ private Q_SLOTS:
 
         const ReportPage& first = pages.first();
         QCOMPARE(first.item("Section4", "data")->text, QString("01.12.2026 - 08.12.2026"));
-        QVERIFY(first.item("Section4", "Label1")->font.pixelSize() >
-                first.item("Section1", "Text1", 0)->font.pixelSize());
+        // Printed in twips: the title at 14.25 points, the rows at 8.25.
+        QCOMPARE(first.item("Section4", "Label1")->font.pixelSize(), 285);
+        QCOMPARE(first.item("Section1", "Text1", 0)->font.pixelSize(), 165);
         qint64 sums[3] = {0, 0, 0};
         for (int row = 0; row < count; ++row) {
             sums[1] += 10 + row % 7;
             sums[2] += row % 3;
         }
         const ReportPage& last = pages.last();
+        // The totals follow the last row directly.
+        QCOMPARE(last.bands.last().section, QString("Section5"));
+        QCOMPARE(last.bands.last().rect.top(),
+                 last.bands.at(last.bands.size() - 2).rect.bottom() + 1);
         QStringList totals;
         for (const ReportItem& item : last.items) {
             if (item.section != "Section5" || item.text.isEmpty())
