@@ -22,7 +22,7 @@ private Q_SLOTS:
                                 << QStringLiteral("нет прав доступа");
         QTest::newRow("SQLite locked")
             << "database is locked" << QStringLiteral("база данных занята другой программой");
-        // The specific certificate failure before the general one.
+        // The failed check of a certificate before any other certificate trouble.
         QTest::newRow("certificate")
             << "SSL error: certificate verify failed"
             << QStringLiteral("сертификат сервера не прошёл проверку: он не подписан корневым "
