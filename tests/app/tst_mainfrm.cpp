@@ -110,8 +110,6 @@ private Q_SLOTS:
 
     void opensEmptyOnToday()
     {
-        QCOMPARE(m_window->windowTitle(), QString("Kalvent"));
-        QCOMPARE(m_window->centralWidget()->size(), QSize(442, 153));
         QCOMPARE(m_window->findChild<QDateEdit*>("Data")->date(), m_now.date());
         QCOMPARE(combo("Usluga")->currentIndex(), -1);
         QCOMPARE(combo("Istochnik")->currentIndex(), -1);

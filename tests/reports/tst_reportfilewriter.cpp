@@ -38,7 +38,7 @@ QString element(const QString& html, const QString& tag)
 
 } // namespace
 
-class TestReportExport : public QObject
+class TestReportFileWriter : public QObject
 {
     Q_OBJECT
 
@@ -217,5 +217,5 @@ private:
     std::unique_ptr<QStandardItemModel> m_rows;
 };
 
-QTEST_MAIN(TestReportExport)
-#include "tst_reportexport.moc"
+QTEST_MAIN(TestReportFileWriter)
+#include "tst_reportfilewriter.moc"
