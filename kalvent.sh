@@ -51,12 +51,15 @@ install_missing() {
     fi
 }
 
-# Extra arguments go to the configuration. KALVENT_WERROR=1 (set by CI) makes warnings errors.
+# Extra arguments go to the configuration. KALVENT_WERROR=1 (set by CI) makes warnings errors,
+# KALVENT_WERROR=0 stops that; unset, the build keeps what it was configured with.
 do_build() {
-    local werror=OFF
-    [ "${KALVENT_WERROR:-0}" = 1 ] && werror=ON
-    cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVENT_WERROR="$werror" "$@" \
-        >/dev/null
+    local werror=()
+    case "${KALVENT_WERROR:-}" in
+    1) werror=(-DKALVENT_WERROR=ON) ;;
+    0) werror=(-DKALVENT_WERROR=OFF) ;;
+    esac
+    cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${werror[@]}" "$@" >/dev/null
     cmake --build "$build" -j "$jobs"
 }
 
