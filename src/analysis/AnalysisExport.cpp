@@ -138,7 +138,7 @@ QString AnalysisExport::change(std::optional<double> share)
 {
     if (!share)
         return QStringLiteral("—");
-    const QString magnitude = percent(std::abs(*share));
+    QString magnitude = percent(std::abs(*share));
     if (magnitude == percent(0.0))
         return magnitude;
     return (*share > 0 ? QStringLiteral("+") : QStringLiteral("\u2212")) + magnitude;

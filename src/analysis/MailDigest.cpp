@@ -96,7 +96,7 @@ QString MailDigest::change(qint64 now, qint64 before)
     const std::optional<double> share = SourceFigures::change(now, before);
     if (!share)
         return QString();
-    const QString magnitude = percent(std::abs(*share));
+    QString magnitude = percent(std::abs(*share));
     if (magnitude == percent(0.0))
         return magnitude;
     return (*share > 0 ? QStringLiteral("+") : QStringLiteral("\u2212")) + magnitude;

@@ -32,7 +32,7 @@ QString AppPaths::databasePath()
 {
     if (!runOverride().isEmpty())
         return runOverride();
-    const QString stored = programSettings().value("databasePath").toString();
+    QString stored = programSettings().value("databasePath").toString();
     if (!stored.isEmpty())
         return stored;
     return QDir(dataDir()).filePath(databaseFileName);

@@ -77,15 +77,15 @@ CallStore::Removal CallStore::removeLast(const std::function<bool()>& confirm)
 {
     m_error.clear();
     Removal result = Removal::Failed;
-    if (!m_newest->open())
-        m_error = m_newest->errorText();
-    else if (!m_newest->moveLast())
-        result = Removal::NothingToRemove;
-    else if (confirm && !confirm())
-        result = Removal::Cancelled;
-    else if (m_newest->deleteCurrent())
-        result = Removal::Removed;
-    else
+    if (m_newest->open()) {
+        if (!m_newest->moveLast())
+            result = Removal::NothingToRemove;
+        else if (confirm && !confirm())
+            result = Removal::Cancelled;
+        else if (m_newest->deleteCurrent())
+            result = Removal::Removed;
+    }
+    if (result == Removal::Failed)
         m_error = m_newest->errorText();
     m_newest->close();
     return result;
