@@ -12,7 +12,6 @@
 #include "SettingsStore.h"
 #include "SpendStore.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
 namespace {
@@ -118,16 +117,7 @@ int writeFile(CliRunner& cli, AnalysisExport::Format format, const AdAnalysis& a
     AnalysisExport exporter;
     if (!exporter.write(format, analysis, target))
         return cli.fail(CliRunner::Failure, exporter.errorText());
-    if (output.isEmpty()) {
-        QFile file(target);
-        if (!file.open(QIODevice::ReadOnly))
-            return cli.fail(CliRunner::Failure, file.errorString());
-        QByteArray bytes = file.readAll();
-        if (bytes.startsWith("\xEF\xBB\xBF"))
-            bytes.remove(0, 3); // no byte-order mark on a terminal or a pipe
-        cli.out() << QString::fromUtf8(bytes);
-    }
-    return CliRunner::Ok;
+    return output.isEmpty() ? cli.printFile(target) : int(CliRunner::Ok);
 }
 
 void addReports(CliRunner& cli)

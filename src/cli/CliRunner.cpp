@@ -142,6 +142,18 @@ int CliRunner::run(QStringList args)
     return status;
 }
 
+int CliRunner::printFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(Failure, file.errorString());
+    QByteArray bytes = file.readAll();
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3); // no byte-order mark on a terminal or a pipe
+    m_out << QString::fromUtf8(bytes);
+    return Ok;
+}
+
 int CliRunner::writeText(const QString& text, const QString& output)
 {
     if (output.isEmpty()) {

@@ -43,6 +43,8 @@ public:
     int fail(int status, const QString& message);
     // Prints the text, or writes it to the file `output` (replaced only when complete).
     int writeText(const QString& text, const QString& output);
+    // Prints a file the command wrote, without its byte-order mark.
+    int printFile(const QString& path);
     // A date written YYYY-MM-DD; invalid for anything else.
     static QDate parseDate(const QString& text);
 

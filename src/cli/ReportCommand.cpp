@@ -7,7 +7,6 @@
 #include "ReportLayouts.h"
 #include "ReportTable.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
 namespace {
@@ -28,16 +27,7 @@ int writeReport(CliRunner& cli, const ReportTable& table, const QString& format,
     if (!writer.write(fileFormat, *ReportLayouts::get(table.kind().layoutName()), table.model(),
                       table.periodText(), target))
         return cli.fail(CliRunner::Failure, writer.errorText());
-    if (output.isEmpty()) {
-        QFile file(target);
-        if (!file.open(QIODevice::ReadOnly))
-            return cli.fail(CliRunner::Failure, file.errorString());
-        QByteArray bytes = file.readAll();
-        if (bytes.startsWith("\xEF\xBB\xBF"))
-            bytes.remove(0, 3); // no byte-order mark on a terminal or a pipe
-        cli.out() << QString::fromUtf8(bytes);
-    }
-    return CliRunner::Ok;
+    return output.isEmpty() ? cli.printFile(target) : int(CliRunner::Ok);
 }
 
 } // namespace
