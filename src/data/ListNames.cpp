@@ -89,7 +89,7 @@ QString ListNames::existing(const RowSet& rows, const QString& column, const QSt
 {
     const QString wanted = key(name);
     for (int row = 0; row < rows.rowCount(); ++row) {
-        const QString entry = rows.value(row, column).toString();
+        QString entry = rows.value(row, column).toString();
         if (key(entry) == wanted)
             return entry;
     }

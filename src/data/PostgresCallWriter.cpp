@@ -4,7 +4,7 @@
 
 #include <QSqlError>
 
-PostgresCallWriter::PostgresCallWriter(const PostgresDialect& dialect, QSqlDatabase db)
+PostgresCallWriter::PostgresCallWriter(const PostgresDialect& dialect, const QSqlDatabase& db)
     : m_dialect(dialect), m_db(db), m_batch(db)
 {
     m_ready = runAll(m_dialect.bulkStart()) && m_batch.prepare(m_dialect.bulkInsert(batchRows));

@@ -14,7 +14,7 @@ class PostgresDialect;
 class PostgresCallWriter : public CallWriter
 {
 public:
-    PostgresCallWriter(const PostgresDialect& dialect, QSqlDatabase db);
+    PostgresCallWriter(const PostgresDialect& dialect, const QSqlDatabase& db);
 
     bool add(const QVariantList& call) override;
     bool finish() override;

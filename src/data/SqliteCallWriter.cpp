@@ -6,7 +6,7 @@
 #include <limits>
 #include <sqlite3.h>
 
-SqliteCallWriter::SqliteCallWriter(const SqliteDialect& dialect, QSqlDatabase db)
+SqliteCallWriter::SqliteCallWriter(const SqliteDialect& dialect, const QSqlDatabase& db)
     : m_dialect(dialect), m_connection(db)
 {
     const QVariant handle = db.driver()->handle();

@@ -14,7 +14,7 @@ struct sqlite3_stmt;
 class SqliteCallWriter : public CallWriter
 {
 public:
-    SqliteCallWriter(const SqliteDialect& dialect, QSqlDatabase db);
+    SqliteCallWriter(const SqliteDialect& dialect, const QSqlDatabase& db);
     ~SqliteCallWriter() override;
     SqliteCallWriter(const SqliteCallWriter&) = delete;
     SqliteCallWriter& operator=(const SqliteCallWriter&) = delete;
