@@ -126,7 +126,7 @@ std::optional<Outbox::Mail> Outbox::read(const QString& id) const
     mail.nextTry = QDateTime::fromString(d.value("nextTry").toString(), Qt::ISODate);
     mail.accountKey = d.value("accountKey").toString();
     mail.messageId = d.value("messageId").toString();
-    for (const QJsonValue& name : d.value("files").toArray()) {
+    for (const auto& name : d.value("files").toArray()) {
         const QString fileName = QFileInfo(name.toString()).fileName(); // never outside
         if (!fileName.isEmpty() && !QFileInfo(folder.filePath(fileName)).isSymLink())
             mail.files << folder.filePath(fileName);

@@ -270,7 +270,7 @@ bool MailAccountDialog::ensureAccount(QWidget* parent, MailAccount* account, con
     return true;
 }
 
-MailingRun::AccountSource MailAccountDialog::askingSource(std::function<QWidget*()> parent)
+MailingRun::AccountSource MailAccountDialog::askingSource(const std::function<QWidget*()>& parent)
 {
     return [parent] {
         MailingRun::AccountChoice choice;

@@ -46,7 +46,7 @@ public:
 
     // The program's source of the mail account for a mailing run: the stored account, asked
     // for with the dialog (over the window `parent` gives at that moment) when none is stored.
-    static MailingRun::AccountSource askingSource(std::function<QWidget*()> parent);
+    static MailingRun::AccountSource askingSource(const std::function<QWidget*()>& parent);
 
     static void setExecHandler(ExecHandler handler);
 

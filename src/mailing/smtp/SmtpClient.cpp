@@ -54,7 +54,7 @@ struct SmtpClient::Transfer
     static size_t read(char* buffer, size_t size, size_t count, void* self)
     {
         auto* transfer = static_cast<Transfer*>(self);
-        const qsizetype wanted = qsizetype(size * count);
+        const qsizetype wanted = qsizetype(size) * qsizetype(count);
         const qsizetype left = transfer->payload.size() - transfer->offset;
         const qsizetype chunk = qMin(wanted, left);
         std::memcpy(buffer, transfer->payload.constData() + transfer->offset, size_t(chunk));
