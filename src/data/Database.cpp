@@ -104,9 +104,9 @@ bool Database::open()
         return fail(QStringLiteral("файл доступен только для чтения"));
     }
     // The engine maps its shared-memory file: on a full disk that ends in a crash, not an error.
-    QString space;
-    if (!DiskSpace::check(info.absolutePath(), 0, &space))
-        return fail(space);
+    const Outcome<void> space = DiskSpace::check(info.absolutePath());
+    if (!space)
+        return fail(space.errorText());
 
     QSqlDatabase db = QSqlDatabase::addDatabase(m_dialect->driverName(), m_connectionName);
     db.setDatabaseName(m_path);
