@@ -201,7 +201,7 @@ Outcome<void> SqliteDialect::addTotalsAfter(QSqlDatabase& db, qint64 lastId) con
          {QStringLiteral("DROP TABLE IF EXISTS temp.ItogNovye"),
           QStringLiteral("CREATE TEMP TABLE ItogNovye (Vid INTEGER, Kl INTEGER, Mes TEXT, "
                          "Data TEXT, Vsego INTEGER, Zapis INTEGER)")})
-        if (const Outcome<void> done = run(query, statement); !done)
+        if (Outcome<void> done = run(query, statement); !done)
             return done;
     query.prepare("WITH p AS (SELECT ? AS last) INSERT INTO temp.ItogNovye "
                   "SELECT Vid, Kl, substr(Data, 1, 7), Data, Vsego, Zapis FROM (" +
@@ -210,7 +210,7 @@ Outcome<void> SqliteDialect::addTotalsAfter(QSqlDatabase& db, qint64 lastId) con
     if (!query.exec())
         return failed(query);
     for (const QString& statement : addToTotals("temp.ItogNovye"))
-        if (const Outcome<void> done = run(query, statement); !done)
+        if (Outcome<void> done = run(query, statement); !done)
             return done;
     return run(query, "DROP TABLE temp.ItogNovye");
 }
