@@ -268,7 +268,10 @@ bool AnalysisExport::writePdf(const AdAnalysis& analysis, const QString& fileNam
                       .arg(QDir::toNativeSeparators(fileName), pdf.errorText());
         return false;
     }
-    return SafeFile::write(fileName, file.data(), &m_error);
+    const Outcome<void> written = SafeFile::write(fileName, file.data());
+    if (!written)
+        m_error = written.errorText();
+    return written.ok();
 }
 
 QString AnalysisExport::text(const ReportGrid& grid)

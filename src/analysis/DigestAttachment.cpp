@@ -81,8 +81,9 @@ bool DigestAttachment::write(DataEnv* env, const QString& days, const QDateTime&
     const QByteArray contents[] = {digest.text().toUtf8(), digest.html().toUtf8(),
                                    digest.chartPng()};
     for (int i = 0; i < paths.size(); ++i) {
-        if (!SafeFile::write(paths.at(i), contents[i], &reason)) {
-            *error = QStringLiteral("Сводка не сохранена: ") + reason;
+        const Outcome<void> written = SafeFile::write(paths.at(i), contents[i]);
+        if (!written) {
+            *error = QStringLiteral("Сводка не сохранена: ") + written.errorText();
             return false;
         }
     }

@@ -160,8 +160,8 @@ int CliRunner::writeText(const QString& text, const QString& output)
         m_out << text;
         return Ok;
     }
-    QString error;
-    if (!SafeFile::write(output, text.toUtf8(), &error))
-        return fail(Failure, error);
+    const Outcome<void> written = SafeFile::write(output, text.toUtf8());
+    if (!written)
+        return fail(Failure, written.errorText());
     return Ok;
 }

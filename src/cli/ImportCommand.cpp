@@ -32,12 +32,15 @@ void ImportCommand::addTo(CliRunner& cli)
             // A row takes about a hundred bytes in the file and as much again in the
             // totals and the journal: twice the table's size must be free.
             const QString database = AppPaths::databasePath();
-            QString space;
-            if (!database.contains(QStringLiteral("://")) &&
-                !DiskSpace::check(QFileInfo(database).absolutePath(),
-                                  2 * QFileInfo(o.positional().first()).size(), &space))
-                return cli.fail(CliRunner::Failure,
-                                QStringLiteral("Звонки не импортированы: ") + space);
+            if (!database.contains(QStringLiteral("://"))) {
+                const Outcome<void> space =
+                    DiskSpace::check(QFileInfo(database).absolutePath(),
+                                     2 * QFileInfo(o.positional().first()).size());
+                if (!space)
+                    return cli.fail(CliRunner::Failure,
+                                    QStringLiteral("Звонки не импортированы: ") +
+                                        space.errorText());
+            }
             CallImporter importer(cli.env());
             if (!importer.importFile(o.positional().first(), encoding))
                 return cli.fail(importer.badInput() ? CliRunner::Usage : CliRunner::Failure,

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
 #include <sys/statvfs.h>
 
 namespace {
@@ -27,22 +29,21 @@ QString kilobytes(qint64 bytes)
 
 } // namespace
 
-qint64 DiskSpace::available(const QString& folder)
+Outcome<qint64> DiskSpace::available(const QString& folder)
 {
     struct statvfs st;
     if (::statvfs(QFile::encodeName(existingAncestor(folder)).constData(), &st) != 0)
-        return -1;
+        return Outcome<qint64>::failure(QString::fromLocal8Bit(std::strerror(errno)));
     return qint64(st.f_bavail) * qint64(st.f_frsize);
 }
 
-bool DiskSpace::check(const QString& folder, qint64 expected, QString* error)
+Outcome<void> DiskSpace::check(const QString& folder, qint64 expected)
 {
-    const qint64 free = available(folder);
+    const Outcome<qint64> free = available(folder);
     const qint64 needed = margin + std::max<qint64>(expected, 0);
-    if (free < 0 || free >= needed)
-        return true;
-    if (error)
-        *error = QStringLiteral("в папке %1 на диске нет места: свободно %2, нужно не меньше %3.")
-                     .arg(QDir::toNativeSeparators(folder), kilobytes(free), kilobytes(needed));
-    return false;
+    if (!free || free.value() >= needed)
+        return {};
+    return Outcome<void>::failure(
+        QStringLiteral("в папке %1 на диске нет места: свободно %2, нужно не меньше %3.")
+            .arg(QDir::toNativeSeparators(folder), kilobytes(free.value()), kilobytes(needed)));
 }

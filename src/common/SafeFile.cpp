@@ -21,14 +21,13 @@ QString native(const QString& path)
     return QDir::toNativeSeparators(path);
 }
 
-void setError(QString* error, const QString& what, int errorNumber)
+Outcome<void> failure(const QString& what, int errorNumber)
 {
-    if (!error)
-        return;
     const QString words = SafeFile::reason(errorNumber);
     const QString technical = QString::fromLocal8Bit(std::strerror(errorNumber));
-    *error = words.isEmpty() ? FailureText::compose(what, technical)
-                             : QStringLiteral("%1: %2.\n%3").arg(what, words, technical);
+    return Outcome<void>::failure(words.isEmpty()
+                                      ? FailureText::compose(what, technical)
+                                      : QStringLiteral("%1: %2.\n%3").arg(what, words, technical));
 }
 
 // write(2) until every byte is out; a short write that cannot go on sets errno.
@@ -149,32 +148,27 @@ bool SafeFile::syncFolder(const QString& path)
     return ok;
 }
 
-bool SafeFile::write(const QString& path, const QByteArray& contents, QString* error,
-                     const QString& whatText)
+Outcome<void> SafeFile::write(const QString& path, const QByteArray& contents,
+                              const QString& whatText)
 {
     const QString what = whatText.isEmpty()
                              ? QStringLiteral("Не удалось записать файл %1").arg(native(path))
                              : whatText;
     const QFileInfo info(path);
     const QString folder = info.absolutePath();
-    if (info.isDir() && !info.isSymLink()) {
-        setError(error, what, EISDIR);
-        return false;
-    }
+    if (info.isDir() && !info.isSymLink())
+        return failure(what, EISDIR);
     QByteArray temporary =
         QFile::encodeName(QDir(folder).filePath('.' + info.fileName() + QStringLiteral(".XXXXXX")));
     // mkstemp makes the file 0600: nobody else reads a password or a report half-written.
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) {
-        setError(error, what, errno);
-        return false;
-    }
+    if (fd < 0)
+        return failure(what, errno);
     auto fail = [&](int errorNumber, bool open) {
         if (open)
             ::close(fd);
         ::unlink(temporary.constData());
-        setError(error, what, errorNumber);
-        return false;
+        return failure(what, errorNumber);
     };
     if (!writeAll(fd, contents.constData(), contents.size()))
         return fail(errno, true);
@@ -189,80 +183,61 @@ bool SafeFile::write(const QString& path, const QByteArray& contents, QString* e
         return fail(errno, false);
     if (::rename(temporary.constData(), QFile::encodeName(path).constData()) != 0)
         return fail(errno, false);
-    if (!syncFolder(folder)) {
-        setError(error, what, errno);
-        return false;
-    }
-    return true;
+    if (!syncFolder(folder))
+        return failure(what, errno);
+    return {};
 }
 
-bool SafeFile::copy(const QString& from, const QString& to, QString* error)
+Outcome<void> SafeFile::copy(const QString& from, const QString& to)
 {
+    const QString what = QStringLiteral("Не удалось прочитать файл %1").arg(native(from));
     const int fd = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        setError(error, QStringLiteral("Не удалось прочитать файл %1").arg(native(from)), errno);
-        return false;
-    }
+    if (fd < 0)
+        return failure(what, errno);
     QFile source;
     QByteArray contents;
     if (source.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         contents = source.readAll();
-        if (source.error() != QFileDevice::NoError) {
-            setError(error, QStringLiteral("Не удалось прочитать файл %1").arg(native(from)), EIO);
-            return false;
-        }
+        if (source.error() != QFileDevice::NoError)
+            return failure(what, EIO);
     } else {
         ::close(fd);
-        setError(error, QStringLiteral("Не удалось прочитать файл %1").arg(native(from)), EIO);
-        return false;
+        return failure(what, EIO);
     }
-    return write(to, contents, error);
+    return write(to, contents);
 }
 
-bool SafeFile::ensureFolder(const QString& path, QString* error)
+Outcome<void> SafeFile::ensureFolder(const QString& path)
 {
-    if (isLink(path)) {
-        if (error)
-            *error = QStringLiteral("Папка %1 — символическая ссылка; запись через ссылки не "
-                                    "выполняется.")
-                         .arg(native(path));
-        return false;
-    }
+    if (isLink(path))
+        return Outcome<void>::failure(
+            QStringLiteral("Папка %1 — символическая ссылка; запись через ссылки не выполняется.")
+                .arg(native(path)));
     if (QFileInfo(path).isDir())
-        return true;
-    if (QFileInfo::exists(path)) {
-        if (error)
-            *error = QStringLiteral("%1 — не папка.").arg(native(path));
-        return false;
-    }
+        return {};
+    if (QFileInfo::exists(path))
+        return Outcome<void>::failure(QStringLiteral("%1 — не папка.").arg(native(path)));
     if (!QDir().mkpath(path)) {
         const int errorNumber = errno;
-        setError(error, QStringLiteral("Не удалось создать папку %1").arg(native(path)),
-                 errorNumber ? errorNumber : EACCES);
-        return false;
+        return failure(QStringLiteral("Не удалось создать папку %1").arg(native(path)),
+                       errorNumber ? errorNumber : EACCES);
     }
-    return true;
+    return {};
 }
 
-bool SafeFile::removeFolder(const QString& path, QString* error)
+Outcome<void> SafeFile::removeFolder(const QString& path)
 {
     const QString what = QStringLiteral("Не удалось удалить папку %1").arg(native(path));
     const QByteArray name = QFile::encodeName(path);
     const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == ELOOP || errno == ENOTDIR) {
-            if (error)
-                *error = QStringLiteral("%1 — не папка (или символическая ссылка); она не "
-                                        "удаляется.")
-                             .arg(native(path));
-            return false;
-        }
-        setError(error, what, errno);
-        return false;
+        if (errno == ELOOP || errno == ENOTDIR)
+            return Outcome<void>::failure(
+                QStringLiteral("%1 — не папка (или символическая ссылка); она не удаляется.")
+                    .arg(native(path)));
+        return failure(what, errno);
     }
-    if (!clearFolder(fd) || ::rmdir(name.constData()) != 0) {
-        setError(error, what, errno);
-        return false;
-    }
-    return true;
+    if (!clearFolder(fd) || ::rmdir(name.constData()) != 0)
+        return failure(what, errno);
+    return {};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Outcome.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -10,20 +12,20 @@
 class SafeFile
 {
 public:
-    // False on failure, with the reason in `error` ("Не удалось записать файл ...: на диске
-    // нет места." where that is the cause); `what` replaces the words before the colon.
-    static bool write(const QString& path, const QByteArray& contents, QString* error = nullptr,
-                      const QString& what = QString());
+    // On failure the reason ("Не удалось записать файл ...: на диске нет места." where that is
+    // the cause); `what` replaces the words before the colon.
+    static Outcome<void> write(const QString& path, const QByteArray& contents,
+                               const QString& what = QString());
 
     // Copies a regular file through write(); a link as the source is refused.
-    static bool copy(const QString& from, const QString& to, QString* error = nullptr);
+    static Outcome<void> copy(const QString& from, const QString& to);
 
     // Creates the folder when it is missing; refuses one that is a symbolic link or no folder.
-    static bool ensureFolder(const QString& path, QString* error = nullptr);
+    static Outcome<void> ensureFolder(const QString& path);
 
     // Removes a folder and what it holds, only when it is a real folder (not a link), and
     // never following a link inside it.
-    static bool removeFolder(const QString& path, QString* error = nullptr);
+    static Outcome<void> removeFolder(const QString& path);
 
     // Flushes a file written by someone else (an engine's copy) to the disk.
     static bool syncFile(const QString& path);

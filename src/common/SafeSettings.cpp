@@ -50,15 +50,13 @@ QByteArray contents(const QString& path, bool* ok)
 
 } // namespace
 
-bool SafeSettings::setValue(const QString& path, const QString& key, const QVariant& value,
-                            const QString& what, QString* error)
+Outcome<void> SafeSettings::setValue(const QString& path, const QString& key, const QVariant& value,
+                                     const QString& what)
 {
     const QString folder = QFileInfo(path).absolutePath();
-    QString reason;
     auto fail = [&](const QString& why) {
-        if (error)
-            *error = QStringLiteral("%1 %2: %3").arg(what, QDir::toNativeSeparators(path), why);
-        return false;
+        return Outcome<void>::failure(
+            QStringLiteral("%1 %2: %3").arg(what, QDir::toNativeSeparators(path), why));
     };
     if (!QDir().mkpath(folder))
         return fail(QStringLiteral("не удаётся создать папку."));
@@ -73,9 +71,10 @@ bool SafeSettings::setValue(const QString& path, const QString& key, const QVari
         QFile::remove(scratch);
         QFile::remove(check);
     };
-    if (!SafeFile::write(scratch, old, &reason)) {
+    const Outcome<void> copied = SafeFile::write(scratch, old);
+    if (!copied) {
         cleanUp();
-        return fail(reason);
+        return fail(copied.errorText());
     }
     QMap<QString, QVariant> expected = values(scratch);
     expected.insert(key, value);
@@ -85,22 +84,31 @@ bool SafeSettings::setValue(const QString& path, const QString& key, const QVari
         store(scratch, key, value);
     bool composedOk = false;
     const QByteArray text = contents(scratch, &composedOk);
-    const bool complete = composedOk && !text.isEmpty() && SafeFile::write(check, text, &reason) &&
-                          values(check) == expected;
+    QString reason;
+    bool complete = composedOk && !text.isEmpty();
+    if (complete) {
+        const Outcome<void> checked = SafeFile::write(check, text);
+        reason = checked.errorText();
+        complete = checked && values(check) == expected;
+    }
     cleanUp();
     if (!complete) {
-        if (reason.isEmpty() && !DiskSpace::check(folder, qint64(old.size()) * 2, &reason))
-            return fail(reason);
+        if (reason.isEmpty()) {
+            const Outcome<void> space = DiskSpace::check(folder, qint64(old.size()) * 2);
+            if (!space)
+                return fail(space.errorText());
+        }
         return fail(reason.isEmpty() ? QStringLiteral("файл не удалось записать целиком.")
                                      : reason);
     }
     const QDateTime before = QFileInfo(path).lastModified();
-    if (!SafeFile::write(path, text, &reason))
-        return fail(reason);
+    const Outcome<void> replaced = SafeFile::write(path, text);
+    if (!replaced)
+        return fail(replaced.errorText());
     // Qt rereads a file only when its size or its time (to the millisecond) changed.
     QFile written(path);
     if (before.isValid() && written.fileTime(QFileDevice::FileModificationTime) == before &&
         written.open(QIODevice::ReadWrite))
         written.setFileTime(before.addMSecs(1), QFileDevice::FileModificationTime);
-    return true;
+    return {};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Outcome.h"
+
 #include <QString>
 #include <QVariant>
 
@@ -10,8 +12,8 @@
 class SafeSettings
 {
 public:
-    // `key` may name a group ("KV/days"). False with the reason in `error` (the file named by
-    // `what`, "на диске нет места" where that is the cause); the file is then as it was.
-    static bool setValue(const QString& path, const QString& key, const QVariant& value,
-                         const QString& what, QString* error);
+    // `key` may name a group ("KV/days"). On failure the reason (the file named by `what`,
+    // "на диске нет места" where that is the cause); the file is then as it was.
+    static Outcome<void> setValue(const QString& path, const QString& key, const QVariant& value,
+                                  const QString& what);
 };

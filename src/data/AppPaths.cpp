@@ -66,9 +66,9 @@ QVariant AppPaths::programSetting(const QString& key)
     return programSettings().value(key);
 }
 
-bool AppPaths::storeProgramSetting(const QString& key, const QVariant& value, QString* error)
+Outcome<void> AppPaths::storeProgramSetting(const QString& key, const QVariant& value)
 {
-    return SafeSettings::setValue(programSettings().fileName(), key, value,
-                                  QStringLiteral("Не удалось сохранить настройки программы в файл"),
-                                  error);
+    return SafeSettings::setValue(
+        programSettings().fileName(), key, value,
+        QStringLiteral("Не удалось сохранить настройки программы в файл"));
 }

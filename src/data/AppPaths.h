@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Outcome.h"
+
 #include <QString>
 #include <QVariant>
 
@@ -20,8 +22,7 @@ public:
     // windows were closed at. Stored whole or not at all (a full disk never empties the file
     // and with it the database's location).
     static QVariant programSetting(const QString& key);
-    static bool storeProgramSetting(const QString& key, const QVariant& value,
-                                    QString* error = nullptr);
+    static Outcome<void> storeProgramSetting(const QString& key, const QVariant& value);
 
     static constexpr const char* databaseFileName = "KvBD.db";
 };

@@ -5,6 +5,7 @@
 #include "DataEnv.h"
 #include "ListNames.h"
 #include "ListStore.h"
+#include "Outcome.h"
 #include "RowSet.h"
 
 #include <QDate>
@@ -67,14 +68,15 @@ QDate parseDate(QStringView text, QTime* time = nullptr)
     return date;
 }
 
-int parseBooked(QStringView text)
+Outcome<bool> parseBooked(QStringView text)
 {
     const QString v = text.trimmed().toString().toLower();
     if (v == "1" || v == "true" || v == "-1")
-        return 1;
+        return true;
     if (v == "0" || v == "false")
-        return 0;
-    return -1;
+        return false;
+    return Outcome<bool>::failure(
+        QStringLiteral("\"%1\" is not a booked flag (1, 0, true, false)").arg(text));
 }
 
 } // namespace
@@ -166,10 +168,9 @@ bool CallImporter::importText(const QString& text)
             return bad(QStringLiteral("услуга (usluga): %1").arg(fault));
         if (const QString fault = ListNames::fault(source); !fault.isEmpty())
             return bad(QStringLiteral("источник (Istochnik): %1").arg(fault));
-        const int booked = parseBooked(fields[cBooked]);
-        if (booked < 0)
-            return bad(QStringLiteral("\"%1\" is not a booked flag (1, 0, true, false)")
-                           .arg(fields[cBooked]));
+        const Outcome<bool> booked = parseBooked(fields[cBooked]);
+        if (!booked)
+            return bad(booked.errorText());
         QTime time;
         if (cTime >= 0 && !fields[cTime].trimmed().isEmpty()) {
             const QStringView value = QStringView(fields[cTime]).trimmed();
@@ -177,7 +178,7 @@ bool CallImporter::importText(const QString& text)
             if (!time.isValid() && !parseDate(value, &time).isValid())
                 return bad(QStringLiteral("\"%1\" is not a time of day").arg(fields[cTime]));
         }
-        call = {date, service, source, booked == 1, time};
+        call = {date, service, source, booked.value(), time};
         noteName(QStringLiteral("Uslugi"), service);
         noteName(QStringLiteral("Istochnik"), source);
         ++count;

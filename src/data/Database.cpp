@@ -104,18 +104,18 @@ bool Database::open()
         return fail(QStringLiteral("файл доступен только для чтения"));
     }
     // The engine maps its shared-memory file: on a full disk that ends in a crash, not an error.
-    QString space;
-    if (!DiskSpace::check(info.absolutePath(), 0, &space))
-        return fail(space);
+    const Outcome<void> space = DiskSpace::check(info.absolutePath());
+    if (!space)
+        return fail(space.errorText());
 
     QSqlDatabase db = QSqlDatabase::addDatabase(m_dialect->driverName(), m_connectionName);
     db.setDatabaseName(m_path);
     db.setConnectOptions(m_dialect->connectOptions({}));
     if (!db.open())
         return fail(describe(db.lastError()));
-    QString error;
-    if (!m_dialect->prepareConnection(db, &error))
-        return fail(error);
+    const Outcome<void> prepared = m_dialect->prepareConnection(db);
+    if (!prepared)
+        return fail(prepared.errorText());
     QSqlQuery probe(db);
     if (!probe.exec(m_dialect->probeFile()))
         return fail(describe(probe.lastError()));
@@ -143,9 +143,9 @@ bool Database::openServer()
     db.setConnectOptions(m_dialect->connectOptions(location.parameters()));
     if (!db.open())
         return fail(describe(db.lastError()));
-    QString error;
-    if (!m_dialect->prepareConnection(db, &error))
-        return fail(describe(QSqlError(QString(), error)));
+    const Outcome<void> prepared = m_dialect->prepareConnection(db);
+    if (!prepared)
+        return fail(describe(QSqlError(QString(), prepared.errorText())));
     if (db.tables().isEmpty()) {
         if (createSchema(db)) {
             m_open = true;
@@ -153,7 +153,7 @@ bool Database::openServer()
         }
         // Another desk may have created the tables first; else the failure stands.
         const QString creationError = m_error;
-        if (!db.open() || !m_dialect->prepareConnection(db, &error) || db.tables().isEmpty()) {
+        if (!db.open() || !m_dialect->prepareConnection(db) || db.tables().isEmpty()) {
             m_error = creationError;
             db.close();
             return false;
@@ -186,9 +186,10 @@ bool Database::createSchema(QSqlDatabase& db)
 
 bool Database::checkSchema(QSqlDatabase& db)
 {
-    QString error;
-    if (!m_dialect->readVersion(db, &m_version, &error))
-        return fail(error);
+    const Outcome<int> version = m_dialect->readVersion(db);
+    if (!version)
+        return fail(version.errorText());
+    m_version = version.value();
     if (m_version == SqlDialect::foreignFile)
         return fail(
             m_dialect->isServer()
@@ -225,11 +226,11 @@ bool Database::upgradeSchema(QSqlDatabase& db)
     const QString copy = upgradeCopyPath(m_version);
     const QString partial = copy + ".part";
     QFile::remove(partial);
-    QString error;
-    if (!m_dialect->copyTo(db, partial, &error)) {
+    const Outcome<void> copied = m_dialect->copyTo(db, partial);
+    if (!copied) {
         QFile::remove(partial);
         return fail(QStringLiteral("не удалось сохранить копию «%1» перед обновлением файла: %2")
-                        .arg(copy, describe(QSqlError(QString(), error))));
+                        .arg(copy, describe(QSqlError(QString(), copied.errorText()))));
     }
     // On the disk before it replaces an older copy, and before the file is changed.
     if (!SafeFile::syncFile(partial) ||

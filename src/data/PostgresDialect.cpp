@@ -35,13 +35,15 @@ bool PostgresDialect::isLockTimeout(const QSqlError& error) const
     return error.nativeErrorCode() == QLatin1String("55P03"); // lock_not_available
 }
 
-bool PostgresDialect::prepareConnection(QSqlDatabase& db, QString* error) const
+Outcome<void> PostgresDialect::prepareConnection(QSqlDatabase& db) const
 {
     QSqlQuery query(db);
     query.prepare("SELECT set_config('kalvent.desk', CAST(? AS text), false), "
                   "set_config('client_min_messages', 'warning', false)");
     query.addBindValue(m_desk);
-    return query.exec() || failed(query, error);
+    if (!query.exec())
+        return failed(query);
+    return {};
 }
 
 int PostgresDialect::schemaVersion() const
@@ -49,19 +51,18 @@ int PostgresDialect::schemaVersion() const
     return currentVersion;
 }
 
-bool PostgresDialect::readVersion(QSqlDatabase& db, int* version, QString* error) const
+Outcome<int> PostgresDialect::readVersion(QSqlDatabase& db) const
 {
     QSqlQuery query(db);
-    if (!run(query, "SELECT to_regclass('kalvent') IS NOT NULL", error) || !query.next())
-        return false;
-    if (!query.value(0).toBool()) {
-        *version = foreignFile;
-        return true;
-    }
-    if (!run(query, "SELECT MAX(Versiya) FROM Kalvent", error) || !query.next())
-        return false;
-    *version = query.value(0).toInt();
-    return true;
+    Outcome<void> read = run(query, "SELECT to_regclass('kalvent') IS NOT NULL");
+    if (!read || !query.next())
+        return Outcome<int>::failure(read.errorText());
+    if (!query.value(0).toBool())
+        return foreignFile;
+    read = run(query, "SELECT MAX(Versiya) FROM Kalvent");
+    if (!read || !query.next())
+        return Outcome<int>::failure(read.errorText());
+    return query.value(0).toInt();
 }
 
 QStringList PostgresDialect::schema() const
@@ -79,10 +80,10 @@ QStringList PostgresDialect::requiredTables(int) const
     return PostgresSchema::tableNames();
 }
 
-bool PostgresDialect::copyTo(QSqlDatabase&, const QString&, QString* error) const
+Outcome<void> PostgresDialect::copyTo(QSqlDatabase&, const QString&) const
 {
-    *error = QStringLiteral("a server database is copied with kalvent-cli copy");
-    return false;
+    return Outcome<void>::failure(
+        QStringLiteral("a server database is copied with kalvent-cli copy"));
 }
 
 QString PostgresDialect::insertRow(const QString& table, const QString& column) const

@@ -97,16 +97,18 @@ const QString matchingKey =
 
 } // namespace
 
-bool SqlDialect::failed(const QSqlQuery& query, QString* error)
+Outcome<void> SqlDialect::failed(const QSqlQuery& query)
 {
-    *error = query.lastError().databaseText().isEmpty() ? query.lastError().text()
-                                                        : query.lastError().databaseText();
-    return false;
+    return Outcome<void>::failure(query.lastError().databaseText().isEmpty()
+                                      ? query.lastError().text()
+                                      : query.lastError().databaseText());
 }
 
-bool SqlDialect::run(QSqlQuery& query, const QString& sql, QString* error)
+Outcome<void> SqlDialect::run(QSqlQuery& query, const QString& sql)
 {
-    return query.exec(sql) || failed(query, error);
+    if (!query.exec(sql))
+        return failed(query);
+    return {};
 }
 
 QVariant SqlDialect::toDb(const QVariant& value) const
@@ -373,8 +375,7 @@ QStringList SqlDialect::totalsFromCalls() const
     };
 }
 
-bool SqlDialect::findDifferences(QSqlDatabase& db, QList<TotalsDifference>* differences,
-                                 QString* error) const
+Outcome<QList<TotalsDifference>> SqlDialect::findDifferences(QSqlDatabase& db) const
 {
-    return TotalsCheck(*this).run(db, differences, error);
+    return TotalsCheck(*this).run(db);
 }

@@ -2,6 +2,7 @@
 
 #include "CallWriter.h"
 #include "CommandSpec.h"
+#include "Outcome.h"
 #include "ReportQuery.h"
 #include "TotalsDifference.h"
 
@@ -19,9 +20,10 @@
 class SqlDialect
 {
 public:
-    // Runs one statement; on failure the engine's reason goes to *error.
-    static bool run(QSqlQuery& query, const QString& sql, QString* error);
-    static bool failed(const QSqlQuery& query, QString* error);
+    // Runs one statement; on failure the engine's reason.
+    static Outcome<void> run(QSqlQuery& query, const QString& sql);
+    // The engine's reason for the failure of the statement last run.
+    static Outcome<void> failed(const QSqlQuery& query);
 
     virtual ~SqlDialect() = default;
 
@@ -29,7 +31,7 @@ public:
     // The driver's connect options, with the location's connection parameters (a server's).
     virtual QString connectOptions(const QMap<QString, QString>& parameters) const = 0;
     // Runs once on a freshly opened connection (functions, journal, durability).
-    virtual bool prepareConnection(QSqlDatabase& db, QString* error) const = 0;
+    virtual Outcome<void> prepareConnection(QSqlDatabase& db) const = 0;
     // A statement that reads a file's header, failing on a file that is not a database, a
     // damaged or a locked one; empty where there is no file.
     virtual QString probeFile() const { return {}; }
@@ -48,7 +50,7 @@ public:
     virtual int schemaVersion() const = 0;
     // The layout version a file records; foreignFile for a file marked as another program's.
     static constexpr int foreignFile = -1;
-    virtual bool readVersion(QSqlDatabase& db, int* version, QString* error) const = 0;
+    virtual Outcome<int> readVersion(QSqlDatabase& db) const = 0;
     // Statements that create an empty database of the current version with its first entries.
     virtual QStringList schema() const = 0;
     // Statements that bring a file of an older version to the current one (one transaction).
@@ -56,7 +58,7 @@ public:
     // The tables a file of that version must have.
     virtual QStringList requiredTables(int version) const = 0;
     // Writes a consistent copy of the open database to a new file.
-    virtual bool copyTo(QSqlDatabase& db, const QString& path, QString* error) const = 0;
+    virtual Outcome<void> copyTo(QSqlDatabase& db, const QString& path) const = 0;
 
     // The named commands of the data environment: the lists, the calls, the reports.
     QList<CommandSpec> commands() const;
@@ -102,8 +104,7 @@ public:
     // Statements that recompute every call's keys and all totals from the calls.
     virtual QStringList rebuildTotals() const = 0;
     // Every place where the stored keys or totals differ from those the calls give.
-    bool findDifferences(QSqlDatabase& db, QList<TotalsDifference>* differences,
-                         QString* error) const;
+    Outcome<QList<TotalsDifference>> findDifferences(QSqlDatabase& db) const;
 
     // Pieces of statements that read and keep the totals, the same on every engine.
     // The key of a folded name; 0 for a missing (NULL) name, which no list name matches.

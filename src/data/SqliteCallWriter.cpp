@@ -142,5 +142,10 @@ bool SqliteCallWriter::add(const QVariantList& call)
 
 bool SqliteCallWriter::finish()
 {
-    return m_ready && m_dialect.addTotalsAfter(m_connection, m_lastId, &m_error);
+    if (!m_ready)
+        return false;
+    const Outcome<void> added = m_dialect.addTotalsAfter(m_connection, m_lastId);
+    if (!added)
+        m_error = added.errorText();
+    return added.ok();
 }

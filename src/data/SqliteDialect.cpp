@@ -72,21 +72,17 @@ bool SqliteDialect::isLockTimeout(const QSqlError& error) const
     return number && (code & 0xff) == SQLITE_BUSY;
 }
 
-bool SqliteDialect::prepareConnection(QSqlDatabase& db, QString* error) const
+Outcome<void> SqliteDialect::prepareConnection(QSqlDatabase& db) const
 {
     const QVariant handle = db.driver()->handle();
     auto* sqlite = handle.isValid() ? *static_cast<sqlite3* const*>(handle.data()) : nullptr;
-    if (!sqlite) {
-        *error = QStringLiteral("no SQLite handle");
-        return false;
-    }
+    if (!sqlite)
+        return Outcome<void>::failure(QStringLiteral("no SQLite handle"));
     const int rc = sqlite3_create_function(sqlite, "kv_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
                                            nullptr, foldFunction, nullptr, nullptr);
-    if (rc != SQLITE_OK) {
-        *error = QString::fromUtf8(sqlite3_errmsg(sqlite));
-        return false;
-    }
-    return true;
+    if (rc != SQLITE_OK)
+        return Outcome<void>::failure(QString::fromUtf8(sqlite3_errmsg(sqlite)));
+    return {};
 }
 
 int SqliteDialect::schemaVersion() const
@@ -94,21 +90,17 @@ int SqliteDialect::schemaVersion() const
     return currentVersion;
 }
 
-bool SqliteDialect::readVersion(QSqlDatabase& db, int* version, QString* error) const
+Outcome<int> SqliteDialect::readVersion(QSqlDatabase& db) const
 {
     QSqlQuery query(db);
-    if (!run(query,
-             "SELECT application_id, user_version FROM pragma_application_id(), "
-             "pragma_user_version()",
-             error))
-        return false;
-    if (!query.next()) {
-        *error = QStringLiteral("no file header");
-        return false;
-    }
+    const Outcome<void> read = run(query, "SELECT application_id, user_version FROM "
+                                          "pragma_application_id(), pragma_user_version()");
+    if (!read)
+        return Outcome<int>::failure(read.errorText());
+    if (!query.next())
+        return Outcome<int>::failure(QStringLiteral("no file header"));
     const int owner = query.value(0).toInt();
-    *version = owner == 0 || owner == kalventFileId ? query.value(1).toInt() : foreignFile;
-    return true;
+    return owner == 0 || owner == kalventFileId ? query.value(1).toInt() : foreignFile;
 }
 
 QStringList SqliteDialect::schema() const
@@ -142,12 +134,14 @@ QStringList SqliteDialect::requiredTables(int version) const
     return tables;
 }
 
-bool SqliteDialect::copyTo(QSqlDatabase& db, const QString& path, QString* error) const
+Outcome<void> SqliteDialect::copyTo(QSqlDatabase& db, const QString& path) const
 {
     QSqlQuery query(db);
     query.prepare("VACUUM INTO ?");
     query.addBindValue(path);
-    return query.exec() || failed(query, error);
+    if (!query.exec())
+        return failed(query);
+    return {};
 }
 
 QString SqliteDialect::probeFile() const
@@ -200,25 +194,25 @@ QString SqliteDialect::insertKeyedCall() const
                           "KIstochnik) VALUES (?, ?, ?, ?, ?, ?, ?)");
 }
 
-bool SqliteDialect::addTotalsAfter(QSqlDatabase& db, qint64 lastId, QString* error) const
+Outcome<void> SqliteDialect::addTotalsAfter(QSqlDatabase& db, qint64 lastId) const
 {
     QSqlQuery query(db);
-    if (!run(query, "DROP TABLE IF EXISTS temp.ItogNovye", error) ||
-        !run(query,
-             "CREATE TEMP TABLE ItogNovye (Vid INTEGER, Kl INTEGER, Mes TEXT, Data TEXT, "
-             "Vsego INTEGER, Zapis INTEGER)",
-             error))
-        return false;
+    for (const QString& statement :
+         {QStringLiteral("DROP TABLE IF EXISTS temp.ItogNovye"),
+          QStringLiteral("CREATE TEMP TABLE ItogNovye (Vid INTEGER, Kl INTEGER, Mes TEXT, "
+                         "Data TEXT, Vsego INTEGER, Zapis INTEGER)")})
+        if (Outcome<void> done = run(query, statement); !done)
+            return done;
     query.prepare("WITH p AS (SELECT ? AS last) INSERT INTO temp.ItogNovye "
                   "SELECT Vid, Kl, substr(Data, 1, 7), Data, Vsego, Zapis FROM (" +
                   countedRows("Base", "ID > (SELECT last FROM p)") + ")");
     query.addBindValue(lastId);
     if (!query.exec())
-        return failed(query, error);
+        return failed(query);
     for (const QString& statement : addToTotals("temp.ItogNovye"))
-        if (!run(query, statement, error))
-            return false;
-    return run(query, "DROP TABLE temp.ItogNovye", error);
+        if (Outcome<void> done = run(query, statement); !done)
+            return done;
+    return run(query, "DROP TABLE temp.ItogNovye");
 }
 
 QStringList SqliteDialect::rebuildTotals() const

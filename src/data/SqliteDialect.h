@@ -12,17 +12,17 @@ class SqliteDialect : public SqlDialect
 public:
     QString driverName() const override;
     QString connectOptions(const QMap<QString, QString>& parameters) const override;
-    bool prepareConnection(QSqlDatabase& db, QString* error) const override;
+    Outcome<void> prepareConnection(QSqlDatabase& db) const override;
     QString probeFile() const override;
     QStringList fileSettings() const override;
     QString lockWait(int msecs) const override;
     bool isLockTimeout(const QSqlError& error) const override;
     int schemaVersion() const override;
-    bool readVersion(QSqlDatabase& db, int* version, QString* error) const override;
+    Outcome<int> readVersion(QSqlDatabase& db) const override;
     QStringList schema() const override;
     QStringList upgrade(int fromVersion) const override;
     QStringList requiredTables(int version) const override;
-    bool copyTo(QSqlDatabase& db, const QString& path, QString* error) const override;
+    Outcome<void> copyTo(QSqlDatabase& db, const QString& path) const override;
     QString insertRow(const QString& table, const QString& column) const override;
     QString lastCall() const override;
     std::unique_ptr<CallWriter> callWriter(QSqlDatabase& db) const override;
@@ -38,7 +38,7 @@ public:
     QString addKey() const;
     QString keyOf() const;
     QString insertKeyedCall() const;
-    bool addTotalsAfter(QSqlDatabase& db, qint64 lastId, QString* error) const;
+    Outcome<void> addTotalsAfter(QSqlDatabase& db, qint64 lastId) const;
 
 protected:
     QString hourOf(const QString& data, const QString& vrem) const override;

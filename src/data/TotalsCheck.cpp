@@ -56,12 +56,14 @@ QStringList TotalsCheck::cleanup() const
             "DROP TABLE " + m_dialect.temporary("ItogSchetMes")};
 }
 
-bool TotalsCheck::run(QSqlDatabase& db, QList<TotalsDifference>* differences, QString* error) const
+Outcome<QList<TotalsDifference>> TotalsCheck::run(QSqlDatabase& db) const
 {
+    using Result = Outcome<QList<TotalsDifference>>;
+    QList<TotalsDifference> differences;
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!SqlDialect::run(query, callKeys(), error))
-        return false;
+    if (const Outcome<void> done = SqlDialect::run(query, callKeys()); !done)
+        return Result::failure(done.errorText());
     while (query.next()) {
         TotalsDifference d;
         d.callKeys = true;
@@ -70,11 +72,11 @@ bool TotalsCheck::run(QSqlDatabase& db, QList<TotalsDifference>* differences, QS
         d.names = query.value(2).toString() + " / " + query.value(3).toString();
         d.storedKeys = query.value(4).toString() + " / " + query.value(5).toString();
         d.expectedKeys = query.value(6).toString() + " / " + query.value(7).toString();
-        differences->append(d);
+        differences.append(d);
     }
     for (const QString& statement : counting())
-        if (!SqlDialect::run(query, statement, error))
-            return false;
+        if (const Outcome<void> done = SqlDialect::run(query, statement); !done)
+            return Result::failure(done.errorText());
     // The day and the month totals compared with the counted ones both ways.
     const QString compare =
         QStringLiteral("SELECT t.Vid, t.%3, %5, t.Vsego, t.Zapis, c.Vsego, c.Zapis FROM %1 AS t "
@@ -94,8 +96,8 @@ bool TotalsCheck::run(QSqlDatabase& db, QList<TotalsDifference>* differences, QS
                                 stored, counted)
                   : compare.arg("ItogDen", m_dialect.temporary("ItogSchetDen"), "Data",
                                 sameMonth + " AND c.Data = t.Data", stored, counted);
-        if (!SqlDialect::run(query, sql, error))
-            return false;
+        if (const Outcome<void> done = SqlDialect::run(query, sql); !done)
+            return Result::failure(done.errorText());
         while (query.next()) {
             TotalsDifference d;
             d.kind = TotalsKind::Value(query.value(0).toInt());
@@ -106,12 +108,12 @@ bool TotalsCheck::run(QSqlDatabase& db, QList<TotalsDifference>* differences, QS
             d.storedBooked = query.value(4).toLongLong();
             d.countedCalls = query.value(5).toLongLong();
             d.countedBooked = query.value(6).toLongLong();
-            differences->append(d);
+            differences.append(d);
         }
     }
     query.finish();
     for (const QString& statement : cleanup())
-        if (!SqlDialect::run(query, statement, error))
-            return false;
-    return true;
+        if (const Outcome<void> done = SqlDialect::run(query, statement); !done)
+            return Result::failure(done.errorText());
+    return differences;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Outcome.h"
 #include "TotalsDifference.h"
 
 #include <QList>
@@ -15,7 +16,8 @@ class TotalsCheck
 public:
     explicit TotalsCheck(const SqlDialect& dialect) : m_dialect(dialect) {}
 
-    bool run(QSqlDatabase& db, QList<TotalsDifference>* differences, QString* error) const;
+    // Every difference found (none when all agree), or the engine's reason for failing.
+    Outcome<QList<TotalsDifference>> run(QSqlDatabase& db) const;
 
 private:
     // The totals counted from the calls into the temporary ItogSchetDen and ItogSchetMes.

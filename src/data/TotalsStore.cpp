@@ -9,10 +9,11 @@ bool TotalsStore::check(QList<TotalsDifference>* differences)
     differences->clear();
     return inTransaction([&] {
         QSqlDatabase db = m_connection.connection();
-        QString error;
-        return m_connection.dialect().findDifferences(db, differences, &error)
-                   ? QSqlError()
-                   : QSqlError(QString(), error, QSqlError::UnknownError);
+        const Outcome<QList<TotalsDifference>> found = m_connection.dialect().findDifferences(db);
+        if (!found)
+            return QSqlError(QString(), found.errorText(), QSqlError::UnknownError);
+        *differences = found.value();
+        return QSqlError();
     });
 }
 

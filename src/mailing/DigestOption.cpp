@@ -15,16 +15,14 @@ enum File
     Chart
 };
 
-bool readText(const QString& path, QString* text, QString* error)
+Outcome<QString> readText(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("Не удалось прочитать сводку «%1»: %2")
-                     .arg(QDir::toNativeSeparators(path), file.errorString());
-        return false;
-    }
-    *text = QString::fromUtf8(file.readAll());
-    return true;
+    if (!file.open(QIODevice::ReadOnly))
+        return Outcome<QString>::failure(
+            QStringLiteral("Не удалось прочитать сводку «%1»: %2")
+                .arg(QDir::toNativeSeparators(path), file.errorString()));
+    return QString::fromUtf8(file.readAll());
 }
 
 } // namespace
@@ -61,21 +59,21 @@ QStringList DigestOption::takeDigestFiles(QStringList* files)
     return digest;
 }
 
-bool DigestOption::fillBody(MailMessage* message, const QString& mailText, const QStringList& files,
-                            QString* error)
+Outcome<void> DigestOption::fillBody(MailMessage* message, const QString& mailText,
+                                     const QStringList& files)
 {
-    if (files.size() != fileNames().size()) {
-        *error = QStringLiteral("Сводка для письма неполна.");
-        return false;
-    }
-    QString text;
-    QString html;
-    if (!readText(files.at(Text), &text, error) || !readText(files.at(Html), &html, error))
-        return false;
-    message->setBody(plainBody(mailText, text));
-    message->setHtmlBody(htmlBody(mailText, html));
+    if (files.size() != fileNames().size())
+        return Outcome<void>::failure(QStringLiteral("Сводка для письма неполна."));
+    const Outcome<QString> text = readText(files.at(Text));
+    if (!text)
+        return Outcome<void>::failure(text.errorText());
+    const Outcome<QString> html = readText(files.at(Html));
+    if (!html)
+        return Outcome<void>::failure(html.errorText());
+    message->setBody(plainBody(mailText, text.value()));
+    message->setHtmlBody(htmlBody(mailText, html.value()));
     message->setInlineImages({{QByteArray(chartContentId), "image/png", files.at(Chart)}});
-    return true;
+    return {};
 }
 
 QString DigestOption::plainBody(const QString& mailText, const QString& digestText)

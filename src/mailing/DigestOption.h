@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Outcome.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -25,9 +27,9 @@ public:
     static QStringList takeDigestFiles(QStringList* files);
 
     // Sets the message's bodies from the summary's files (in fileNames() order) with
-    // `mailText` as their first line. False (and the reason) when a file cannot be read.
-    static bool fillBody(MailMessage* message, const QString& mailText, const QStringList& files,
-                         QString* error);
+    // `mailText` as their first line; the reason when a file cannot be read.
+    static Outcome<void> fillBody(MailMessage* message, const QString& mailText,
+                                  const QStringList& files);
 
     // The mail's bodies: the stored mail text as the first line, then the summary.
     static QString plainBody(const QString& mailText, const QString& digestText);

@@ -56,8 +56,11 @@ DispatchLock::Result DispatchLock::take()
         return Result::Busy;
     if (m_file)
         return Result::Taken;
-    if (!SafeFile::ensureFolder(QFileInfo(path()).absolutePath(), &m_error))
+    const Outcome<void> folder = SafeFile::ensureFolder(QFileInfo(path()).absolutePath());
+    if (!folder) {
+        m_error = folder.errorText();
         return Result::Failed;
+    }
     auto file = std::make_unique<QLockFile>(path());
     file->setStaleLockTime(0);
     if (!file->tryLock(0)) {

@@ -38,19 +38,12 @@ QDateTime DispatchSchedule::lastDispatch()
     return QDateTime::fromString(QString::fromLatin1(file.readAll().trimmed()), Qt::ISODate);
 }
 
-bool DispatchSchedule::writeLastDispatch(const QDateTime& moment, QString* error)
+Outcome<void> DispatchSchedule::storeNext(SettingsStore& store, const QDateTime& next,
+                                          const QDateTime& now)
 {
-    return SafeFile::write(lastDispatchPath(), moment.toString(Qt::ISODate).toLatin1(), error);
-}
-
-bool DispatchSchedule::storeNext(SettingsStore& store, const QDateTime& next, const QDateTime& now,
-                                 QString* error)
-{
-    if (!store.write(MailingSettings::nextdateKey, MailingSettings::nextDateText(next))) {
-        *error = store.errorText();
-        return false;
-    }
-    return writeLastDispatch(now, error);
+    if (!store.write(MailingSettings::nextdateKey, MailingSettings::nextDateText(next)))
+        return Outcome<void>::failure(store.errorText());
+    return SafeFile::write(lastDispatchPath(), now.toString(Qt::ISODate).toLatin1());
 }
 
 QString DispatchSchedule::unusableText()
@@ -110,12 +103,13 @@ DispatchSchedule::Result DispatchSchedule::tick(SettingsStore& store, const QDat
 
     // The lock, the reports, the kept copy of a failed mail and the next date all need room;
     // a dispatch that cannot finish is refused before it starts.
-    QString error;
     for (const QString& folder :
          {QFileInfo(DispatchLock::path()).absolutePath(), m_run.sendDir(), m_run.outboxDir(),
-          QFileInfo(SettingsStore::location()).absolutePath()})
-        if (!DiskSpace::check(folder, 0, &error))
-            return fail(QStringLiteral("Отчеты не отправлены: ") + error);
+          QFileInfo(SettingsStore::location()).absolutePath()}) {
+        const Outcome<void> space = DiskSpace::check(folder);
+        if (!space)
+            return fail(QStringLiteral("Отчеты не отправлены: ") + space.errorText());
+    }
     switch (lock.take()) {
     case DispatchLock::Result::Taken:
         break;
@@ -140,8 +134,9 @@ DispatchSchedule::Result DispatchSchedule::tick(SettingsStore& store, const QDat
     if (!m_run.claimDispatch(settings.nextdate(), settings.senders(), &mine))
         return fail(m_run.errorText());
     if (!mine) {
-        if (!storeNext(store, next, now, &error))
-            return fail(error);
+        const Outcome<void> stored = storeNext(store, next, now);
+        if (!stored)
+            return fail(stored.errorText());
         finish();
         return Result::ElsewhereDispatched;
     }
@@ -158,8 +153,10 @@ DispatchSchedule::Result DispatchSchedule::tick(SettingsStore& store, const QDat
         return fail(m_run.errorText());
     // Stored before the announcement: a program closed while the box is open must not mail
     // the same reports again at its next start.
-    if (!storeNext(store, next, now, &error))
-        return fail(QStringLiteral("Следующую дату отправки сохранить не удалось.\n") + error);
+    const Outcome<void> stored = storeNext(store, next, now);
+    if (!stored)
+        return fail(QStringLiteral("Следующую дату отправки сохранить не удалось.\n") +
+                    stored.errorText());
     if (sent == MailingRun::Result::MailFailed)
         call(m_hooks.mailFailed, m_run.errorText());
     finish();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Outcome.h"
+
 #include <QDateTime>
 #include <QString>
 #include <functional>
@@ -65,11 +67,10 @@ private:
     // The moment of the last dispatch of any copy of the program, kept beside the lock.
     static QString lastDispatchPath();
     static QDateTime lastDispatch();
-    static bool writeLastDispatch(const QDateTime& moment, QString* error);
-    // Stores the next date and the moment of this dispatch; false with the reason when the
-    // disk refused either.
-    static bool storeNext(SettingsStore& store, const QDateTime& next, const QDateTime& now,
-                          QString* error);
+    // Stores the next date and the moment of this dispatch; the reason when the disk refused
+    // either.
+    static Outcome<void> storeNext(SettingsStore& store, const QDateTime& next,
+                                   const QDateTime& now);
     static bool tooSoon(const MailingSettings& settings, const QDateTime& now);
 
     void call(const std::function<void(const QString&)>& hook, const QString& text) const;

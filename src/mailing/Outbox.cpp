@@ -47,8 +47,10 @@ bool Outbox::writeDescription(const QString& folder, const Mail& mail)
         {"files", files},
         {"messageId", mail.messageId},
     };
-    return SafeFile::write(QDir(folder).filePath(descriptionName),
-                           QJsonDocument(description).toJson(), &m_error);
+    const Outcome<void> written = SafeFile::write(QDir(folder).filePath(descriptionName),
+                                                  QJsonDocument(description).toJson());
+    m_error = written.errorText();
+    return written.ok();
 }
 
 std::optional<Outbox::Mail> Outbox::keep(const QString& recipient, const QString& text,
@@ -79,19 +81,23 @@ std::optional<Outbox::Mail> Outbox::keep(const QString& recipient, const QString
         SafeFile::removeFolder(staging);
         return std::optional<Mail>();
     };
-    QString problem;
     qint64 size = 0;
     for (const QString& file : files)
         size += QFileInfo(file).size();
-    if (!SafeFile::ensureFolder(m_dir, &problem) || !SafeFile::ensureFolder(staging, &problem))
-        return fail(problem);
-    if (!DiskSpace::check(m_dir, size, &problem))
-        return fail(QStringLiteral("Отчеты не сохранены: ") + problem);
+    for (const QString& folder : {m_dir, staging}) {
+        const Outcome<void> made = SafeFile::ensureFolder(folder);
+        if (!made)
+            return fail(made.errorText());
+    }
+    const Outcome<void> space = DiskSpace::check(m_dir, size);
+    if (!space)
+        return fail(QStringLiteral("Отчеты не сохранены: ") + space.errorText());
     // Every copy and the description are complete on disk before the entry gets its name.
     for (const QString& file : files) {
         const QString copy = QDir(staging).filePath(QFileInfo(file).fileName());
-        if (!SafeFile::copy(file, copy, &problem))
-            return fail(problem);
+        const Outcome<void> copied = SafeFile::copy(file, copy);
+        if (!copied)
+            return fail(copied.errorText());
         mail.files << QDir(target).filePath(QFileInfo(file).fileName());
     }
     if (!writeDescription(staging, mail))
@@ -167,9 +173,11 @@ bool Outbox::drop(const QString& id)
         m_error = QStringLiteral("В папке неотправленных писем нет письма %1").arg(id);
         return false;
     }
-    QString error;
-    if (QFileInfo(m_dir).isSymLink() || !SafeFile::removeFolder(QDir(m_dir).filePath(id), &error)) {
-        m_error = QStringLiteral("Не удалось удалить письмо %1. %2").arg(id, error);
+    const Outcome<void> removed = QFileInfo(m_dir).isSymLink()
+                                      ? Outcome<void>::failure(QString())
+                                      : SafeFile::removeFolder(QDir(m_dir).filePath(id));
+    if (!removed) {
+        m_error = QStringLiteral("Не удалось удалить письмо %1. %2").arg(id, removed.errorText());
         return false;
     }
     return true;

@@ -35,9 +35,11 @@ bool ReportAttachment::write(DataEnv* env, const QString& days, const QDateTime&
     const QDateTime from = Period::before(today, *length);
     const ReportPeriod period =
         from.time() == QTime(0, 0) ? ReportPeriod(from.date(), today) : ReportPeriod(from, today);
-    QString reason;
-    if (!SafeFile::ensureFolder(dir, &reason) || !DiskSpace::check(dir, 0, &reason)) {
-        *error = QStringLiteral("Отчеты не сохранены: ") + reason;
+    Outcome<void> room = SafeFile::ensureFolder(dir);
+    if (room)
+        room = DiskSpace::check(dir);
+    if (!room) {
+        *error = QStringLiteral("Отчеты не сохранены: ") + room.errorText();
         return false;
     }
     ReportRunner runner(env);

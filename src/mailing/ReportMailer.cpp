@@ -12,7 +12,7 @@
 
 namespace {
 
-struct Outcome
+struct Transfer
 {
     bool sent = false;
     bool forGood = false;
@@ -20,10 +20,10 @@ struct Outcome
 };
 
 // One whole session on the calling thread, with a client of its own.
-Outcome transfer(const MailAccount& account, const MailMessage& message,
-                 const std::function<void()>& accepted)
+Transfer transfer(const MailAccount& account, const MailMessage& message,
+                  const std::function<void()>& accepted)
 {
-    Outcome outcome;
+    Transfer outcome;
     SmtpClient client;
     if (!client.signOn(account)) {
         outcome.errorText = client.errorText();
@@ -38,13 +38,13 @@ Outcome transfer(const MailAccount& account, const MailMessage& message,
 }
 
 // Runs the transfer on a worker thread; the calling thread processes events until it ends.
-Outcome transferWhileProcessingEvents(const MailAccount& account, const MailMessage& message,
-                                      const std::function<void()>& accepted)
+Transfer transferWhileProcessingEvents(const MailAccount& account, const MailMessage& message,
+                                       const std::function<void()>& accepted)
 {
     if (!QCoreApplication::instance())
         return transfer(account, message, accepted);
 
-    Outcome outcome;
+    Transfer outcome;
     QEventLoop loop;
     std::thread worker([&outcome, &loop, &accepted, account, message] {
         outcome = transfer(account, message, accepted);
@@ -81,10 +81,13 @@ bool ReportMailer::send(const QString& recipient, const QString& text,
     message.setRecipient(recipient);
     message.setSubject(text);
     message.setBody(text);
-    if (!m_digestFiles.isEmpty() &&
-        !DigestOption::fillBody(&message, text, m_digestFiles, &m_errorText)) {
-        m_failedForGood = true;
-        return false;
+    if (!m_digestFiles.isEmpty()) {
+        const Outcome<void> filled = DigestOption::fillBody(&message, text, m_digestFiles);
+        if (!filled) {
+            m_errorText = filled.errorText();
+            m_failedForGood = true;
+            return false;
+        }
     }
 
     m_busy = true;
@@ -92,7 +95,7 @@ bool ReportMailer::send(const QString& recipient, const QString& text,
 
     message.setAttachments(attachments);
     message.setMessageId(m_messageId);
-    const Outcome outcome = transferWhileProcessingEvents(account, message, m_accepted);
+    const Transfer outcome = transferWhileProcessingEvents(account, message, m_accepted);
     m_busy = false;
 
     m_errorText = outcome.sent ? QString() : outcome.errorText;

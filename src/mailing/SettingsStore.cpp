@@ -31,10 +31,11 @@ QString SettingsStore::read(const QString& key) const
 
 bool SettingsStore::write(const QString& key, const QString& value)
 {
-    m_error.clear();
-    return SafeSettings::setValue(location(), QString::fromLatin1(section) + '/' + key, value,
-                                  QStringLiteral("Не удалось сохранить настройки рассылки в файл"),
-                                  &m_error);
+    const Outcome<void> stored =
+        SafeSettings::setValue(location(), QString::fromLatin1(section) + '/' + key, value,
+                               QStringLiteral("Не удалось сохранить настройки рассылки в файл"));
+    m_error = stored.errorText();
+    return stored.ok();
 }
 
 QString SettingsStore::location()

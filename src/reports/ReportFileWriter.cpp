@@ -135,7 +135,10 @@ bool ReportFileWriter::fail(const QString& fileName, const QString& reason)
 
 bool ReportFileWriter::save(const QString& fileName, const QByteArray& contents)
 {
-    return SafeFile::write(fileName, contents, &m_error);
+    const Outcome<void> written = SafeFile::write(fileName, contents);
+    if (!written)
+        m_error = written.errorText();
+    return written.ok();
 }
 
 bool ReportFileWriter::writeGrid(const ReportLayout& layout, const QAbstractItemModel& rows,

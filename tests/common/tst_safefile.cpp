@@ -36,8 +36,9 @@ private Q_SLOTS:
             fresh += char('a' + i % 26);
         for (qint64 left = 0; left < fresh.size(); ++left) {
             SafeFile::setSpaceLeftForTest(left);
-            QString error;
-            QVERIFY2(!SafeFile::write(path, fresh, &error), qPrintable(QString::number(left)));
+            const Outcome<void> written = SafeFile::write(path, fresh);
+            QVERIFY2(!written, qPrintable(QString::number(left)));
+            const QString& error = written.errorText();
             QVERIFY2(error.contains("на диске нет места"), qPrintable(error));
             QVERIFY(error.contains(QDir::toNativeSeparators(path)));
             QCOMPARE(contents(path), old);
@@ -68,14 +69,16 @@ private Q_SLOTS:
         QVERIFY(SafeFile::write(target + "/sub/keep.txt", "keep"));
         const QString folderLink = dir.filePath("entry");
         QVERIFY(QFile::link(target, folderLink));
-        QString error;
-        QVERIFY(!SafeFile::removeFolder(folderLink, &error));
-        QVERIFY(!SafeFile::ensureFolder(folderLink, &error));
-        QVERIFY(error.contains("ссылка"));
+        const Outcome<void> removed = SafeFile::removeFolder(folderLink);
+        QVERIFY(!removed);
+        QVERIFY(removed.errorText().contains("ссылка"));
+        const Outcome<void> made = SafeFile::ensureFolder(folderLink);
+        QVERIFY(!made);
+        QVERIFY(made.errorText().contains("ссылка"));
         const QString real = dir.filePath("real");
         QVERIFY(QDir().mkpath(real));
         QVERIFY(QFile::link(target, real + "/inner"));
-        QVERIFY(SafeFile::removeFolder(real, &error));
+        QVERIFY(SafeFile::removeFolder(real));
         QVERIFY(!QFileInfo::exists(real));
         QCOMPARE(contents(target + "/sub/keep.txt"), QByteArray("keep"));
     }

@@ -307,9 +307,13 @@ bool MailAccount::save(const QString& path)
                 .arg(m_allowPlaintext ? QLatin1String("true") : QLatin1String("false"));
 
     // The new file is the owner's alone (0600) before the password goes into it.
-    if (!SafeFile::write(path, text.toUtf8(), &m_errorText,
-                         QStringLiteral("Не удалось записать файл настроек почты «%1»").arg(path)))
+    const Outcome<void> written =
+        SafeFile::write(path, text.toUtf8(),
+                        QStringLiteral("Не удалось записать файл настроек почты «%1»").arg(path));
+    if (!written) {
+        m_errorText = written.errorText();
         return false;
+    }
     // A password no longer used stays nowhere.
     if (place != PasswordPlace::SecretStore && store.isAvailable(nullptr))
         store.remove(secretKey(path), nullptr);
