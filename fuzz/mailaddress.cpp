@@ -45,9 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray domain = MailAddress::domain(address);
 
     for (const auto role : {MailAddress::Role::Recipient, MailAddress::Role::Sender}) {
-        QString why;
-        if (!MailAddress::validate(address, role, &why)) {
-            FUZZ_REQUIRE(!why.isEmpty());
+        if (const auto valid = MailAddress::validate(address, role); !valid) {
+            FUZZ_REQUIRE(!valid.errorText().isEmpty());
             continue;
         }
         FUZZ_REQUIRE(isPlainWireText(ascii));

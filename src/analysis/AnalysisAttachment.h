@@ -12,6 +12,6 @@ public:
     QStringList fileNames() const override;
     bool isOn(const MailingSettings& settings) const override;
     // The whole days from the start of the last `days` days to today.
-    bool write(DataEnv* env, const QString& days, const QDateTime& now, const QString& dir,
-               QString* error) const override;
+    Outcome<void> write(DataEnv* env, const QString& days, const QDateTime& now,
+                        const QString& dir) const override;
 };

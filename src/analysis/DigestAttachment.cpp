@@ -45,21 +45,20 @@ bool DigestAttachment::isOn(const MailingSettings& settings) const
     return settings.carriesDigest();
 }
 
-bool DigestAttachment::write(DataEnv* env, const QString& days, const QDateTime& now,
-                             const QString& dir, QString* error) const
+Outcome<void> DigestAttachment::write(DataEnv* env, const QString& days, const QDateTime& now,
+                                      const QString& dir) const
 {
     const std::optional<double> length = Period::parse(days);
     const QDateTime from = length ? Period::before(now.date(), *length) : QDateTime();
     if (!from.isValid()) {
-        *error =
-            QStringLiteral("Сводка не сохранена: период «%1» не является числом дней.").arg(days);
-        return false;
+        return Outcome<void>::failure(
+            QStringLiteral("Сводка не сохранена: период «%1» не является числом дней.").arg(days));
     }
     const AnalysisPeriod period(from.date(), now.date());
     AdAnalysis analysis(env);
     if (!analysis.load(period)) {
-        *error = QStringLiteral("Сводка не сохранена: ") + analysis.errorText();
-        return false;
+        return Outcome<void>::failure(QStringLiteral("Сводка не сохранена: ") +
+                                      analysis.errorText());
     }
     ReportRunner runner(env);
     QVector<MailDigest::Day> current;
@@ -67,8 +66,7 @@ bool DigestAttachment::write(DataEnv* env, const QString& days, const QDateTime&
     QString reason;
     if (!readDays(runner, period, &current, &reason) ||
         !readDays(runner, period.previous(), &previous, &reason)) {
-        *error = QStringLiteral("Сводка не сохранена: ") + reason;
-        return false;
+        return Outcome<void>::failure(QStringLiteral("Сводка не сохранена: ") + reason);
     }
     qint64 previousCalls = 0;
     qint64 previousBooked = 0;
@@ -83,9 +81,9 @@ bool DigestAttachment::write(DataEnv* env, const QString& days, const QDateTime&
     for (int i = 0; i < paths.size(); ++i) {
         const Outcome<void> written = SafeFile::write(paths.at(i), contents[i]);
         if (!written) {
-            *error = QStringLiteral("Сводка не сохранена: ") + written.errorText();
-            return false;
+            return Outcome<void>::failure(QStringLiteral("Сводка не сохранена: ") +
+                                          written.errorText());
         }
     }
-    return true;
+    return {};
 }

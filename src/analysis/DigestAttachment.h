@@ -11,6 +11,6 @@ public:
     Role role() const override { return Role::Body; }
     QStringList fileNames() const override;
     bool isOn(const MailingSettings& settings) const override;
-    bool write(DataEnv* env, const QString& days, const QDateTime& now, const QString& dir,
-               QString* error) const override;
+    Outcome<void> write(DataEnv* env, const QString& days, const QDateTime& now,
+                        const QString& dir) const override;
 };

@@ -47,19 +47,12 @@ QString joinedGroups(const QString& whole)
     return groups.join(QString());
 }
 
-bool fail(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
-
 // The least common multiple of the month lengths 28, 29, 30 and 31.
 constexpr qint64 monthLengthsMultiple = 377580;
 
 } // namespace
 
-std::optional<qint64> Money::parse(const QString& input, QString* error)
+Outcome<qint64> Money::parse(const QString& input)
 {
     QString text = input;
     while (!text.isEmpty() && (text.front().isSpace() || isBlank(text.front())))
@@ -70,48 +63,37 @@ std::optional<qint64> Money::parse(const QString& input, QString* error)
     const QString notAnAmount =
         QStringLiteral("«%1» — не сумма: укажите рубли и копейки цифрами, например 15 000,50")
             .arg(shown);
-    if (text.isEmpty()) {
-        fail(error, QStringLiteral("Сумма не указана"));
-        return std::nullopt;
-    }
+    if (text.isEmpty())
+        return Outcome<qint64>::failure(QStringLiteral("Сумма не указана"));
     if (text.front() == u'-' || text.front() == QChar(0x2212)) {
         QString rest = text.mid(1);
-        fail(error, Money::parse(rest).has_value()
-                        ? QStringLiteral("Сумма не может быть отрицательной: «%1»").arg(shown)
-                        : notAnAmount);
-        return std::nullopt;
+        return Outcome<qint64>::failure(
+            Money::parse(rest).ok()
+                ? QStringLiteral("Сумма не может быть отрицательной: «%1»").arg(shown)
+                : notAnAmount);
     }
     const int separator = int(std::max(text.indexOf(u','), text.indexOf(u'.')));
-    if (text.count(u',') + text.count(u'.') > 1) {
-        fail(error, notAnAmount);
-        return std::nullopt;
-    }
+    if (text.count(u',') + text.count(u'.') > 1)
+        return Outcome<qint64>::failure(notAnAmount);
     const QString whole = separator < 0 ? text : text.left(separator);
     const QString fraction = separator < 0 ? QString() : text.mid(separator + 1);
     const QString digits = joinedGroups(whole);
-    if (digits.isEmpty() || (separator >= 0 && !allDigits(fraction))) {
-        fail(error, notAnAmount);
-        return std::nullopt;
-    }
-    if (fraction.size() > 2) {
-        fail(error, QStringLiteral("«%1»: копеек не больше двух знаков после запятой").arg(shown));
-        return std::nullopt;
-    }
+    if (digits.isEmpty() || (separator >= 0 && !allDigits(fraction)))
+        return Outcome<qint64>::failure(notAnAmount);
+    if (fraction.size() > 2)
+        return Outcome<qint64>::failure(
+            QStringLiteral("«%1»: копеек не больше двух знаков после запятой").arg(shown));
     const QString tooLarge =
         QStringLiteral("«%1»: сумма больше %2 руб.").arg(shown, display(maxKopecks));
     QString significant = digits;
     while (significant.size() > 1 && significant.front() == u'0')
         significant.remove(0, 1);
-    if (significant.size() > 13) {
-        fail(error, tooLarge);
-        return std::nullopt;
-    }
+    if (significant.size() > 13)
+        return Outcome<qint64>::failure(tooLarge);
     const qint64 kopecks =
         significant.toLongLong() * 100 + (fraction + QStringLiteral("00")).left(2).toLongLong();
-    if (kopecks > maxKopecks) {
-        fail(error, tooLarge);
-        return std::nullopt;
-    }
+    if (kopecks > maxKopecks)
+        return Outcome<qint64>::failure(tooLarge);
     return kopecks;
 }
 

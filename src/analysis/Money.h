@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Outcome.h"
+
 #include <QDate>
 #include <QString>
 #include <optional>
@@ -16,7 +18,7 @@ public:
     // Roubles with up to two decimals after a comma or a point, digits grouped by blanks
     // (also non-breaking ones) or not: "15 000,50", "15000.50", "15000". Nothing (and the
     // reason, in words for the operator) for a negative, non-numeric or too large amount.
-    static std::optional<qint64> parse(const QString& text, QString* error = nullptr);
+    static Outcome<qint64> parse(const QString& text);
 
     // "1234.50": the machine form (JSON, the command line's input).
     static QString plain(qint64 kopecks);

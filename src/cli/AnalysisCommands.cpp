@@ -208,11 +208,10 @@ void addSpend(CliRunner& cli)
                 return store.remove(source, month)
                            ? int(CliRunner::Ok)
                            : cli.fail(CliRunner::Failure, store.errorText());
-            QString error;
-            const std::optional<qint64> kopecks = Money::parse(o.value("amount"), &error);
+            const Outcome<qint64> kopecks = Money::parse(o.value("amount"));
             if (!kopecks)
-                return cli.fail(CliRunner::Usage, error);
-            if (!store.set(source, month, *kopecks))
+                return cli.fail(CliRunner::Usage, kopecks.errorText());
+            if (!store.set(source, month, kopecks.value()))
                 return cli.fail(CliRunner::Failure, store.errorText());
             return int(CliRunner::Ok);
         });

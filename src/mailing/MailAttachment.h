@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Outcome.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -27,7 +29,7 @@ public:
     // Whether the mail carries it with these settings.
     virtual bool isOn(const MailingSettings& settings) const = 0;
     // Writes the files over the last `days` days (the text as typed) up to `now` into `dir`.
-    // False (and the reason, in words for the operator) when not every file was written.
-    virtual bool write(DataEnv* env, const QString& days, const QDateTime& now, const QString& dir,
-                       QString* error) const = 0;
+    // A failure (with the reason, in words for the operator) when not every file was written.
+    virtual Outcome<void> write(DataEnv* env, const QString& days, const QDateTime& now,
+                                const QString& dir) const = 0;
 };

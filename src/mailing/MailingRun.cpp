@@ -81,9 +81,12 @@ bool MailingRun::exportReports(const QString& days, const QDateTime& now)
     for (const MailAttachment::Role role :
          {MailAttachment::Role::Attachment, MailAttachment::Role::Body})
         for (const MailAttachments::Part& part : MailAttachments::all())
-            if (part->role() == role && part->isOn(settings()) &&
-                !part->write(m_env, days, now, m_sendDir, &m_error))
-                return false;
+            if (part->role() == role && part->isOn(settings()))
+                if (const Outcome<void> written = part->write(m_env, days, now, m_sendDir);
+                    !written) {
+                    m_error = written.errorText();
+                    return false;
+                }
     return true;
 }
 
@@ -113,7 +116,7 @@ MailingRun::Result MailingRun::send(const QString& recipient, const QString& tex
     files << this->files().body;
     m_error = mailer.errorText();
     // An address that is no address was never a mail: nothing to keep.
-    if (!MailMessage::validateRecipient(recipient, nullptr))
+    if (!MailMessage::validateRecipient(recipient))
         return Result::MailFailed;
     Outbox outbox(outboxDir());
     if (outbox.keep(recipient, text, files, m_error, mailer.failedForGood(),

@@ -22,14 +22,13 @@ QStringList ReportAttachment::fileNames() const
     return {m_kind.fileName()};
 }
 
-bool ReportAttachment::write(DataEnv* env, const QString& days, const QDateTime& now,
-                             const QString& dir, QString* error) const
+Outcome<void> ReportAttachment::write(DataEnv* env, const QString& days, const QDateTime& now,
+                                      const QString& dir) const
 {
     const std::optional<double> length = Period::parse(days);
     if (!length) {
-        *error =
-            QStringLiteral("Отчеты не сохранены: период «%1» не является числом дней.").arg(days);
-        return false;
+        return Outcome<void>::failure(
+            QStringLiteral("Отчеты не сохранены: период «%1» не является числом дней.").arg(days));
     }
     const QDate today = now.date();
     const QDateTime from = Period::before(today, *length);
@@ -39,14 +38,12 @@ bool ReportAttachment::write(DataEnv* env, const QString& days, const QDateTime&
     if (room)
         room = DiskSpace::check(dir);
     if (!room) {
-        *error = QStringLiteral("Отчеты не сохранены: ") + room.errorText();
-        return false;
+        return Outcome<void>::failure(QStringLiteral("Отчеты не сохранены: ") + room.errorText());
     }
     ReportRunner runner(env);
     if (!runner.exportTo(m_kind, period, QDir(dir).filePath(m_kind.fileName()))) {
-        *error =
-            QStringLiteral("Отчет «%1» не сохранён: %2").arg(m_kind.fileName(), runner.errorText());
-        return false;
+        return Outcome<void>::failure(QStringLiteral("Отчет «%1» не сохранён: %2")
+                                          .arg(m_kind.fileName(), runner.errorText()));
     }
-    return true;
+    return {};
 }

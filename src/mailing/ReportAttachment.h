@@ -17,8 +17,8 @@ public:
 
     QStringList fileNames() const override;
     bool isOn(const MailingSettings&) const override { return true; }
-    bool write(DataEnv* env, const QString& days, const QDateTime& now, const QString& dir,
-               QString* error) const override;
+    Outcome<void> write(DataEnv* env, const QString& days, const QDateTime& now,
+                        const QString& dir) const override;
 
 private:
     const ReportKind& m_kind;

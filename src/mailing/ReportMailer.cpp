@@ -70,9 +70,8 @@ bool ReportMailer::send(const QString& recipient, const QString& text,
         m_errorText = QStringLiteral("Отправка отчетов уже идёт.");
         return false;
     }
-    QString why;
-    if (!MailMessage::validateRecipient(recipient, &why)) {
-        m_errorText = why;
+    if (const auto valid = MailMessage::validateRecipient(recipient); !valid) {
+        m_errorText = valid.errorText();
         m_failedForGood = true;
         return false;
     }

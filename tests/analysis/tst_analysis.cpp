@@ -428,16 +428,15 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(qint64, kopecks);
         QFETCH(QString, reason);
-        QString error;
-        const std::optional<qint64> read = Money::parse(text, &error);
+        const Outcome<qint64> read = Money::parse(text);
         if (kopecks < 0) {
             QVERIFY(!read);
-            QVERIFY2(error.contains(reason), qPrintable(error));
+            QVERIFY2(read.errorText().contains(reason), qPrintable(read.errorText()));
         } else {
-            QVERIFY2(read, qPrintable(error));
-            QCOMPARE(*read, kopecks);
-            QCOMPARE(Money::parse(Money::display(kopecks)), read);
-            QCOMPARE(Money::parse(Money::plain(kopecks)), read);
+            QVERIFY2(read, qPrintable(read.errorText()));
+            QCOMPARE(read.value(), kopecks);
+            QCOMPARE(Money::parse(Money::display(kopecks)).value(), kopecks);
+            QCOMPARE(Money::parse(Money::plain(kopecks)).value(), kopecks);
         }
     }
 
@@ -858,4 +857,3 @@ private Q_SLOTS:
 
 QTEST_MAIN(TestAnalysis)
 #include "tst_analysis.moc"
-

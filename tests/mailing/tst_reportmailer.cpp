@@ -202,8 +202,7 @@ private Q_SLOTS:
         QVERIFY(!mailer.send(recipient, kText, ReportBundle::filePaths(m_sendDir),
                              plainAccount(server.port())));
         QVERIFY(!eventHandled);
-        QString why;
-        QVERIFY(!MailMessage::validateRecipient(recipient, &why));
+        const QString why = MailMessage::validateRecipient(recipient).errorText();
         QCOMPARE(mailer.errorText(), why);
         QVERIFY(!why.isEmpty());
         QTRY_VERIFY(eventHandled);

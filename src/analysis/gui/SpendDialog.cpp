@@ -167,14 +167,15 @@ bool SpendDialog::save()
             changes << SpendStore::Entry{source, m_loaded, -1};
             continue;
         }
-        QString error;
-        const std::optional<qint64> kopecks = Money::parse(text, &error);
+        const Outcome<qint64> kopecks = Money::parse(text);
         if (!kopecks) {
-            Dialogs::plain(this, QStringLiteral("%1: %2\nНичего не сохранено.").arg(source, error));
+            Dialogs::plain(
+                this,
+                QStringLiteral("%1: %2\nНичего не сохранено.").arg(source, kopecks.errorText()));
             m_table->setCurrentCell(row, 1);
             return false;
         }
-        changes << SpendStore::Entry{source, m_loaded, *kopecks};
+        changes << SpendStore::Entry{source, m_loaded, kopecks.value()};
     }
     SpendStore store(m_env);
     if (!store.apply(changes)) {

@@ -210,10 +210,9 @@ void MailAccountDialog::accept()
     MailAccount entered = account();
     const QString reason = entered.incompleteReason();
     if (!reason.isEmpty()) {
-        QString senderWhy;
-        const bool senderValid =
-            MailAddress::validate(entered.senderAddress(), MailAddress::Role::Sender, &senderWhy);
-        refuse(reason, (!senderValid && reason == senderWhy) ? m_sender : m_host);
+        const auto sender =
+            MailAddress::validate(entered.senderAddress(), MailAddress::Role::Sender);
+        refuse(reason, (!sender && reason == sender.errorText()) ? m_sender : m_host);
         return;
     }
     if (!entered.plaintextRefusal().isEmpty()) {

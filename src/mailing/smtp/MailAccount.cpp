@@ -136,10 +136,7 @@ QString MailAccount::incompleteReason() const
     }
     if (m_port < 1 || m_port > 65535)
         return QStringLiteral("Порт почтового сервера должен быть числом от 1 до 65535.");
-    QString why;
-    if (!MailAddress::validate(m_senderAddress, MailAddress::Role::Sender, &why))
-        return why;
-    return QString();
+    return MailAddress::validate(m_senderAddress, MailAddress::Role::Sender).errorText();
 }
 
 QString MailAccount::caFileProblem() const

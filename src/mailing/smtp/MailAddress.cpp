@@ -70,15 +70,11 @@ QString MailAddress::printable(const QString& text)
     return shown;
 }
 
-bool MailAddress::validate(const QString& address, Role role, QString* why)
+Outcome<void> MailAddress::validate(const QString& address, Role role)
 {
     const QString quoted = QStringLiteral("«%1»").arg(printable(address));
     const QString subject = QStringLiteral("Адрес %1 %2").arg(roleWord(role), quoted);
-    auto refuse = [why](const QString& reason) {
-        if (why)
-            *why = reason;
-        return false;
-    };
+    auto refuse = [](const QString& reason) { return Outcome<void>::failure(reason); };
 
     if (address.trimmed().isEmpty()) {
         return refuse(role == Role::Recipient ? QStringLiteral("Не указан адрес получателя.")
@@ -119,7 +115,7 @@ bool MailAddress::validate(const QString& address, Role role, QString* why)
         if (!isLabel(label))
             return refuse(form);
     }
-    return true;
+    return {};
 }
 
 QByteArray MailAddress::toAscii(const QString& address)

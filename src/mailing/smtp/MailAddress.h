@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Outcome.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -14,8 +16,8 @@ public:
     };
 
     // True for exactly one address local@domain: a dot-atom local part and a dotted or plain
-    // domain (international domains allowed). On a refusal *why gets the reason in Russian.
-    static bool validate(const QString& address, Role role, QString* why = nullptr);
+    // domain (international domains allowed); a refusal gives the reason in Russian.
+    static Outcome<void> validate(const QString& address, Role role);
 
     // The address as it goes on the wire: the domain in its ASCII (punycode) form.
     // Only meaningful for an address that validate() accepts.

@@ -112,9 +112,9 @@ bool MailMessage::isValidMessageId(const QByteArray& id)
     return true;
 }
 
-bool MailMessage::validateRecipient(const QString& address, QString* why)
+Outcome<void> MailMessage::validateRecipient(const QString& address)
 {
-    return MailAddress::validate(address, MailAddress::Role::Recipient, why);
+    return MailAddress::validate(address, MailAddress::Role::Recipient);
 }
 
 QByteArray MailMessage::encodeSubject(const QString& subject)
@@ -189,11 +189,10 @@ bool MailMessage::compose(const QString& senderAddress, QByteArray* out, QString
             *why = reason;
         return false;
     };
-    QString reason;
-    if (!MailAddress::validate(m_recipient, MailAddress::Role::Recipient, &reason))
-        return fail(reason);
-    if (!MailAddress::validate(senderAddress, MailAddress::Role::Sender, &reason))
-        return fail(reason);
+    if (const auto valid = MailAddress::validate(m_recipient, MailAddress::Role::Recipient); !valid)
+        return fail(valid.errorText());
+    if (const auto valid = MailAddress::validate(senderAddress, MailAddress::Role::Sender); !valid)
+        return fail(valid.errorText());
 
     struct Attachment
     {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Outcome.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -51,7 +53,7 @@ public:
     static QByteArray stableMessageId(const QByteArray& key, const QString& senderAddress);
 
     // Exactly one address local@domain; *why gets the reason for a refusal in Russian.
-    static bool validateRecipient(const QString& address, QString* why = nullptr);
+    static Outcome<void> validateRecipient(const QString& address);
 
     // The whole message as sent (CRLF line ends, ASCII only): headers, a text part (or, with an
     // HTML body, a multipart/alternative of the text and the HTML, the latter multipart/related

@@ -120,8 +120,9 @@ private Q_SLOTS:
     {
         QFETCH(QString, address);
         QFETCH(QString, reasonPart);
-        QString why = QStringLiteral("untouched");
-        const bool accepted = MailMessage::validateRecipient(address, &why);
+        const auto valid = MailMessage::validateRecipient(address);
+        const bool accepted = valid.ok();
+        const QString why = valid.errorText();
         if (reasonPart.isEmpty()) {
             QVERIFY2(accepted, qPrintable(why));
             return;
