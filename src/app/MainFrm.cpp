@@ -153,6 +153,12 @@ void MainFrm::buildControls()
     m_timer1->setObjectName("Timer1");
     m_timer1->setInterval(10000);
     connect(m_timer1, &QTimer::timeout, this, [this] { setStatus(waiting); });
+
+    // The window stays open over night: the date field moves on at midnight.
+    m_dayTimer = new QTimer(this);
+    m_dayTimer->setObjectName("dayTimer");
+    m_dayTimer->setInterval(1000);
+    connect(m_dayTimer, &QTimer::timeout, this, [this] { followDay(Clock::today()); });
 }
 
 void MainFrm::buildMenu()
@@ -290,6 +296,8 @@ void MainFrm::load()
     m_tray->show();
     Checknull();
     m_data->setDate(Clock::today());
+    m_day.set(m_data->date());
+    m_dayTimer->start();
     m_usluga->setFocus();
     if (!m_dataError.isEmpty())
         Dialogs::critical(this, QStringLiteral("Сообщение"), m_dataError);
@@ -302,6 +310,13 @@ void MainFrm::Checknull()
     SettingsCheck::run(SettingsStore(), owner, [owner] { slFrm::showModal(owner); });
 }
 
+void MainFrm::followDay(const QDate& today)
+{
+    const QDate date = m_day.follow(m_data->date(), today);
+    if (date != m_data->date())
+        m_data->setDate(date);
+}
+
 void MainFrm::setStatus(const QString& text)
 {
     m_stat->setText(text);
@@ -311,7 +326,9 @@ void MainFrm::addCall()
 {
     if (m_droppingInput)
         return;
-    m_time1->setTime(Clock::timeOfDay());
+    const QDateTime now = Clock::now(); // the date and the time of the call from one reading
+    m_time1->setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
+    followDay(now.date()); // a call just after midnight, before the timer's next look
     if (!m_dataError.isEmpty()) {
         // Empty lists here mean no database, not a missed choice.
         Dialogs::critical(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CallRegister.h"
+#include "DayFollower.h"
 #include "DispatchSchedule.h"
 #include "MailingRun.h"
 
@@ -59,11 +60,14 @@ private:
     void buildMenu();
     void buildDispatch();
     void load();
+    // Moves the date field on to `today` unless the operator chose its date.
+    void followDay(const QDate& today);
 
     CallRegister m_register;
     bool m_waited = false;        // the last add waited for another program's write
     bool m_droppingInput = false; // input queued during that wait is being dropped
     bool m_loaded = false;
+    DayFollower m_day;
     QString m_dataError;
 
     QDateEdit* m_data = nullptr;
@@ -75,6 +79,7 @@ private:
     QLabel* m_stat = nullptr;
     QTimeEdit* m_time1 = nullptr;
     QTimer* m_timer1 = nullptr;
+    QTimer* m_dayTimer = nullptr;
     QMenu* m_menu = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
     QTimer* m_timer2 = nullptr;

@@ -1,6 +1,8 @@
 #include "DataConnection.h"
 
 #include <QSqlQuery>
+#include <QThread>
+#include <QTimer>
 
 DataConnection::DataConnection(const QString& databasePath, std::unique_ptr<SqlDialect> dialect,
                                QObject* parent)
@@ -22,7 +24,40 @@ bool DataConnection::connect()
     if (!m_db.open())
         return fail(m_db.errorText());
     listenToOtherDesks();
+    watchTheFile();
     return true;
+}
+
+void DataConnection::watchTheFile()
+{
+    if (m_db.dialect().changeCounter().isEmpty())
+        return;
+    checkChangedElsewhere(); // the count to compare with
+    if (m_poll || QThread::currentThread() != thread())
+        return;
+    m_poll = new QTimer(this);
+    m_poll->setInterval(pollInterval);
+    QObject::connect(m_poll, &QTimer::timeout, this, &DataConnection::checkChangedElsewhere);
+    m_poll->start();
+}
+
+bool DataConnection::checkChangedElsewhere()
+{
+    const QString counter = m_db.dialect().changeCounter();
+    if (counter.isEmpty() || !m_db.isOpen())
+        return false;
+    QSqlQuery query(m_db.connection());
+    if (!query.exec(counter) || !query.next())
+        return false; // looked at again on the next round
+    const QVariant count = query.value(0);
+    query.finish();
+    const bool changed = m_changeCount.isValid() && count != m_changeCount;
+    m_changeCount = count;
+    if (changed) {
+        emit changedElsewhere();
+        emit callsChanged();
+    }
+    return changed;
 }
 
 void DataConnection::listenToOtherDesks()
@@ -43,8 +78,10 @@ void DataConnection::listenToOtherDesks()
 void DataConnection::onNotification(const QString& channel, QSqlDriver::NotificationSource source,
                                     const QVariant& payload)
 {
-    if (source == QSqlDriver::OtherSource && channel == m_db.dialect().listChannel())
+    if (source == QSqlDriver::OtherSource && channel == m_db.dialect().listChannel()) {
         emit tableChanged(payload.toString());
+        emit callsChanged();
+    }
 }
 
 bool DataConnection::reconnected()

@@ -5,8 +5,11 @@
 #include <QObject>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QVariant>
 #include <functional>
 #include <memory>
+
+class QTimer;
 
 // The connection to the data: opened on first use, opened again when a server dropped it, and
 // listening for the other desks' announcements of changed tables.
@@ -38,20 +41,36 @@ public:
     // negative `msecs` gives back the usual wait.
     bool setLockWait(int msecs);
 
+    // On a file: whether another connection (another program, a second window's connection)
+    // committed to it since the last look, by the file's change counter; when it did,
+    // changedElsewhere() and callsChanged() are emitted. Once open, the connection looks by
+    // itself every pollInterval ms while its thread's event loop runs.
+    bool checkChangedElsewhere();
+    static constexpr int pollInterval = 500;
+
     // Operator-readable reason of the last failure (names the database file where relevant).
     QString errorText() const { return m_error; }
 
 Q_SIGNALS:
     // Another desk announced a change of `table`.
     void tableChanged(const QString& table);
+    // On a file: another connection committed to it (any table may have changed).
+    void changedElsewhere();
+    // The calls may have been changed elsewhere: another connection committed to the file, or
+    // another desk announced a change of a list (a rename reaches its calls). Calls added or
+    // edited at another desk of a server are not announced.
+    void callsChanged();
 
 private:
     bool fail(const QString& error);
     void listenToOtherDesks();
+    void watchTheFile();
     void onNotification(const QString& channel, QSqlDriver::NotificationSource source,
                         const QVariant& payload);
 
     Database m_db;
     QString m_error;
     bool m_lockTimedOut = false;
+    QTimer* m_poll = nullptr;
+    QVariant m_changeCount; // the change counter at the last look
 };

@@ -3,6 +3,7 @@
 #include "DataEnv.h"
 #include "ListNames.h"
 #include "RowSet.h"
+#include "SqlDialect.h"
 
 #include <QSqlQuery>
 #include <optional>
@@ -31,19 +32,48 @@ std::optional<ListColumns> listColumns(const QString& listCommand)
 ListStore::ListStore(DataEnv& env) : DataStore(env.connection()), m_env(env)
 {
     connect(&env.connection(), &DataConnection::tableChanged, this, &ListStore::onTableChanged);
+    connect(&env.connection(), &DataConnection::changedElsewhere, this,
+            &ListStore::onChangedElsewhere);
 }
 
 void ListStore::onTableChanged(const QString& table)
 {
-    for (const QString& list : {QStringLiteral("Uslugi"), QStringLiteral("Istochnik")}) {
-        if (table.compare(listColumns(list)->table, Qt::CaseInsensitive) != 0)
-            continue;
-        RowSet* rows = m_env.rowSet("rs" + list);
-        if (!rows || !rows->isOpen())
-            return;
-        rows->open();
-        emit listChanged(list);
+    for (const QString& list : {QStringLiteral("Uslugi"), QStringLiteral("Istochnik")})
+        if (table.compare(listColumns(list)->table, Qt::CaseInsensitive) == 0)
+            reload(list, false);
+}
+
+void ListStore::onChangedElsewhere()
+{
+    // Any table may have changed: a list is read again only when its rows did.
+    for (const QString& list : {QStringLiteral("Uslugi"), QStringLiteral("Istochnik")})
+        reload(list, true);
+}
+
+void ListStore::reload(const QString& list, bool onlyWhenChanged)
+{
+    RowSet* rows = m_env.rowSet("rs" + list);
+    if (!rows || !rows->isOpen() || (onlyWhenChanged && !differsFromStored(*rows)))
+        return;
+    rows->open();
+    emit listChanged(list);
+}
+
+bool ListStore::differsFromStored(const RowSet& rows)
+{
+    QSqlQuery query(m_connection.connection());
+    query.setForwardOnly(true);
+    if (m_connection.database().run(query, rows.command().sql, {}).isValid())
+        return true; // read again, and fail there where the operator sees it
+    int row = 0;
+    for (; query.next(); ++row) {
+        if (row >= rows.rowCount())
+            return true;
+        for (int column = 0; column < rows.columnCount(); ++column)
+            if (query.value(column).toString() != rows.value(row, column).toString())
+                return true;
     }
+    return row != rows.rowCount();
 }
 
 bool ListStore::add(const QString& listCommand, const QString& name)
@@ -93,10 +123,16 @@ qint64 ListStore::callsUsing(const QString& listCommand, const QString& name)
     return query.value(0).toLongLong();
 }
 
+bool ListStore::isInternet(const QString& name)
+{
+    return ListNames::key(name) == ListNames::key(SqlDialect::internetSource());
+}
+
 bool ListStore::rename(const QString& listCommand, int row, const QString& newName,
                        QString* mergedInto)
 {
     m_error.clear();
+    m_refused = false;
     const std::optional<ListColumns> list = listColumns(listCommand);
     RowSet* rows = list ? m_env.bind(list->command) : nullptr;
     if (!rows || !rows->isOpen() || row < 0 || row >= rows->rowCount())
@@ -108,6 +144,13 @@ bool ListStore::rename(const QString& listCommand, int row, const QString& newNa
     const QVariant id = rows->value(row, "ID");
     const QString oldName = rows->value(row, list->column).toString();
     const QString key = ListNames::key(target);
+    if (list->table == "IName" && isInternet(oldName) && key != ListNames::key(oldName)) {
+        m_refused = true;
+        return fail(QStringLiteral("Источник «%1» нельзя переименовать: отчет по звонкам из "
+                                   "интернета считает звонки этого источника по этому названию. "
+                                   "Ничего не изменено.")
+                        .arg(oldName));
+    }
     bool merge = false;
     for (int other = 0; other < rows->rowCount(); ++other) {
         const QString name = rows->value(other, list->column).toString();

@@ -294,9 +294,15 @@ QString SqlDialect::keyOfName(const QString& name)
         .arg(name);
 }
 
+QString SqlDialect::internetSource()
+{
+    return QStringLiteral("Интернет");
+}
+
 QString SqlDialect::internetKey()
 {
-    return QStringLiteral("(SELECT ID FROM Kluchi WHERE Kluch = kv_fold('Интернет'))");
+    return QStringLiteral("(SELECT ID FROM Kluchi WHERE Kluch = kv_fold('%1'))")
+        .arg(internetSource());
 }
 
 QString SqlDialect::callsTableExists()

@@ -109,7 +109,8 @@ public:
     // Pieces of statements that read and keep the totals, the same on every engine.
     // The key of a folded name; 0 for a missing (NULL) name, which no list name matches.
     static QString keyOfName(const QString& name);
-    // The key of the source "Интернет".
+    // The source the Internet report counts, and its key.
+    static QString internetSource();
     static QString internetKey();
     // A condition that reads nothing but fails when the calls' table is gone: the reports read
     // the totals, which stand for the calls, and fail like a count over the calls would.
@@ -136,6 +137,10 @@ public:
     // The channel on which a change of a reference list is announced to the other desks;
     // empty when the engine has one desk only.
     virtual QString listChannel() const { return {}; }
+    // A statement giving one number that moves whenever another connection commits to the
+    // database, read in constant time; empty when the engine has none (a server announces its
+    // changes on listChannel() instead).
+    virtual QString changeCounter() const { return {}; }
     // The claim of a due dispatch by this desk, for engines shared by several desks: the first
     // statement records the claim (parameters: the due date, the recipient), the second gives
     // true when this desk holds it (same parameters). Empty: one desk, no claim needed.

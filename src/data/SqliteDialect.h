@@ -16,6 +16,7 @@ public:
     QString probeFile() const override;
     QStringList fileSettings() const override;
     QString lockWait(int msecs) const override;
+    QString changeCounter() const override { return QStringLiteral("PRAGMA data_version"); }
     bool isLockTimeout(const QSqlError& error) const override;
     int schemaVersion() const override;
     Outcome<int> readVersion(QSqlDatabase& db) const override;

@@ -77,7 +77,9 @@ bool ReferenceList::rename(QWidget* parent, int row)
     ListStore& lists = m_env->lists();
     if (!lists.rename(m_rowsCommand, row, newName, &mergedInto)) {
         Dialogs::critical(parent, title,
-                          QStringLiteral("Название не изменено.\n%1").arg(lists.errorText()));
+                          lists.refused()
+                              ? lists.errorText()
+                              : QStringLiteral("Название не изменено.\n%1").arg(lists.errorText()));
         return false;
     }
     if (!mergedInto.isEmpty())

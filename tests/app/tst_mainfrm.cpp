@@ -1,6 +1,9 @@
 #include "AnalysisWindow.h"
+#include "Call.h"
+#include "CallStore.h"
 #include "Clock.h"
 #include "DataEnv.h"
+#include "ListStore.h"
 #include "Logo.h"
 #include "MainFrm.h"
 #include "PostgresDialect.h"
@@ -17,6 +20,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
@@ -130,22 +134,76 @@ private Q_SLOTS:
         QCOMPARE(order, QStringList({"Usluga", "Istochnik", "Zapis", "Command1", "Data"}));
     }
 
-    // A list read again (on a server: another desk added to it) keeps the operator's choice.
+    // A list changed by another desk, or by another program on the same file, is read again
+    // and keeps the operator's choice; the windows hear that calls may have changed.
     void listReloadKeepsTheChoice()
     {
         choose("Usluga", 1);
+        choose("Istochnik", 0);
+        QSignalSpy callsChanged(&m_env->connection(), &DataConnection::callsChanged);
+        QSignalSpy sourcesRead(m_env->rowSet("rsIstochnik"), &QAbstractItemModel::modelReset);
         if (TestSupport::onServer()) {
             DataEnv other(m_env->database().path(), std::make_unique<PostgresDialect>("other"));
             QVERIFY(other.bind("Uslugi")->addRow("Uname", QStringLiteral("Массаж")));
-            QTRY_COMPARE_WITH_TIMEOUT(combo("Usluga")->count(), 3, 5000);
-        } else {
-            QSqlQuery insert(m_env->database().connection());
-            QVERIFY(insert.exec(QStringLiteral("INSERT INTO Uslugi (Uname) VALUES ('Массаж')")));
-            QVERIFY(m_env->rowSet("rsUslugi")->open());
+            QVERIFY(other.lists().add("Istochnik", QStringLiteral("Радио")));
+            QTRY_COMPARE_WITH_TIMEOUT(combo("Istochnik")->count(), 2, 5000);
             QCOMPARE(combo("Usluga")->count(), 3);
+        } else {
+            DataEnv other(m_env->database().path());
+            QVERIFY(other.lists().add("Uslugi", QStringLiteral("Массаж")));
+            QVERIFY(other.lists().add("Istochnik", QStringLiteral("Радио")));
+            QVERIFY(m_env->connection().checkChangedElsewhere());
+            QVERIFY(!m_env->connection().checkChangedElsewhere()); // nothing new since
+            QCOMPARE(combo("Usluga")->count(), 3);
+            QCOMPARE(combo("Istochnik")->itemText(1), QStringLiteral("Радио"));
+            // A call stored elsewhere reads no list again.
+            QCOMPARE(sourcesRead.count(), 1);
+            QVERIFY(other.calls().add(Call{m_now.date(), QStringLiteral("Стрижка"),
+                                           QStringLiteral("Радио"), false, QTime(9, 0)}));
+            QVERIFY(m_env->connection().checkChangedElsewhere());
+            QCOMPARE(callsChanged.count(), 2);
         }
+        QCOMPARE(sourcesRead.count(), 1);
+        QVERIFY(!callsChanged.isEmpty());
         QCOMPARE(combo("Usluga")->currentText(), QStringLiteral("Маникюр"));
-        QCOMPARE(combo("Istochnik")->currentIndex(), -1);
+        QCOMPARE(combo("Istochnik")->currentText(), QStringLiteral("Интернет"));
+    }
+
+    // The window stays open over night: the date the program put into the field moves on at
+    // midnight, also for a call added before the timer looks; a date the operator chose stays.
+    void dateFollowsTheDay()
+    {
+        auto* data = m_window->findChild<QDateEdit*>("Data");
+        auto* timer = m_window->findChild<QTimer*>("dayTimer");
+        QVERIFY(timer->isActive());
+        const QDate day = m_now.date();
+        Clock::setFixed({day, QTime(23, 59, 59)});
+        QVERIFY(TestSupport::fire(timer));
+        QCOMPARE(data->date(), day);
+        Clock::advance(1000);
+        QVERIFY(TestSupport::fire(timer));
+        QCOMPARE(data->date(), day.addDays(1));
+
+        choose("Usluga", 0);
+        choose("Istochnik", 0);
+        Clock::setFixed({day.addDays(2), QTime(0, 0, 21)});
+        m_window->findChild<QPushButton*>("Command1")->click();
+        QCOMPARE(data->date(), day.addDays(2));
+
+        data->setFocus();
+        QTest::keyClick(data, Qt::Key_Down); // the operator steps the day back
+        const QDate chosen = data->date();
+        QVERIFY(chosen < day.addDays(2));
+        Clock::setFixed({day.addDays(3), QTime(0, 0, 5)});
+        QVERIFY(TestSupport::fire(timer));
+        QCOMPARE(data->date(), chosen);
+        m_window->findChild<QPushButton*>("Command1")->click();
+        QCOMPARE(data->date(), chosen);
+        const QList<QVariantList> stored = calls();
+        QCOMPARE(stored.size(), 2);
+        QCOMPARE(stored[0].first().toString(), day.addDays(2).toString(Qt::ISODate));
+        QCOMPARE(stored[0].last().toString(), QStringLiteral("00:00:21"));
+        QCOMPARE(stored[1].first().toString(), chosen.toString(Qt::ISODate));
     }
 
     void addingByClickAndByEnter()

@@ -276,6 +276,11 @@ private Q_SLOTS:
         QCOMPARE(m_out, QStringLiteral("merged into Стрижка\n"));
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM Base WHERE usluga = 'Стрижка'")), 4);
         QCOMPARE(run({"service", "rename", "nothing", "x"}), 2);
+        // The Internet report counts its source by name: it keeps it.
+        QCOMPARE(run({"source", "rename", QStringLiteral("Интернет"), QStringLiteral("Сайт")}), 1);
+        QVERIFY2(m_err.contains(QStringLiteral("нельзя переименовать")), qPrintable(m_err));
+        QCOMPARE(run({"source", "list"}), 0);
+        QCOMPARE(m_out, QStringLiteral("Интернет\nГазета\n"));
         QCOMPARE(run({"check"}), 0);
     }
 

@@ -218,6 +218,37 @@ private Q_SLOTS:
         QCOMPARE(rows(m_env->rowSet("rsReportInternet"), "Uname"), expected);
     }
 
+    // The Internet report counts its source by that name: renaming it is refused unless only the
+    // letter case changes, and nothing changes; another source may still merge into it.
+    void internetSourceKeepsItsName()
+    {
+        addService(QStringLiteral("Маникюр"));
+        addSource(QStringLiteral("Сайт"));
+        call(d2, QStringLiteral("Маникюр"), QStringLiteral("Интернет"), true);
+        call(d2, QStringLiteral("Маникюр"), QStringLiteral("сайт"), false);
+        ListStore& lists = m_env->lists();
+        RowSet* sources = m_env->bind("Istochnik");
+        for (const QString& other : {QStringLiteral("Сайт 2"), QStringLiteral("сайт")}) {
+            QVERIFY(!lists.rename("Istochnik", 0, other));
+            QVERIFY(lists.refused());
+            QVERIFY2(lists.errorText().contains(QStringLiteral("отчет по звонкам из интернета")),
+                     qPrintable(lists.errorText()));
+        }
+        QCOMPARE(sources->value(0, "IName").toString(), QStringLiteral("Интернет"));
+        QCOMPARE(scalar("SELECT COUNT(*) FROM Base WHERE Istochnik = 'Интернет'"), 1);
+        QCOMPARE(scalar("SELECT COUNT(*) FROM IName"), 2);
+
+        QVERIFY2(lists.rename("Istochnik", 0, QStringLiteral("ИНТЕРНЕТ")),
+                 qPrintable(lists.errorText()));
+        QString mergedInto;
+        QVERIFY2(lists.rename("Istochnik", 1, QStringLiteral(" интернет"), &mergedInto),
+                 qPrintable(lists.errorText()));
+        QCOMPARE(mergedInto, QStringLiteral("ИНТЕРНЕТ"));
+        QVERIFY(m_env->execute("ReportInternet", {d2, d2, d2, d2}));
+        const QList<Row> expected{{QStringLiteral("Маникюр"), 2, 1}};
+        QCOMPARE(rows(m_env->rowSet("rsReportInternet"), "Uname"), expected);
+    }
+
     void separatePairsBoundAllAndBookedCalls()
     {
         call(d1, "A", QStringLiteral("Интернет"), true);

@@ -214,6 +214,26 @@ private Q_SLOTS:
         QVERIFY(messages.shown().last().text.contains(QStringLiteral("объединено")));
     }
 
+    // The Internet report counts its source by name: a rename is refused with the reason.
+    void internetSourceCannotBeRenamed()
+    {
+        TestSupport::PromptRecorder prompts;
+        TestSupport::MessageRecorder messages;
+        frmSets editor;
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        auto* list = editor.findChild<QListView*>("IstList");
+        prompts.answer(QStringLiteral("Сайт"));
+        doubleClick(list, list->visualRect(list->model()->index(0, list->modelColumn())).center());
+        QCOMPARE(messages.shown().size(), 1);
+        QCOMPARE(messages.shown().first().icon, QMessageBox::Critical);
+        QVERIFY2(messages.shown().first().text.contains(
+                     QStringLiteral("отчет по звонкам из интернета считает звонки")),
+                 qPrintable(messages.shown().first().text));
+        QCOMPARE(names("IName", "IName"), QStringList{QStringLiteral("Интернет")});
+        QCOMPARE(shown(list), QStringList{QStringLiteral("Интернет")});
+    }
+
     void refusedAdditionIsReported()
     {
         TestSupport::PromptRecorder prompts;

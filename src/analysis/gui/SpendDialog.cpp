@@ -2,6 +2,7 @@
 
 #include "DataEnv.h"
 #include "Dialogs.h"
+#include "ListStore.h"
 #include "Money.h"
 #include "SpendStore.h"
 
@@ -57,7 +58,35 @@ SpendDialog::SpendDialog(DataEnv* env, const QDate& month, QWidget* parent)
     layout->addWidget(buttons);
     resize(460, 480);
     connect(m_month, &QDateEdit::dateChanged, this, &SpendDialog::changeMonth);
+    connect(&m_env->lists(), &ListStore::listChanged, this, [this](const QString& list) {
+        if (list == QStringLiteral("Istochnik"))
+            followSources();
+    });
     load();
+}
+
+void SpendDialog::followSources()
+{
+    // The amounts typed and not stored, and the cell the operator is in, stay.
+    const QTableWidgetItem* current = m_table->currentItem();
+    const QString currentSource = current ? m_table->item(current->row(), 0)->text() : QString();
+    const int currentColumn = current ? current->column() : -1;
+    m_table->setCurrentIndex(QModelIndex()); // commits an amount being typed
+    QHash<QString, QString> typed;
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        const QTableWidgetItem* item = m_table->item(row, 1);
+        const QString text = item ? item->text() : QString();
+        if (text.trimmed() != m_stored.value(row).trimmed())
+            typed.insert(m_table->item(row, 0)->text(), text);
+    }
+    load();
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        const QString source = m_table->item(row, 0)->text();
+        if (const auto found = typed.constFind(source); found != typed.constEnd())
+            m_table->item(row, 1)->setText(*found);
+        if (source == currentSource)
+            m_table->setCurrentCell(row, currentColumn);
+    }
 }
 
 void SpendDialog::load()

@@ -13,6 +13,7 @@ class QTableWidget;
 // An empty amount removes the month's amount of that source. Amounts typed and not stored are
 // never lost unasked: choosing another month or closing asks to save them, to drop them, or to
 // stay. "Как в прошлом месяце" fills in the previous month's amounts, to be saved as typed ones.
+// A source added, renamed or removed elsewhere shows at once; typed amounts stay.
 class SpendDialog : public QDialog
 {
     Q_OBJECT
@@ -34,6 +35,8 @@ public Q_SLOTS:
 
 private:
     void load();
+    // Shows the list of sources again after another window or program changed it.
+    void followSources();
     void changeMonth();
     // Asks what to do with unsaved amounts; false when the operator stays where he is.
     bool settleChanges();
