@@ -25,6 +25,7 @@
 #include <QRandomGenerator>
 #include <QScreen>
 #include <QSettings>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -230,6 +231,32 @@ private Q_SLOTS:
         AnalysisWindow window(m_env.get());
         window.setDates(QDate(2026, 11, 1), QDate(2026, 11, 15));
         QCOMPARE(window.analysis().rows().at(1).spend, std::optional<qint64>(150000));
+    }
+
+    // A source added elsewhere shows at once; typed amounts and the operator's cell stay.
+    void spendEditorFollowsTheListOfSources()
+    {
+        SpendDialog dialog(m_env.get(), QDate(2027, 1, 10));
+        dialog.show();
+        QTableWidget* table = dialog.table();
+        QCOMPARE(table->rowCount(), 3);
+        table->item(1, 1)->setText(QStringLiteral("2 500"));
+        table->setCurrentCell(2, 1);
+        const QString current = table->item(2, 0)->text();
+        QVERIFY(QSqlQuery(m_env->database().connection())
+                    .exec(QStringLiteral("INSERT INTO IName (IName) VALUES ('Радио')")));
+        emit m_env->connection().tableChanged("IName"); // as another desk announces it
+        QCOMPARE(table->rowCount(), 4);
+        QCOMPARE(table->item(3, 0)->text(), QStringLiteral("Радио"));
+        QCOMPARE(table->item(1, 1)->text(), QStringLiteral("2 500"));
+        QVERIFY(dialog.isModified());
+        QCOMPARE(table->item(table->currentRow(), 0)->text(), current);
+        QCOMPARE(table->currentColumn(), 1);
+        QVERIFY(QSqlQuery(m_env->database().connection())
+                    .exec(QStringLiteral("DELETE FROM IName WHERE IName = 'Радио'")));
+        emit m_env->connection().tableChanged("IName");
+        QCOMPARE(table->rowCount(), 3);
+        QCOMPARE(table->item(1, 1)->text(), QStringLiteral("2 500"));
     }
 
     void spendEditorKeepsWhatIsTyped()
