@@ -53,11 +53,14 @@ public Q_SLOTS:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // While only this window mails, asks first (CloseQuestion).
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildControls();
     void buildMenu();
     void buildDispatch();
+    void hideToTray();
     void load();
 
     CallRegister m_register;
