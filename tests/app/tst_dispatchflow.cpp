@@ -17,6 +17,7 @@
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -193,14 +194,17 @@ private Q_SLOTS:
         QCOMPARE(server.received().size(), 1);
         m_window->dispatchTick();
         QVERIFY(messages.shown().isEmpty());
-        QCOMPARE(dispatch.state(), QProcess::Running);
+        // It still held the lock when the window ticked.
+        QLockFile held(DispatchLock::path());
+        QVERIFY(!held.tryLock(0));
         QFile release(out + "/release");
         QVERIFY(release.open(QIODevice::WriteOnly));
         release.close();
         QVERIFY(dispatch.waitForFinished(120000));
         QCOMPARE(dispatch.exitCode(), 0);
-        QVERIFY2(dispatch.readAllStandardOutput().startsWith("next dispatch: "),
-                 qPrintable(dispatch.readAllStandardError()));
+        const QByteArray said = dispatch.readAllStandardOutput();
+        QVERIFY2(said.contains("\nnext dispatch: "),
+                 qPrintable(said + dispatch.readAllStandardError()));
         m_window->dispatchTick();
         QCOMPARE(server.received().size(), 1);
         QVERIFY(SettingsStore().read("nextdate") > Clock::today().toString(Qt::ISODate));
