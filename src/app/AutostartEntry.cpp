@@ -25,7 +25,7 @@ bool AutostartEntry::isOn()
 
 QString AutostartEntry::command()
 {
-    const QString self = QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath();
+    QString self = QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath();
     const QString onPath = QStandardPaths::findExecutable(QStringLiteral("kalvent"));
     if (!onPath.isEmpty() && QFileInfo(onPath).canonicalFilePath() == self)
         return QStringLiteral("kalvent");

@@ -67,41 +67,32 @@ int printStatus(CliRunner& cli)
 
 void ScheduleCommand::addTo(CliRunner& cli)
 {
-    const QString unit = DispatchTimer::unit;
-    cli.addCommand("schedule on", "schedule on",
-                   "Turns the background mailing on: enables and starts the systemd user timer\n" +
-                       unit +
-                       ", which runs \"kalvent-cli dispatch\" and the daily backup every five\n"
-                       "minutes, with the window closed too. Then shows the state as \"schedule "
-                       "status\".",
-                   [&cli](const QStringList& args) {
-                       CliOptions o(args, {}, {});
-                       if (!o.ok())
-                           return cli.fail(CliRunner::Usage, o.errorText());
-                       DispatchTimer timer;
-                       if (!timer.turnOn())
-                           return cli.fail(CliRunner::Failure, timer.errorText());
-                       return printStatus(cli);
-                   });
-    cli.addCommand("schedule off", "schedule off",
-                   "Turns the background mailing off: stops and disables the timer. The open\n"
-                   "window still mails on schedule.",
-                   [&cli](const QStringList& args) {
-                       CliOptions o(args, {}, {});
-                       if (!o.ok())
-                           return cli.fail(CliRunner::Usage, o.errorText());
-                       DispatchTimer timer;
-                       if (!timer.turnOff())
-                           return cli.fail(CliRunner::Failure, timer.errorText());
-                       return printStatus(cli);
-                   });
-    cli.addCommand("schedule status", "schedule status",
-                   "Shows whether the background mailing is on, when the timer runs next and\n"
-                   "when the next report mail is due.",
-                   [&cli](const QStringList& args) {
-                       CliOptions o(args, {}, {});
-                       if (!o.ok())
-                           return cli.fail(CliRunner::Usage, o.errorText());
-                       return printStatus(cli);
-                   });
+    // Each takes no options, changes the timer (or not), then shows the state.
+    auto add = [&cli](const QString& word, const QString& help, bool (DispatchTimer::*change)()) {
+        cli.addCommand("schedule " + word, "schedule " + word, help,
+                       [&cli, change](const QStringList& args) {
+                           CliOptions o(args, {}, {});
+                           if (!o.ok())
+                               return cli.fail(CliRunner::Usage, o.errorText());
+                           DispatchTimer timer;
+                           if (change && !(timer.*change)())
+                               return cli.fail(CliRunner::Failure, timer.errorText());
+                           return printStatus(cli);
+                       });
+    };
+    add("on",
+        QStringLiteral("Turns the background mailing on: enables and starts the systemd user "
+                       "timer\n%1, which runs \"kalvent-cli dispatch\" and the daily backup "
+                       "every five\nminutes, with the window closed too. Then shows the state "
+                       "as \"schedule status\".")
+            .arg(DispatchTimer::unit),
+        &DispatchTimer::turnOn);
+    add("off",
+        "Turns the background mailing off: stops and disables the timer. The open\n"
+        "window still mails on schedule.",
+        &DispatchTimer::turnOff);
+    add("status",
+        "Shows whether the background mailing is on, when the timer runs next and\n"
+        "when the next report mail is due.",
+        nullptr);
 }
