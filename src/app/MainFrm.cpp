@@ -34,6 +34,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateEdit>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -289,7 +290,8 @@ void MainFrm::closeEvent(QCloseEvent* event)
 {
     DispatchTimer timer;
     CloseQuestion question(timer);
-    if (!m_loaded || !question.isNeeded(SettingsStore())) {
+    // At the end of the desktop session the program closes without a word.
+    if (!m_loaded || qGuiApp->isSavingSession() || !question.isNeeded(SettingsStore())) {
         QMainWindow::closeEvent(event);
         return;
     }
