@@ -3,12 +3,15 @@
 #include "AnalysisAttachment.h"
 #include "AnalysisWindow.h"
 #include "AppIcon.h"
+#include "AutostartEntry.h"
 #include "Clock.h"
+#include "CloseQuestion.h"
 #include "Controls.h"
 #include "DataEnv.h"
 #include "Dialogs.h"
 #include "DigestAttachment.h"
 #include "DispatchLock.h"
+#include "DispatchTimer.h"
 #include "GrafFrm.h"
 #include "LocaleText.h"
 #include "Logo.h"
@@ -27,13 +30,16 @@
 #include "slFrm.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateEdit>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSystemTrayIcon>
 #include <QTimeEdit>
 #include <QTimer>
@@ -186,6 +192,20 @@ void MainFrm::buildMenu()
     add(m_menu, "nastr", QStringLiteral("&Настройки..."), &MainFrm::openListEditor);
     m_menu->addSeparator()->setObjectName("lin");
     add(m_menu, "opropgr", QStringLiteral("&О программе..."), [] { Logo::showAbout(); });
+    // Started at login (XDG autostart), off until ticked.
+    m_menu->addSeparator()->setObjectName("linAvtozapusk");
+    QAction* autostart = m_menu->addAction(QStringLiteral("Запускать при входе в систему"));
+    autostart->setObjectName("avtozapusk");
+    autostart->setCheckable(true);
+    autostart->setChecked(AutostartEntry::isOn());
+    connect(autostart, &QAction::toggled, this, [this, autostart](bool on) {
+        AutostartEntry entry;
+        if (entry.set(on))
+            return;
+        const QSignalBlocker unchanged(autostart);
+        autostart->setChecked(!on);
+        Dialogs::critical(this, QStringLiteral("Сообщение"), entry.errorText());
+    });
 
     connect(m_command3, &QPushButton::clicked, this, [this] {
         // The period of the last by-date report, previewed or exported.
@@ -272,8 +292,54 @@ void MainFrm::openMailingSettings()
     slFrm::showModal(this);
 }
 
+void MainFrm::closeEvent(QCloseEvent* event)
+{
+    DispatchTimer timer;
+    CloseQuestion question(timer);
+    // At the end of the desktop session the program closes without a word.
+    if (!m_loaded || qGuiApp->isSavingSession() || !question.isNeeded(SettingsStore())) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    using Answer = CloseQuestion::Answer;
+    Dialogs::Message box{QMessageBox::Question, CloseQuestion::title(), CloseQuestion::text(),
+                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Discard,
+                         QMessageBox::Yes};
+    const Dialogs::Captions captions{{QMessageBox::Yes, CloseQuestion::caption(Answer::Background)},
+                                     {QMessageBox::No, CloseQuestion::caption(Answer::Tray)},
+                                     {QMessageBox::Discard, CloseQuestion::caption(Answer::Quit)}};
+    // Escape and the box's close button go to the tray: nothing stops the mailing.
+    const QMessageBox::StandardButton chosen = Dialogs::show(this, box, captions);
+    const Answer answer = chosen == QMessageBox::Yes       ? Answer::Background
+                          : chosen == QMessageBox::Discard ? Answer::Quit
+                                                           : Answer::Tray;
+    switch (question.answer(answer)) {
+    case CloseQuestion::Step::Close:
+        QMainWindow::closeEvent(event);
+        return;
+    case CloseQuestion::Step::ToTray:
+        event->ignore();
+        hideToTray();
+        return;
+    case CloseQuestion::Step::Stay:
+        event->ignore();
+        Dialogs::critical(this, QStringLiteral("Сообщение"), question.errorText());
+        return;
+    }
+}
+
+void MainFrm::hideToTray()
+{
+    if (m_tray->isVisible() && QSystemTrayIcon::isSystemTrayAvailable())
+        hide();
+    else
+        showMinimized();
+}
+
 void MainFrm::restoreFromTray()
 {
+    if (isHidden())
+        show();
     setWindowState(windowState() & ~Qt::WindowMinimized);
     if (isVisible())
         activateWindow();

@@ -54,11 +54,14 @@ public Q_SLOTS:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // While only this window mails, asks first (CloseQuestion).
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildControls();
     void buildMenu();
     void buildDispatch();
+    void hideToTray();
     void load();
     // Moves the date field on to `today` unless the operator chose its date.
     void followDay(const QDate& today);

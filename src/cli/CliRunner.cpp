@@ -17,6 +17,7 @@
 #include "MailingCommands.h"
 #include "ReportAttachment.h"
 #include "ReportCommand.h"
+#include "ScheduleCommand.h"
 
 #include <QFile>
 
@@ -42,6 +43,7 @@ CliRunner::CliRunner(QTextStream& out, QTextStream& err, QIODevice* input) : m_o
     AnalysisCommands::addTo(*this);
     CheckCommand::addTo(*this);
     CopyCommand::addTo(*this);
+    ScheduleCommand::addTo(*this);
     MailAttachments::set(ReportAttachment::all() << std::make_shared<AnalysisAttachment>()
                                                  << std::make_shared<DigestAttachment>());
 }

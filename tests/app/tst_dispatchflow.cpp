@@ -17,8 +17,11 @@
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLockFile>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 // The whole road of a dispatch: the main window's timer, the export into the reports folder
@@ -159,6 +162,53 @@ private Q_SLOTS:
         }
         for (QMessageBox* box : Dialogs::openNotices())
             box->close();
+    }
+
+    // The background timer's "kalvent-cli dispatch" and the window find the same dispatch due
+    // at once: the command line mails while the window ticks, and one mail goes out. Both take
+    // the lock where the installed programs take it.
+    void theWindowAndTheCommandLineMailOnce()
+    {
+        const QString cli = qEnvironmentVariable("KALVENT_CLI");
+        QVERIFY2(QFileInfo::exists(cli), "KALVENT_CLI names no program");
+        DispatchLock::setPath({});
+        // The command line runs on the real clock: the window is pinned to the same day.
+        Clock::setFixed(QDateTime::currentDateTime());
+        SmtpTestServer server;
+        const QString out = m_dir.filePath("out-both");
+        QVERIFY2(server.start(out, {"--hold-data", "1", "--release-data"}),
+                 qPrintable(server.errorOutput()));
+        storeAccount(server.port());
+        storeSettings("2000-01-01");
+        QVERIFY(SettingsStore().write("times", "00:00:00"));
+        TestSupport::MessageRecorder messages;
+        m_window = std::make_unique<MainFrm>();
+        m_window->showMain();
+
+        QProcess dispatch;
+        dispatch.start(cli, {"--database", AppPaths::databasePath(), "dispatch"});
+        QDeadlineTimer deadline(120000);
+        while (server.received().isEmpty() && !deadline.hasExpired())
+            QThread::msleep(20);
+        // The command line holds its mail open (the server keeps back its answer).
+        QCOMPARE(server.received().size(), 1);
+        m_window->dispatchTick();
+        QVERIFY(messages.shown().isEmpty());
+        // It still held the lock when the window ticked.
+        QLockFile held(DispatchLock::path());
+        QVERIFY(!held.tryLock(0));
+        QFile release(out + "/release");
+        QVERIFY(release.open(QIODevice::WriteOnly));
+        release.close();
+        QVERIFY(dispatch.waitForFinished(120000));
+        QCOMPARE(dispatch.exitCode(), 0);
+        const QByteArray said = dispatch.readAllStandardOutput();
+        QVERIFY2(said.contains("\nnext dispatch: "),
+                 qPrintable(said + dispatch.readAllStandardError()));
+        m_window->dispatchTick();
+        QCOMPARE(server.received().size(), 1);
+        QVERIFY(SettingsStore().read("nextdate") > Clock::today().toString(Qt::ISODate));
+        QVERIFY(messages.shown().isEmpty());
     }
 
     void serverDownShowsTheFailureAndStillAdvances()

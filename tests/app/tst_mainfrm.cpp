@@ -393,7 +393,8 @@ private Q_SLOTS:
             items,
             QStringList({QStringLiteral("&Удалить предыдущий"), "-", QStringLiteral("&Отчеты"),
                          QStringLiteral("&Служебная настройка"), QStringLiteral("&Настройки..."),
-                         "-", QStringLiteral("&О программе...")}));
+                         "-", QStringLiteral("&О программе..."), "-",
+                         QStringLiteral("Запускать при входе в систему")}));
         QStringList reports;
         for (QAction* action : m_window->findChild<QMenu*>("otch")->actions())
             reports << action->objectName() + "=" + action->text();
@@ -406,6 +407,87 @@ private Q_SLOTS:
         QVERIFY(m_window->findChild<QMenu*>("otch")->actions().at(4)->isSeparator());
         for (QAction* action : m_window->findChildren<QAction*>())
             QVERIFY(action->shortcut().isEmpty());
+    }
+
+    // Closing while only this window mails asks first (the question's logic is tested with
+    // CloseQuestion); with the background timer on, it just closes.
+    void closingAsksWhileOnlyTheWindowMails()
+    {
+        TestSupport::FakeSystemctl systemctl;
+        TestSupport::MessageRecorder messages;
+        QApplication::setQuitOnLastWindowClosed(false);
+        const auto quitting = qScopeGuard([] { QApplication::setQuitOnLastWindowClosed(true); });
+        messages.answer(QMessageBox::No);
+        QVERIFY(!m_window->close());
+        QCOMPARE(messages.shown().size(), 1);
+        const Dialogs::Message& box = messages.shown().first();
+        QCOMPARE(box.title, QStringLiteral("Рассылка отчетов"));
+        QVERIFY(box.text.contains(QStringLiteral("следующая рассылка не уйдёт")));
+        QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Discard);
+        QCOMPARE(box.defaultButton, QMessageBox::Yes);
+        // No tray on this screen: the window is minimised instead, and comes back.
+        QVERIFY(m_window->isMinimized());
+        m_window->restoreFromTray();
+        QVERIFY(!m_window->isMinimized() && m_window->isVisible());
+        QVERIFY(systemctl.takeCalls().filter("enable").isEmpty());
+
+        messages.answer(QMessageBox::Discard);
+        QVERIFY(m_window->close());
+        QVERIFY(systemctl.takeCalls().filter("enable").isEmpty());
+        m_window->show();
+        messages.answer(QMessageBox::Yes);
+        QVERIFY(m_window->close());
+        QCOMPARE(systemctl.takeCalls().filter("enable").size(), 1);
+        m_window->show();
+        messages.clear();
+        QVERIFY(m_window->close());
+        QVERIFY(messages.shown().isEmpty());
+
+        // Turning the timer on failed: the window stays and tells why.
+        systemctl.set("on", false);
+        systemctl.set("nobus", true);
+        m_window->show();
+        messages.answer(QMessageBox::Yes);
+        QVERIFY(!m_window->close());
+        QVERIFY(m_window->isVisible());
+        QCOMPARE(messages.shown().size(), 2);
+        QVERIFY(messages.shown().at(1).text.contains("loginctl enable-linger"));
+    }
+
+    // "Запускать при входе в систему" writes the autostart entry and removes it again.
+    void autostartItemWritesTheEntry()
+    {
+        QAction* item = m_window->findChild<QAction*>("avtozapusk");
+        QVERIFY(item->isCheckable());
+        QVERIFY(!item->isChecked());
+        const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + "/autostart";
+        QFile entry(folder + "/ru.kalvent.Kalvent.desktop");
+        QVERIFY(!entry.exists());
+        item->trigger();
+        QVERIFY(item->isChecked());
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(entry.readAll()).split('\n');
+        entry.close();
+        QCOMPARE(lines.first(), QString("[Desktop Entry]"));
+        // The test program is no "kalvent" on the path: the entry names it by its path.
+        QVERIFY(lines.contains(
+            "Exec=" + QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath()));
+        QVERIFY(lines.contains("Type=Application"));
+        item->trigger();
+        QVERIFY(!item->isChecked());
+        QVERIFY(!entry.exists());
+
+        // The folder cannot be made: told, and the item stays off.
+        QVERIFY(QDir(folder).removeRecursively());
+        QFile blocker(folder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const auto unblock = qScopeGuard([&] { blocker.remove(); });
+        TestSupport::MessageRecorder messages;
+        item->trigger();
+        QVERIFY(!item->isChecked());
+        QCOMPARE(messages.shown().size(), 1);
+        QCOMPARE(messages.shown().first().icon, QMessageBox::Critical);
     }
 
     void analysisItemOpensOneWindowBesideTheMainWindow()

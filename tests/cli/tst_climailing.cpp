@@ -4,8 +4,10 @@
 #include "AppPaths.h"
 #include "CliRunner.h"
 #include "Clock.h"
+#include "CloseQuestion.h"
 #include "DataEnv.h"
 #include "DispatchSchedule.h"
+#include "DispatchTimer.h"
 #include "MailAccount.h"
 #include "MailingRun.h"
 #include "ReportBundle.h"
@@ -546,6 +548,97 @@ private Q_SLOTS:
         QVERIFY(m_err.contains("account set"));
         QCOMPARE(store.read("nextdate"), QString("2026-12-06"));
         QCOMPARE(run({"send-now"}), 1);
+    }
+
+    // The background mailing through a stand-in for systemctl that answers as systemd does: the
+    // arguments it is given, its answers read, the next mail told from the stored settings; and
+    // the question on closing the window, which turns the timer on through the same code.
+    void scheduleDrivesTheUserTimer()
+    {
+        TestSupport::FakeSystemctl systemctl;
+        const QString show = "--user show --timestamp=unix -p LoadState -p UnitFileState -p "
+                             "ActiveState -p NextElapseUSecRealtime kalvent-dispatch.timer";
+        SettingsStore store;
+        for (const auto& [key, value] : {std::pair{"days", "7"},
+                                         {"times", "09:00:00"},
+                                         {"tems", "x"},
+                                         {"senders", "boss@example.com"},
+                                         {"nextdate", "2026-12-13"}})
+            QVERIFY(store.write(key, value));
+
+        QCOMPARE(run({"schedule", "status"}), 0);
+        QCOMPARE(systemctl.takeCalls(), QStringList{show});
+        QCOMPARE(m_out, QStringLiteral("Фоновая рассылка: выключена; отчеты уходят, только пока "
+                                       "открыто окно программы.\n"
+                                       "Следующая рассылка отчетов: 13.12.2026 09:00.\n"));
+        QCOMPARE(run({"schedule", "on"}), 0);
+        QCOMPARE(systemctl.takeCalls(),
+                 QStringList({"--user enable --now kalvent-dispatch.timer", show}));
+        QCOMPARE(m_out, QStringLiteral("Фоновая рассылка: включена.\n"
+                                       "Следующий запуск таймера: 06.12.2026 10:05.\n"
+                                       "Следующая рассылка отчетов: 13.12.2026 09:00.\n"));
+        // Overdue, and unreadable settings.
+        QVERIFY(store.write("nextdate", "2026-12-05"));
+        QCOMPARE(run({"schedule", "status"}), 0);
+        QVERIFY2(m_out.endsWith(QStringLiteral("срок наступил 05.12.2026 09:00, отчеты уйдут при "
+                                               "ближайшем запуске.\n")),
+                 qPrintable(m_out));
+        QVERIFY(store.write("times", "9 утра"));
+        QCOMPARE(run({"schedule", "status"}), 0);
+        QVERIFY2(m_out.endsWith(QStringLiteral("не назначена (не заданы или не читаются "
+                                               "настройки times).\n")),
+                 qPrintable(m_out));
+        QVERIFY(store.write("times", "09:00:00"));
+        QVERIFY(store.write("nextdate", "2026-12-13"));
+        systemctl.takeCalls();
+        QCOMPARE(run({"schedule", "off"}), 0);
+        QCOMPARE(systemctl.takeCalls(),
+                 QStringList({"--user disable --now kalvent-dispatch.timer", show}));
+        QVERIFY(m_out.startsWith(QStringLiteral("Фоновая рассылка: выключена;")));
+
+        // Closing the window asks only while the mailing is set up and the timer is off; the
+        // answer "in the background" turns the timer on.
+        DispatchTimer timer;
+        CloseQuestion question(timer);
+        QVERIFY(question.isNeeded(store));
+        QCOMPARE(question.answer(CloseQuestion::Answer::Tray), CloseQuestion::Step::ToTray);
+        QCOMPARE(question.answer(CloseQuestion::Answer::Quit), CloseQuestion::Step::Close);
+        systemctl.takeCalls();
+        QCOMPARE(question.answer(CloseQuestion::Answer::Background), CloseQuestion::Step::Close);
+        QCOMPARE(systemctl.takeCalls(), QStringList{"--user enable --now kalvent-dispatch.timer"});
+        QVERIFY(!question.isNeeded(store));
+        systemctl.set("on", false);
+        QVERIFY(store.write("senders", ""));
+        QVERIFY(!question.isNeeded(store));
+        QVERIFY(store.write("senders", "boss@example.com"));
+
+        // A timer not installed: said so, and turning it on fails with systemd's words.
+        systemctl.set("missing", true);
+        QCOMPARE(run({"schedule", "status"}), 0);
+        QVERIFY(m_out.startsWith(
+            QStringLiteral("Фоновая рассылка: таймер kalvent-dispatch.timer не установлен.")));
+        QCOMPARE(run({"schedule", "on"}), 1);
+        QVERIFY2(m_err.contains("kalvent-dispatch.timer does not exist"), qPrintable(m_err));
+        QCOMPARE(question.answer(CloseQuestion::Answer::Background), CloseQuestion::Step::Stay);
+        QVERIFY(question.errorText().startsWith(
+            QStringLiteral("Не удалось включить фоновую рассылку")));
+
+        // No session bus: every command says so in Russian and fails; the status still tells
+        // the next mail.
+        systemctl.set("nobus", true);
+        for (const char* command : {"on", "off", "status"}) {
+            QCOMPARE(run({"schedule", command}), 1);
+            QVERIFY2(m_err.contains(QStringLiteral("systemd этого пользователя недоступен")),
+                     qPrintable(m_err));
+        }
+        QCOMPARE(m_out, QStringLiteral("Следующая рассылка отчетов: 13.12.2026 09:00.\n"));
+        QVERIFY(question.isNeeded(store));
+
+        // No systemctl at all.
+        qputenv("KALVENT_SYSTEMCTL", m_dir.filePath("no-such-program").toLocal8Bit());
+        QCOMPARE(run({"schedule", "on"}), 1);
+        QVERIFY2(m_err.contains(QStringLiteral("фоновая рассылка работает только с systemd")),
+                 qPrintable(m_err));
     }
 };
 

@@ -15,9 +15,14 @@ contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for f in ./usr/bin/kalvent ./usr/bin/kalvent-cli ./usr/share/applications/ru.kalvent.Kalvent.desktop \
          ./usr/share/metainfo/ru.kalvent.Kalvent.metainfo.xml \
          ./usr/share/icons/hicolor/scalable/apps/kalvent.svg \
-         ./usr/share/icons/hicolor/48x48/apps/kalvent.png ./usr/share/man/man1/kalvent-cli.1.gz; do
+         ./usr/share/icons/hicolor/48x48/apps/kalvent.png ./usr/share/man/man1/kalvent-cli.1.gz \
+         ./usr/lib/systemd/user/kalvent-dispatch.service ./usr/lib/systemd/user/kalvent-dispatch.timer; do
     echo "$contents" | grep -qx "$f" || { echo "the package lacks $f"; exit 1; }
 done
+# Nothing turns the background mailing on at installation.
+if dpkg-deb -e "$deb" "$out/control" && ls "$out/control" | grep -q 'inst$'; then
+    echo "the package runs installation scripts: $(ls "$out/control")"; exit 1
+fi
 depends=$(dpkg-deb -f "$deb" Depends)
 for dep in libqt6widgets6 libqt6charts6 libcurl4 libsqlite3-0 qt6-qpa-plugins libqt6sql6-sqlite \
     fonts-liberation qt6-translations-l10n libqt6keychain1 libsecret-1-0; do

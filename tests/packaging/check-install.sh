@@ -34,5 +34,24 @@ grep -qx 'Exec=kalvent' "$desktop"
 appstreamcli validate --no-net "$share/metainfo/ru.kalvent.Kalvent.metainfo.xml"
 zcat "$share/man/man1/kalvent-cli.1.gz" | grep -q '^\.SH COMMANDS'
 
+# The background mailing's user units: valid for systemd, every five minutes, made up after a
+# shutdown, and wanted by the timers only once enabled.
+units=$root/usr/lib/systemd/user
+timer=$units/kalvent-dispatch.timer
+service=$units/kalvent-dispatch.service
+[ -s "$timer" ] && [ -s "$service" ] || { echo "missing the user units in $units"; exit 1; }
+if command -v systemd-analyze >/dev/null; then
+    run=$(mktemp -d)
+    XDG_RUNTIME_DIR=$run systemd-analyze --user verify --man=no "$timer" "$service"
+    rm -rf "$run"
+    every=$(sed -n 's/^OnCalendar=//p' "$timer")
+    systemd-analyze calendar "$every" | grep -qx 'Normalized form: \*-\*-\* \*:00/5:00' ||
+        { echo "the timer does not run every five minutes: $every"; exit 1; }
+fi
+grep -qx 'Persistent=true' "$timer"
+grep -qx 'WantedBy=timers.target' "$timer"
+grep -qx 'Type=oneshot' "$service"
+grep -q '^ExecStart=.*kalvent-cli dispatch;.*kalvent-cli backup --auto' "$service"
+
 "$root/usr/bin/kalvent-cli" --help | grep -q '^usage: kalvent-cli'
 echo "installed tree is complete and valid"

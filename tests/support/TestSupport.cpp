@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include <QCoreApplication>
+#include <QFile>
 
 namespace TestSupport {
 
@@ -115,4 +116,37 @@ bool TestSupport::restartServer()
     const QString script =
         qEnvironmentVariable("KALVENT_SOURCE_DIR") + "/tests/support/pg-server.sh";
     return QProcess::execute("sh", {script, "restart", state}) == 0;
+}
+
+TestSupport::FakeSystemctl::FakeSystemctl()
+{
+    qputenv("KALVENT_SYSTEMCTL",
+            (qEnvironmentVariable("KALVENT_SOURCE_DIR") + "/tests/support/fake-systemctl.sh")
+                .toLocal8Bit());
+    qputenv("FAKE_SYSTEMCTL_DIR", m_dir.path().toLocal8Bit());
+}
+
+TestSupport::FakeSystemctl::~FakeSystemctl()
+{
+    qunsetenv("KALVENT_SYSTEMCTL");
+    qunsetenv("FAKE_SYSTEMCTL_DIR");
+}
+
+QStringList TestSupport::FakeSystemctl::takeCalls()
+{
+    QFile file(m_dir.filePath("calls"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QStringList calls = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    file.remove();
+    return calls;
+}
+
+void TestSupport::FakeSystemctl::set(const QString& flag, bool present)
+{
+    QFile file(m_dir.filePath(flag));
+    if (present)
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    else
+        file.remove();
 }

@@ -61,4 +61,21 @@ private:
     QList<Dialogs::PromptAnswer> m_answers;
 };
 
+// Points the program's systemctl (KALVENT_SYSTEMCTL) at support/fake-systemctl.sh, which keeps
+// the user timer's state in a folder of its own, for as long as it lives.
+class FakeSystemctl
+{
+public:
+    FakeSystemctl();
+    ~FakeSystemctl();
+    // The argument lines it was called with since the last call.
+    QStringList takeCalls();
+    // Its answers: "on" (the timer enabled and running), "nobus" (no session bus), "missing"
+    // (the unit not installed).
+    void set(const QString& flag, bool present);
+
+private:
+    QTemporaryDir m_dir;
+};
+
 } // namespace TestSupport

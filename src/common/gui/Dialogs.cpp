@@ -17,7 +17,8 @@ QHash<QString, QPointer<QMessageBox>>& notices()
 Dialogs::MessageHandler Dialogs::s_messageHandler;
 Dialogs::PromptHandler Dialogs::s_promptHandler;
 
-QMessageBox::StandardButton Dialogs::show(QWidget* parent, const Message& message)
+QMessageBox::StandardButton Dialogs::show(QWidget* parent, const Message& message,
+                                          const Captions& captions)
 {
     if (s_messageHandler)
         return s_messageHandler(message);
@@ -26,11 +27,10 @@ QMessageBox::StandardButton Dialogs::show(QWidget* parent, const Message& messag
     if (message.defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(message.defaultButton);
     // The words of the save question whatever Qt's translation has.
-    const QList<QPair<QMessageBox::StandardButton, QString>> words{
-        {QMessageBox::Save, QStringLiteral("Сохранить")},
-        {QMessageBox::Discard, QStringLiteral("Не сохранять")},
-        {QMessageBox::Cancel, QStringLiteral("Отмена")}};
-    for (const auto& [button, text] : words)
+    const Captions words{{QMessageBox::Save, QStringLiteral("Сохранить")},
+                         {QMessageBox::Discard, QStringLiteral("Не сохранять")},
+                         {QMessageBox::Cancel, QStringLiteral("Отмена")}};
+    for (const auto& [button, text] : words + captions)
         if (QAbstractButton* shown = box.button(button))
             shown->setText(text);
     if (message.buttons.testFlag(QMessageBox::Cancel))

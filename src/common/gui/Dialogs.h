@@ -36,7 +36,10 @@ public:
 
     // Modal message box; returns the button chosen (Cancel/Escape/close box give Cancel when
     // Cancel is offered).
-    static QMessageBox::StandardButton show(QWidget* parent, const Message& message);
+    // `captions`: words for some of its buttons in place of the standard ones.
+    using Captions = QList<QPair<QMessageBox::StandardButton, QString>>;
+    static QMessageBox::StandardButton show(QWidget* parent, const Message& message,
+                                            const Captions& captions = {});
     static void critical(QWidget* parent, const QString& title, const QString& text);
     static void information(QWidget* parent, const QString& title, const QString& text);
     static void plain(QWidget* parent, const QString& text);

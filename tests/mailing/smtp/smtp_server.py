@@ -5,7 +5,7 @@ Serve:  smtp_server.py --port N --out DIR [--host 127.0.0.1]
                        [--tls-cert CERT --tls-key KEY [--implicit-tls]]
                        [--auth-user USER --auth-password PASSWORD]
                        [--refuse ADDRESS ...] [--refuse-data] [--defer-data N]
-                       [--hold-data N] [--lose-reply N] [--at-quit drop|hold]
+                       [--hold-data N [--release-data]] [--lose-reply N] [--at-quit drop|hold]
                        [--lifetime SECONDS]
         Prints "READY <port>" once it accepts connections. Every message received goes to
         DIR as <n>.eml (the raw data) and <n>.json (envelope and parsed content, see describe()).
@@ -13,7 +13,8 @@ Serve:  smtp_server.py --port N --out DIR [--host 127.0.0.1]
         --implicit-tls. A login attempt touches DIR/auth. --refuse makes RCPT for that address fail with 550, --refuse-data
         turns every message down with 554 after its data, --defer-data answers the first N
         messages with 451 (try again later) after their data. --hold-data stores the first N
-        messages but keeps back the reply to their data until the client goes away;
+        messages but keeps back the reply to their data until the client goes away (with
+        --release-data: until the file DIR/release exists, then answers it);
         --lose-reply stores the first N messages and drops the connection instead of replying
         to their data. At QUIT
         the server touches DIR/quit, then answers it, or with --at-quit drops the connection
@@ -112,7 +113,7 @@ def write_atomically(path, data):
 
 class Handler:
     def __init__(self, out_dir, refused, refuse_data, defer_data=0, hold_data=0, lose_reply=0,
-                 at_quit=None):
+                 at_quit=None, release_data=False):
         self.out_dir = out_dir
         self.refused = {a.lower() for a in refused}
         self.refuse_data = refuse_data
@@ -120,6 +121,7 @@ class Handler:
         self.hold_data = hold_data
         self.lose_reply = lose_reply
         self.at_quit = at_quit
+        self.release_data = release_data
         self.count = 0
         self.lock = threading.Lock()
 
@@ -157,7 +159,10 @@ class Handler:
             self.lose_reply -= int(lose)
         if lose:
             server.transport.abort()
-        if hold or lose:
+        if hold and self.release_data:
+            while not os.path.exists(os.path.join(self.out_dir, "release")):
+                await asyncio.sleep(0.05)
+        elif hold or lose:
             await asyncio.sleep(HELD_SECONDS)
         return "250 2.0.0 Message accepted"
 
@@ -192,7 +197,7 @@ def serve(args):
         sys.exit("only loopback addresses are served")
     os.makedirs(args.out, exist_ok=True)
     handler = Handler(args.out, args.refuse, args.refuse_data, args.defer_data, args.hold_data,
-                      args.lose_reply, args.at_quit)
+                      args.lose_reply, args.at_quit, args.release_data)
     params = {"hostname": args.host, "port": args.port, "server_hostname": "kalvent-test"}
     if args.tls_cert:
         context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
@@ -238,6 +243,7 @@ def main():
     parser.add_argument("--refuse-data", action="store_true")
     parser.add_argument("--defer-data", type=int, default=0, metavar="N")
     parser.add_argument("--hold-data", type=int, default=0, metavar="N")
+    parser.add_argument("--release-data", action="store_true")
     parser.add_argument("--lose-reply", type=int, default=0, metavar="N")
     parser.add_argument("--at-quit", choices=["drop", "hold"])
     parser.add_argument("--lifetime", type=float, default=300)
