@@ -90,3 +90,28 @@ CallStore::Removal CallStore::removeLast(const std::function<bool()>& confirm)
     m_newest->close();
     return result;
 }
+
+bool CallStore::edit(qint64, const Call&)
+{
+    return fail(QStringLiteral("Изменение звонков недоступно."));
+}
+
+bool CallStore::remove(const QVector<qint64>&)
+{
+    return fail(QStringLiteral("Удаление звонков недоступно."));
+}
+
+QString CallStore::undoText() const
+{
+    return {};
+}
+
+bool CallStore::undo()
+{
+    return fail(QStringLiteral("Отменить нечего."));
+}
+
+void CallStore::remember(Step step)
+{
+    m_history.append(std::move(step));
+}

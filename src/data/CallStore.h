@@ -1,16 +1,23 @@
 #pragma once
 
 #include "Call.h"
+#include "CallRecord.h"
 #include "DataStore.h"
 
+#include <QObject>
+#include <QString>
 #include <QVector>
 #include <functional>
 
 class RowSet;
 
-// The calls: one added by the operator, many added at once (an import), the newest taken back.
-class CallStore : public DataStore
+// The calls: one added by the operator, many added at once (an import), the newest taken back,
+// any call edited or removed; the changes made through this store can be undone step by step
+// while the program runs.
+class CallStore : public QObject, public DataStore
 {
+    Q_OBJECT
+
 public:
     // insertStatement stores one call (its values in Call::values() order); newest is the row
     // set of the newest call.
@@ -47,8 +54,46 @@ public:
     // one; none: no question); the row set of the newest call is open only meanwhile.
     Removal removeLast(const std::function<bool()>& confirm);
 
+    // The key of the call the last successful add() stored (0: none yet).
+    qint64 lastAddedId() const { return m_lastAddedId; }
+    // Gives the call `id` the values of `changed` (the totals follow in the same transaction);
+    // refused when the call no longer exists.
+    bool edit(qint64 id, const Call& changed);
+    // Removes the calls in one transaction; refused (nothing removed) when one no longer exists.
+    bool remove(const QVector<qint64>& ids);
+
+    // The undo history of this program run: every add, edit, remove and removeLast made
+    // through this store. A step whose calls were changed meanwhile by another program or desk
+    // is refused (errorText()), not forced, and stays in the history.
+    bool canUndo() const { return !m_history.isEmpty(); }
+    // What undo() would do, for a menu item or a button ("Отменить удаление 3 звонков").
+    QString undoText() const;
+    bool undo();
+
+Q_SIGNALS:
+    // Calls were added, edited, removed or put back through this store.
+    void changed();
+
 private:
+    struct Step
+    {
+        enum class Kind
+        {
+            Added,
+            Edited,
+            Removed
+        };
+        Kind kind = Kind::Added;
+        // Added: the added calls; Edited: the call before and after; Removed: the removed ones.
+        QVector<CallRecord> before;
+        QVector<CallRecord> after;
+    };
+
     bool insert(const Call& call);
+    void remember(Step step);
+
+    qint64 m_lastAddedId = 0;
+    QVector<Step> m_history;
 
     QString m_insert;
     RowSet* m_newest;
