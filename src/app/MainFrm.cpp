@@ -10,6 +10,7 @@
 #include "DigestAttachment.h"
 #include "DispatchLock.h"
 #include "GrafFrm.h"
+#include "JournalWindow.h"
 #include "LocaleText.h"
 #include "Logo.h"
 #include "MailAccountDialog.h"
@@ -180,6 +181,8 @@ void MainFrm::buildMenu()
     add(m_menu, "nastr", QStringLiteral("&Настройки..."), &MainFrm::openListEditor);
     m_menu->addSeparator()->setObjectName("lin");
     add(m_menu, "opropgr", QStringLiteral("&О программе..."), [] { Logo::showAbout(); });
+    add(m_menu, "zhurnal", QStringLiteral("&Журнал звонков"),
+        [this] { JournalWindow::showWindow(DataEnv::instance(), this); });
 
     connect(m_command3, &QPushButton::clicked, this, [this] {
         // The period of the last by-date report, previewed or exported.

@@ -1,6 +1,7 @@
 #include "AnalysisWindow.h"
 #include "Clock.h"
 #include "DataEnv.h"
+#include "JournalWindow.h"
 #include "Logo.h"
 #include "MainFrm.h"
 #include "PostgresDialect.h"
@@ -331,11 +332,17 @@ private Q_SLOTS:
         QStringList items;
         for (QAction* action : menu->actions())
             items << (action->isSeparator() ? "-" : action->text());
-        QCOMPARE(
-            items,
-            QStringList({QStringLiteral("&Удалить предыдущий"), "-", QStringLiteral("&Отчеты"),
-                         QStringLiteral("&Служебная настройка"), QStringLiteral("&Настройки..."),
-                         "-", QStringLiteral("&О программе...")}));
+        QCOMPARE(items,
+                 QStringList(
+                     {QStringLiteral("&Удалить предыдущий"), "-", QStringLiteral("&Отчеты"),
+                      QStringLiteral("&Служебная настройка"), QStringLiteral("&Настройки..."), "-",
+                      QStringLiteral("&О программе..."), QStringLiteral("&Журнал звонков")}));
+        // The journal opens beside the main window, once.
+        m_window->findChild<QAction*>("zhurnal")->trigger();
+        m_window->findChild<QAction*>("zhurnal")->trigger();
+        QCOMPARE(m_window->findChildren<JournalWindow*>().size(), 1);
+        QVERIFY(m_window->findChild<JournalWindow*>()->isVisible());
+        m_window->findChild<JournalWindow*>()->close();
         QStringList reports;
         for (QAction* action : m_window->findChild<QMenu*>("otch")->actions())
             reports << action->objectName() + "=" + action->text();
