@@ -7,9 +7,13 @@
 #include "JournalKey.h"
 
 #include <QPair>
+#include <QSqlQuery>
 #include <QStringList>
 #include <QVector>
+#include <functional>
 #include <optional>
+
+class SqlDialect;
 
 // Reads the stored calls a page at a time, newest first (by date, then key), never the whole
 // table; the per-day totals give a day's counts, and the change log what was changed.
@@ -27,6 +31,15 @@ public:
     std::optional<QPair<int, int>> dayCount(const QDate& day);
     // The desks that entered calls (a server's); empty on a file.
     QStringList desks();
-    // The change log, newest first: of one call, or of all (callId 0).
+    // The change log, newest first: of one call, or of all (callId 0). A deleted call has no
+    // values after, a restored one none before.
     std::optional<QVector<CallChange>> changes(qint64 callId, int limit);
+
+    // The call in the current row of a query of SqlDialect::callColumns().
+    static CallRecord recordAt(const QSqlQuery& query, const SqlDialect& dialect);
+
+private:
+    // Runs a reading statement and hands each row to row().
+    bool read(const QString& sql, const QVariantList& arguments,
+              const std::function<void(const QSqlQuery&)>& row);
 };
