@@ -51,9 +51,7 @@ std::optional<CallRecord> findCall(CliRunner& cli, qint64 id, int* status)
 {
     CallJournal& journal = cli.env()->journal();
     std::optional<CallRecord> record = journal.find(id);
-    if (!record && journal.errorText().isEmpty())
-        *status = cli.fail(CliRunner::Failure, QStringLiteral("Звонка %1 нет.").arg(id));
-    else if (!record)
+    if (!record)
         *status = cli.fail(CliRunner::Failure, journal.errorText());
     return record;
 }
@@ -74,7 +72,9 @@ int listCalls(CliRunner& cli, const CallFilter& filter, const QString& format)
                        cells.at(5).leftJustified(6);
         if (server)
             line += "  " + cells.at(6);
-        return line.trimmed() + "\n";
+        while (line.endsWith(' '))
+            line.chop(1);
+        return line + "\n";
     };
     QTextStream& out = cli.out();
     if (format == QStringLiteral("text"))

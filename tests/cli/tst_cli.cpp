@@ -558,7 +558,13 @@ private Q_SLOTS:
         QCOMPARE(run({"report", "by-date", "--from", "2026-12-01", "--to", "2026-12-06", "--format",
                       "json"}),
                  0);
-        QCOMPARE(QJsonDocument::fromJson(m_out.toUtf8()).object()["total"]["calls"].toInt(), 1);
+        QCOMPARE(QJsonDocument::fromJson(m_out.toUtf8())
+                     .object()
+                     .value("total")
+                     .toObject()
+                     .value("calls")
+                     .toInt(),
+                 1);
 
         QCOMPARE(run({"calls", "log"}), 0);
         const QStringList log = m_out.trimmed().split('\n');

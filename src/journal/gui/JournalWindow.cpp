@@ -131,7 +131,9 @@ JournalWindow::JournalWindow(DataEnv* env, QWidget* parent)
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &JournalWindow::updateButtons);
     connect(m_model, &JournalModel::failed, this, &JournalWindow::setState);
-    connect(&m_env->calls(), &CallStore::changed, this, &JournalWindow::refresh);
+    // After the store's operation has ended, its undo history included.
+    connect(&m_env->calls(), &CallStore::changed, this, &JournalWindow::refresh,
+            Qt::QueuedConnection);
     connect(&m_env->connection(), &DataConnection::tableChanged, this,
             [this](const QString& table) {
                 if (table.compare(QStringLiteral("Base"), Qt::CaseInsensitive) == 0)
