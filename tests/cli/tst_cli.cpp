@@ -519,14 +519,17 @@ private Q_SLOTS:
         const QString newest = QString::number(calls[0]["id"].toInteger());
         const QString first = QString::number(calls[2]["id"].toInteger());
         const QString evening = QString::number(calls[1]["id"].toInteger());
+        // The desk that entered the calls: on a server this program's, on a file none.
+        const QString desk = calls[0]["desk"].toString();
+        QCOMPARE(desk.isEmpty(), !TestSupport::onServer());
 
         QCOMPARE(run({"calls", "list", "--booked", "yes", "--from", "2026-12-01", "--to",
                       "2026-12-02", "--source", QStringLiteral("ИНТЕРНЕТ"), "--format", "csv"}),
                  0);
         QCOMPARE(m_out, QStringLiteral("id;date;time;service;source;booked;desk\r\n"
-                                       "%1;2026-12-01;18:00:00;Стрижка;Интернет;yes;\r\n"
-                                       "%2;2026-12-01;09:00:00;Стрижка;Интернет;yes;\r\n")
-                            .arg(evening, first));
+                                       "%1;2026-12-01;18:00:00;Стрижка;Интернет;yes;%3\r\n"
+                                       "%2;2026-12-01;09:00:00;Стрижка;Интернет;yes;%3\r\n")
+                            .arg(evening, first, desk));
 
         // A name that no list holds is refused, and named; the call stays as it was.
         QCOMPARE(run({"calls", "edit", newest, "--source", QStringLiteral("Телевизор")}), 2);
