@@ -61,6 +61,9 @@ QVariant ChangeLogModel::data(const QModelIndex& index, int role) const
         return JournalText::moment(change.when);
     case Desk:
         return change.desk;
+    case CallName:
+        return JournalText::call(change.kind == CallChange::Kind::Restored ? change.after.call
+                                                                           : change.before.call);
     case Kind:
         return JournalText::kind(change.kind);
     case Before:
@@ -76,8 +79,8 @@ QVariant ChangeLogModel::headerData(int section, Qt::Orientation orientation, in
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const QStringList headings{QStringLiteral("Когда"), QStringLiteral("Пульт"),
-                                      QStringLiteral("Действие"), QStringLiteral("Было"),
-                                      QStringLiteral("Стало")};
+    static const QStringList headings{QStringLiteral("Когда"),  QStringLiteral("Пульт"),
+                                      QStringLiteral("Звонок"), QStringLiteral("Действие"),
+                                      QStringLiteral("Было"),   QStringLiteral("Стало")};
     return headings.value(section);
 }

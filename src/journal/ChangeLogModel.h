@@ -5,8 +5,8 @@
 #include <QAbstractTableModel>
 #include <QVector>
 
-// The change log's entries as a table: when, which desk, what was done and the values before
-// and after.
+// The change log's entries as a table: when, which desk, which call (as it was before the
+// change), what was done and the values before and after.
 class ChangeLogModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -16,6 +16,7 @@ public:
     {
         When,
         Desk,
+        CallName,
         Kind,
         Before,
         After

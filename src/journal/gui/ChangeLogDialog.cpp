@@ -52,6 +52,11 @@ bool ChangeLogDialog::reload()
         return false;
     }
     m_model->setChanges(*changes);
+    // The desk on a server; the call where the log is of one call only.
+    const bool desks = std::any_of(changes->begin(), changes->end(),
+                                   [](const CallChange& change) { return !change.desk.isEmpty(); });
+    m_table->setColumnHidden(ChangeLogModel::Desk, !desks);
+    m_table->setColumnHidden(ChangeLogModel::CallName, m_callId != 0);
     m_table->resizeColumnsToContents();
     m_state->setText(changes->isEmpty() ? QStringLiteral("Изменений нет.") : QString());
     m_state->setVisible(changes->isEmpty());
