@@ -43,7 +43,7 @@ bool CallJournal::read(const QString& sql, const QVariantList& arguments,
     return run([&] {
         QSqlQuery query(m_connection.connection());
         query.setForwardOnly(true);
-        const QSqlError error = m_connection.database().run(query, sql, arguments);
+        QSqlError error = m_connection.database().run(query, sql, arguments);
         if (error.isValid())
             return error;
         while (query.next())

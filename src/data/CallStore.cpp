@@ -27,24 +27,26 @@ CallStore::CallStore(DataConnection& connection, const QString& insertStatement,
 
 bool CallStore::insert(const Call& call)
 {
-    return run([&] {
-        QSqlQuery query(m_connection.connection());
-        QSqlError error = m_connection.database().run(query, m_insert, call.values());
-        if (error.isValid())
-            return error;
-        // The key the call was given, and where the change log stood meanwhile.
-        Step step{Step::Kind::Added, {}, {}, 0};
-        CallRecord added{0, call, QString()};
-        if (!(error = value(query, m_connection.dialect().lastInsertedCall(), {}, &added.id))
-                 .isValid() &&
-            !(error = value(query, m_connection.dialect().lastChange(), {}, &step.mark))
-                 .isValid()) {
-            m_lastAddedId = added.id;
-            step.after << added;
-            m_added = step;
-        }
-        return error;
-    });
+    if (!run([&] {
+            QSqlQuery query(m_connection.connection());
+            return m_connection.database().run(query, m_insert, call.values());
+        }))
+        return false;
+    // The key the call was given and where the change log stood, for undo: the call is stored
+    // whether or not they can be read.
+    QSqlQuery query(m_connection.connection());
+    Step step{Step::Kind::Added, {}, {}, 0};
+    CallRecord added{0, call, QString()};
+    m_added.reset();
+    m_lastAddedId = 0;
+    if (!value(query, m_connection.dialect().lastInsertedCall(), {}, &added.id).isValid() &&
+        !value(query, m_connection.dialect().lastChange(), {}, &step.mark).isValid() &&
+        added.id != 0) {
+        m_lastAddedId = added.id;
+        step.after << added;
+        m_added = step;
+    }
+    return true;
 }
 
 QSqlError CallStore::value(QSqlQuery& query, const QString& sql, const QVariantList& arguments,
@@ -112,7 +114,8 @@ bool CallStore::add(const Call& call, const std::function<void(const QString& no
     }
     m_connection.setLockWait(-1);
     if (done) {
-        remember(m_added);
+        if (m_added)
+            remember(*m_added);
         Q_EMIT changed();
     }
     return done;
@@ -133,7 +136,7 @@ bool CallStore::addMany(const QVector<Call>& calls, int* failedIndex)
 
 bool CallStore::addMany(const std::function<Pull(Call&)>& next, int* failedIndex)
 {
-    return inTransaction([&] {
+    const bool done = inTransaction([&] {
         QSqlDatabase db = m_connection.connection();
         std::unique_ptr<CallWriter> writer = m_connection.dialect().callWriter(db);
         auto abort = [&](int index, const QString& reason) {
@@ -154,6 +157,9 @@ bool CallStore::addMany(const std::function<Pull(Call&)>& next, int* failedIndex
         }
         return writer->finish() ? QSqlError() : abort(-1, writer->errorText());
     });
+    if (done)
+        Q_EMIT changed();
+    return done;
 }
 
 CallStore::Removal CallStore::removeLast(const std::function<bool()>& confirm)

@@ -59,7 +59,7 @@ public:
     // one; none: no question); the row set of the newest call is open only meanwhile.
     Removal removeLast(const std::function<bool()>& confirm);
 
-    // The key of the call the last successful add() stored (0: none yet).
+    // The key of the call the last successful add() stored (0: none yet, or not known).
     qint64 lastAddedId() const { return m_lastAddedId; }
     // Gives the call `id` the values of `changed` (the totals follow in the same transaction);
     // refused when the call no longer exists.
@@ -112,7 +112,7 @@ private:
     void remember(Step step);
 
     qint64 m_lastAddedId = 0;
-    Step m_added;
+    std::optional<Step> m_added;
     QVector<Step> m_history;
     // The ranges (after first, up to second) of the change log's keys written by this store.
     QVector<QPair<qint64, qint64>> m_ownChanges;

@@ -427,8 +427,10 @@ QString SqlDialect::journalPage(const CallFilter& filter, const JournalKey& afte
                   {filter.desk});
     if (!filter.search.isEmpty()) {
         const QString pattern = likeLiteral(filter.search);
-        condition("(kv_fold(usluga) LIKE '%' || kv_fold(CAST(? AS text)) || '%' ESCAPE '\\' OR "
-                  "kv_fold(Istochnik) LIKE '%' || kv_fold(CAST(? AS text)) || '%' ESCAPE '\\')",
+        // Among the folded names of the keys (a few rows), not the names of every call.
+        const QString keys = QStringLiteral("(SELECT ID FROM Kluchi WHERE Kluch LIKE '%' || "
+                                            "kv_fold(CAST(? AS text)) || '%' ESCAPE '\\')");
+        condition(QStringLiteral("(KUsluga IN %1 OR KIstochnik IN %1)").arg(keys),
                   {pattern, pattern});
     }
     return QStringLiteral("SELECT %1 FROM Base %2 ORDER BY Data DESC, ID DESC LIMIT %3")

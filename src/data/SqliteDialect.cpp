@@ -240,16 +240,19 @@ QStringList SqliteDialect::addHourTotals() const
 QStringList SqliteDialect::changeLog() const
 {
     return {
-        QStringLiteral("CREATE TABLE Izmeneniya (ID INTEGER PRIMARY KEY, Kogda TEXT NOT NULL, "
-                       "Pult TEXT, Zvonok INTEGER NOT NULL, Vid INTEGER NOT NULL, StData TEXT, "
-                       "StUsluga TEXT, StIstochnik TEXT, StZapis INTEGER, StVrem TEXT, "
-                       "NovData TEXT, NovUsluga TEXT, NovIstochnik TEXT, NovZapis INTEGER, "
-                       "NovVrem TEXT)"),
-        QStringLiteral("CREATE INDEX Izmeneniya_Zvonok ON Izmeneniya (Zvonok, ID)"),
-        QStringLiteral("CREATE TRIGGER Base_Zhurnal AFTER UPDATE OF Data, usluga, Istochnik, "
-                       "Zapis, Vrem ON Base WHEN %1 BEGIN %2 END")
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS Izmeneniya (ID INTEGER PRIMARY KEY, Kogda TEXT NOT NULL, "
+            "Pult TEXT, Zvonok INTEGER NOT NULL, Vid INTEGER NOT NULL, StData TEXT, "
+            "StUsluga TEXT, StIstochnik TEXT, StZapis INTEGER, StVrem TEXT, "
+            "NovData TEXT, NovUsluga TEXT, NovIstochnik TEXT, NovZapis INTEGER, "
+            "NovVrem TEXT)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS Izmeneniya_Zvonok ON Izmeneniya (Zvonok, ID)"),
+        QStringLiteral(
+            "CREATE TRIGGER IF NOT EXISTS Base_Zhurnal AFTER UPDATE OF Data, usluga, Istochnik, "
+            "Zapis, Vrem ON Base WHEN %1 BEGIN %2 END")
             .arg(callValuesDiffer(), logChange(changeEdited, "OLD", "NEW")),
-        QStringLiteral("CREATE TRIGGER Base_ZhurnalUdalenie AFTER DELETE ON Base BEGIN %1 END")
+        QStringLiteral(
+            "CREATE TRIGGER IF NOT EXISTS Base_ZhurnalUdalenie AFTER DELETE ON Base BEGIN %1 END")
             .arg(logChange(changeDeleted, "OLD", QString())),
     };
 }
