@@ -46,6 +46,23 @@ std::optional<QVector<qint64>> parseIds(CliRunner& cli, const QStringList& words
     return ids;
 }
 
+// Reads the keys that are a command's only arguments and connects; the exit status after the
+// message when either fails.
+std::optional<int> readIds(CliRunner& cli, const QStringList& args,
+                           const CliOptions::Positional& count, QVector<qint64>* ids)
+{
+    CliOptions o(args, {}, {}, count);
+    if (!o.ok())
+        return cli.fail(CliRunner::Usage, o.errorText());
+    const auto parsed = parseIds(cli, o.positional());
+    if (!parsed)
+        return int(CliRunner::Usage);
+    if (!cli.env()->connect())
+        return cli.fail(CliRunner::Failure, cli.env()->errorText());
+    *ids = *parsed;
+    return std::nullopt;
+}
+
 // The stored call `id`; nullopt (after the message, status in *status) when there is none.
 std::optional<CallRecord> findCall(CliRunner& cli, qint64 id, int* status)
 {
@@ -250,26 +267,22 @@ void CallJournalCommands::addTo(CliRunner& cli)
                        "одного из них\nнет, не удаляет ни одного. Удаление записывается в журнал "
                        "изменений."),
         [&cli](const QStringList& args) {
-            CliOptions o(args, {}, {}, {1, INT_MAX, QStringLiteral("укажите номера звонков (ID)")});
-            if (!o.ok())
-                return cli.fail(CliRunner::Usage, o.errorText());
-            const auto ids = parseIds(cli, o.positional());
-            if (!ids)
-                return int(CliRunner::Usage);
-            if (!cli.env()->connect())
-                return cli.fail(CliRunner::Failure, cli.env()->errorText());
+            QVector<qint64> ids;
+            if (const auto status = readIds(
+                    cli, args, {1, INT_MAX, QStringLiteral("укажите номера звонков (ID)")}, &ids))
+                return *status;
             QStringList named;
-            for (const qint64 id : *ids) {
+            for (const qint64 id : ids) {
                 int status = CliRunner::Ok;
                 const std::optional<CallRecord> record = findCall(cli, id, &status);
                 if (!record)
                     return status;
                 named << QStringLiteral("  %1  %2").arg(id).arg(JournalText::call(record->call));
             }
-            if (!cli.env()->calls().remove(*ids))
+            if (!cli.env()->calls().remove(ids))
                 return cli.fail(CliRunner::Failure, cli.env()->calls().errorText());
             cli.out() << QStringLiteral("Удалено: %1\n%2\n")
-                             .arg(JournalText::calls(ids->size()), named.join('\n'));
+                             .arg(JournalText::calls(ids.size()), named.join('\n'));
             return int(CliRunner::Ok);
         });
     cli.addCommand(
@@ -278,16 +291,12 @@ void CallJournalCommands::addTo(CliRunner& cli)
                        "номер звонка,\nчто сделано и значения до и после; с ID — только "
                        "изменения этого звонка."),
         [&cli](const QStringList& args) {
-            CliOptions o(args, {}, {}, {0, 1, QStringLiteral("укажите не больше одного ID")});
-            if (!o.ok())
-                return cli.fail(CliRunner::Usage, o.errorText());
-            const auto ids = parseIds(cli, o.positional());
-            if (!ids)
-                return int(CliRunner::Usage);
-            if (!cli.env()->connect())
-                return cli.fail(CliRunner::Failure, cli.env()->errorText());
+            QVector<qint64> ids;
+            if (const auto status =
+                    readIds(cli, args, {0, 1, QStringLiteral("укажите не больше одного ID")}, &ids))
+                return *status;
             CallJournal& journal = cli.env()->journal();
-            const auto changes = journal.changes(ids->isEmpty() ? 0 : ids->first(), INT_MAX);
+            const auto changes = journal.changes(ids.isEmpty() ? 0 : ids.first(), INT_MAX);
             if (!changes)
                 return cli.fail(CliRunner::Failure, journal.errorText());
             for (const CallChange& change : *changes) {
