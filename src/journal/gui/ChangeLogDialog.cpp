@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 ChangeLogDialog::ChangeLogDialog(CallJournal& journal, qint64 callId, const QString& callName,
                                  QWidget* parent)

@@ -27,6 +27,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -320,11 +321,14 @@ void JournalWindow::showState(bool read)
 
 QVector<CallRecord> JournalWindow::selected() const
 {
-    QVector<CallRecord> records;
+    // In the order shown, newest first.
+    QList<int> rows;
     for (const QModelIndex& index : m_table->selectionModel()->selectedRows())
-        records << m_model->record(index.row());
-    std::sort(records.begin(), records.end(),
-              [](const CallRecord& a, const CallRecord& b) { return a.id > b.id; });
+        rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    QVector<CallRecord> records;
+    for (const int row : rows)
+        records << m_model->record(row);
     return records;
 }
 
