@@ -292,6 +292,7 @@ void JournalWindow::applyFilter()
         filter.desk = m_desk->currentText();
     filter.search = m_search->text().trimmed();
     showState(m_model->setFilter(filter));
+    m_table->scrollToTop();
 }
 
 void JournalWindow::refresh()
