@@ -3,11 +3,12 @@
 // It writes N calls (40 services, 30 sources, ten years) as a CSV file and as a database laid
 // out the way the first version of the program laid it out, then imports the CSV into a new
 // database, upgrades the old one in place, and times the reports, an add, a removal and an
-// opening on the imported database, and the advertising analysis (with a spend for every
-// source and month). With --database the CSV goes into that empty server database instead, and
-// the file-only figures (upgrade, sizes of files) are left out.
+// opening on the imported database, the call journal's pages, and the advertising analysis (with a
+// spend for every source and month). With --database the CSV goes into that empty server database
+// instead, and the file-only figures (upgrade, sizes of files) are left out.
 #include "AdAnalysis.h"
 #include "CallImporter.h"
+#include "CallJournal.h"
 #include "CallStore.h"
 #include "DataEnv.h"
 #include "DatabaseLocation.h"
@@ -29,6 +30,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <unistd.h>
 
 namespace {
@@ -53,6 +55,9 @@ double timeIt(const std::function<bool()>& work, int repeat)
     std::sort(runs.begin(), runs.end());
     return runs.at(runs.size() / 2);
 }
+
+// The rows of one page of the call journal.
+constexpr int journalPage = 100;
 
 double megabytes(const QString& path)
 {
@@ -393,6 +398,30 @@ int main(int argc, char** argv)
         row("one flush of a page to the same disk (fsync)", ms(flushMs(dir.path())));
     row("removing the previous call",
         ms(timeIt([&] { return env.calls().removeLast({}) == CallStore::Removal::Removed; }, 21)));
+    {
+        // What the journal reads: a page of calls by key on the date index, and the day's
+        // counts from the totals.
+        auto page = [&](const CallFilter& filter, const JournalKey& after) {
+            return timeIt(
+                [&] {
+                    const std::optional<QVector<CallRecord>> rows =
+                        env.journal().page(filter, after, journalPage);
+                    return rows && rows->size() == journalPage && env.journal().dayCount(last);
+                },
+                21);
+        };
+        row("journal: first page of 100 calls and the day's counts", ms(page({}, {})));
+        const JournalKey middle{first.addDays(first.daysTo(last) / 2),
+                                std::numeric_limits<qint64>::max()};
+        row("journal: a page in the middle of ten years (by key)", ms(page({}, middle)));
+        CallFilter bySource;
+        bySource.source = sources().at(3).toUpper();
+        bySource.booked = true;
+        row("journal: first page of one source's bookings", ms(page(bySource, {})));
+        CallFilter searched;
+        searched.search = services().at(5).mid(1, 4).toUpper();
+        row("journal: first page searched by part of a name", ms(page(searched, middle)));
+    }
     row(qPrintable(QString("importing %1 rows from CSV (one transaction)").arg(count)),
         QString::number(importMs / 1000, 'f', 1) + " s");
     if (onServer) {

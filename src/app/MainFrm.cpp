@@ -13,6 +13,7 @@
 #include "DispatchLock.h"
 #include "DispatchTimer.h"
 #include "GrafFrm.h"
+#include "JournalWindow.h"
 #include "LocaleText.h"
 #include "Logo.h"
 #include "MailAccountDialog.h"
@@ -192,6 +193,8 @@ void MainFrm::buildMenu()
     add(m_menu, "nastr", QStringLiteral("&Настройки..."), &MainFrm::openListEditor);
     m_menu->addSeparator()->setObjectName("lin");
     add(m_menu, "opropgr", QStringLiteral("&О программе..."), [] { Logo::showAbout(); });
+    add(m_menu, "zhurnal", QStringLiteral("&Журнал звонков"),
+        [this] { JournalWindow::showWindow(DataEnv::instance(), this); });
     // Started at login (XDG autostart), off until ticked.
     m_menu->addSeparator()->setObjectName("linAvtozapusk");
     QAction* autostart = m_menu->addAction(QStringLiteral("Запускать при входе в систему"));

@@ -7,6 +7,7 @@
 #include "AnalysisCommands.h"
 #include "AppPaths.h"
 #include "CallCommands.h"
+#include "CallJournalCommands.h"
 #include "CheckCommand.h"
 #include "CopyCommand.h"
 #include "DataEnv.h"
@@ -44,6 +45,7 @@ CliRunner::CliRunner(QTextStream& out, QTextStream& err, QIODevice* input) : m_o
     CheckCommand::addTo(*this);
     CopyCommand::addTo(*this);
     ScheduleCommand::addTo(*this);
+    CallJournalCommands::addTo(*this);
     MailAttachments::set(ReportAttachment::all() << std::make_shared<AnalysisAttachment>()
                                                  << std::make_shared<DigestAttachment>());
 }

@@ -1,6 +1,7 @@
 #include "DataEnv.h"
 
 #include "AppPaths.h"
+#include "CallJournal.h"
 #include "CallStore.h"
 #include "DispatchClaims.h"
 #include "ListStore.h"
@@ -27,6 +28,7 @@ DataEnv::DataEnv(const QString& databasePath, std::unique_ptr<SqlDialect> dialec
     const CommandSpec* addCall = command("AddNew");
     m_calls = std::make_unique<CallStore>(m_connection, addCall ? addCall->sql : QString(),
                                           rowSet("rsBase"));
+    m_journal = std::make_unique<CallJournal>(m_connection);
     m_lists = std::make_unique<ListStore>(*this);
     m_totals = std::make_unique<TotalsStore>(m_connection);
     m_claims = std::make_unique<DispatchClaims>(m_connection);

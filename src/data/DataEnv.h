@@ -8,6 +8,7 @@
 #include <QVariantList>
 #include <memory>
 
+class CallJournal;
 class CallStore;
 class DispatchClaims;
 class ListStore;
@@ -36,6 +37,7 @@ public:
     Database& database() { return m_connection.database(); }
 
     CallStore& calls() { return *m_calls; }
+    CallJournal& journal() { return *m_journal; }
     ListStore& lists() { return *m_lists; }
     TotalsStore& totals() { return *m_totals; }
     DispatchClaims& claims() { return *m_claims; }
@@ -61,6 +63,7 @@ private:
     QList<CommandSpec> m_commands;
     QHash<QString, RowSet*> m_rowSets; // key: lower-case row set name
     std::unique_ptr<CallStore> m_calls;
+    std::unique_ptr<CallJournal> m_journal;
     std::unique_ptr<ListStore> m_lists;
     std::unique_ptr<TotalsStore> m_totals;
     std::unique_ptr<DispatchClaims> m_claims;

@@ -162,6 +162,12 @@ bool Database::openServer()
     }
     if (!checkSchema(db))
         return false;
+    // An older layout is brought up to date in one transaction; a server keeps its own backups.
+    if (m_version < m_dialect->schemaVersion()) {
+        if (!runInTransaction(db, m_dialect->upgrade(m_version)))
+            return false;
+        m_version = m_dialect->schemaVersion();
+    }
     m_open = true;
     return true;
 }

@@ -8,7 +8,7 @@
 #include <QSqlQuery>
 
 namespace {
-constexpr int currentVersion = 1;
+constexpr int currentVersion = 2;
 } // namespace
 
 PostgresDialect::PostgresDialect(const QString& desk) : m_desk(desk) {}
@@ -67,17 +67,27 @@ Outcome<int> PostgresDialect::readVersion(QSqlDatabase& db) const
 
 QStringList PostgresDialect::schema() const
 {
-    return PostgresSchema::statements(currentVersion);
+    return PostgresSchema::statements(currentVersion, changeLogFunction());
 }
 
-QStringList PostgresDialect::upgrade(int) const
+QStringList PostgresDialect::upgrade(int fromVersion) const
 {
-    return {};
+    if (fromVersion >= currentVersion)
+        return {};
+    return PostgresSchema::upgrade(fromVersion, currentVersion, changeLogFunction());
 }
 
-QStringList PostgresDialect::requiredTables(int) const
+QStringList PostgresDialect::requiredTables(int version) const
 {
-    return PostgresSchema::tableNames();
+    return PostgresSchema::tableNames(version);
+}
+
+QString PostgresDialect::changeLogFunction() const
+{
+    return QStringLiteral("CREATE OR REPLACE FUNCTION kv_base_logged() RETURNS trigger "
+                          "LANGUAGE plpgsql AS $f$ BEGIN IF TG_OP = 'DELETE' THEN %1 ELSE %2 "
+                          "END IF; RETURN NULL; END $f$")
+        .arg(logChange(changeDeleted, "OLD", QString()), logChange(changeEdited, "OLD", "NEW"));
 }
 
 Outcome<void> PostgresDialect::copyTo(QSqlDatabase&, const QString&) const
@@ -97,6 +107,19 @@ QString PostgresDialect::lastCall() const
     return QStringLiteral("SELECT ID, Data, usluga, Istochnik, Zapis, Vrem FROM Base "
                           "WHERE Pult = current_setting('kalvent.desk', true) "
                           "ORDER BY ID DESC LIMIT 1");
+}
+
+QString PostgresDialect::lastInsertedCall() const
+{
+    return QStringLiteral("SELECT currval(pg_get_serial_sequence('base', 'id'))");
+}
+
+QString PostgresDialect::desks() const
+{
+    // One step of the desk index per desk, not a pass over every call.
+    return QStringLiteral("WITH RECURSIVE d AS (SELECT MIN(Pult) AS p FROM Base UNION ALL "
+                          "SELECT (SELECT MIN(Pult) FROM Base WHERE Pult > d.p) FROM d "
+                          "WHERE d.p IS NOT NULL) SELECT p FROM d WHERE p IS NOT NULL");
 }
 
 std::unique_ptr<CallWriter> PostgresDialect::callWriter(QSqlDatabase& db) const
@@ -158,6 +181,21 @@ QStringList PostgresDialect::rebuildTotals() const
 QString PostgresDialect::temporary(const QString& name) const
 {
     return "pg_temp." + name;
+}
+
+QString PostgresDialect::utcNow() const
+{
+    return QStringLiteral("to_char(now() AT TIME ZONE 'UTC', 'YYYY-MM-DD HH24:MI:SS')");
+}
+
+QString PostgresDialect::thisDesk() const
+{
+    return QStringLiteral("current_setting('kalvent.desk', true)");
+}
+
+QString PostgresDialect::deskColumn() const
+{
+    return QStringLiteral("Pult");
 }
 
 QString PostgresDialect::hourOf(const QString& data, const QString& vrem) const

@@ -28,6 +28,8 @@ public:
     Outcome<void> copyTo(QSqlDatabase& db, const QString& path) const override;
     QString insertRow(const QString& table, const QString& column) const override;
     QString lastCall() const override;
+    QString lastInsertedCall() const override;
+    QString desks() const override;
     std::unique_ptr<CallWriter> callWriter(QSqlDatabase& db) const override;
     QStringList rebuildTotals() const override;
     QString temporary(const QString& name) const override;
@@ -43,9 +45,15 @@ public:
     QStringList bulkFinish() const;
 
 protected:
+    QString utcNow() const override;
+    QString thisDesk() const override;
+    QString deskColumn() const override;
     QString hourOf(const QString& data, const QString& vrem) const override;
     QString daysBetween(const QString& from, const QString& to) const override;
 
 private:
+    // The trigger function that logs an edit or a removal of a call.
+    QString changeLogFunction() const;
+
     QString m_desk;
 };

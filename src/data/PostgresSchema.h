@@ -8,8 +8,12 @@
 class PostgresSchema
 {
 public:
-    // Statements that create an empty database of that version with its first entries.
-    static QStringList statements(int version);
-    // The tables a database of the program has.
-    static QStringList tableNames();
+    // Statements that create an empty database of that version with its first entries;
+    // changeLogFunction creates the trigger function that fills the change log.
+    static QStringList statements(int version, const QString& changeLogFunction);
+    // Statements that bring a database of an older version to `version`, safe to run by
+    // several desks at once (the first does it, the others wait and find it done).
+    static QStringList upgrade(int fromVersion, int version, const QString& changeLogFunction);
+    // The tables a database of that version has.
+    static QStringList tableNames(int version);
 };

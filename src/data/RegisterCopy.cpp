@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
 
 namespace {
 struct ListTable
@@ -62,7 +63,7 @@ bool RegisterCopy::run()
     QSqlDatabase db = m_target.database().connection();
     if (!db.transaction())
         return fail(Database::describe(db.lastError()));
-    if (!copyLists() || !copyCalls() || !copySpend() || !compare()) {
+    if (!copyLists() || !copyCalls() || !copySpend() || !copyChanges() || !compare()) {
         db.rollback();
         // The row sets read inside the transaction show what is no longer there.
         for (const ListTable& list : lists)
@@ -100,15 +101,17 @@ bool RegisterCopy::copyCalls()
 {
     QSqlQuery calls(m_source.database().connection());
     calls.setForwardOnly(true);
-    if (!calls.exec("SELECT Data, usluga, Istochnik, Zapis, Vrem FROM Base ORDER BY ID"))
+    if (!calls.exec("SELECT Data, usluga, Istochnik, Zapis, Vrem, ID FROM Base ORDER BY ID"))
         return fail(Database::describe(calls.lastError()));
     // Into the target's open transaction; the stored values travel as they are.
     QSqlDatabase db = m_target.database().connection();
     std::unique_ptr<CallWriter> writer = m_target.database().dialect().callWriter(db);
     m_calls = 0;
+    m_sourceIds.clear();
     QVariantList call;
     while (calls.next()) {
         call = {calls.value(0), calls.value(1), calls.value(2), calls.value(3), calls.value(4)};
+        m_sourceIds << calls.value(5).toLongLong();
         if (!writer->add(call))
             return fail(Database::describe(QSqlError(QString(), writer->errorText())));
         ++m_calls;
@@ -117,6 +120,50 @@ bool RegisterCopy::copyCalls()
         return fail(Database::describe(calls.lastError()));
     if (!writer->finish())
         return fail(Database::describe(QSqlError(QString(), writer->errorText())));
+    // The copies' keys, in the order of the originals'.
+    QSqlQuery copied(db);
+    copied.setForwardOnly(true);
+    if (!copied.exec("SELECT ID FROM Base ORDER BY ID"))
+        return fail(Database::describe(copied.lastError()));
+    m_targetIds.clear();
+    m_targetIds.reserve(m_sourceIds.size());
+    while (copied.next())
+        m_targetIds << copied.value(0).toLongLong();
+    return true;
+}
+
+bool RegisterCopy::copyChanges()
+{
+    const QString columns = SqlDialect::changeColumns();
+    QSqlQuery entries(m_source.database().connection());
+    entries.setForwardOnly(true);
+    if (!entries.exec(QStringLiteral("SELECT %1 FROM Izmeneniya ORDER BY ID").arg(columns)))
+        return fail(Database::describe(entries.lastError()));
+    const int count = int(columns.count(',')) + 1;
+    QStringList marks;
+    for (int i = 0; i < count; ++i)
+        marks << QStringLiteral("?");
+    QSqlQuery add(m_target.database().connection());
+    if (!add.exec("DELETE FROM Izmeneniya") ||
+        !add.prepare(QStringLiteral("INSERT INTO Izmeneniya (%1) VALUES (%2)")
+                         .arg(columns, marks.join(", "))))
+        return fail(Database::describe(add.lastError()));
+    constexpr int callColumn = 2; // Zvonok
+    while (entries.next()) {
+        for (int i = 0; i < count; ++i)
+            add.bindValue(i, entries.value(i));
+        // An entry of a call that is still there follows its copy; one of a call removed for
+        // good keeps its values but no key (0), which no copied call has.
+        const qint64 call = entries.value(callColumn).toLongLong();
+        const auto at = std::lower_bound(m_sourceIds.cbegin(), m_sourceIds.cend(), call);
+        const bool kept =
+            at != m_sourceIds.cend() && *at == call && m_targetIds.size() == m_sourceIds.size();
+        add.bindValue(callColumn, kept ? m_targetIds.at(at - m_sourceIds.cbegin()) : qint64(0));
+        if (!add.exec())
+            return fail(Database::describe(add.lastError()));
+    }
+    if (entries.lastError().isValid())
+        return fail(Database::describe(entries.lastError()));
     return true;
 }
 
@@ -142,7 +189,7 @@ bool RegisterCopy::copySpend()
 
 bool RegisterCopy::compare()
 {
-    for (const char* table : {"Base", "Uslugi", "IName", "Rashody"}) {
+    for (const char* table : {"Base", "Uslugi", "IName", "Rashody", "Izmeneniya"}) {
         bool sourceOk = false;
         bool targetOk = false;
         const qint64 there = count(m_source, table, &sourceOk);

@@ -1,14 +1,15 @@
 #pragma once
 
 #include <QString>
+#include <QVector>
 
 class DataEnv;
 
-// Copies a register (the two lists and every call) from one location to another, file or
-// server, in one transaction of the target: the target's lists are replaced by the source's, in
-// their order, and the calls go in with their totals. Before the commit the counts and every
-// report over the whole span of the calls are compared on both sides; any difference rolls the
-// copy back. A target that already holds calls is refused and left untouched.
+// Copies a register (the two lists, every call and the change log) from one location to another,
+// file or server, in one transaction of the target: the target's lists are replaced by the
+// source's, in their order, and the calls go in with their totals. Before the commit the counts and
+// every report over the whole span of the calls are compared on both sides; any difference rolls
+// the copy back. A target that already holds calls is refused and left untouched.
 class RegisterCopy
 {
 public:
@@ -25,12 +26,17 @@ private:
     bool copyCalls();
     // The advertising spend, replacing the target's.
     bool copySpend();
+    // The change log, its entries following the calls' new keys.
+    bool copyChanges();
     bool compare();
     bool fail(const QString& error);
 
     DataEnv& m_source;
     DataEnv& m_target;
     qint64 m_calls = 0;
+    // The keys of the source's calls in order, and of their copies.
+    QVector<qint64> m_sourceIds;
+    QVector<qint64> m_targetIds;
     bool m_targetNotEmpty = false;
     QString m_error;
 };

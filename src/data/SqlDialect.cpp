@@ -385,3 +385,141 @@ Outcome<QList<TotalsDifference>> SqlDialect::findDifferences(QSqlDatabase& db) c
 {
     return TotalsCheck(*this).run(db);
 }
+
+namespace {
+const QStringList callValueColumns{"Data", "usluga", "Istochnik", "Zapis", "Vrem"};
+
+// A search text as a LIKE pattern's middle: its wildcards and the escape taken literally.
+QString likeLiteral(const QString& text)
+{
+    QString escaped = text;
+    escaped.replace('\\', "\\\\").replace('%', "\\%").replace('_', "\\_");
+    return escaped;
+}
+} // namespace
+
+QString SqlDialect::callColumns() const
+{
+    return QStringLiteral("ID, Data, usluga, Istochnik, Zapis, Vrem, %1")
+        .arg(deskColumn().isEmpty() ? QStringLiteral("NULL") : deskColumn());
+}
+
+QString SqlDialect::journalPage(const CallFilter& filter, const JournalKey& after, int limit,
+                                QVariantList* arguments) const
+{
+    QStringList conditions;
+    auto condition = [&](const QString& sql, const QVariantList& values) {
+        conditions << sql;
+        for (const QVariant& value : values)
+            *arguments << toDb(value);
+    };
+    // The bounds and the key of the page before are ranges of the date index (Data, ID).
+    if (filter.from.isValid())
+        condition("Data >= CAST(? AS text)", {filter.from});
+    if (filter.to.isValid())
+        condition("Data < CAST(? AS text)", {filter.to.addDays(1)});
+    if (!after.isStart())
+        condition("Data <= CAST(? AS text) AND (Data < CAST(? AS text) OR ID < ?)",
+                  {after.date, after.date, after.id});
+    if (!filter.service.isEmpty())
+        condition("KUsluga = " + matchingKey, {filter.service});
+    if (!filter.source.isEmpty())
+        condition("KIstochnik = " + matchingKey, {filter.source});
+    if (filter.booked)
+        conditions << (*filter.booked ? QStringLiteral("Zapis = 1") : QStringLiteral("Zapis <> 1"));
+    if (!filter.desk.isEmpty())
+        condition(deskColumn().isEmpty() ? QStringLiteral("CAST(? AS text) IS NULL")
+                                         : deskColumn() + " = CAST(? AS text)",
+                  {filter.desk});
+    if (!filter.search.isEmpty()) {
+        const QString pattern = likeLiteral(filter.search);
+        // Among the folded names of the keys (a few rows), not the names of every call.
+        const QString keys = QStringLiteral("(SELECT ID FROM Kluchi WHERE Kluch LIKE '%' || "
+                                            "kv_fold(CAST(? AS text)) || '%' ESCAPE '\\')");
+        condition(QStringLiteral("(KUsluga IN %1 OR KIstochnik IN %1)").arg(keys),
+                  {pattern, pattern});
+    }
+    return QStringLiteral("SELECT %1 FROM Base %2 ORDER BY Data DESC, ID DESC LIMIT %3")
+        .arg(callColumns(), conditions.isEmpty() ? QString() : "WHERE " + conditions.join(" AND "))
+        .arg(limit);
+}
+
+QString SqlDialect::callById() const
+{
+    return QStringLiteral("SELECT %1 FROM Base WHERE ID = ?").arg(callColumns());
+}
+
+QString SqlDialect::dayCount() const
+{
+    return QStringLiteral("SELECT Vsego, Zapis FROM ItogDen WHERE Vid = %1 AND Kl = 0 "
+                          "AND Mes = substr(CAST(? AS text), 1, 7) AND Data = CAST(? AS text)")
+        .arg(TotalsKind::ByDate);
+}
+
+QString SqlDialect::editCall() const
+{
+    return QStringLiteral("UPDATE Base SET Data = ?, usluga = ?, Istochnik = ?, Zapis = ?, "
+                          "Vrem = ? WHERE ID = ?");
+}
+
+QString SqlDialect::removeCall() const
+{
+    return QStringLiteral("DELETE FROM Base WHERE ID = ?");
+}
+
+QString SqlDialect::restoreCall() const
+{
+    return QStringLiteral("INSERT INTO Base (ID, Data, usluga, Istochnik, Zapis, Vrem%1) "
+                          "VALUES (?, ?, ?, ?, ?, ?%2)")
+        .arg(deskColumn().isEmpty() ? QString() : ", " + deskColumn(),
+             deskColumn().isEmpty() ? QString() : QStringLiteral(", ?"));
+}
+
+QString SqlDialect::changeColumns()
+{
+    return QStringLiteral("Kogda, Pult, Zvonok, Vid, StData, StUsluga, StIstochnik, StZapis, "
+                          "StVrem, NovData, NovUsluga, NovIstochnik, NovZapis, NovVrem");
+}
+
+QString SqlDialect::logChange(int kind, const QString& before, const QString& after) const
+{
+    QStringList values{utcNow(), thisDesk(), (before.isEmpty() ? after : before) + ".ID",
+                       QString::number(kind)};
+    for (const QString& row : {before, after})
+        for (const QString& column : callValueColumns)
+            values << (row.isEmpty() ? QStringLiteral("NULL") : row + '.' + column);
+    return QStringLiteral("INSERT INTO Izmeneniya (%1) VALUES (%2);")
+        .arg(changeColumns(), values.join(", "));
+}
+
+QString SqlDialect::callValuesDiffer()
+{
+    QStringList differences;
+    for (const QString& column : callValueColumns)
+        differences << QStringLiteral("OLD.%1 IS DISTINCT FROM NEW.%1").arg(column);
+    return differences.join(" OR ");
+}
+
+QString SqlDialect::logRestored() const
+{
+    return QStringLiteral("INSERT INTO Izmeneniya (%1) SELECT %2, %3, ID, %4, NULL, NULL, NULL, "
+                          "NULL, NULL, Data, usluga, Istochnik, Zapis, Vrem FROM Base WHERE ID = ?")
+        .arg(changeColumns(), utcNow(), thisDesk())
+        .arg(changeRestored);
+}
+
+QString SqlDialect::changes(bool ofOneCall) const
+{
+    return QStringLiteral("SELECT ID, %1 FROM Izmeneniya %2 ORDER BY ID DESC LIMIT ?")
+        .arg(changeColumns(), ofOneCall ? QStringLiteral("WHERE Zvonok = ?") : QString());
+}
+
+QString SqlDialect::lastChange() const
+{
+    return QStringLiteral("SELECT COALESCE(MAX(ID), 0) FROM Izmeneniya");
+}
+
+QString SqlDialect::changesAfter() const
+{
+    return QStringLiteral("SELECT ID FROM Izmeneniya WHERE Zvonok = ? AND ID > ?");
+}

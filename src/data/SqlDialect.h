@@ -1,7 +1,9 @@
 #pragma once
 
+#include "CallFilter.h"
 #include "CallWriter.h"
 #include "CommandSpec.h"
+#include "JournalKey.h"
 #include "Outcome.h"
 #include "ReportQuery.h"
 #include "TotalsDifference.h"
@@ -99,6 +101,50 @@ public:
     QString addSpend() const;
     QString renameSpend() const;
 
+    // The call journal. The columns of a call as the journal reads them: ID, Data, usluga,
+    // Istochnik, Zapis, Vrem and the desk (NULL where there are none).
+    QString callColumns() const;
+    // Up to `limit` calls that meet the filter, newest first by (Data, ID), after the key of
+    // the page before (none: from the newest); the values to bind go to *arguments.
+    QString journalPage(const CallFilter& filter, const JournalKey& after, int limit,
+                        QVariantList* arguments) const;
+    // One call by its ID.
+    QString callById() const;
+    // The calls and bookings of a day (a parameter) from the day totals.
+    QString dayCount() const;
+    // The desks that entered calls, in order; empty where calls have no desk.
+    virtual QString desks() const { return {}; }
+    // Sets every value of one call (parameters: Call::values(), then the ID).
+    QString editCall() const;
+    // Removes one call (parameter: the ID).
+    QString removeCall() const;
+    // Puts a removed call back with its ID and desk (parameters: the ID, Call::values(), the
+    // desk) and logs it as restored (parameter: the ID).
+    QString restoreCall() const;
+    QString logRestored() const;
+    // The key of the newest call this connection inserted.
+    virtual QString lastInsertedCall() const = 0;
+
+    // The change log Izmeneniya: every edit and removal of a call, logged by triggers, and
+    // every call put back, logged by the store that puts it back. Vid is the kind.
+    static constexpr int changeEdited = 1;
+    static constexpr int changeDeleted = 2;
+    static constexpr int changeRestored = 3;
+    // The log's newest entries (parameter: the limit), or those of one call (parameters: the
+    // call's ID, the limit): ID, Kogda, Pult, Zvonok, Vid, then the call's values before and
+    // after, each as Data, usluga, Istochnik, Zapis, Vrem.
+    QString changes(bool ofOneCall) const;
+    // The highest key of the log (0 when empty).
+    QString lastChange() const;
+    // The keys of the entries of one call after a key (parameters: the call, the key).
+    QString changesAfter() const;
+    // The columns of the log after its ID; a trigger's statement that logs a change of a call,
+    // its values before and after taken from the trigger's rows (OLD, NEW; empty: none); the
+    // condition that the call's values differ between OLD and NEW.
+    static QString changeColumns();
+    QString logChange(int kind, const QString& before, const QString& after) const;
+    static QString callValuesDiffer();
+
     // Bulk insertion of calls on the connection, inside its open transaction.
     virtual std::unique_ptr<CallWriter> callWriter(QSqlDatabase& db) const = 0;
     // Statements that recompute every call's keys and all totals from the calls.
@@ -147,6 +193,11 @@ public:
     virtual QStringList claimDispatch() const { return {}; }
 
 protected:
+    // The present moment in UTC as ISO text (YYYY-MM-DD HH:MM:SS), the desk of this connection
+    // (NULL where there is none) and the calls' desk column (empty where there is none).
+    virtual QString utcNow() const = 0;
+    virtual QString thisDesk() const { return QStringLiteral("NULL"); }
+    virtual QString deskColumn() const { return {}; }
     // Where the engines differ in their words: the weekday and hour key of a call's date and
     // time (see TotalsKind::ByHour), and the whole days from one ISO date to another.
     virtual QString hourOf(const QString& data, const QString& vrem) const = 0;

@@ -39,7 +39,7 @@ void foldFunction(sqlite3_context* context, int argc, sqlite3_value** argv)
 }
 
 constexpr int kalventFileId = 0x4B764244; // "KvBD", in the file header
-constexpr int currentVersion = 2;
+constexpr int currentVersion = 3;
 
 QStringList versionStamp()
 {
@@ -105,7 +105,7 @@ Outcome<int> SqliteDialect::readVersion(QSqlDatabase& db) const
 
 QStringList SqliteDialect::schema() const
 {
-    return firstLayout() + keysAndTotals() + spendTable() + rebuildTotals() +
+    return firstLayout() + keysAndTotals() + spendTable() + changeLog() + rebuildTotals() +
            QStringList{QStringLiteral("INSERT INTO IName (IName) VALUES ('Интернет')")} +
            versionStamp();
 }
@@ -117,9 +117,9 @@ QStringList SqliteDialect::upgrade(int fromVersion) const
     QStringList statements;
     if (fromVersion < 1)
         statements << keysAndTotals() << spendTable() << rebuildTotals();
-    else
+    else if (fromVersion < 2)
         statements << spendTable() << addHourTotals();
-    return statements + versionStamp();
+    return statements + changeLog() + versionStamp();
 }
 
 QStringList SqliteDialect::requiredTables(int version) const
@@ -131,6 +131,8 @@ QStringList SqliteDialect::requiredTables(int version) const
                << "ItogMes";
     if (version >= 2)
         tables << "Rashody";
+    if (version >= 3)
+        tables << "Izmeneniya";
     return tables;
 }
 
@@ -233,6 +235,36 @@ QStringList SqliteDialect::addHourTotals() const
                                       "ItogDen WHERE Vid = %1 GROUP BY Vid, Kl, Mes")
                            .arg(TotalsKind::ByHour)} +
            triggers();
+}
+
+QStringList SqliteDialect::changeLog() const
+{
+    return {
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS Izmeneniya (ID INTEGER PRIMARY KEY, Kogda TEXT NOT NULL, "
+            "Pult TEXT, Zvonok INTEGER NOT NULL, Vid INTEGER NOT NULL, StData TEXT, "
+            "StUsluga TEXT, StIstochnik TEXT, StZapis INTEGER, StVrem TEXT, "
+            "NovData TEXT, NovUsluga TEXT, NovIstochnik TEXT, NovZapis INTEGER, "
+            "NovVrem TEXT)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS Izmeneniya_Zvonok ON Izmeneniya (Zvonok, ID)"),
+        QStringLiteral(
+            "CREATE TRIGGER IF NOT EXISTS Base_Zhurnal AFTER UPDATE OF Data, usluga, Istochnik, "
+            "Zapis, Vrem ON Base WHEN %1 BEGIN %2 END")
+            .arg(callValuesDiffer(), logChange(changeEdited, "OLD", "NEW")),
+        QStringLiteral(
+            "CREATE TRIGGER IF NOT EXISTS Base_ZhurnalUdalenie AFTER DELETE ON Base BEGIN %1 END")
+            .arg(logChange(changeDeleted, "OLD", QString())),
+    };
+}
+
+QString SqliteDialect::lastInsertedCall() const
+{
+    return QStringLiteral("SELECT last_insert_rowid()");
+}
+
+QString SqliteDialect::utcNow() const
+{
+    return QStringLiteral("strftime('%Y-%m-%d %H:%M:%S', 'now')");
 }
 
 QString SqliteDialect::temporary(const QString& name) const

@@ -26,6 +26,7 @@ public:
     Outcome<void> copyTo(QSqlDatabase& db, const QString& path) const override;
     QString insertRow(const QString& table, const QString& column) const override;
     QString lastCall() const override;
+    QString lastInsertedCall() const override;
     std::unique_ptr<CallWriter> callWriter(QSqlDatabase& db) const override;
     QStringList rebuildTotals() const override;
     QString temporary(const QString& name) const override;
@@ -42,6 +43,7 @@ public:
     Outcome<void> addTotalsAfter(QSqlDatabase& db, qint64 lastId) const;
 
 protected:
+    QString utcNow() const override;
     QString hourOf(const QString& data, const QString& vrem) const override;
     QString daysBetween(const QString& from, const QString& to) const override;
 
@@ -49,6 +51,8 @@ private:
     // The per-hour totals of a file whose other totals are in place (version 1), with the
     // triggers that keep them too.
     QStringList addHourTotals() const;
+    // Version 3: the change log and the triggers that fill it.
+    QStringList changeLog() const;
 
     int m_busyTimeout = 5000;
 };

@@ -38,7 +38,9 @@ bool looksLikeFormula(const QString& text)
     return !text.isEmpty() && QStringLiteral("=+-@\t\r").contains(text.at(0));
 }
 
-QString csvField(const QString& text, QChar separator, bool numeric)
+} // namespace
+
+QString ReportFileWriter::csvField(const QString& text, QChar separator, bool numeric)
 {
     QString field = text;
     if (!numeric && looksLikeFormula(field))
@@ -50,8 +52,6 @@ QString csvField(const QString& text, QChar separator, bool numeric)
     }
     return field;
 }
-
-} // namespace
 
 QString ReportFileWriter::html(const ReportGrid& grid)
 {

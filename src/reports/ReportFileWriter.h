@@ -38,6 +38,9 @@ public:
     // The file contents.
     static QString html(const ReportGrid& grid);
     static QByteArray csv(const ReportGrid& grid, QChar separator = ';');
+    // One CSV field: quoted where needed, a text a spreadsheet would take for a formula kept
+    // as text.
+    static QString csvField(const QString& text, QChar separator = ';', bool numeric = false);
     // The parts of the HTML page: a whole page around `body` (a heading with the title and
     // the period comes first), and one table. cellStyle gives a cell of a row (0 for the
     // first row) and column extra style; the headings and totals are never asked.

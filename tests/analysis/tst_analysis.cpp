@@ -459,7 +459,7 @@ private Q_SLOTS:
         }
         DataEnv env(path);
         QVERIFY2(env.connect(), qPrintable(env.errorText()));
-        QCOMPARE(env.database().version(), 2);
+        QCOMPARE(env.database().version(), env.database().dialect().schemaVersion());
         QVERIFY(QFile::exists(path + ".v1.bak"));
         QList<TotalsDifference> differences;
         QVERIFY(env.totals().check(&differences));

@@ -3,6 +3,7 @@
 #include "CallStore.h"
 #include "Clock.h"
 #include "DataEnv.h"
+#include "JournalWindow.h"
 #include "ListStore.h"
 #include "Logo.h"
 #include "MainFrm.h"
@@ -393,8 +394,14 @@ private Q_SLOTS:
             items,
             QStringList({QStringLiteral("&Удалить предыдущий"), "-", QStringLiteral("&Отчеты"),
                          QStringLiteral("&Служебная настройка"), QStringLiteral("&Настройки..."),
-                         "-", QStringLiteral("&О программе..."), "-",
-                         QStringLiteral("Запускать при входе в систему")}));
+                         "-", QStringLiteral("&О программе..."), QStringLiteral("&Журнал звонков"),
+                         "-", QStringLiteral("Запускать при входе в систему")}));
+        // The journal opens beside the main window, once.
+        m_window->findChild<QAction*>("zhurnal")->trigger();
+        m_window->findChild<QAction*>("zhurnal")->trigger();
+        QCOMPARE(m_window->findChildren<JournalWindow*>().size(), 1);
+        QVERIFY(m_window->findChild<JournalWindow*>()->isVisible());
+        delete m_window->findChild<JournalWindow*>(); // its own shortcuts are not the menu's
         QStringList reports;
         for (QAction* action : m_window->findChild<QMenu*>("otch")->actions())
             reports << action->objectName() + "=" + action->text();

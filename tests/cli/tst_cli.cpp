@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlQuery>
@@ -496,6 +497,92 @@ private Q_SLOTS:
                                       QByteArray("\xF4\x90\x80\x80"), QByteArray("ok\xE2\x82")})
             QVERIFY2(ImportEncoding::firstInvalidUtf8(bad) >= 0, bad.toHex().constData());
         QCOMPARE(ImportEncoding::firstInvalidUtf8(QStringLiteral("Ёж €𝄞").toUtf8()), -1);
+    }
+
+    void callsAreListedEditedDeletedAndLogged()
+    {
+        QCOMPARE(run({"service", "add", QStringLiteral("Стрижка")}), 0);
+        QCOMPARE(run({"source", "add", QStringLiteral("Газета")}), 0);
+        const QList<QStringList> added{{"--date", "2026-12-01", "--time", "09:00:00", "--booked"},
+                                       {"--date", "2026-12-03", "--time", "10:30:00"},
+                                       {"--date", "2026-12-01", "--time", "18:00:00", "--booked"}};
+        for (const QStringList& extra : added)
+            QCOMPARE(run(QStringList{"add", "--service", QStringLiteral("Стрижка"), "--source",
+                                     QStringLiteral("Интернет")} +
+                         extra),
+                     0);
+
+        // Newest first: by date, then by key.
+        QCOMPARE(run({"calls", "list", "--format", "json"}), 0);
+        const QJsonArray calls =
+            QJsonDocument::fromJson(m_out.toUtf8()).object()["calls"].toArray();
+        QCOMPARE(calls.size(), 3);
+        QCOMPARE(calls[0]["date"].toString(), QStringLiteral("2026-12-03"));
+        QCOMPARE(calls[1]["time"].toString(), QStringLiteral("18:00:00"));
+        QCOMPARE(calls[2]["booked"].toBool(), true);
+        QCOMPARE(calls[2]["service"].toString(), QStringLiteral("Стрижка"));
+        const QString newest = QString::number(calls[0]["id"].toInteger());
+        const QString first = QString::number(calls[2]["id"].toInteger());
+        const QString evening = QString::number(calls[1]["id"].toInteger());
+        // The desk that entered the calls: on a server this program's, on a file none.
+        const QString desk = calls[0]["desk"].toString();
+        QCOMPARE(desk.isEmpty(), !TestSupport::onServer());
+
+        QCOMPARE(run({"calls", "list", "--booked", "yes", "--from", "2026-12-01", "--to",
+                      "2026-12-02", "--source", QStringLiteral("ИНТЕРНЕТ"), "--format", "csv"}),
+                 0);
+        QCOMPARE(m_out, QStringLiteral("id;date;time;service;source;booked;desk\r\n"
+                                       "%1;2026-12-01;18:00:00;Стрижка;Интернет;yes;%3\r\n"
+                                       "%2;2026-12-01;09:00:00;Стрижка;Интернет;yes;%3\r\n")
+                            .arg(evening, first, desk));
+
+        // A name that no list holds is refused, and named; the call stays as it was.
+        QCOMPARE(run({"calls", "edit", newest, "--source", QStringLiteral("Телевизор")}), 2);
+        QVERIFY(m_err.contains(QStringLiteral("Телевизор")));
+        QCOMPARE(run({"calls", "edit", newest}), 2);
+        QCOMPARE(run({"calls", "edit", newest, "--source", QStringLiteral(" газета "), "--booked",
+                      "yes", "--date", "2026-12-02"}),
+                 0);
+        QVERIFY(m_out.contains(QStringLiteral("Источник: Интернет → Газета")));
+        // The report totals follow the edit.
+        QCOMPARE(run({"report", "by-source", "--from", "2026-12-01", "--to", "2026-12-06",
+                      "--format", "json"}),
+                 0);
+        QVERIFY2(m_out.contains(QStringLiteral("{\"name\": \"Газета\", \"calls\": 1, "
+                                               "\"booked\": 1}")),
+                 qPrintable(m_out));
+        QCOMPARE(run({"calls", "list", "--booked", "no"}), 0);
+        QVERIFY(m_out.startsWith(QStringLiteral("      ID  Дата")));
+        QVERIFY(m_out.endsWith(QStringLiteral("Всего: 0 звонков\n")));
+
+        // Deleting names the calls; an unknown key deletes nothing.
+        QCOMPARE(run({"calls", "delete", first, "999999"}), 1);
+        QCOMPARE(count("SELECT COUNT(*) FROM Base"), 3);
+        QCOMPARE(run({"calls", "delete", "abc"}), 2);
+        QCOMPARE(run({"calls", "delete", first, evening}), 0);
+        QVERIFY(m_out.contains(QStringLiteral("Удалено: 2 звонка")));
+        QVERIFY(m_out.contains(QStringLiteral("01.12.2026 09:00:00, Стрижка, Интернет")));
+        QCOMPARE(count("SELECT COUNT(*) FROM Base"), 1);
+        QCOMPARE(run({"report", "by-date", "--from", "2026-12-01", "--to", "2026-12-06", "--format",
+                      "json"}),
+                 0);
+        QCOMPARE(QJsonDocument::fromJson(m_out.toUtf8())
+                     .object()
+                     .value("total")
+                     .toObject()
+                     .value("calls")
+                     .toInt(),
+                 1);
+
+        QCOMPARE(run({"calls", "log"}), 0);
+        const QStringList log = m_out.trimmed().split('\n');
+        QCOMPARE(log.size(), 3);
+        QVERIFY(log.last().contains(QStringLiteral("звонок %1  Изменён: Дата: 03.12.2026 → "
+                                                   "02.12.2026; Источник: Интернет → Газета")
+                                        .arg(newest)));
+        QCOMPARE(run({"calls", "log", first}), 0);
+        QVERIFY(m_out.contains(QStringLiteral("Удалён: 01.12.2026 09:00:00, Стрижка, Интернет")));
+        QCOMPARE(m_out.count('\n'), 1);
     }
 };
 

@@ -1,4 +1,6 @@
 #include "CallImporter.h"
+#include "CallJournal.h"
+#include "CallStore.h"
 #include "DataEnv.h"
 #include "RowSet.h"
 #include "TestSupport.h"
@@ -65,6 +67,37 @@ const QStringList sourceNames{QStringLiteral("Интернет"), QStringLiteral
                               QStringLiteral("Газета"),   QStringLiteral("газета"),
                               QStringLiteral("Ёж"),       QStringLiteral("ЁЖ"),
                               QStringLiteral("Еж"),       QStringLiteral("Radio")};
+
+bool sameCall(const Call& a, const Call& b)
+{
+    return a.date == b.date && a.service == b.service && a.source == b.source &&
+           a.booked == b.booked && a.time == b.time;
+}
+
+QString describe(const Call& c)
+{
+    return QStringLiteral("%1 %2 %3/%4 %5")
+        .arg(c.date.toString(Qt::ISODate), c.time.toString(Qt::ISODate), c.service, c.source)
+        .arg(c.booked);
+}
+
+bool totalsClean(DataEnv& env)
+{
+    QList<TotalsDifference> differences;
+    return env.totals().check(&differences) && differences.isEmpty();
+}
+
+// Runs statements on the environment's own connection, each of which must succeed.
+bool runAll(DataEnv& env, const QStringList& statements)
+{
+    QSqlQuery query(env.database().connection());
+    for (const QString& statement : statements)
+        if (!query.exec(statement)) {
+            qWarning() << statement << query.lastError().text();
+            return false;
+        }
+    return true;
+}
 
 } // namespace
 
@@ -295,6 +328,215 @@ private Q_SLOTS:
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toInt(), 0);
         compareReports(-1);
+    }
+
+    // Edits, removals and their undoing keep every total equal to a count over the calls, and
+    // the change log tells each of them with the values before and after.
+    void journalEditsRemovalsAndUndoKeepTotalsAndTheLog()
+    {
+        const QString location = TestSupport::database(m_dir.filePath("journal.db"));
+        DataEnv env(location);
+        QVERIFY2(env.connect(), qPrintable(env.errorText()));
+        CallStore& calls = env.calls();
+        CallJournal& journal = env.journal();
+        const Call first{QDate(2026, 11, 30), "Маникюр", "Интернет", false, QTime(9, 0)};
+        const Call second{QDate(2026, 12, 1), "Стрижка", "Газета", true, QTime(10, 30)};
+        const Call third{QDate(2026, 12, 1), "маникюр", "интернет", true, QTime()};
+        QVector<qint64> ids;
+        for (const Call& c : {first, second, third}) {
+            QVERIFY2(calls.add(c), qPrintable(calls.errorText()));
+            ids << calls.lastAddedId();
+        }
+        QVERIFY(ids[0] > 0 && ids[1] > ids[0] && ids[2] > ids[1]);
+
+        // Another day, source, service, booking and time: out of the Internet report too.
+        const Call moved{QDate(2027, 1, 2), "Стрижка", "Радио", true, QTime(23, 59, 59)};
+        QVERIFY2(calls.edit(ids[0], moved), qPrintable(calls.errorText()));
+        QVERIFY(totalsClean(env));
+        QCOMPARE(*journal.dayCount(QDate(2027, 1, 2)), qMakePair(1, 1));
+        QCOMPARE(*journal.dayCount(QDate(2026, 11, 30)), qMakePair(0, 0));
+        QCOMPARE(*journal.dayCount(QDate(2026, 12, 1)), qMakePair(2, 2));
+        std::optional<QVector<CallChange>> log = journal.changes(ids[0], 10);
+        QVERIFY2(log && log->size() == 1, qPrintable(journal.errorText()));
+        QCOMPARE(log->at(0).kind, CallChange::Kind::Edited);
+        QCOMPARE(log->at(0).callId, ids[0]);
+        QVERIFY2(sameCall(log->at(0).before.call, first),
+                 qPrintable(describe(log->at(0).before.call)));
+        QVERIFY2(sameCall(log->at(0).after.call, moved),
+                 qPrintable(describe(log->at(0).after.call)));
+        QVERIFY(log->at(0).when.isValid());
+        QVERIFY(qAbs(log->at(0).when.secsTo(QDateTime::currentDateTimeUtc())) < 3600);
+
+        // A selection removed and put back with its keys; the log tells both.
+        QVERIFY2(calls.remove({ids[1], ids[2]}), qPrintable(calls.errorText()));
+        QVERIFY(totalsClean(env));
+        QVERIFY(!journal.find(ids[1]) && !journal.find(ids[2]));
+        QCOMPARE(*journal.dayCount(QDate(2026, 12, 1)), qMakePair(0, 0));
+        QCOMPARE(calls.undoText(), QStringLiteral("Отменить удаление 2 звонков"));
+        QVERIFY2(calls.undo(), qPrintable(calls.errorText()));
+        QVERIFY(totalsClean(env));
+        for (int i : {1, 2}) {
+            const std::optional<CallRecord> back = journal.find(ids[i]);
+            QVERIFY(back);
+            QVERIFY2(sameCall(back->call, i == 1 ? second : third),
+                     qPrintable(describe(back->call)));
+            log = journal.changes(ids[i], 10);
+            QVERIFY(log && log->size() == 2);
+            QCOMPARE(log->at(0).kind, CallChange::Kind::Restored);
+            QCOMPARE(log->at(1).kind, CallChange::Kind::Deleted);
+            QVERIFY(sameCall(log->at(0).after.call, log->at(1).before.call));
+        }
+        QCOMPARE(*journal.dayCount(QDate(2026, 12, 1)), qMakePair(2, 2));
+
+        // The edit undone, then the third call's adding (its removal and return were this
+        // store's own).
+        QCOMPARE(calls.undoText(), QStringLiteral("Отменить изменение звонка"));
+        QVERIFY2(calls.undo(), qPrintable(calls.errorText()));
+        QVERIFY(sameCall(journal.find(ids[0])->call, first));
+        QCOMPARE(calls.undoText(), QStringLiteral("Отменить добавление звонка"));
+        QVERIFY2(calls.undo(), qPrintable(calls.errorText()));
+        QVERIFY(!journal.find(ids[2]));
+        QVERIFY(totalsClean(env));
+
+        // "Удалить предыдущий" is undone like any removal.
+        QCOMPARE(calls.removeLast({}), CallStore::Removal::Removed);
+        QVERIFY(!journal.find(ids[1]));
+        QVERIFY2(calls.undo(), qPrintable(calls.errorText()));
+        QVERIFY(sameCall(journal.find(ids[1])->call, second));
+        QVERIFY(totalsClean(env));
+
+        // A call edited meanwhile on another connection: its undo is refused, not forced.
+        const Call mine{QDate(2026, 12, 2), "Стрижка", "Газета", false, QTime(12, 0)};
+        const Call theirs{QDate(2026, 12, 3), "Маникюр", "Газета", true, QTime(13, 0)};
+        QVERIFY(calls.edit(ids[1], mine));
+        {
+            DataEnv other(location);
+            QVERIFY2(other.connect(), qPrintable(other.errorText()));
+            QVERIFY2(other.calls().edit(ids[1], theirs), qPrintable(other.calls().errorText()));
+        }
+        QVERIFY(calls.canUndo());
+        QVERIFY(!calls.undo());
+        QVERIFY2(calls.errorText().contains(QStringLiteral("изменён")),
+                 qPrintable(calls.errorText()));
+        QVERIFY(sameCall(journal.find(ids[1])->call, theirs));
+        QVERIFY(totalsClean(env));
+        // A call that is gone can be neither edited nor removed.
+        QVERIFY(!calls.edit(ids[2], mine));
+        QVERIFY(!calls.remove({ids[1], ids[2]}));
+        QVERIFY(journal.find(ids[1]));
+        log = journal.changes(0, 3);
+        QVERIFY(log && log->size() == 3);
+        QVERIFY(log->at(0).id > log->at(1).id && log->at(1).id > log->at(2).id);
+    }
+
+    // Pages read by key give every matching call once, newest first, across calls of one
+    // date split between pages; names match without regard to letter case.
+    void journalPagesGiveEveryMatchingCallOnce()
+    {
+        DataEnv env(TestSupport::database(m_dir.filePath("pages.db")));
+        QVERIFY2(env.connect(), qPrintable(env.errorText()));
+        const QStringList services{"Маникюр", "МАНИКЮР", "Стрижка", "Spa"};
+        const QStringList sources{"Интернет", "интернет", "Ёж", "Газета"};
+        QList<CallRecord> stored;
+        for (int i = 0; i < 45; ++i) {
+            const Call c{QDate(2026, 12, 1).addDays(int(m_random.bounded(4))), pick(services),
+                         pick(sources), m_random.bounded(2) == 0,
+                         QTime(10, int(m_random.bounded(60)))};
+            QVERIFY2(env.calls().add(c), qPrintable(env.calls().errorText()));
+            stored << CallRecord{env.calls().lastAddedId(), c, QString()};
+        }
+        std::sort(stored.begin(), stored.end(), [](const CallRecord& a, const CallRecord& b) {
+            return a.call.date != b.call.date ? a.call.date > b.call.date : a.id > b.id;
+        });
+        auto filter = [](auto change) {
+            CallFilter f;
+            change(f);
+            return f;
+        };
+        const QList<CallFilter> filters{
+            CallFilter(),
+            filter([](CallFilter& f) { f.service = "маникюр"; }),
+            filter([](CallFilter& f) {
+                f.source = "ИНТЕРНЕТ";
+                f.booked = true;
+            }),
+            filter([](CallFilter& f) {
+                f.from = QDate(2026, 12, 2);
+                f.to = QDate(2026, 12, 3);
+                f.booked = false;
+            }),
+            filter([](CallFilter& f) { f.search = "ёЖ"; }),
+            filter([](CallFilter& f) { f.search = "ТРИЖ"; }),
+            filter([](CallFilter& f) { f.search = "%"; }),
+        };
+        for (const CallFilter& f : filters) {
+            QVector<qint64> want;
+            for (const CallRecord& r : std::as_const(stored)) {
+                const Call& c = r.call;
+                const QString search = f.search.toCaseFolded();
+                if ((f.from.isValid() && c.date < f.from) || (f.to.isValid() && c.date > f.to) ||
+                    (!f.service.isEmpty() &&
+                     c.service.toCaseFolded() != f.service.toCaseFolded()) ||
+                    (!f.source.isEmpty() && c.source.toCaseFolded() != f.source.toCaseFolded()) ||
+                    (f.booked && c.booked != *f.booked) ||
+                    (!search.isEmpty() && !c.service.toCaseFolded().contains(search) &&
+                     !c.source.toCaseFolded().contains(search)))
+                    continue;
+                want << r.id;
+            }
+            for (int limit : {4, 100}) {
+                QVector<qint64> got;
+                JournalKey after;
+                for (int pages = 0; pages < 50; ++pages) {
+                    const std::optional<QVector<CallRecord>> page =
+                        env.journal().page(f, after, limit);
+                    QVERIFY2(page, qPrintable(env.journal().errorText()));
+                    QVERIFY(page->size() <= limit);
+                    for (const CallRecord& r : *page)
+                        got << r.id;
+                    if (page->size() < limit)
+                        break;
+                    after = {page->last().call.date, page->last().id};
+                }
+                QCOMPARE(got, want);
+            }
+            QVERIFY(!want.isEmpty() || f.search == "%");
+        }
+        const std::optional<CallRecord> newest = env.journal().find(stored.first().id);
+        QVERIFY(newest && sameCall(newest->call, stored.first().call));
+    }
+
+    // A database of the layout before the change log takes it on opening and keeps its calls.
+    void olderLayoutIsUpgradedAndKeepsItsCalls()
+    {
+        const QString location = TestSupport::database(m_dir.filePath("older.db"));
+        const Call call{QDate(2026, 12, 1), "Маникюр", "Интернет", true, QTime(11, 0)};
+        {
+            DataEnv env(location);
+            QVERIFY2(env.connect(), qPrintable(env.errorText()));
+            QVERIFY(env.calls().add(call) && env.calls().add(call));
+            QVERIFY(
+                runAll(env, TestSupport::onServer()
+                                ? QStringList{"DROP TRIGGER Base_Zhurnal ON Base",
+                                              "DROP TRIGGER Base_ZhurnalUdalenie ON Base",
+                                              "DROP FUNCTION kv_base_logged()",
+                                              "DROP TABLE Izmeneniya", "DROP INDEX Base_Data_ID",
+                                              "CREATE INDEX Base_Data ON Base (Data)",
+                                              "UPDATE Kalvent SET Versiya = 1"}
+                                : QStringList{"DROP TRIGGER Base_Zhurnal",
+                                              "DROP TRIGGER Base_ZhurnalUdalenie",
+                                              "DROP TABLE Izmeneniya", "PRAGMA user_version = 2"}));
+        }
+        DataEnv env(location);
+        QVERIFY2(env.connect(), qPrintable(env.errorText()));
+        QCOMPARE(env.database().version(), env.database().dialect().schemaVersion());
+        const std::optional<QVector<CallRecord>> page = env.journal().page({}, {}, 10);
+        QVERIFY2(page && page->size() == 2, qPrintable(env.journal().errorText()));
+        QVERIFY(sameCall(page->at(0).call, call) && page->at(0).id > page->at(1).id);
+        QVERIFY(env.calls().remove({page->at(0).id}));
+        const std::optional<QVector<CallChange>> log = env.journal().changes(0, 10);
+        QVERIFY(log && log->size() == 1 && log->at(0).kind == CallChange::Kind::Deleted);
+        QVERIFY(totalsClean(env));
     }
 };
 

@@ -201,7 +201,7 @@ private Q_SLOTS:
         }
         {
             RawFile file(m_path);
-            QVERIFY(file.exec("PRAGMA user_version = 3"));
+            QVERIFY(file.exec("PRAGMA user_version = 4"));
         }
         expectRefused(QStringLiteral("более новой версией Kalvent"));
     }
