@@ -68,7 +68,8 @@ QSqlError CallStore::read(QSqlQuery& query, qint64 id, std::optional<CallRecord>
     return error.isValid() ? error : query.lastError();
 }
 
-bool CallStore::change(const std::function<QSqlError(QSqlQuery&)>& work, qint64* mark)
+bool CallStore::change(const std::function<QSqlError(QSqlQuery&)>& work, qint64* mark,
+                       const Step* step)
 {
     qint64 start = 0;
     const bool done = inTransaction([&] {
@@ -82,6 +83,8 @@ bool CallStore::change(const std::function<QSqlError(QSqlQuery&)>& work, qint64*
     });
     if (done) {
         m_ownChanges.append({start, *mark});
+        if (step)
+            remember(*step); // before the signal, so that undoText() names this step
         Q_EMIT changed();
     }
     return done;
@@ -208,10 +211,7 @@ bool CallStore::edit(qint64 id, const Call& changed)
             step.after << after.value_or(CallRecord{id, changed, before->desk});
             return QSqlError();
         },
-        &step.mark);
-    if (done)
-        remember(step);
-    return done;
+        &step.mark, &step);
 }
 
 bool CallStore::remove(const QVector<qint64>& ids)
@@ -234,10 +234,7 @@ bool CallStore::remove(const QVector<qint64>& ids)
             }
             return QSqlError();
         },
-        &step.mark);
-    if (done && !ids.isEmpty())
-        remember(step);
-    return done;
+        &step.mark, ids.isEmpty() ? nullptr : &step);
 }
 
 QString CallStore::undoText() const
@@ -291,18 +288,23 @@ bool CallStore::undo()
                                   : QStringLiteral("Звонок с тех пор изменён или удалён в другом "
                                                    "месте; отмена не выполнена.");
     qint64 mark = 0;
-    return change(
+    bool refused = false;
+    auto refuse = [&] {
+        refused = true;
+        return refusal(elsewhere);
+    };
+    const bool done = change(
         [&](QSqlQuery& query) {
             QSqlError error;
             if (changedElsewhere(query, step, &error))
-                return error.isValid() ? error : refusal(elsewhere);
+                return error.isValid() ? error : refuse();
             if (step.kind == Step::Kind::Removed) {
                 for (auto call = step.before.crbegin(); call != step.before.crend(); ++call) {
                     std::optional<CallRecord> present;
                     if ((error = read(query, call->id, &present)).isValid())
                         return error;
                     if (present)
-                        return refusal(elsewhere);
+                        return refuse();
                     QVariantList arguments{call->id};
                     arguments << call->call.values();
                     if (dialect.isServer())
@@ -322,7 +324,7 @@ bool CallStore::undo()
                 if ((error = read(query, call.id, &present)).isValid())
                     return error;
                 if (!present)
-                    return refusal(elsewhere);
+                    return refuse();
                 if (step.kind == Step::Kind::Added) {
                     error = m_connection.database().run(query, dialect.removeCall(), {call.id});
                 } else {
@@ -336,4 +338,7 @@ bool CallStore::undo()
             return QSqlError();
         },
         &mark);
+    if (!done && !refused)
+        m_history.append(step); // a failure of the database: the step can be tried again
+    return done;
 }

@@ -105,8 +105,9 @@ private:
                     qint64* result) const;
     QSqlError read(QSqlQuery& query, qint64 id, std::optional<CallRecord>* record) const;
     // Runs work() in one transaction; the log entries it made are this store's, and *mark is
-    // the log's highest key after it.
-    bool change(const std::function<QSqlError(QSqlQuery&)>& work, qint64* mark);
+    // the log's highest key after it. step (if any) joins the undo history before changed().
+    bool change(const std::function<QSqlError(QSqlQuery&)>& work, qint64* mark,
+                const Step* step = nullptr);
     bool changedElsewhere(QSqlQuery& query, const Step& step, QSqlError* error) const;
     static QSqlError refusal(const QString& reason);
     void remember(Step step);
