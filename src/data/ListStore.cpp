@@ -64,6 +64,20 @@ bool ListStore::add(const QString& listCommand, const QString& name)
     return rows->addRow(list->column, ListNames::normalized(name)) || fail(rows->errorText());
 }
 
+bool ListStore::find(const QString& listCommand, const QString& name, QString* entry)
+{
+    m_error.clear();
+    *entry = QString();
+    const std::optional<ListColumns> list = listColumns(listCommand);
+    RowSet* rows = list ? m_env.rowSet("rs" + list->command) : nullptr;
+    if (!rows)
+        return fail(QStringLiteral("нет списка %1").arg(listCommand));
+    if (!rows->isOpen() && !rows->open())
+        return fail(rows->errorText());
+    *entry = ListNames::existing(*rows, list->column, name);
+    return true;
+}
+
 bool ListStore::remove(const QString& listCommand, int row)
 {
     m_error.clear();

@@ -34,5 +34,5 @@ grep -qx 'Exec=kalvent' "$desktop"
 appstreamcli validate --no-net "$share/metainfo/ru.kalvent.Kalvent.metainfo.xml"
 zcat "$share/man/man1/kalvent-cli.1.gz" | grep -q '^\.SH COMMANDS'
 
-"$root/usr/bin/kalvent-cli" --help | grep -q '^usage: kalvent-cli'
+"$root/usr/bin/kalvent-cli" --help | grep -q '^использование: kalvent-cli'
 echo "installed tree is complete and valid"
