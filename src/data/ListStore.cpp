@@ -48,14 +48,11 @@ void ListStore::onTableChanged(const QString& table)
 
 bool ListStore::add(const QString& listCommand, const QString& name)
 {
-    m_error.clear();
     m_refused = false;
     const std::optional<ListColumns> list = listColumns(listCommand);
-    RowSet* rows = list ? m_env.rowSet("rs" + list->command) : nullptr;
+    RowSet* rows = openList(listCommand);
     if (!rows)
-        return fail(QStringLiteral("нет списка %1").arg(listCommand));
-    if (!rows->isOpen() && !rows->open())
-        return fail(rows->errorText());
+        return false;
     const QString refusal = ListNames::refusal(*rows, list->column, name);
     if (!refusal.isEmpty()) {
         m_refused = true;
@@ -66,16 +63,28 @@ bool ListStore::add(const QString& listCommand, const QString& name)
 
 bool ListStore::find(const QString& listCommand, const QString& name, QString* entry)
 {
-    m_error.clear();
     *entry = QString();
+    RowSet* rows = openList(listCommand);
+    if (!rows)
+        return false;
+    *entry = ListNames::existing(*rows, listColumns(listCommand)->column, name);
+    return true;
+}
+
+RowSet* ListStore::openList(const QString& listCommand)
+{
+    m_error.clear();
     const std::optional<ListColumns> list = listColumns(listCommand);
     RowSet* rows = list ? m_env.rowSet("rs" + list->command) : nullptr;
-    if (!rows)
-        return fail(QStringLiteral("нет списка %1").arg(listCommand));
-    if (!rows->isOpen() && !rows->open())
-        return fail(rows->errorText());
-    *entry = ListNames::existing(*rows, list->column, name);
-    return true;
+    if (!rows) {
+        fail(QStringLiteral("нет списка %1").arg(listCommand));
+        return nullptr;
+    }
+    if (!rows->isOpen() && !rows->open()) {
+        fail(rows->errorText());
+        return nullptr;
+    }
+    return rows;
 }
 
 bool ListStore::remove(const QString& listCommand, int row)

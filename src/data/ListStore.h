@@ -5,6 +5,7 @@
 #include <QObject>
 
 class DataEnv;
+class RowSet;
 
 // The reference lists ("Uslugi", the services, and "Istochnik", the sources) through their
 // shared row sets, so that every bound list shows a change at once: entries added, renamed,
@@ -42,6 +43,8 @@ Q_SIGNALS:
 
 private:
     void onTableChanged(const QString& table);
+    // The shared row set of a list, open; null (and errorText()) when it cannot be.
+    RowSet* openList(const QString& listCommand);
 
     DataEnv& m_env;
     bool m_refused = false;

@@ -107,10 +107,10 @@ private Q_SLOTS:
             "(SELECT ID FROM Kluchi WHERE Kluch = 'маникюр')");
         QCOMPARE(run({"check"}), 1);
         QCOMPARE(m_out.split('\n', Qt::SkipEmptyParts),
-                 QStringList({QStringLiteral("by-source \"газета\" 2026-12-01: stored 2 calls / 0 "
-                                             "booked, counted 2 / 1"),
-                              QStringLiteral("by-service \"маникюр\" month 2026-11: stored 1 calls "
-                                             "/ 6 booked, counted 1 / 1")}));
+                 QStringList({QStringLiteral("by-source «газета» 2026-12-01: хранится звонков 2 / "
+                                             "записей 0, подсчитано 2 / 1"),
+                              QStringLiteral("by-service «маникюр» месяц 2026-11: хранится звонков "
+                                             "1 / записей 6, подсчитано 1 / 1")}));
         QCOMPARE(run({"check", "--repair"}), 0);
         QCOMPARE(run({"check"}), 0);
 

@@ -91,5 +91,5 @@ grep -q 'хранилище паролей' "$WORK/show.out" || fail "unclear me
 # Saved again without a password: nothing of it stays in the store.
 [ "$(store_items)" = 1 ] || fail "the store holds $(store_items) items, not the one password"
 "$cli" account set --server 127.0.0.1 --port "$port" --security starttls --login me \
-    --from desk@example.ru | grep -qx "password: none" || fail "account set without a password"
+    --from desk@example.ru | grep -qx "Пароль: нет" || fail "account set without a password"
 [ "$(store_items)" = 0 ] || fail "the store still holds $(store_items) items"
