@@ -44,8 +44,8 @@ int main(int argc, char* argv[])
 
     auto start = [&](QProcess& process, int run) {
         process.setProcessEnvironment(env);
-        process.start(cli, {"--database", db, "add", "--service", "Стрижка", "--source",
-                            "Интернет", "--date", "2026-12-06", "--time",
+        process.start(cli, {"--database", db, "add", "--service", "Стрижка", "--source", "Интернет",
+                            "--add-missing", "--date", "2026-12-06", "--time",
                             QTime(0, 0).addSecs(run).toString("HH:mm:ss")});
         return process.waitForStarted(10000);
     };
@@ -58,7 +58,8 @@ int main(int argc, char* argv[])
         return 2;
     }
     const qint64 oneAdd = qMax<qint64>(clock.elapsed(), 1);
-    std::printf("random start %u; one add takes %lld ms\n", randomStart, static_cast<long long>(oneAdd));
+    std::printf("random start %u; one add takes %lld ms\n", randomStart,
+                static_cast<long long>(oneAdd));
 
     QRandomGenerator random(randomStart);
     QSet<int> acknowledged{0};

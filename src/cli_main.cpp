@@ -18,6 +18,11 @@ void quietHandler(QtMsgType type, const QMessageLogContext&, const QString& mess
 
 int main(int argc, char* argv[])
 {
+    // Answered before the database, the secret store or the fonts are touched.
+    if (argc == 2 && qstrcmp(argv[1], "--version") == 0) {
+        fprintf(stdout, "%s\n", qPrintable(CliRunner::versionText()));
+        return 0;
+    }
     qInstallMessageHandler(quietHandler);
     PrivateFiles::restrictNewFiles();
     // Fonts for the PDF export, without needing a screen.

@@ -68,9 +68,9 @@ std::optional<int> readPeriod(CliRunner& cli, const CliOptions& o, bool comparin
         const QDate from = CliRunner::parseDate(o.value("from"));
         const QDate to = CliRunner::parseDate(o.value("to"));
         if (!from.isValid() || !to.isValid())
-            return cli.fail(CliRunner::Usage, "--from and --to must be dates YYYY-MM-DD");
+            return cli.fail(CliRunner::Usage, "--from и --to: нужны даты ГГГГ-ММ-ДД");
         if (from > to)
-            return cli.fail(CliRunner::Usage, "--from is after --to");
+            return cli.fail(CliRunner::Usage, "--from позже --to");
         *period = AnalysisPeriod(from, to);
     }
     if (o.has("compare")) {
@@ -100,9 +100,9 @@ std::optional<int> readRequest(CliRunner& cli, const QStringList& args, const QS
     request->format = o.value("format", formats.first());
     request->output = o.value("output");
     if (!formats.contains(request->format))
-        return cli.fail(CliRunner::Usage, "--format must be " + formats.join(", "));
+        return cli.fail(CliRunner::Usage, "--format: одно из " + formats.join(", "));
     if (request->format == "pdf" && request->output.isEmpty())
-        return cli.fail(CliRunner::Usage, "--format pdf needs --output FILE");
+        return cli.fail(CliRunner::Usage, "--format pdf: нужен --output FILE");
     if (!request->analysis.load(period))
         return cli.fail(CliRunner::Failure, request->analysis.errorText());
     return std::nullopt;
@@ -127,12 +127,11 @@ void addReports(CliRunner& cli)
         "report conversion --from YYYY-MM-DD --to YYYY-MM-DD | --preset PRESET "
         "[--compare previous-span|previous-unit|previous-year] "
         "[--format text|csv|json|html|pdf] [--output FILE]",
-        "Per advertising source over the period (both days included) and over the period it is\n"
-        "compared with: calls, bookings, the share that booked, the spend (a month's amount in\n"
-        "proportion to the days covered) and the cost per call and per booking. json is\n"
-        "{\"report\", \"from\", \"to\", \"previous\": {\"from\", \"to\", \"compare\"}, \"rows\",\n"
-        "\"total\"} with money as strings with two decimals and null where there is nothing to\n"
-        "divide by or no spend is entered. pdf needs --output.\n"
+        "По каждому рекламному источнику за период (оба дня включительно) и за период\n"
+        "сравнения: звонки, записи, доля записей, расход (сумма месяца в доле от охваченных\n"
+        "дней) и цена звонка и записи. json — {\"report\", \"from\", \"to\", \"previous\":\n"
+        "{\"from\", \"to\", \"compare\"}, \"rows\", \"total\"}, деньги — строки с двумя знаками\n"
+        "после точки, null — где делить не на что или расход не введён. Для pdf нужен --output.\n"
         "\n"
         "Период: --preset this-week|last-week|this-month|last-month|last-30-days|this-year\n"
         "(эта неделя, этот месяц и этот год — по сегодняшний день) или --from и --to.\n"
@@ -163,9 +162,9 @@ void addReports(CliRunner& cli)
         "report heatmap",
         "report heatmap --from YYYY-MM-DD --to YYYY-MM-DD | --preset PRESET [--format text|json] "
         "[--output FILE]",
-        "Calls over the period by weekday and hour of the day, and the calls without a time\n"
-        "of day. json is {\"report\", \"from\", \"to\", \"cells\", \"untimed\"}, a cell being\n"
-        "{\"weekday\" (1 Monday), \"hour\", \"calls\"}; only cells with calls are listed.\n"
+        "Звонки за период по дням недели и часам суток и звонки без времени суток. json —\n"
+        "{\"report\", \"from\", \"to\", \"cells\", \"untimed\"}, ячейка —\n"
+        "{\"weekday\" (1 — понедельник), \"hour\", \"calls\"}; даны только ячейки со звонками.\n"
         "Периоды --preset — как у report conversion.",
         [&cli](const QStringList& args) {
             ReportRequest request(cli.env());
@@ -183,19 +182,19 @@ void addSpend(CliRunner& cli)
 {
     cli.addCommand(
         "spend set", "spend set --source NAME --month YYYY-MM --amount ROUBLES",
-        "Stores the advertising spend of a source (a name of the list of sources, letter case\n"
-        "aside) for a calendar month, replacing the month's former amount. ROUBLES takes up to\n"
-        "two decimals after a point or a comma and blanks between thousands: 15000.50,\n"
-        "\"15 000,50\". An amount of - removes the month's amount.",
+        "Сохраняет расход на рекламу источника (название из списка источников, регистр не\n"
+        "важен) за календарный месяц вместо прежней суммы месяца. ROUBLES — до двух знаков\n"
+        "после точки или запятой, с пробелами между тысячами: 15000.50, \"15 000,50\".\n"
+        "Сумма - удаляет сумму месяца.",
         [&cli](const QStringList& args) {
             CliOptions o(args, {"source", "month", "amount"}, {});
             if (!o.ok())
                 return cli.fail(CliRunner::Usage, o.errorText());
             const QDate month = SpendStore::parseMonth(o.value("month"));
             if (!month.isValid())
-                return cli.fail(CliRunner::Usage, "--month must be a month YYYY-MM");
+                return cli.fail(CliRunner::Usage, "--month: нужен месяц ГГГГ-ММ");
             if (!o.has("source") || !o.has("amount"))
-                return cli.fail(CliRunner::Usage, "give --source and --amount");
+                return cli.fail(CliRunner::Usage, "нужно указать --source и --amount");
             SpendStore store(cli.env());
             if (!cli.env()->connect())
                 return cli.fail(CliRunner::Failure, cli.env()->errorText());
@@ -203,7 +202,7 @@ void addSpend(CliRunner& cli)
             if (source.isEmpty())
                 return cli.fail(
                     CliRunner::Usage,
-                    QStringLiteral("\"%1\" is not in the list of sources").arg(o.value("source")));
+                    QStringLiteral("«%1» нет в списке источников").arg(o.value("source")));
             if (o.value("amount") == "-")
                 return store.remove(source, month)
                            ? int(CliRunner::Ok)
@@ -217,8 +216,8 @@ void addSpend(CliRunner& cli)
         });
 
     cli.addCommand("spend list", "spend list",
-                   "Prints the stored spend, one month of one source a line: YYYY-MM, the amount "
-                   "in\nroubles (1234.50) and the source, separated by tabs.",
+                   "Выводит сохранённый расход, по месяцу одного источника в строке: ГГГГ-ММ,\n"
+                   "сумма в рублях (1234.50) и источник через табуляцию.",
                    [&cli](const QStringList& args) {
                        CliOptions o(args, {}, {});
                        if (!o.ok())
@@ -236,13 +235,12 @@ void addSpend(CliRunner& cli)
 
 void addMailingOption(CliRunner& cli)
 {
-    cli.addCommand(
-        "settings analysis", "settings analysis [on|off]",
-        "Whether the report mail carries the advertising analysis over the mailing period as a\n"
-        "fifth file, analiz.htm (off unless switched on). Without an argument, prints on or off.",
-        [&cli](const QStringList& args) {
-            return OnOffSetting::run(cli, args, MailingSettings::analysisKey);
-        });
+    cli.addCommand("settings analysis", "settings analysis [on|off]",
+                   "Несёт ли письмо с отчётами анализ рекламы за период рассылки пятым файлом,\n"
+                   "analiz.htm (выключено, пока не включено). Без аргумента выводит on или off.",
+                   [&cli](const QStringList& args) {
+                       return OnOffSetting::run(cli, args, MailingSettings::analysisKey);
+                   });
 }
 
 } // namespace

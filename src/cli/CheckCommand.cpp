@@ -3,8 +3,8 @@
 #include "CliOptions.h"
 #include "CliRunner.h"
 #include "DataEnv.h"
-#include "TotalsStore.h"
 #include "ReportKind.h"
+#include "TotalsStore.h"
 
 namespace {
 
@@ -21,18 +21,18 @@ QString kindWord(TotalsKind::Value kind)
 QString describe(const TotalsDifference& d)
 {
     if (d.callKeys)
-        return QStringLiteral("call %1 of %2 (%3): its keys stand for %4, its names fold to %5")
+        return QStringLiteral("звонок %1 от %2 (%3): его ключи означают %4, а названия дают %5")
             .arg(d.call)
             .arg(d.period, d.names, d.storedKeys, d.expectedKeys);
     QString where = kindWord(d.kind);
     if (d.kind == TotalsKind::ByHour)
-        where += QStringLiteral(" weekday %1 hour %2")
+        where += QStringLiteral(" день недели %1 час %2")
                      .arg(d.name.toInt() / 100)
                      .arg(d.name.toInt() % 100);
     else if (d.kind != TotalsKind::ByDate)
-        where += " \"" + d.name + "\"";
-    where += d.month ? " month " + d.period : " " + d.period;
-    return QStringLiteral("%1: stored %2 calls / %3 booked, counted %4 / %5")
+        where += " «" + d.name + "»";
+    where += d.month ? " месяц " + d.period : " " + d.period;
+    return QStringLiteral("%1: хранится звонков %2 / записей %3, подсчитано %4 / %5")
         .arg(where)
         .arg(d.storedCalls)
         .arg(d.storedBooked)
@@ -46,15 +46,16 @@ void CheckCommand::addTo(CliRunner& cli)
 {
     cli.addCommand(
         "check", "check [--repair]",
-        "Recomputes from the calls the per-day and per-month totals that the reports read, and\n"
-        "every call's keys, and prints each place where the stored ones differ (exit status 1).\n"
-        "With --repair, rebuilds the keys and totals from the calls in one transaction.",
+        "Пересчитывает по звонкам итоги по дням и месяцам, которые читают отчёты, и ключи\n"
+        "каждого звонка и выводит каждое место, где хранимые расходятся (код выхода 1).\n"
+        "С --repair перестраивает ключи и итоги по звонкам одной транзакцией.",
         [&cli](const QStringList& args) {
             CliOptions o(args, {}, {"repair"}, CliOptions::any());
             if (!o.ok())
                 return cli.fail(CliRunner::Usage, o.errorText());
             if (!o.positional().isEmpty())
-                return cli.fail(CliRunner::Usage, "unexpected argument " + o.positional().first());
+                return cli.fail(CliRunner::Usage,
+                                QStringLiteral("лишний аргумент %1").arg(o.positional().first()));
             TotalsStore& totals = cli.env()->totals();
             QList<TotalsDifference> differences;
             if (!totals.check(&differences))
@@ -62,26 +63,25 @@ void CheckCommand::addTo(CliRunner& cli)
             for (int i = 0; i < differences.size() && i < shownDifferences; ++i)
                 cli.out() << describe(differences.at(i)) << "\n";
             if (differences.size() > shownDifferences)
-                cli.out() << "... and " << differences.size() - shownDifferences << " more\n";
+                cli.out() << "... и ещё " << differences.size() - shownDifferences << "\n";
             if (!o.has("repair")) {
                 if (differences.isEmpty()) {
-                    cli.out() << "the totals agree with the calls\n";
+                    cli.out() << "Итоги сходятся со звонками.\n";
                     return int(CliRunner::Ok);
                 }
                 cli.out().flush();
                 return cli.fail(CliRunner::Failure,
-                                QStringLiteral("%1 difference(s) between the totals and the "
-                                               "calls; \"kalvent-cli check --repair\" rebuilds "
-                                               "the totals")
+                                QStringLiteral("расхождений между итогами и звонками: %1; "
+                                               "«kalvent-cli check --repair» перестроит итоги")
                                     .arg(differences.size()));
             }
             if (!totals.rebuild() || !totals.check(&differences))
                 return cli.fail(CliRunner::Failure, totals.errorText());
             if (!differences.isEmpty())
                 return cli.fail(CliRunner::Failure,
-                                QStringLiteral("%1 difference(s) remain after the rebuild")
+                                QStringLiteral("после перестройки осталось расхождений: %1")
                                     .arg(differences.size()));
-            cli.out() << "the totals were rebuilt from the calls and agree with them\n";
+            cli.out() << "Итоги перестроены по звонкам и сходятся с ними.\n";
             return int(CliRunner::Ok);
         });
 }

@@ -2,7 +2,8 @@
 
 CliOptions::CliOptions(const QStringList& args, const QSet<QString>& valued,
                        const QSet<QString>& flags)
-    : CliOptions(args, valued, flags, {0, 0, QStringLiteral("no arguments expected")})
+    : CliOptions(args, valued, flags,
+                 {0, 0, QStringLiteral("лишние аргументы: команда их не принимает")})
 {
 }
 
@@ -27,14 +28,14 @@ CliOptions::CliOptions(const QStringList& args, const QSet<QString>& valued,
             } else if (valued.contains(name)) {
                 if (!inlineValue) {
                     if (i + 1 >= args.size()) {
-                        m_error = QStringLiteral("option --%1 needs a value").arg(name);
+                        m_error = QStringLiteral("параметру --%1 нужно значение").arg(name);
                         return;
                     }
                     value = args[++i];
                 }
                 m_values.insert(name, value);
             } else {
-                m_error = QStringLiteral("unknown option --%1").arg(name);
+                m_error = QStringLiteral("неизвестный параметр --%1").arg(name);
                 return;
             }
         } else {

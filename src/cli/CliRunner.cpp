@@ -12,6 +12,7 @@
 #include "CopyCommand.h"
 #include "DataEnv.h"
 #include "DigestAttachment.h"
+#include "FailureText.h"
 #include "ImportCommand.h"
 #include "ListCommands.h"
 #include "MailAttachments.h"
@@ -27,6 +28,11 @@ QDate CliRunner::parseDate(const QString& text)
     if (text.size() != 10)
         return {};
     return QDate::fromString(text, Qt::ISODate);
+}
+
+QString CliRunner::versionText()
+{
+    return QStringLiteral("kalvent-cli " KALVENT_VERSION);
 }
 
 CliRunner::CliRunner(QTextStream& out, QTextStream& err, QIODevice* input) : m_out(out), m_err(err)
@@ -52,6 +58,14 @@ CliRunner::CliRunner(QTextStream& out, QTextStream& err, QIODevice* input) : m_o
 
 CliRunner::~CliRunner() = default;
 
+QStringList CliRunner::synopses() const
+{
+    QStringList all;
+    for (const auto& [name, command] : m_commands)
+        all << command.synopsis;
+    return all;
+}
+
 void CliRunner::addCommand(const QString& name, const QString& synopsis, const QString& help,
                            Handler handler)
 {
@@ -73,12 +87,12 @@ int CliRunner::fail(int status, const QString& message)
 
 void CliRunner::usage(QTextStream& stream) const
 {
-    stream << "usage: kalvent-cli [--database FILE|postgresql://USER@HOST:PORT/DBNAME[?PARAMS]] "
-              "COMMAND [OPTIONS]\n\ncommands:\n";
+    stream << "использование: kalvent-cli [--database FILE|postgresql://USER@HOST:PORT/DBNAME"
+              "[?PARAMS]] COMMAND [OPTIONS]\n       kalvent-cli --version\n\nкоманды:\n";
     for (const auto& [name, command] : m_commands)
         stream << "  " << command.synopsis << "\n";
-    stream << "\nEvery command takes --help. Exit status: 0 success, 1 database or mail failure, "
-              "2 bad usage or input.\n";
+    stream << "\nКаждая команда понимает --help. Код выхода: 0 — успех, 1 — сбой базы данных "
+              "или почты,\n2 — неверный вызов или неверные данные.\n";
     stream.flush();
 }
 
@@ -93,18 +107,22 @@ int CliRunner::run(QStringList args)
                 args.removeAt(i);
             } else {
                 if (i + 1 >= args.size())
-                    return fail(Usage, "option --database needs a file");
+                    return fail(Usage, "параметру --database нужен файл или адрес");
                 path = args[i + 1];
                 args.remove(i, 2);
             }
             if (path.isEmpty())
-                return fail(Usage, "option --database needs a file");
+                return fail(Usage, "параметру --database нужен файл или адрес");
             AppPaths::overrideDatabasePath(path);
             PrivateFiles::tightenDatabase(path);
             DataEnv::setInstance(nullptr);
             m_env = nullptr; // the one it pointed to is gone
             --i;
         }
+    }
+    if (args.size() == 1 && args.first() == "--version") {
+        m_out << versionText() << Qt::endl;
+        return Ok;
     }
     if (args.isEmpty() || args.first() == "--help" || args.first() == "-h" ||
         args.first() == "help") {
@@ -129,14 +147,14 @@ int CliRunner::run(QStringList args)
             for (const auto& [key, command] : m_commands)
                 if (key.startsWith(name + " "))
                     (args.size() >= 2 ? m_out : m_err)
-                        << "usage: kalvent-cli " << command.synopsis << "\n";
+                        << "использование: kalvent-cli " << command.synopsis << "\n";
             return args.size() >= 2 ? Ok : Usage;
         }
-        return fail(Usage, QStringLiteral("unknown command \"%1\" (see kalvent-cli --help)")
+        return fail(Usage, QStringLiteral("неизвестная команда «%1» (см. kalvent-cli --help)")
                                .arg(args.mid(0, 2).join(' ')));
     }
     if (args.contains("--help") || args.contains("-h")) {
-        m_out << "usage: kalvent-cli " << found->second.synopsis << "\n\n"
+        m_out << "использование: kalvent-cli " << found->second.synopsis << "\n\n"
               << found->second.help << "\n";
         m_out.flush();
         return Ok;
@@ -150,7 +168,8 @@ int CliRunner::printFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return fail(Failure, file.errorString());
+        return fail(Failure, FailureText::compose(QStringLiteral("Файл %1 не прочитан").arg(path),
+                                                  file.errorString()));
     QByteArray bytes = file.readAll();
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3); // no byte-order mark on a terminal or a pipe

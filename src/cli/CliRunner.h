@@ -30,6 +30,10 @@ public:
     ~CliRunner();
 
     int run(QStringList args);
+    // "kalvent-cli <version>", what --version prints.
+    static QString versionText();
+    // The synopsis of every command, in the order of their names.
+    QStringList synopses() const;
 
     // Adds a command: name (possibly two words, "service add"), one-line synopsis, help text.
     using Handler = std::function<int(const QStringList& args)>;

@@ -12,21 +12,25 @@ void ImportCommand::addTo(CliRunner& cli)
 {
     cli.addCommand(
         "import", "import FILE.csv [--encoding utf-8|windows-1251] [--add-missing]",
-        "Loads calls from a CSV file whose header names the columns Data, usluga,\n"
-        "Istochnik, Zapis and optionally Vrem (any order and letter case). Dates are\n"
-        "YYYY-MM-DD or DD.MM.YYYY, optionally followed by a time of day; booked is\n"
-        "1, 0, true or false. All rows go in one transaction: a bad row stops the import\n"
-        "with its line number, and nothing is imported. The file is read as UTF-8 when it\n"
-        "is valid UTF-8, else as Windows-1251; --encoding forces one.",
+        "Загружает звонки из файла CSV, в заголовке которого названы столбцы Data, usluga,\n"
+        "Istochnik, Zapis и, если нужно, Vrem (в любом порядке и регистре). Даты пишутся\n"
+        "ГГГГ-ММ-ДД или ДД.ММ.ГГГГ, за ними может стоять время суток; отметка записи —\n"
+        "1, 0, true, false, да, нет, истина, ложь, yes или no. Все строки идут одной\n"
+        "транзакцией: неверная строка останавливает загрузку с её номером, и ничего не\n"
+        "загружается. Услуги и источники должны быть в списках (регистр букв и пробелы по\n"
+        "краям не важны; звонок получает название, как его пишет список); если каких-то\n"
+        "нет, загрузка отказывает и называет их в порядке файла, а --add-missing сначала\n"
+        "добавляет их в списки. Файл читается как UTF-8, если он правильный UTF-8, иначе\n"
+        "как Windows-1251; --encoding задаёт кодировку.",
         [&cli](const QStringList& args) {
-            CliOptions o(args, {"encoding"}, {"add-missing"}, {1, 1, "give exactly one FILE"});
+            CliOptions o(args, {"encoding"}, {"add-missing"}, {1, 1, "нужен ровно один файл"});
             if (!o.ok())
                 return cli.fail(CliRunner::Usage, o.errorText());
             auto encoding = ImportEncoding::Kind::Auto;
             if (o.has("encoding")) {
                 const auto named = ImportEncoding::fromName(o.value("encoding"));
                 if (!named)
-                    return cli.fail(CliRunner::Usage, "--encoding must be utf-8 or windows-1251");
+                    return cli.fail(CliRunner::Usage, "--encoding: нужно utf-8 или windows-1251");
                 encoding = *named;
             }
             // A row takes about a hundred bytes in the file and as much again in the
@@ -42,26 +46,17 @@ void ImportCommand::addTo(CliRunner& cli)
                                         space.errorText());
             }
             CallImporter importer(cli.env());
+            importer.setUnlisted(o.has("add-missing") ? CallImporter::Unlisted::AddToLists
+                                                      : CallImporter::Unlisted::Refuse);
             if (!importer.importFile(o.positional().first(), encoding))
                 return cli.fail(importer.badInput() ? CliRunner::Usage : CliRunner::Failure,
                                 importer.errorText());
-            cli.out() << "imported " << importer.imported() << " calls ("
+            for (const auto& name : importer.unknownNames())
+                cli.out() << (name.listCommand == "Uslugi" ? "Добавлено в список услуг: "
+                                                           : "Добавлено в список источников: ")
+                          << name.name << "\n";
+            cli.out() << "Импортировано звонков: " << importer.imported() << " ("
                       << ImportEncoding::name(importer.encodingUsed()) << ")\n";
-            const auto unknown = importer.unknownNames();
-            if (o.has("add-missing")) {
-                if (!importer.addUnknownNames())
-                    return cli.fail(CliRunner::Failure, importer.errorText());
-                for (const auto& name : unknown)
-                    cli.out() << "added to the "
-                              << (name.listCommand == "Uslugi" ? "services" : "sources") << ": "
-                              << name.name << "\n";
-            } else if (!unknown.isEmpty()) {
-                cli.out() << "not in the lists (these calls count in no report per source or "
-                             "service; --add-missing adds them):\n";
-                for (const auto& name : unknown)
-                    cli.out() << "  " << (name.listCommand == "Uslugi" ? "service" : "source")
-                              << " " << name.name << ": " << name.calls << " calls\n";
-            }
             return int(CliRunner::Ok);
         });
 }

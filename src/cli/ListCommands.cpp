@@ -14,18 +14,21 @@ void ListCommands::addTo(CliRunner& cli)
         QString word;
         QString command;
         QString column;
+        QString ofWhat; // "услуг": the list of what
     };
     for (const ListKind& list :
-         {ListKind{"service", "Uslugi", "Uname"}, ListKind{"source", "Istochnik", "IName"}}) {
+         {ListKind{"service", "Uslugi", "Uname", QStringLiteral("услуг")},
+          ListKind{"source", "Istochnik", "IName", QStringLiteral("источников")}}) {
         cli.addCommand(
             list.word + " add", list.word + " add NAME",
-            "Adds an entry to the list of " + list.word +
-                "s in Unicode NFC, without invisible characters (controls, zero-width\n"
-                "and bidirectional formatting ones) and the blanks around it, at most " +
+            "Добавляет название в список " + list.ofWhat +
+                " в Unicode NFC, без невидимых знаков (управляющих, нулевой\n"
+                "ширины и знаков направления письма) и пробелов по краям, не длиннее " +
                 QString::number(ListNames::maxLength) +
-                "\ncharacters; a name already in the list (letter case aside) is refused.",
+                "\nзнаков; название, которое уже есть в списке (без учёта регистра), не\n"
+                "принимается.",
             [&cli, list](const QStringList& args) {
-                CliOptions o(args, {}, {}, {1, 1, "give exactly one NAME"});
+                CliOptions o(args, {}, {}, {1, 1, "нужно ровно одно NAME"});
                 if (!o.ok())
                     return cli.fail(CliRunner::Usage, o.errorText());
                 if (!cli.env()->connect())
@@ -41,49 +44,48 @@ void ListCommands::addTo(CliRunner& cli)
                     return cli.fail(CliRunner::Failure, rows->errorText());
                 return int(CliRunner::Ok);
             });
-        cli.addCommand(
-            list.word + " rename", list.word + " rename OLD NEW",
-            "Renames an entry of the list of " + list.word +
-                "s and every call that uses it, in one transaction; a NEW\n"
-                "name already in the list (letter case aside) merges the two entries.",
-            [&cli, list](const QStringList& args) {
-                CliOptions o(args, {}, {}, {2, 2, "give OLD and NEW"});
-                if (!o.ok())
-                    return cli.fail(CliRunner::Usage, o.errorText());
-                const QString newName = ListNames::normalized(o.positional()[1]);
-                if (newName.isEmpty())
-                    return cli.fail(CliRunner::Usage, "the new name is empty");
-                if (const QString fault = ListNames::fault(newName); !fault.isEmpty())
-                    return cli.fail(CliRunner::Usage, fault);
-                if (!cli.env()->connect())
-                    return cli.fail(CliRunner::Failure, cli.env()->errorText());
-                RowSet* rows = cli.env()->bind(list.command);
-                if (!rows->isOpen())
-                    return cli.fail(CliRunner::Failure, cli.env()->errorText());
-                // OLD as listed, else as it would be stored.
-                const QString oldName = o.positional()[0];
-                int row = -1;
-                for (int r = 0; r < rows->rowCount() && row < 0; ++r)
-                    if (rows->value(r, list.column).toString() == oldName)
-                        row = r;
-                for (int r = 0; r < rows->rowCount() && row < 0; ++r)
-                    if (ListNames::normalized(rows->value(r, list.column).toString()) ==
-                        ListNames::normalized(oldName))
-                        row = r;
-                if (row < 0)
-                    return cli.fail(
-                        CliRunner::Usage,
-                        QStringLiteral("\"%1\" is not in the list").arg(o.positional()[0]));
-                QString mergedInto;
-                if (!cli.env()->lists().rename(list.command, row, newName, &mergedInto))
-                    return cli.fail(CliRunner::Failure, cli.env()->lists().errorText());
-                if (!mergedInto.isEmpty())
-                    cli.out() << "merged into " << mergedInto << "\n";
-                return int(CliRunner::Ok);
-            });
+        cli.addCommand(list.word + " rename", list.word + " rename OLD NEW",
+                       "Переименовывает название в списке " + list.ofWhat +
+                           " и все звонки с ним одной транзакцией; если NEW уже есть\n"
+                           "в списке (без учёта регистра), два названия сливаются.",
+                       [&cli, list](const QStringList& args) {
+                           CliOptions o(args, {}, {}, {2, 2, "нужно указать OLD и NEW"});
+                           if (!o.ok())
+                               return cli.fail(CliRunner::Usage, o.errorText());
+                           const QString newName = ListNames::normalized(o.positional()[1]);
+                           if (newName.isEmpty())
+                               return cli.fail(CliRunner::Usage, "новое название пустое");
+                           if (const QString fault = ListNames::fault(newName); !fault.isEmpty())
+                               return cli.fail(CliRunner::Usage, fault);
+                           if (!cli.env()->connect())
+                               return cli.fail(CliRunner::Failure, cli.env()->errorText());
+                           RowSet* rows = cli.env()->bind(list.command);
+                           if (!rows->isOpen())
+                               return cli.fail(CliRunner::Failure, cli.env()->errorText());
+                           // OLD as listed, else as it would be stored.
+                           const QString oldName = o.positional()[0];
+                           int row = -1;
+                           for (int r = 0; r < rows->rowCount() && row < 0; ++r)
+                               if (rows->value(r, list.column).toString() == oldName)
+                                   row = r;
+                           for (int r = 0; r < rows->rowCount() && row < 0; ++r)
+                               if (ListNames::normalized(rows->value(r, list.column).toString()) ==
+                                   ListNames::normalized(oldName))
+                                   row = r;
+                           if (row < 0)
+                               return cli.fail(
+                                   CliRunner::Usage,
+                                   QStringLiteral("«%1» нет в списке").arg(o.positional()[0]));
+                           QString mergedInto;
+                           if (!cli.env()->lists().rename(list.command, row, newName, &mergedInto))
+                               return cli.fail(CliRunner::Failure, cli.env()->lists().errorText());
+                           if (!mergedInto.isEmpty())
+                               cli.out() << "Слито с «" << mergedInto << "»\n";
+                           return int(CliRunner::Ok);
+                       });
         cli.addCommand(list.word + " list", list.word + " list",
-                       "Prints the list of " + list.word +
-                           "s, one name a line, in the order added.",
+                       "Выводит список " + list.ofWhat +
+                           ", по названию в строке, в порядке добавления.",
                        [&cli, list](const QStringList& args) {
                            CliOptions o(args, {}, {});
                            if (!o.ok())

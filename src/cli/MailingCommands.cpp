@@ -28,8 +28,8 @@ MailingRun mailingRun(CliRunner& cli, const QString& dir = QString())
     run.setAccountSource([] {
         MailingRun::AccountChoice choice = MailingRun::storedAccount();
         if (!choice.ok)
-            choice.reason = QStringLiteral("no usable mail account (%1); store one with "
-                                           "\"kalvent-cli account set\"")
+            choice.reason = QStringLiteral("нет пригодной учётной записи почты (%1); сохраните "
+                                           "её командой «kalvent-cli account set»")
                                 .arg(choice.reason);
         return choice;
     });
@@ -42,15 +42,16 @@ int deliverKept(CliRunner& cli, MailingRun& run, bool byHand)
     const MailingRun::Redelivery round =
         run.deliverKept(Clock::now(), byHand, SettingsStore().read(MailingSettings::sendersKey));
     if (round.busy) {
-        cli.out() << "outbox: another mailing is running\n";
+        cli.out() << "Исходящие: идёт другая отправка\n";
         return int(CliRunner::Ok);
     }
     if (round.delivered + round.failed == 0) {
         if (byHand)
-            cli.out() << "outbox: nothing to send\n";
+            cli.out() << "Исходящие: отправлять нечего\n";
         return int(CliRunner::Ok);
     }
-    cli.out() << "outbox: " << round.delivered << " delivered, " << round.failed << " still kept\n";
+    cli.out() << "Исходящие: доставлено " << round.delivered << ", осталось " << round.failed
+              << "\n";
     if (round.failed > 0 && !run.errorText().isEmpty())
         cli.err() << "kalvent-cli: " << run.errorText() << Qt::endl;
     return int(round.failed > 0 && byHand ? CliRunner::Failure : CliRunner::Ok);
@@ -60,20 +61,21 @@ QString passwordPlaceText(const MailAccount& account)
 {
     switch (account.passwordPlace()) {
     case MailAccount::PasswordPlace::SecretStore:
-        return QStringLiteral("password: in the desktop's secret store");
+        return QStringLiteral("Пароль: в хранилище секретов рабочего стола");
     case MailAccount::PasswordPlace::File: {
         QString why = account.secretStoreUnavailableReason();
         if (why.isEmpty() && SecretStore::system().isAvailable(&why))
-            return QStringLiteral("password: in the account file (readable only by you); a "
-                                  "secret store runs now: \"account set\" again moves it there");
-        return QStringLiteral("password: in the account file (readable only by you); no "
-                              "secret store: ") +
+            return QStringLiteral("Пароль: в файле учётной записи (читается только вами); "
+                                  "хранилище секретов теперь работает: повторная «account "
+                                  "set» перенесёт пароль туда");
+        return QStringLiteral("Пароль: в файле учётной записи (читается только вами); нет "
+                              "хранилища секретов: ") +
                why;
     }
     case MailAccount::PasswordPlace::None:
         break;
     }
-    return QStringLiteral("password: none");
+    return QStringLiteral("Пароль: нет");
 }
 
 } // namespace
@@ -82,20 +84,19 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
 {
     cli.addCommand(
         "export", "export [--days N] [--dir DIR]",
-        "Writes the four reports over the last N days (default: the stored period; a decimal\n"
-        "comma is allowed, \"1,5\") as " +
-            ReportKind::listed(ReportBundle::fileNames(), "and") +
-            " into DIR\n"
-            "(default: the Send folder beside the database).",
+        "Записывает четыре отчёта за последние N дней (по умолчанию — сохранённый период;\n"
+        "можно с десятичной запятой, «1,5») как " +
+            ReportKind::listed(ReportBundle::fileNames(), "и") +
+            " в DIR\n"
+            "(по умолчанию — папка Send рядом с базой данных).",
         [&cli](const QStringList& args) {
             CliOptions o(args, {"days", "dir"}, {});
             if (!o.ok())
                 return cli.fail(CliRunner::Usage, o.errorText());
             const QString days = o.value("days", SettingsStore().read(MailingSettings::daysKey));
             if (!Period::parse(days))
-                return cli.fail(
-                    CliRunner::Usage,
-                    QStringLiteral("the period \"%1\" is not a number of days").arg(days));
+                return cli.fail(CliRunner::Usage,
+                                QStringLiteral("период «%1» не число дней").arg(days));
             MailingRun run = mailingRun(cli, o.value("dir"));
             if (!run.exportReports(days, Clock::now()))
                 return cli.fail(CliRunner::Failure, run.errorText());
@@ -106,9 +107,9 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
 
     cli.addCommand(
         "send-now", "send-now",
-        "Exports the four reports over the stored period and mails them to the stored\n"
-        "recipient with the stored subject, through the stored mail account. The next dispatch\n"
-        "date is not changed.",
+        "Выгружает четыре отчёта за сохранённый период и отправляет их сохранённому\n"
+        "получателю с сохранённой темой через сохранённую учётную запись почты. Дата\n"
+        "следующей отправки не меняется.",
         [&cli](const QStringList& args) {
             CliOptions o(args, {}, {});
             if (!o.ok())
@@ -117,8 +118,8 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
             const QString days = settings.days();
             if (!Period::parse(days))
                 return cli.fail(CliRunner::Usage,
-                                QStringLiteral("the stored period \"%1\" is not a number of days; "
-                                               "use \"kalvent-cli settings set days N\"")
+                                QStringLiteral("сохранённый период «%1» не число дней; "
+                                               "задайте его: «kalvent-cli settings set days N»")
                                     .arg(days));
             DispatchLock lock;
             if (!lock.takeHere())
@@ -129,14 +130,14 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
                 return cli.fail(CliRunner::Failure, run.errorText());
             if (run.send(settings.senders(), settings.tems()) != MailingRun::Result::Sent)
                 return cli.fail(CliRunner::Failure, run.errorText());
-            cli.out() << "sent to " << settings.senders() << "\n";
+            cli.out() << "Отправлено: " << settings.senders() << "\n";
             return int(CliRunner::Ok);
         });
 
     cli.addCommand(
         "dispatch", "dispatch",
-        "Runs one due test of the schedule, and the dispatch when it is due: export, mail,\n"
-        "then the next date is stored. For cron on a machine without a screen.",
+        "Один раз проверяет расписание и, если срок настал, выполняет отправку: выгрузка,\n"
+        "письмо, затем сохраняется следующая дата. Для cron на машине без экрана.",
         [&cli](const QStringList& args) {
             CliOptions o(args, {}, {});
             if (!o.ok())
@@ -155,11 +156,11 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
             SettingsStore store;
             switch (schedule.tick(store, Clock::now())) {
             case DispatchSchedule::Result::NotDue:
-                cli.out() << "not due\n";
+                cli.out() << "Срок отправки не настал\n";
                 return deliverKept(cli, run, false);
             case DispatchSchedule::Result::Busy:
             case DispatchSchedule::Result::Deferred:
-                cli.out() << "another dispatch is running\n";
+                cli.out() << "Идёт другая отправка\n";
                 return int(CliRunner::Ok);
             case DispatchSchedule::Result::TooSoon:
                 cli.out() << QStringLiteral("Прошлая отправка была меньше минуты назад: две "
@@ -175,11 +176,12 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
             case DispatchSchedule::Result::Failed:
                 return cli.fail(CliRunner::Failure, failure);
             case DispatchSchedule::Result::ElsewhereDispatched:
-                cli.out() << "dispatched by another desk; next dispatch: "
+                cli.out() << "Отправлено с другого рабочего места; следующая отправка: "
                           << store.read(MailingSettings::nextdateKey) << "\n";
                 return deliverKept(cli, run, false);
             case DispatchSchedule::Result::Dispatched:
-                cli.out() << "next dispatch: " << store.read(MailingSettings::nextdateKey) << "\n";
+                cli.out() << "Следующая отправка: " << store.read(MailingSettings::nextdateKey)
+                          << "\n";
                 if (mailFailed)
                     return int(CliRunner::Failure);
                 return deliverKept(cli, run, false);
@@ -189,8 +191,8 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
 
     cli.addCommand(
         "outbox list", "outbox list",
-        "Lists the report mails kept after a failed delivery, one a line: ID, created, recipient,\n"
-        "tries, last error.",
+        "Выводит письма с отчётами, оставленные после неудачной доставки, по одному в строке:\n"
+        "ID, когда создано, получатель, попыток, последняя ошибка.",
         [&cli](const QStringList& args) {
             CliOptions o(args, {}, {});
             if (!o.ok())
@@ -198,26 +200,27 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
             const Outbox outbox(mailingRun(cli).outboxDir());
             for (const Outbox::Mail& mail : outbox.mails())
                 cli.out() << mail.id << "  " << mail.created.toString("yyyy-MM-dd HH:mm:ss") << "  "
-                          << mail.recipient << "  tries: " << mail.tries
-                          << (mail.forGood ? "  (waits for a change)" : "") << "  "
+                          << mail.recipient << "  попыток: " << mail.tries
+                          << (mail.forGood ? "  (ждёт изменений)" : "") << "  "
                           << QString(mail.lastError).replace('\n', ' ') << "\n";
             return int(CliRunner::Ok);
         });
 
-    cli.addCommand("outbox retry", "outbox retry",
-                   "Tries to deliver every kept report mail now, whatever failed before.",
-                   [&cli](const QStringList& args) {
-                       CliOptions o(args, {}, {});
-                       if (!o.ok())
-                           return cli.fail(CliRunner::Usage, o.errorText());
-                       MailingRun run = mailingRun(cli);
-                       return deliverKept(cli, run, true);
-                   });
+    cli.addCommand(
+        "outbox retry", "outbox retry",
+        "Пытается сейчас доставить все оставленные письма с отчётами, что бы ни мешало раньше.",
+        [&cli](const QStringList& args) {
+            CliOptions o(args, {}, {});
+            if (!o.ok())
+                return cli.fail(CliRunner::Usage, o.errorText());
+            MailingRun run = mailingRun(cli);
+            return deliverKept(cli, run, true);
+        });
 
     cli.addCommand("outbox drop", "outbox drop ID",
-                   "Removes one kept report mail without sending it.",
+                   "Удаляет одно оставленное письмо с отчётами, не отправляя его.",
                    [&cli](const QStringList& args) {
-                       CliOptions o(args, {}, {}, {1, 1, "give ID"});
+                       CliOptions o(args, {}, {}, {1, 1, "нужно указать ID"});
                        if (!o.ok())
                            return cli.fail(CliRunner::Usage, o.errorText());
                        Outbox outbox(mailingRun(cli).outboxDir());
@@ -230,12 +233,12 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
         "account set",
         "account set --server HOST --port N --security starttls|ssl|none [--login L] "
         "[--password-stdin] [--allow-plaintext] [--ca-file FILE] --from ADDRESS",
-        "Stores the mail account used to send the reports (readable only by you). With\n"
-        "--password-stdin the password is the first line of standard input. A login with\n"
-        "--security none sends the password unencrypted and is refused without\n"
-        "--allow-plaintext. --ca-file names a PEM file of certificate authorities to trust the\n"
-        "server's certificate by (a private authority, a self-signed server); without it the\n"
-        "stored one is kept, and --ca-file \"\" goes back to the system's authorities.",
+        "Сохраняет учётную запись почты для отправки отчётов (читается только вами). С\n"
+        "--password-stdin пароль — первая строка стандартного ввода. Вход по имени с\n"
+        "--security none отправляет пароль без шифрования и без --allow-plaintext не\n"
+        "принимается. --ca-file называет файл PEM с удостоверяющими центрами, которым\n"
+        "доверять сертификат сервера (свой центр, сервер с самоподписанным сертификатом);\n"
+        "без него остаётся сохранённый, а --ca-file \"\" возвращает системные центры.",
         [&cli, input](const QStringList& args) {
             CliOptions o(args, {"server", "port", "security", "login", "from", "ca-file"},
                          {"password-stdin", "allow-plaintext"});
@@ -244,11 +247,11 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
             const QStringList securities{"starttls", "ssl", "none"};
             const int security = int(securities.indexOf(o.value("security")));
             if (security < 0)
-                return cli.fail(CliRunner::Usage, "--security must be starttls, ssl or none");
+                return cli.fail(CliRunner::Usage, "--security: нужно starttls, ssl или none");
             bool portOk = false;
             const int port = o.value("port").toInt(&portOk);
             if (!portOk || port < 1 || port > 65535)
-                return cli.fail(CliRunner::Usage, "--port must be a number from 1 to 65535");
+                return cli.fail(CliRunner::Usage, "--port: нужно число от 1 до 65535");
             MailAccount account;
             account.setHost(o.value("server"));
             account.setPort(port);
@@ -288,8 +291,8 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
 
     cli.addCommand(
         "account show", "account show",
-        "Prints the stored mail account (never the password) and where its password is kept:\n"
-        "the desktop's secret store, or the account file where no secret store runs.",
+        "Выводит сохранённую учётную запись почты (никогда не пароль) и где хранится пароль:\n"
+        "в хранилище секретов рабочего стола или, где его нет, в файле учётной записи.",
         [&cli](const QStringList& args) {
             CliOptions o(args, {}, {});
             if (!o.ok())
@@ -311,7 +314,7 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
         });
 
     cli.addCommand("settings show", "settings show",
-                   "Prints the five mailing settings as key=value lines.",
+                   "Выводит пять настроек рассылки строками key=value.",
                    [&cli](const QStringList& args) {
                        CliOptions o(args, {}, {});
                        if (!o.ok())
@@ -324,38 +327,37 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
 
     cli.addCommand(
         "settings set", "settings set KEY VALUE",
-        "Stores one mailing setting. KEY is days (a number of days, decimal comma allowed),\n"
-        "times (HH:MM:SS), tems (subject and text of the mail), senders (the recipient) or\n"
-        "nextdate (YYYY-MM-DD, or YYYY-MM-DDTHH:MM:SS).",
+        "Сохраняет одну настройку рассылки. KEY — days (число дней, можно с десятичной\n"
+        "запятой), times (ЧЧ:ММ:СС), tems (тема и текст письма), senders (получатель) или\n"
+        "nextdate (ГГГГ-ММ-ДД или ГГГГ-ММ-ДДTЧЧ:ММ:СС).",
         [&cli](const QStringList& args) {
-            CliOptions o(args, {}, {}, {2, 2, "give KEY and VALUE"});
+            CliOptions o(args, {}, {}, {2, 2, "нужно указать KEY и VALUE"});
             if (!o.ok())
                 return cli.fail(CliRunner::Usage, o.errorText());
             const QString key = o.positional()[0];
             QString value = o.positional()[1];
             if (!MailingSettings::keys().contains(key))
                 return cli.fail(CliRunner::Usage,
-                                "KEY must be one of " + MailingSettings::keys().join(", "));
+                                "KEY — одно из: " + MailingSettings::keys().join(", "));
             if (key == MailingSettings::daysKey && !MailingSettings::isUsablePeriod(value))
-                return cli.fail(
-                    CliRunner::Usage,
-                    QStringLiteral("the period \"%1\" is not a number of days").arg(value));
+                return cli.fail(CliRunner::Usage,
+                                QStringLiteral("период «%1» не число дней").arg(value));
             if (key == MailingSettings::timesKey) {
                 const QTime time = MailingSettings::parseTime(value);
                 if (!time.isValid())
-                    return cli.fail(CliRunner::Usage, "times must be a time of day HH:MM:SS");
+                    return cli.fail(CliRunner::Usage, "times: нужно время суток ЧЧ:ММ:СС");
                 value = MailingSettings::timeText(time);
             }
             if (key == MailingSettings::nextdateKey) {
                 const QDateTime next = MailingSettings::parseNextDate(value);
                 if (!next.isValid())
                     return cli.fail(CliRunner::Usage,
-                                    "nextdate must be YYYY-MM-DD or YYYY-MM-DDTHH:MM:SS");
+                                    "nextdate: нужно ГГГГ-ММ-ДД или ГГГГ-ММ-ДДTЧЧ:ММ:СС");
                 value = MailingSettings::nextDateText(next);
             }
             if (value.isEmpty())
                 return cli.fail(CliRunner::Usage,
-                                "an empty value would leave the settings incomplete");
+                                "пустое значение оставило бы настройки неполными");
             SettingsStore store;
             if (!store.write(key, value))
                 return cli.fail(CliRunner::Failure, store.errorText());
@@ -364,11 +366,11 @@ void MailingCommands::addTo(CliRunner& cli, QIODevice* input)
 
     cli.addCommand(
         "settings digest", "settings digest [on|off]",
-        "Whether the report mail carries a summary of the mailing period in its text: the\n"
-        "calls, bookings and booking rate against the period before, the sources with the\n"
-        "lowest and highest cost per booking and a chart of the calls per day, as HTML with a\n"
-        "plain-text alternative (off unless switched on: the mail text alone is the body).\n"
-        "Without an argument, prints on or off.",
+        "Несёт ли письмо с отчётами в своём тексте сводку за период рассылки: звонки, записи\n"
+        "и долю записей против прошлого периода, источники с самой низкой и самой высокой\n"
+        "ценой записи и график звонков по дням, как HTML с простым текстом в запас (выключено,\n"
+        "пока не включено: тогда тело письма — только его текст).\n"
+        "Без аргумента выводит on или off.",
         [&cli](const QStringList& args) {
             return OnOffSetting::run(cli, args, MailingSettings::digestKey);
         });

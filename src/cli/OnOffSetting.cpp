@@ -7,7 +7,7 @@
 
 int OnOffSetting::run(CliRunner& cli, const QStringList& args, const char* key)
 {
-    CliOptions o(args, {}, {}, {0, 1, "give on or off"});
+    CliOptions o(args, {}, {}, {0, 1, "нужно on или off"});
     if (!o.ok())
         return cli.fail(CliRunner::Usage, o.errorText());
     SettingsStore store;
@@ -17,7 +17,7 @@ int OnOffSetting::run(CliRunner& cli, const QStringList& args, const char* key)
     }
     const QString word = o.positional().first();
     if (word != "on" && word != "off")
-        return cli.fail(CliRunner::Usage, "give on or off");
+        return cli.fail(CliRunner::Usage, "нужно on или off");
     if (!MailingSettings::setOption(store, key, word == "on"))
         return cli.fail(CliRunner::Failure, store.errorText());
     return int(CliRunner::Ok);

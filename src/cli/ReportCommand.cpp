@@ -38,11 +38,11 @@ void ReportCommand::addTo(CliRunner& cli)
         "report",
         "report KIND --from YYYY-MM-DD --to YYYY-MM-DD [--format text|csv|json|html|pdf] "
         "[--output FILE]",
-        "Prints a report over the period, both days included. KIND is " +
-            ReportKind::listed(ReportKind::cliNames(), "or") +
-            ".\ntext (the default) is an aligned table; json is\n"
-            "{\"report\", \"from\", \"to\", \"rows\", \"total\"}. html and pdf need --output.\n"
-            "The advertising analysis: kalvent-cli report conversion|heatmap --help.",
+        "Выводит отчёт за период, оба дня включительно. KIND — " +
+            ReportKind::listed(ReportKind::cliNames(), "или") +
+            ".\ntext (по умолчанию) — выровненная таблица; json —\n"
+            "{\"report\", \"from\", \"to\", \"rows\", \"total\"}. Для html и pdf нужен --output.\n"
+            "Анализ рекламы: kalvent-cli report conversion|heatmap --help.",
         [&cli](const QStringList& args) {
             CliOptions o(args, {"from", "to", "format", "output"}, {}, CliOptions::any());
             if (!o.ok())
@@ -51,17 +51,17 @@ void ReportCommand::addTo(CliRunner& cli)
                 o.positional().size() == 1 ? ReportKind::findByCliName(o.positional()[0]) : nullptr;
             if (!kind)
                 return cli.fail(CliRunner::Usage,
-                                "KIND must be one of " + ReportKind::cliNames().join(", "));
+                                "KIND — одно из: " + ReportKind::cliNames().join(", "));
             const QDate from = CliRunner::parseDate(o.value("from"));
             const QDate to = CliRunner::parseDate(o.value("to"));
             if (!from.isValid() || !to.isValid())
-                return cli.fail(CliRunner::Usage, "--from and --to must be dates YYYY-MM-DD");
+                return cli.fail(CliRunner::Usage, "--from и --to: нужны даты ГГГГ-ММ-ДД");
             const QString format = o.value("format", "text");
             if (!QStringList({"text", "csv", "json", "html", "pdf"}).contains(format))
-                return cli.fail(CliRunner::Usage, "--format must be text, csv, json, html or pdf");
+                return cli.fail(CliRunner::Usage, "--format: нужно text, csv, json, html или pdf");
             const QString output = o.value("output");
             if ((format == "html" || format == "pdf") && output.isEmpty())
-                return cli.fail(CliRunner::Usage, "--format " + format + " needs --output FILE");
+                return cli.fail(CliRunner::Usage, "--format " + format + ": нужен --output FILE");
             ReportTable table(*kind, from, to);
             if (!table.load(cli.env()))
                 return cli.fail(CliRunner::Failure, table.errorText());

@@ -3,6 +3,7 @@
 #include "CallStore.h"
 #include "CsvReader.h"
 #include "DataEnv.h"
+#include "FailureText.h"
 #include "ListNames.h"
 #include "ListStore.h"
 #include "Outcome.h"
@@ -70,13 +71,18 @@ QDate parseDate(QStringView text, QTime* time = nullptr)
 
 Outcome<bool> parseBooked(QStringView text)
 {
+    // As programs write it, and as Russian spreadsheets do ("Да"/"Нет", "ИСТИНА"/"ЛОЖЬ").
+    static const QStringList yes{
+        "1", "-1", "true", "yes", QStringLiteral("да"), QStringLiteral("истина")};
+    static const QStringList no{"0", "false", "no", QStringLiteral("нет"), QStringLiteral("ложь")};
     const QString v = text.trimmed().toString().toLower();
-    if (v == "1" || v == "true" || v == "-1")
+    if (yes.contains(v))
         return true;
-    if (v == "0" || v == "false")
+    if (no.contains(v))
         return false;
     return Outcome<bool>::failure(
-        QStringLiteral("\"%1\" is not a booked flag (1, 0, true, false)").arg(text));
+        QStringLiteral("«%1» не отметка записи (1, 0, true, false, да, нет, истина, ложь, yes, no)")
+            .arg(text));
 }
 
 } // namespace
@@ -86,7 +92,8 @@ bool CallImporter::importFile(const QString& path, ImportEncoding::Kind encoding
     m_imported = 0;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        m_error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        m_error =
+            FailureText::compose(QStringLiteral("Файл %1 не открыт").arg(path), file.errorString());
         m_badInput = true;
         return false;
     }
@@ -100,87 +107,147 @@ bool CallImporter::importFile(const QString& path, ImportEncoding::Kind encoding
     return importText(decoder.text());
 }
 
-bool CallImporter::importText(const QString& text)
+namespace {
+
+// Where the columns stand in a row, from the header.
+struct Columns
 {
-    m_imported = 0;
-    m_names.clear();
-    m_error.clear();
-    m_badInput = false;
-    CsvReader reader(text);
+    int date = 0;
+    int service = 0;
+    int source = 0;
+    int booked = 0;
+    int time = -1;
+    qsizetype width = 0;
+};
+
+// Reads the header row; the reason when it does not name the columns.
+QString readHeader(CsvReader& reader, Columns& columns)
+{
     QStringList fields;
-    if (!reader.next(fields)) {
-        m_error = QStringLiteral("the file is empty: a header row is expected");
-        m_badInput = true;
-        return false;
-    }
-    const QStringList required{"Data", "usluga", "Istochnik", "Zapis"};
+    if (!reader.next(fields))
+        return QStringLiteral("файл пуст: ожидается строка заголовка");
     QHash<QString, int> column;
     for (int i = 0; i < fields.size(); ++i)
         column.insert(fields[i].trimmed().toLower(), i);
-    for (const QString& name : required)
-        if (!column.contains(name.toLower())) {
-            m_error = QStringLiteral("line 1: the header has no column %1").arg(name);
+    for (const char* name : {"Data", "usluga", "Istochnik", "Zapis"})
+        if (!column.contains(QString::fromLatin1(name).toLower()))
+            return QStringLiteral("строка 1: в заголовке нет столбца %1").arg(name);
+    columns = {column.value("data"),  column.value("usluga"),   column.value("istochnik"),
+               column.value("zapis"), column.value("vrem", -1), fields.size()};
+    return {};
+}
+
+// One row as a call with its names as ListNames stores them; the reason when it is none.
+QString readRow(const QStringList& fields, const Columns& c, Call& call)
+{
+    if (fields.size() != c.width)
+        return QStringLiteral("полей %1, а в заголовке %2").arg(fields.size()).arg(c.width);
+    const QDate date = parseDate(fields[c.date]);
+    if (!date.isValid())
+        return QStringLiteral("«%1» не дата (ГГГГ-ММ-ДД или ДД.ММ.ГГГГ)").arg(fields[c.date]);
+    const QString service = ListNames::normalized(fields[c.service]);
+    const QString source = ListNames::normalized(fields[c.source]);
+    if (service.isEmpty())
+        return QStringLiteral("услуга (usluga) не указана");
+    if (source.isEmpty())
+        return QStringLiteral("источник (Istochnik) не указан");
+    if (const QString fault = ListNames::fault(service); !fault.isEmpty())
+        return QStringLiteral("услуга (usluga): %1").arg(fault);
+    if (const QString fault = ListNames::fault(source); !fault.isEmpty())
+        return QStringLiteral("источник (Istochnik): %1").arg(fault);
+    const Outcome<bool> booked = parseBooked(fields[c.booked]);
+    if (!booked)
+        return booked.errorText();
+    QTime time;
+    if (c.time >= 0 && !fields[c.time].trimmed().isEmpty()) {
+        const QStringView value = QStringView(fields[c.time]).trimmed();
+        time = parseTime(value);
+        if (!time.isValid() && !parseDate(value, &time).isValid())
+            return QStringLiteral("«%1» не время суток").arg(fields[c.time]);
+    }
+    call = {date, service, source, booked.value(), time};
+    return {};
+}
+
+// The next row of `reader` as a call: Row, End, or Abort with "строка N: reason" in *fault.
+CallStore::Pull readCall(CsvReader& reader, const Columns& columns, QStringList& fields, Call& call,
+                         QString* fault)
+{
+    if (!reader.next(fields))
+        return CallStore::Pull::End;
+    QString reason = reader.errorText();
+    if (reason.isEmpty())
+        reason = readRow(fields, columns, call);
+    if (reason.isEmpty())
+        return CallStore::Pull::Row;
+    *fault = QStringLiteral("строка %1: %2").arg(reader.line()).arg(reason);
+    return CallStore::Pull::Abort;
+}
+
+QString listKey(const QString& list, const QString& name)
+{
+    return list + '\n' + ListNames::key(name);
+}
+
+} // namespace
+
+bool CallImporter::importText(const QString& text)
+{
+    m_imported = 0;
+    m_unknown.clear();
+    m_error.clear();
+    m_badInput = false;
+    Columns columns;
+    QStringList fields;
+    Call call;
+    QHash<QString, QString> listed; // list and name key -> the entry as the list writes it
+    if (m_unlisted != Unlisted::Keep) {
+        // Every row is read once before anything is stored, so that a name the lists do not
+        // hold stops the import before it begins; the names are gathered in the order first met.
+        CsvReader reader(text);
+        m_error = readHeader(reader, columns);
+        QList<UnknownName> names;
+        QHash<QString, int> seen; // list and name key -> index in names
+        auto noteName = [&](const QString& list, const QString& name) {
+            const QString key = listKey(list, name);
+            const auto found = seen.constFind(key);
+            if (found != seen.constEnd()) {
+                ++names[*found].calls;
+                return;
+            }
+            seen.insert(key, int(names.size()));
+            names << UnknownName{list, name, 1};
+        };
+        while (m_error.isEmpty() &&
+               readCall(reader, columns, fields, call, &m_error) == CallStore::Pull::Row) {
+            noteName(QStringLiteral("Uslugi"), call.service);
+            noteName(QStringLiteral("Istochnik"), call.source);
+        }
+        if (!m_error.isEmpty()) {
             m_badInput = true;
             return false;
         }
-    const int cData = column.value("data"), cService = column.value("usluga"),
-              cSource = column.value("istochnik"), cBooked = column.value("zapis");
-    const int cTime = column.value("vrem", -1);
-    const int width = int(fields.size());
+        if (!resolveNames(names, listed))
+            return false;
+    }
 
-    auto bad = [this, &reader](const QString& reason) {
-        m_error = QStringLiteral("line %1: %2").arg(reader.line()).arg(reason);
+    CsvReader reader(text);
+    m_error = readHeader(reader, columns);
+    if (!m_error.isEmpty()) {
         m_badInput = true;
-        return CallStore::Pull::Abort;
-    };
-    QList<UnknownName> names;
-    QHash<QString, int> seen; // list and folded name -> index in names
-    auto noteName = [&](const QString& list, const QString& name) {
-        const QString key = list + '\n' + name.toCaseFolded();
-        const auto found = seen.constFind(key);
-        if (found != seen.constEnd()) {
-            ++names[*found].calls;
-            return;
-        }
-        seen.insert(key, int(names.size()));
-        names << UnknownName{list, name, 1};
-    };
+        return false;
+    }
     int count = 0;
-    const bool ok = m_env->calls().addMany([&](Call& call) {
-        if (!reader.next(fields))
-            return CallStore::Pull::End;
-        if (!reader.errorText().isEmpty())
-            return bad(reader.errorText());
-        if (fields.size() != width)
-            return bad(
-                QStringLiteral("%1 fields where the header has %2").arg(fields.size()).arg(width));
-        const QDate date = parseDate(fields[cData]);
-        if (!date.isValid())
-            return bad(QStringLiteral("\"%1\" is not a date (YYYY-MM-DD or DD.MM.YYYY)")
-                           .arg(fields[cData]));
-        const QString service = ListNames::normalized(fields[cService]);
-        const QString source = ListNames::normalized(fields[cSource]);
-        if (service.isEmpty())
-            return bad(QStringLiteral("the service (usluga) is empty"));
-        if (source.isEmpty())
-            return bad(QStringLiteral("the source (Istochnik) is empty"));
-        if (const QString fault = ListNames::fault(service); !fault.isEmpty())
-            return bad(QStringLiteral("услуга (usluga): %1").arg(fault));
-        if (const QString fault = ListNames::fault(source); !fault.isEmpty())
-            return bad(QStringLiteral("источник (Istochnik): %1").arg(fault));
-        const Outcome<bool> booked = parseBooked(fields[cBooked]);
-        if (!booked)
-            return bad(booked.errorText());
-        QTime time;
-        if (cTime >= 0 && !fields[cTime].trimmed().isEmpty()) {
-            const QStringView value = QStringView(fields[cTime]).trimmed();
-            time = parseTime(value);
-            if (!time.isValid() && !parseDate(value, &time).isValid())
-                return bad(QStringLiteral("\"%1\" is not a time of day").arg(fields[cTime]));
+    const bool ok = m_env->calls().addMany([&](Call& next) {
+        const CallStore::Pull pulled = readCall(reader, columns, fields, next, &m_error);
+        if (pulled == CallStore::Pull::Abort)
+            m_badInput = true;
+        if (pulled != CallStore::Pull::Row)
+            return pulled;
+        if (m_unlisted != Unlisted::Keep) {
+            next.service = listed.value(listKey(QStringLiteral("Uslugi"), next.service));
+            next.source = listed.value(listKey(QStringLiteral("Istochnik"), next.source));
         }
-        call = {date, service, source, booked.value(), time};
-        noteName(QStringLiteral("Uslugi"), service);
-        noteName(QStringLiteral("Istochnik"), source);
         ++count;
         return CallStore::Pull::Row;
     });
@@ -190,30 +257,51 @@ bool CallImporter::importText(const QString& text)
         return false;
     }
     m_imported = count;
-    m_names = names;
     return true;
 }
 
-QList<CallImporter::UnknownName> CallImporter::unknownNames() const
+bool CallImporter::resolveNames(const QList<UnknownName>& names, QHash<QString, QString>& listed)
 {
-    QList<UnknownName> unknown;
-    for (const UnknownName& name : m_names) {
-        RowSet* list = m_env->bind(name.listCommand);
-        const QString column = name.listCommand == "Uslugi" ? "Uname" : "IName";
-        if (list && list->isOpen() && ListNames::existing(*list, column, name.name).isNull())
-            unknown << name;
+    if (!m_env->connect()) {
+        m_error = m_env->errorText();
+        return false;
     }
-    return unknown;
-}
-
-bool CallImporter::addUnknownNames()
-{
     ListStore& lists = m_env->lists();
-    for (const UnknownName& name : unknownNames()) {
+    for (const UnknownName& name : names) {
+        QString entry;
+        if (!lists.find(name.listCommand, name.name, &entry)) {
+            m_error = lists.errorText();
+            return false;
+        }
+        if (entry.isNull())
+            m_unknown << name;
+        else
+            listed.insert(listKey(name.listCommand, name.name), entry);
+    }
+    if (m_unknown.isEmpty())
+        return true;
+    if (m_unlisted == Unlisted::Refuse) {
+        m_error = unlistedText(m_unknown) +
+                  QStringLiteral(" Ничего не импортировано (--add-missing добавит их в списки).");
+        m_badInput = true;
+        return false;
+    }
+    for (const UnknownName& name : std::as_const(m_unknown)) {
         if (!lists.add(name.listCommand, name.name)) {
             m_error = lists.errorText();
             return false;
         }
+        listed.insert(listKey(name.listCommand, name.name), name.name);
     }
     return true;
+}
+
+QString CallImporter::unlistedText(const QList<UnknownName>& names)
+{
+    QStringList listedNames;
+    for (const UnknownName& name : names)
+        listedNames << QStringLiteral("%1 «%2»").arg(
+            name.listCommand == "Uslugi" ? QStringLiteral("услуга") : QStringLiteral("источник"),
+            name.name);
+    return QStringLiteral("Нет в списках: %1.").arg(listedNames.join(QStringLiteral(", ")));
 }

@@ -2,6 +2,7 @@
 
 #include "ImportEncoding.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -15,35 +16,47 @@ class CallImporter
 public:
     explicit CallImporter(DataEnv* env) : m_env(env) {}
 
+    // What becomes of a name that neither reference list holds (letter case and blanks aside).
+    enum class Unlisted
+    {
+        Keep,   // stored as the file writes it; the lists are not consulted
+        Refuse, // the whole import is refused, naming them; listed names take the lists' spelling
+        AddToLists // added to the lists first, in the order first met; then as Refuse
+    };
+    void setUnlisted(Unlisted rule) { m_unlisted = rule; }
+
     bool importFile(const QString& path,
                     ImportEncoding::Kind encoding = ImportEncoding::Kind::Auto);
     bool importText(const QString& text);
 
     int imported() const { return m_imported; }
 
-    // A name in the imported calls that neither reference list holds (letter case aside):
-    // such calls count per date but in no report per source or per service.
+    // A name in the file that neither reference list holds.
     struct UnknownName
     {
         QString listCommand; // "Uslugi" or "Istochnik"
         QString name;        // as stored (see ListNames), in its first spelling in the file
         int calls = 0;
     };
-    // The unknown names of the last import, in the order first met.
-    QList<UnknownName> unknownNames() const;
-    // Adds them to their lists. False (and errorText()) when a list could not be written.
-    bool addUnknownNames();
+    // Those of the last import (refused or added to the lists), in the order first met; none
+    // when the rule is Keep.
+    QList<UnknownName> unknownNames() const { return m_unknown; }
+    // "Нет в списках: …" naming them, as a sentence.
+    static QString unlistedText(const QList<UnknownName>& names);
     // The encoding the last file was read in.
     ImportEncoding::Kind encodingUsed() const { return m_encoding; }
-    // "line N: reason" for a bad row, or the file's or the database's reason.
+    // "строка N: причина" for a bad row, or the file's or the database's reason.
     QString errorText() const { return m_error; }
     // True when the failure came from the input rather than the database.
     bool badInput() const { return m_badInput; }
 
 private:
+    bool resolveNames(const QList<UnknownName>& names, QHash<QString, QString>& listed);
+
     DataEnv* m_env;
+    Unlisted m_unlisted = Unlisted::Keep;
     int m_imported = 0;
-    QList<UnknownName> m_names; // every name imported, with its calls
+    QList<UnknownName> m_unknown;
     ImportEncoding::Kind m_encoding = ImportEncoding::Kind::Utf8;
     QString m_error;
     bool m_badInput = false;

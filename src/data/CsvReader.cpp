@@ -61,7 +61,7 @@ bool CsvReader::next(QStringList& fields)
         }
     }
     if (quoted)
-        m_error = QStringLiteral("unterminated quoted field");
+        m_error = QStringLiteral("поле в кавычках не закрыто");
     fields << field;
     return true;
 }

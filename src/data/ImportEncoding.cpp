@@ -81,7 +81,7 @@ qsizetype ImportEncoding::firstInvalidUtf8(const QByteArray& bytes)
 bool ImportEncoding::fail(const QByteArray& bytes, qsizetype offset, const QString& reason)
 {
     const int line = int(bytes.left(offset).count('\n')) + 1;
-    m_error = QStringLiteral("line %1: %2").arg(line).arg(reason);
+    m_error = QStringLiteral("строка %1: %2").arg(line).arg(reason);
     m_text.clear();
     return false;
 }
@@ -93,12 +93,12 @@ bool ImportEncoding::decode(const QByteArray& bytes, Kind requested)
     const qsizetype badUtf8 = firstInvalidUtf8(bytes);
     if (requested == Kind::Utf8 || (requested == Kind::Auto && badUtf8 < 0)) {
         if (badUtf8 >= 0)
-            return fail(bytes, badUtf8, QStringLiteral("the bytes are not UTF-8 text"));
+            return fail(bytes, badUtf8, QStringLiteral("байты не являются текстом UTF-8"));
         const QByteArray body = bytes.startsWith(utf8Bom) ? bytes.mid(utf8Bom.size()) : bytes;
         const qsizetype replacement = body.indexOf("\xEF\xBF\xBD");
         if (replacement >= 0)
             return fail(body, replacement,
-                        QStringLiteral("the text holds U+FFFD, a character lost before"));
+                        QStringLiteral("в тексте есть U+FFFD, знак, потерянный раньше"));
         m_text = QString::fromUtf8(body);
         m_used = Kind::Utf8;
         return true;
@@ -116,8 +116,8 @@ bool ImportEncoding::decode(const QByteArray& bytes, Kind requested)
         } else {
             return fail(bytes, i,
                         requested == Kind::Auto
-                            ? QStringLiteral("the bytes are neither UTF-8 nor Windows-1251 text")
-                            : QStringLiteral("the bytes are not Windows-1251 text"));
+                            ? QStringLiteral("байты не являются текстом ни UTF-8, ни Windows-1251")
+                            : QStringLiteral("байты не являются текстом Windows-1251"));
         }
     }
     m_text = text;

@@ -78,20 +78,43 @@ bool ListStore::differsFromStored(const RowSet& rows)
 
 bool ListStore::add(const QString& listCommand, const QString& name)
 {
-    m_error.clear();
     m_refused = false;
     const std::optional<ListColumns> list = listColumns(listCommand);
-    RowSet* rows = list ? m_env.rowSet("rs" + list->command) : nullptr;
+    RowSet* rows = openList(listCommand);
     if (!rows)
-        return fail(QStringLiteral("нет списка %1").arg(listCommand));
-    if (!rows->isOpen() && !rows->open())
-        return fail(rows->errorText());
+        return false;
     const QString refusal = ListNames::refusal(*rows, list->column, name);
     if (!refusal.isEmpty()) {
         m_refused = true;
         return fail(refusal);
     }
     return rows->addRow(list->column, ListNames::normalized(name)) || fail(rows->errorText());
+}
+
+bool ListStore::find(const QString& listCommand, const QString& name, QString* entry)
+{
+    *entry = QString();
+    RowSet* rows = openList(listCommand);
+    if (!rows)
+        return false;
+    *entry = ListNames::existing(*rows, listColumns(listCommand)->column, name);
+    return true;
+}
+
+RowSet* ListStore::openList(const QString& listCommand)
+{
+    m_error.clear();
+    const std::optional<ListColumns> list = listColumns(listCommand);
+    RowSet* rows = list ? m_env.rowSet("rs" + list->command) : nullptr;
+    if (!rows) {
+        fail(QStringLiteral("нет списка %1").arg(listCommand));
+        return nullptr;
+    }
+    if (!rows->isOpen() && !rows->open()) {
+        fail(rows->errorText());
+        return nullptr;
+    }
+    return rows;
 }
 
 bool ListStore::remove(const QString& listCommand, int row)

@@ -20,6 +20,10 @@ public:
     // Adds a name as ListNames stores it; a name it refuses, or one already listed (letter
     // case aside), is not added and refused() tells so.
     bool add(const QString& listCommand, const QString& name);
+    // The entry of the list that `name` means (blanks and letter case aside, see ListNames),
+    // written as the list writes it; null when the list holds none. False when the list could
+    // not be read.
+    bool find(const QString& listCommand, const QString& name, QString* entry);
     // The last add() or rename() failed on the name rather than on the database.
     bool refused() const { return m_refused; }
     // Removes the entry at `row`; calls keep the name they were stored with.
@@ -49,6 +53,8 @@ private:
     // rows differ from it.
     void reload(const QString& list, bool onlyWhenChanged);
     bool differsFromStored(const RowSet& rows);
+    // The shared row set of a list, open; null (and errorText()) when it cannot be.
+    RowSet* openList(const QString& listCommand);
 
     DataEnv& m_env;
     bool m_refused = false;

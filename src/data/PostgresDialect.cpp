@@ -93,7 +93,7 @@ QString PostgresDialect::changeLogFunction() const
 Outcome<void> PostgresDialect::copyTo(QSqlDatabase&, const QString&) const
 {
     return Outcome<void>::failure(
-        QStringLiteral("a server database is copied with kalvent-cli copy"));
+        QStringLiteral("базу данных на сервере копирует kalvent-cli copy"));
 }
 
 QString PostgresDialect::insertRow(const QString& table, const QString& column) const

@@ -12,7 +12,7 @@ SqliteCallWriter::SqliteCallWriter(const SqliteDialect& dialect, const QSqlDatab
     const QVariant handle = db.driver()->handle();
     m_db = handle.isValid() ? *static_cast<sqlite3* const*>(handle.data()) : nullptr;
     if (!m_db) {
-        m_error = QStringLiteral("no SQLite handle");
+        m_error = QStringLiteral("нет соединения SQLite");
         return;
     }
     sqlite3_stmt* highest = nullptr;

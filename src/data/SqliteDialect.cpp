@@ -77,7 +77,7 @@ Outcome<void> SqliteDialect::prepareConnection(QSqlDatabase& db) const
     const QVariant handle = db.driver()->handle();
     auto* sqlite = handle.isValid() ? *static_cast<sqlite3* const*>(handle.data()) : nullptr;
     if (!sqlite)
-        return Outcome<void>::failure(QStringLiteral("no SQLite handle"));
+        return Outcome<void>::failure(QStringLiteral("нет соединения SQLite"));
     const int rc = sqlite3_create_function(sqlite, "kv_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
                                            nullptr, foldFunction, nullptr, nullptr);
     if (rc != SQLITE_OK)
@@ -98,7 +98,7 @@ Outcome<int> SqliteDialect::readVersion(QSqlDatabase& db) const
     if (!read)
         return Outcome<int>::failure(read.errorText());
     if (!query.next())
-        return Outcome<int>::failure(QStringLiteral("no file header"));
+        return Outcome<int>::failure(QStringLiteral("нет заголовка файла"));
     const int owner = query.value(0).toInt();
     return owner == 0 || owner == kalventFileId ? query.value(1).toInt() : foreignFile;
 }

@@ -45,6 +45,7 @@ class TestCliAnalysis : public QObject
     {
         QVERIFY(m_cli.run({"source", "add", QStringLiteral("Газета")}) == 0);
         QVERIFY(m_cli.run({"source", "add", "<b>Radio</b>"}) == 0);
+        QVERIFY(m_cli.run({"service", "add", "A"}) == 0);
         struct C
         {
             const char* date;

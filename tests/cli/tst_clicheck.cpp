@@ -62,12 +62,12 @@ private Q_SLOTS:
                        .toUtf8());
         file.close();
         QCOMPARE(run({"service", "add", QStringLiteral("Маникюр")}), 0);
-        QCOMPARE(run({"import", csv}), 0);
+        QCOMPARE(run({"import", csv, "--add-missing"}), 0);
         QCOMPARE(run({"add", "--service", QStringLiteral("МАНИКЮР"), "--source",
                       QStringLiteral("Интернет"), "--booked", "--date", "2026-12-01"}),
                  0);
         QCOMPARE(run({"check"}), 0);
-        QCOMPARE(m_out, QString("the totals agree with the calls\n"));
+        QCOMPARE(m_out, QStringLiteral("Итоги сходятся со звонками.\n"));
         QCOMPARE(run({"report", "by-date", "--from", "2026-11-01", "--to", "2026-12-31"}), 0);
         const QString byDate = m_out;
 
@@ -78,19 +78,20 @@ private Q_SLOTS:
         QCOMPARE(run({"check"}), 1);
         const QStringList lines = m_out.split('\n', Qt::SkipEmptyParts);
         QVERIFY2(lines.contains(QStringLiteral(
-                     "by-date 2026-12-01: stored 4 calls / 2 booked, counted 3 / 2")),
+                     "by-date 2026-12-01: хранится звонков 4 / записей 2, подсчитано 3 / 2")),
                  qPrintable(m_out));
-        QVERIFY2(lines.contains(QStringLiteral("internet \"маникюр\" month 2026-11: stored 0 "
-                                               "calls / 0 booked, counted 1 / 1")),
+        QVERIFY2(lines.contains(QStringLiteral("internet «маникюр» месяц 2026-11: хранится "
+                                               "звонков 0 / записей 0, подсчитано 1 / 1")),
                  qPrintable(m_out));
-        QVERIFY2(lines.contains(QStringLiteral("call 3 of 2026-12-01 (Стрижка / Газета): its keys "
-                                               "stand for стрижка / стрижка, its names fold to "
-                                               "стрижка / газета")),
+        QVERIFY2(lines.contains(QStringLiteral("звонок 3 от 2026-12-01 (Стрижка / Газета): его "
+                                               "ключи означают стрижка / стрижка, а названия "
+                                               "дают стрижка / газета")),
                  qPrintable(m_out));
         QVERIFY(m_err.contains("check --repair"));
 
         QCOMPARE(run({"check", "--repair"}), 0);
-        QVERIFY(m_out.endsWith("the totals were rebuilt from the calls and agree with them\n"));
+        QVERIFY(
+            m_out.endsWith(QStringLiteral("Итоги перестроены по звонкам и сходятся с ними.\n")));
         QCOMPARE(run({"check"}), 0);
         QCOMPARE(run({"report", "by-date", "--from", "2026-11-01", "--to", "2026-12-31"}), 0);
         QCOMPARE(m_out, byDate);
@@ -106,16 +107,16 @@ private Q_SLOTS:
             "(SELECT ID FROM Kluchi WHERE Kluch = 'маникюр')");
         QCOMPARE(run({"check"}), 1);
         QCOMPARE(m_out.split('\n', Qt::SkipEmptyParts),
-                 QStringList({QStringLiteral("by-source \"газета\" 2026-12-01: stored 2 calls / 0 "
-                                             "booked, counted 2 / 1"),
-                              QStringLiteral("by-service \"маникюр\" month 2026-11: stored 1 calls "
-                                             "/ 6 booked, counted 1 / 1")}));
+                 QStringList({QStringLiteral("by-source «газета» 2026-12-01: хранится звонков 2 / "
+                                             "записей 0, подсчитано 2 / 1"),
+                              QStringLiteral("by-service «маникюр» месяц 2026-11: хранится звонков "
+                                             "1 / записей 6, подсчитано 1 / 1")}));
         QCOMPARE(run({"check", "--repair"}), 0);
         QCOMPARE(run({"check"}), 0);
 
         QCOMPARE(run({"check", "extra"}), 2);
         QCOMPARE(run({"check", "--help"}), 0);
-        QVERIFY(m_out.startsWith("usage: kalvent-cli check"));
+        QVERIFY(m_out.startsWith(QStringLiteral("использование: kalvent-cli check")));
     }
 };
 

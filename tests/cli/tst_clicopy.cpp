@@ -107,7 +107,7 @@ private Q_SLOTS:
         const QString middle = TestSupport::database(m_dir.filePath("middle.db"));
         const QString back = m_dir.filePath("back.db");
         QCOMPARE(run({"copy", "--from", source, "--to", middle}), 0);
-        QCOMPARE(m_out, QString("copied 599 calls\n"));
+        QCOMPARE(m_out, QStringLiteral("Скопировано звонков: 599\n"));
         QCOMPARE(run({"copy", "--from", middle, "--to", back}), 0);
         const QStringList before = contents(source);
         QVERIFY(before.size() > 1000);

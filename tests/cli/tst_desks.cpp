@@ -295,9 +295,9 @@ private Q_SLOTS:
             const QString out = QString::fromUtf8(process->readAllStandardOutput());
             QVERIFY2(process->exitCode() == 0,
                      qPrintable(out + QString::fromUtf8(process->readAllStandardError())));
-            mailed += out.contains(
-                QRegularExpression("^next dispatch: ", QRegularExpression::MultilineOption));
-            elsewhere += out.contains("dispatched by another desk");
+            mailed += out.contains(QRegularExpression(QStringLiteral("^Следующая отправка: "),
+                                                      QRegularExpression::MultilineOption));
+            elsewhere += out.contains(QStringLiteral("Отправлено с другого рабочего места"));
         }
         QCOMPARE(mailed, 1);
         QCOMPARE(elsewhere, 2);
@@ -309,7 +309,8 @@ private Q_SLOTS:
             process.setProcessEnvironment(deskEnvironment(i));
             process.start(cli, {"--database", location, "dispatch"});
             QVERIFY(process.waitForFinished(60000));
-            QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()), QString("not due\n"));
+            QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()),
+                     QStringLiteral("Срок отправки не настал\n"));
         }
         QCOMPARE(server.received().size(), 1);
     }

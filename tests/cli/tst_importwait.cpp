@@ -131,7 +131,7 @@ private Q_SLOTS:
         QVERIFY2(import.exitStatus() == QProcess::NormalExit && import.exitCode() == 0,
                  import.readAllStandardError().constData());
         QVERIFY(import.readAllStandardOutput().contains(
-            QStringLiteral("imported %1 calls").arg(importedCalls).toUtf8()));
+            QStringLiteral("Импортировано звонков: %1").arg(importedCalls).toUtf8()));
         QCOMPARE(scalar(env, "SELECT COUNT(*) FROM Base"), importedCalls + 1);
         QCOMPARE(scalar(env, "SELECT COUNT(*) FROM Base WHERE Data = '2026-12-06' AND "
                              "Vrem = '12:34:56' AND Zapis = 1"),

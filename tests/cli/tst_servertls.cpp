@@ -163,7 +163,7 @@ private Q_SLOTS:
         const QString file = m_dir.filePath("KvBD.db");
         QString err;
         QCOMPARE(cli({"--database", file, "add", "--service", QStringLiteral("Стрижка"), "--source",
-                      QStringLiteral("Интернет")},
+                      QStringLiteral("Интернет"), "--add-missing"},
                      &err),
                  0);
         err.clear();

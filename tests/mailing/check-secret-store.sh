@@ -24,7 +24,7 @@ if [ -z "${KALVENT_IN_SESSION:-}" ]; then
     file=$XDG_CONFIG_HOME/Kalvent/mail-account.ini
     grep -qx 'Password=pa$$ word' "$file" || fail "no password in the file without a store"
     [ "$(stat -c %a "$file")" = 600 ] || fail "account file is $(stat -c %a "$file")"
-    env -u DBUS_SESSION_BUS_ADDRESS "$cli" account show | grep -q '^password: in the account file' ||
+    env -u DBUS_SESSION_BUS_ADDRESS "$cli" account show | grep -q '^Пароль: в файле учётной записи' ||
         fail "account show does not name the file"
 
     dbus-run-session -- sh "$0" "$cli" "$server" 2>"$work/session.log" ||
@@ -52,7 +52,7 @@ grep -q READY "$WORK/server.out" || fail "the mail server did not start"
 # A password left in the file moves to the store at the next start in a desktop session.
 mkdir -p "$XDG_CONFIG_HOME/Kalvent"
 cp "$WORK/nobus/config/Kalvent/mail-account.ini" "$XDG_CONFIG_HOME/Kalvent/"
-"$cli" account show | grep -qx "password: in the desktop's secret store" ||
+"$cli" account show | grep -qx "Пароль: в хранилище секретов рабочего стола" ||
     fail "the password in the file did not move to the store"
 grep -q '^Password=' "$XDG_CONFIG_HOME/Kalvent/mail-account.ini" && fail "the file still holds it"
 
@@ -68,12 +68,12 @@ printf 'Секрет 1\n' | "$cli" account set --server 127.0.0.1 --port "$port"
 grep -q -- '--allow-plaintext' "$WORK/set.out" || fail "unclear refusal: $(cat "$WORK/set.out")"
 printf 'Секрет 1\n' | "$cli" account set --server 127.0.0.1 --port "$port" --security none \
     --login me --password-stdin --allow-plaintext --from desk@example.ru |
-    grep -qx "password: in the desktop's secret store" ||
+    grep -qx "Пароль: в хранилище секретов рабочего стола" ||
     fail "account set did not use the secret store"
 file=$XDG_CONFIG_HOME/Kalvent/mail-account.ini
 grep -q 'Секрет' "$file" && fail "the password is in the file"
 grep -qx 'PasswordStore=secret-store' "$file" || fail "the file does not point to the store"
-"$cli" account show | grep -qx "password: in the desktop's secret store" ||
+"$cli" account show | grep -qx "Пароль: в хранилище секретов рабочего стола" ||
     fail "account show does not name the store"
 
 "$cli" settings set senders owner@example.ru
@@ -91,5 +91,5 @@ grep -q 'хранилище паролей' "$WORK/show.out" || fail "unclear me
 # Saved again without a password: nothing of it stays in the store.
 [ "$(store_items)" = 1 ] || fail "the store holds $(store_items) items, not the one password"
 "$cli" account set --server 127.0.0.1 --port "$port" --security starttls --login me \
-    --from desk@example.ru | grep -qx "password: none" || fail "account set without a password"
+    --from desk@example.ru | grep -qx "Пароль: нет" || fail "account set without a password"
 [ "$(store_items)" = 0 ] || fail "the store still holds $(store_items) items"

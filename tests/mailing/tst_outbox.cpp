@@ -355,7 +355,7 @@ private Q_SLOTS:
         QVERIFY(retry.waitForFinished(10000));
         QCOMPARE(deskOutbox.mails().size(), 1);
         QCOMPARE(runCli({"outbox", "retry"}), 0);
-        QCOMPARE(output, QString("outbox: 1 delivered, 0 still kept\n"));
+        QCOMPARE(output, QStringLiteral("Исходящие: доставлено 1, осталось 0\n"));
         const QStringList copies = receivedIds(holding);
         QCOMPARE(copies.size(), 2);
         QCOMPARE(copies.last(), copies.first());
@@ -377,7 +377,7 @@ private Q_SLOTS:
         QVERIFY(retry.waitForFinished(10000));
         QVERIFY(deskOutbox.mails().isEmpty());
         QCOMPARE(runCli({"outbox", "retry"}), 0);
-        QCOMPARE(output, QString("outbox: nothing to send\n"));
+        QCOMPARE(output, QStringLiteral("Исходящие: отправлять нечего\n"));
         QCOMPARE(receivedIds(quitting), QStringList{second});
 
         // A dispatch killed while the server holds back its reply to the data kept nothing and

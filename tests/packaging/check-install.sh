@@ -53,5 +53,5 @@ grep -qx 'WantedBy=timers.target' "$timer"
 grep -qx 'Type=oneshot' "$service"
 grep -q '^ExecStart=.*kalvent-cli dispatch;.*kalvent-cli backup --auto' "$service"
 
-"$root/usr/bin/kalvent-cli" --help | grep -q '^usage: kalvent-cli'
+"$root/usr/bin/kalvent-cli" --help | grep -q '^использование: kalvent-cli'
 echo "installed tree is complete and valid"
