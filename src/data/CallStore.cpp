@@ -189,7 +189,7 @@ CallStore::Removal CallStore::removeLast(const std::function<bool()>& confirm)
 bool CallStore::edit(qint64 id, const Call& changed)
 {
     Step step{Step::Kind::Edited, {}, {}, 0};
-    const bool done = change(
+    return change(
         [&](QSqlQuery& query) {
             std::optional<CallRecord> before;
             QSqlError error = read(query, id, &before);
@@ -217,7 +217,7 @@ bool CallStore::edit(qint64 id, const Call& changed)
 bool CallStore::remove(const QVector<qint64>& ids)
 {
     Step step{Step::Kind::Removed, {}, {}, 0};
-    const bool done = change(
+    return change(
         [&](QSqlQuery& query) {
             for (const qint64 id : ids) {
                 std::optional<CallRecord> call;

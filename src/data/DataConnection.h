@@ -57,8 +57,7 @@ Q_SIGNALS:
     // On a file: another connection committed to it (any table may have changed).
     void changedElsewhere();
     // The calls may have been changed elsewhere: another connection committed to the file, or
-    // another desk announced a change of a list (a rename reaches its calls). Calls added or
-    // edited at another desk of a server are not announced.
+    // another desk announced a change of the calls or of a list (a rename reaches its calls).
     void callsChanged();
 
 private:

@@ -100,7 +100,8 @@ QStringList tables()
     };
 }
 
-// Version 2: the change log, and the calls read by (Data, ID) for the journal's pages.
+// Version 2: the change log, the calls read by (Data, ID) for the journal's pages, and every
+// change of the calls announced to the other desks (as the lists' are).
 QStringList changeLog(const QString& changeLogFunction)
 {
     return {
@@ -118,6 +119,9 @@ QStringList changeLog(const QString& changeLogFunction)
         "DROP TRIGGER IF EXISTS Base_ZhurnalUdalenie ON Base",
         "CREATE TRIGGER Base_ZhurnalUdalenie AFTER DELETE ON Base FOR EACH ROW "
         "EXECUTE FUNCTION kv_base_logged()",
+        "DROP TRIGGER IF EXISTS Base_Izveshchenie ON Base",
+        "CREATE TRIGGER Base_Izveshchenie AFTER INSERT OR UPDATE OR DELETE ON Base "
+        "FOR EACH STATEMENT EXECUTE FUNCTION kv_list_changed()",
     };
 }
 

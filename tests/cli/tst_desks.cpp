@@ -2,6 +2,7 @@
 #include "../mailing/smtp/SmtpTestServer.h"
 
 #include "CallStore.h"
+#include "DataConnection.h"
 #include "DataEnv.h"
 #include "ListStore.h"
 #include "PostgresDialect.h"
@@ -161,6 +162,12 @@ private Q_SLOTS:
         QTest::qWait(300);
         QVERIFY(changed.isEmpty());
         QCOMPARE(atB->rowCount(), 1);
+
+        // A call stored at one desk tells the other's open journal to read again.
+        QSignalSpy calls(&b->connection(), &DataConnection::callsChanged);
+        QVERIFY(a->execute("AddNew", {QDate(2026, 12, 1), QStringLiteral("Маникюр"),
+                                      QStringLiteral("Газета"), false, QTime(9, 0)}));
+        QTRY_VERIFY_WITH_TIMEOUT(!calls.isEmpty(), 5000);
     }
 
     void previousCallIsThisDesksOwn()

@@ -135,11 +135,7 @@ JournalWindow::JournalWindow(DataEnv* env, QWidget* parent)
     // After the store's operation has ended, its undo history included.
     connect(&m_env->calls(), &CallStore::changed, this, &JournalWindow::refresh,
             Qt::QueuedConnection);
-    connect(&m_env->connection(), &DataConnection::tableChanged, this,
-            [this](const QString& table) {
-                if (table.compare(QStringLiteral("Base"), Qt::CaseInsensitive) == 0)
-                    refresh();
-            });
+    connect(&m_env->connection(), &DataConnection::callsChanged, this, &JournalWindow::refresh);
 
     const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     const QSize room =
