@@ -3,6 +3,8 @@
 #include "AnalysisAttachment.h"
 #include "AnalysisWindow.h"
 #include "AppIcon.h"
+#include "BackupDialog.h"
+#include "BackupMonitor.h"
 #include "Clock.h"
 #include "Controls.h"
 #include "DataEnv.h"
@@ -180,6 +182,8 @@ void MainFrm::buildMenu()
     add(m_menu, "nastr", QStringLiteral("&Настройки..."), &MainFrm::openListEditor);
     m_menu->addSeparator()->setObjectName("lin");
     add(m_menu, "opropgr", QStringLiteral("&О программе..."), [] { Logo::showAbout(); });
+    add(m_menu, "rezKopii", QStringLiteral("&Резервные копии…"),
+        [this] { BackupDialog::showModal(m_backups, this); });
 
     connect(m_command3, &QPushButton::clicked, this, [this] {
         // The period of the last by-date report, previewed or exported.
@@ -191,6 +195,7 @@ void MainFrm::buildMenu()
     m_tray->setObjectName("cSysTray1");
     m_tray->setToolTip("Kalvent");
     connect(m_tray, &QSystemTrayIcon::activated, this, &MainFrm::restoreFromTray);
+    m_backups = new BackupMonitor(statusBar(), m_tray, this);
 }
 
 void MainFrm::buildDispatch()
@@ -288,6 +293,7 @@ void MainFrm::load()
     m_timer1->start();
     m_timer2->start();
     m_tray->show();
+    m_backups->start();
     Checknull();
     m_data->setDate(Clock::today());
     m_usluga->setFocus();

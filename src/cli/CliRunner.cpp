@@ -6,6 +6,7 @@
 #include "AnalysisAttachment.h"
 #include "AnalysisCommands.h"
 #include "AppPaths.h"
+#include "BackupCommands.h"
 #include "CallCommands.h"
 #include "CheckCommand.h"
 #include "CopyCommand.h"
@@ -42,6 +43,7 @@ CliRunner::CliRunner(QTextStream& out, QTextStream& err, QIODevice* input) : m_o
     AnalysisCommands::addTo(*this);
     CheckCommand::addTo(*this);
     CopyCommand::addTo(*this);
+    BackupCommands::addTo(*this, input);
     MailAttachments::set(ReportAttachment::all() << std::make_shared<AnalysisAttachment>()
                                                  << std::make_shared<DigestAttachment>());
 }
