@@ -27,7 +27,7 @@ QString engineReason(int code, sqlite3* db)
     if (code == SQLITE_FULL)
         return SafeFile::reason(ENOSPC);
     if (code == SQLITE_IOERR || (code & 0xff) == SQLITE_IOERR) {
-        const QString words = SafeFile::reason(sqlite3_system_errno(db));
+        QString words = SafeFile::reason(sqlite3_system_errno(db));
         if (!words.isEmpty())
             return words;
     }

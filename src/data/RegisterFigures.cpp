@@ -20,7 +20,7 @@ const QStringList& RegisterFigures::tables()
     return names;
 }
 
-Outcome<RegisterFigures> RegisterFigures::read(QSqlDatabase db, const SqlDialect& dialect)
+Outcome<RegisterFigures> RegisterFigures::read(const QSqlDatabase& db, const SqlDialect& dialect)
 {
     RegisterFigures figures;
     QSqlQuery query(db);

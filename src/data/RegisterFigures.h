@@ -17,7 +17,7 @@ public:
     // The tables counted; a table the register gains is one more name here.
     static const QStringList& tables();
 
-    static Outcome<RegisterFigures> read(QSqlDatabase db, const SqlDialect& dialect);
+    static Outcome<RegisterFigures> read(const QSqlDatabase& db, const SqlDialect& dialect);
 
     qint64 calls() const { return m_counts.value(QStringLiteral("Base"), 0); }
     // Empty when these figures are those of `source`; else the first difference in words.
