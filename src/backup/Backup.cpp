@@ -39,12 +39,6 @@ int singleFile(sqlite3* db)
 {
     return sqlite3_exec(db, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
 }
-
-std::unique_ptr<QLockFile> lockFolder(const BackupFolder& folder)
-{
-    auto lock = std::make_unique<QLockFile>(folder.lockPath());
-    return lock->tryLock(0) ? std::move(lock) : nullptr;
-}
 } // namespace
 
 bool Backup::fail(const QString& reason)
@@ -53,25 +47,7 @@ bool Backup::fail(const QString& reason)
     return false;
 }
 
-bool Backup::take(const QString& folder)
-{
-    m_busy = false;
-    m_error.clear();
-    m_path.clear();
-    if (const Outcome<void> ready = SafeFile::ensureFolder(folder); !ready) {
-        BackupStatus::record(Clock::now(), ready.errorText());
-        return fail(ready.errorText());
-    }
-    const std::unique_ptr<QLockFile> lock = lockFolder(BackupFolder(folder));
-    if (!lock) {
-        m_busy = true;
-        return fail(QStringLiteral("В папке %1 уже создаётся другая резервная копия.")
-                        .arg(QDir::toNativeSeparators(folder)));
-    }
-    return takeLocked(folder);
-}
-
-bool Backup::takeDaily(const QString& folder, const BackupRetention::Counts& counts)
+std::unique_ptr<QLockFile> Backup::lockFolder(const QString& folder)
 {
     m_busy = false;
     m_error.clear();
@@ -79,13 +55,29 @@ bool Backup::takeDaily(const QString& folder, const BackupRetention::Counts& cou
     m_removed.clear();
     if (const Outcome<void> ready = SafeFile::ensureFolder(folder); !ready) {
         BackupStatus::record(Clock::now(), ready.errorText());
-        return fail(ready.errorText());
+        fail(ready.errorText());
+        return nullptr;
     }
-    const std::unique_ptr<QLockFile> lock = lockFolder(BackupFolder(folder));
-    if (!lock) {
-        m_busy = true;
-        return true;
-    }
+    auto lock = std::make_unique<QLockFile>(BackupFolder(folder).lockPath());
+    if (lock->tryLock(0))
+        return lock;
+    m_busy = true;
+    fail(QStringLiteral("В папке %1 уже создаётся другая резервная копия.")
+             .arg(QDir::toNativeSeparators(folder)));
+    return nullptr;
+}
+
+bool Backup::take(const QString& folder)
+{
+    const std::unique_ptr<QLockFile> lock = lockFolder(folder);
+    return lock && takeLocked(folder);
+}
+
+bool Backup::takeDaily(const QString& folder, const BackupRetention::Counts& counts)
+{
+    const std::unique_ptr<QLockFile> lock = lockFolder(folder);
+    if (!lock)
+        return m_busy; // the other one takes today's copy
     if (BackupFolder(folder).newestVerified().taken.date() != Clock::today() && !takeLocked(folder))
         return false;
     return prune(folder, counts);

@@ -4,8 +4,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 class DataEnv;
+class QLockFile;
 class RegisterFigures;
 
 // Takes verified copies of a register (a file or a server) into a backup folder. A copy is one
@@ -34,6 +36,9 @@ public:
     QString errorText() const { return m_error; }
 
 private:
+    // Makes the folder and takes its lock; null when either fails (busy() when the lock is
+    // another's).
+    std::unique_ptr<QLockFile> lockFolder(const QString& folder);
     bool takeLocked(const QString& folder);
     bool write(const QString& folder);
     bool snapshotFile(DataEnv& source, const QString& temporary, RegisterFigures* figures);

@@ -128,3 +128,10 @@ void BackupFolder::removeLeftovers() const
         if (!QFileInfo::exists(dir.filePath(name.chopped(9))))
             QFile::remove(dir.filePath(name));
 }
+
+QString BackupFolder::sizeText(qint64 bytes)
+{
+    if (bytes < 1024 * 1024)
+        return QStringLiteral("%1 КБ").arg((bytes + 1023) / 1024);
+    return QStringLiteral("%1 МБ").arg(QString::number(double(bytes) / (1024 * 1024), 'f', 1));
+}

@@ -42,6 +42,8 @@ public:
 
     // Reads a copy's mark; false when it is missing or does not fit the file.
     static bool readMark(BackupEntry* entry);
+    // A copy's size for the operator: "64 КБ", "98.7 МБ".
+    static QString sizeText(qint64 bytes);
     static constexpr const char* prefix = "KvBD-";
 
 private:

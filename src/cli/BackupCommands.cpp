@@ -23,13 +23,6 @@ QString folderOf(const CliOptions& o, const QString& option)
     return o.has(option) ? QDir(o.value(option)).absolutePath() : BackupFolder::chosen();
 }
 
-QString sizeText(qint64 bytes)
-{
-    if (bytes < 1024 * 1024)
-        return QStringLiteral("%1 КБ").arg((bytes + 1023) / 1024);
-    return QStringLiteral("%1 МБ").arg(QString::number(double(bytes) / (1024 * 1024), 'f', 1));
-}
-
 void addBackup(CliRunner& cli)
 {
     cli.addCommand(
@@ -102,7 +95,7 @@ void addList(CliRunner& cli)
             for (const BackupEntry& e : entries)
                 cli.out() << e.taken.toString("yyyy-MM-dd HH:mm") << "\t"
                           << (e.verified ? QString::number(e.calls) : QStringLiteral("—")) << "\t"
-                          << sizeText(e.size) << "\t"
+                          << BackupFolder::sizeText(e.size) << "\t"
                           << (e.verified ? QStringLiteral("проверена")
                                          : QStringLiteral("не проверена, не копия"))
                           << "\t" << QFileInfo(e.path).fileName() << "\n";

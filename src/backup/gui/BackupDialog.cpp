@@ -24,12 +24,6 @@
 namespace {
 const QString title = QStringLiteral("Резервные копии");
 
-QString sizeText(qint64 bytes)
-{
-    if (bytes < 1024 * 1024)
-        return QStringLiteral("%1 КБ").arg((bytes + 1023) / 1024);
-    return QStringLiteral("%1 МБ").arg(QString::number(double(bytes) / (1024 * 1024), 'f', 1));
-}
 } // namespace
 
 BackupDialog::BackupDialog(BackupMonitor* monitor, QWidget* parent)
@@ -89,7 +83,7 @@ void BackupDialog::reload()
         auto* item = new QTreeWidgetItem(
             m_list, {entry.taken.toString("yyyy-MM-dd HH:mm"),
                      entry.verified ? QString::number(entry.calls) : QStringLiteral("—"),
-                     sizeText(entry.size),
+                     BackupFolder::sizeText(entry.size),
                      entry.verified ? QStringLiteral("проверена")
                                     : QStringLiteral("не проверена — не резервная копия")});
         item->setData(0, Qt::UserRole, entry.path);
