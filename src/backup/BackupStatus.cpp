@@ -53,6 +53,11 @@ QString BackupStatus::warning(const QString& folder, const QDateTime& now)
     return {};
 }
 
+bool BackupStatus::attempted()
+{
+    return QFile::exists(statePath());
+}
+
 QString BackupStatus::headline(const QString& warning)
 {
     if (warning.isEmpty())

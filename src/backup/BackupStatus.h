@@ -14,6 +14,8 @@ public:
 
     // Empty when all is well; else the warning in words ("Резервная копия не создана ...").
     static QString warning(const QString& folder, const QDateTime& now);
+    // True once an attempt has been recorded (a fresh installation has made none yet).
+    static bool attempted();
     // The warning in a few words for a status line; empty when all is well.
     static QString headline(const QString& warning);
 

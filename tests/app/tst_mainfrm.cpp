@@ -331,11 +331,11 @@ private Q_SLOTS:
         QStringList items;
         for (QAction* action : menu->actions())
             items << (action->isSeparator() ? "-" : action->text());
-        QCOMPARE(
-            items,
-            QStringList({QStringLiteral("&Удалить предыдущий"), "-", QStringLiteral("&Отчеты"),
-                         QStringLiteral("&Служебная настройка"), QStringLiteral("&Настройки..."),
-                         "-", QStringLiteral("&О программе...")}));
+        QCOMPARE(items,
+                 QStringList(
+                     {QStringLiteral("&Удалить предыдущий"), "-", QStringLiteral("&Отчеты"),
+                      QStringLiteral("&Служебная настройка"), QStringLiteral("&Настройки..."), "-",
+                      QStringLiteral("&О программе..."), QStringLiteral("&Резервные копии…")}));
         QStringList reports;
         for (QAction* action : m_window->findChild<QMenu*>("otch")->actions())
             reports << action->objectName() + "=" + action->text();

@@ -77,7 +77,11 @@ bool BackupMonitor::runInBackground(bool daily, std::function<void(const QString
 
 void BackupMonitor::refresh()
 {
-    const QString warning = BackupStatus::warning(BackupFolder::chosen(), Clock::now());
+    // Before the first attempt (a fresh installation, its first copy due shortly) nothing is
+    // overdue yet.
+    const QString warning = BackupStatus::attempted()
+                                ? BackupStatus::warning(BackupFolder::chosen(), Clock::now())
+                                : QString();
     const QString shown = BackupStatus::headline(warning);
     m_label->setText(shown);
     m_label->setToolTip(warning);
