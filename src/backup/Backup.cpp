@@ -61,9 +61,18 @@ std::unique_ptr<QLockFile> Backup::lockFolder(const QString& folder)
     auto lock = std::make_unique<QLockFile>(BackupFolder(folder).lockPath());
     if (lock->tryLock(0))
         return lock;
-    m_busy = true;
-    fail(QStringLiteral("В папке %1 уже создаётся другая резервная копия.")
-             .arg(QDir::toNativeSeparators(folder)));
+    if (lock->error() == QLockFile::LockFailedError) {
+        m_busy = true;
+        fail(QStringLiteral("В папке %1 уже создаётся другая резервная копия.")
+                 .arg(QDir::toNativeSeparators(folder)));
+        return nullptr;
+    }
+    // No lock file could be made: most often a full disk.
+    const Outcome<void> space = DiskSpace::check(folder);
+    fail(space ? QStringLiteral("Не удалось записать в папку %1.")
+                     .arg(QDir::toNativeSeparators(folder))
+               : space.errorText());
+    BackupStatus::record(Clock::now(), m_error);
     return nullptr;
 }
 
