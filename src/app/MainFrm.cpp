@@ -4,6 +4,8 @@
 #include "AnalysisWindow.h"
 #include "AppIcon.h"
 #include "AutostartEntry.h"
+#include "BackupDialog.h"
+#include "BackupMonitor.h"
 #include "Clock.h"
 #include "CloseQuestion.h"
 #include "Controls.h"
@@ -195,6 +197,8 @@ void MainFrm::buildMenu()
     add(m_menu, "opropgr", QStringLiteral("&О программе..."), [] { Logo::showAbout(); });
     add(m_menu, "zhurnal", QStringLiteral("&Журнал звонков"),
         [this] { JournalWindow::showWindow(DataEnv::instance(), this); });
+    add(m_menu, "rezKopii", QStringLiteral("&Резервные копии…"),
+        [this] { BackupDialog::showModal(m_backups, this); });
     // Started at login (XDG autostart), off until ticked.
     m_menu->addSeparator()->setObjectName("linAvtozapusk");
     QAction* autostart = m_menu->addAction(QStringLiteral("Запускать при входе в систему"));
@@ -220,6 +224,7 @@ void MainFrm::buildMenu()
     m_tray->setObjectName("cSysTray1");
     m_tray->setToolTip("Kalvent");
     connect(m_tray, &QSystemTrayIcon::activated, this, &MainFrm::restoreFromTray);
+    m_backups = new BackupMonitor(statusBar(), m_tray, this);
 }
 
 void MainFrm::buildDispatch()
@@ -363,6 +368,7 @@ void MainFrm::load()
     m_timer1->start();
     m_timer2->start();
     m_tray->show();
+    m_backups->start();
     Checknull();
     m_data->setDate(Clock::today());
     m_day.set(m_data->date());

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <memory>
 
+class BackupMonitor;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -85,6 +86,7 @@ private:
     QTimer* m_dayTimer = nullptr;
     QMenu* m_menu = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
+    BackupMonitor* m_backups = nullptr;
     QTimer* m_timer2 = nullptr;
     std::unique_ptr<MailingRun> m_mailing;
     std::unique_ptr<DispatchSchedule> m_dispatch;

@@ -6,6 +6,7 @@
 #include "AnalysisAttachment.h"
 #include "AnalysisCommands.h"
 #include "AppPaths.h"
+#include "BackupCommands.h"
 #include "CallCommands.h"
 #include "CallJournalCommands.h"
 #include "CheckCommand.h"
@@ -52,6 +53,7 @@ CliRunner::CliRunner(QTextStream& out, QTextStream& err, QIODevice* input) : m_o
     CopyCommand::addTo(*this);
     ScheduleCommand::addTo(*this);
     CallJournalCommands::addTo(*this);
+    BackupCommands::addTo(*this, input);
     MailAttachments::set(ReportAttachment::all() << std::make_shared<AnalysisAttachment>()
                                                  << std::make_shared<DigestAttachment>());
 }

@@ -96,6 +96,16 @@ Outcome<void> PostgresDialect::copyTo(QSqlDatabase&, const QString&) const
         QStringLiteral("базу данных на сервере копирует kalvent-cli copy"));
 }
 
+QString PostgresDialect::snapshot() const
+{
+    return QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY");
+}
+
+QStringList PostgresDialect::emptyRegister() const
+{
+    return {QStringLiteral("TRUNCATE Base, ItogDen, ItogMes, Kluchi, Rashody, Izmeneniya")};
+}
+
 QString PostgresDialect::insertRow(const QString& table, const QString& column) const
 {
     return QStringLiteral("INSERT INTO %1 (%2) VALUES (?) RETURNING ID").arg(table, column);

@@ -26,6 +26,8 @@ public:
     QStringList upgrade(int fromVersion) const override;
     QStringList requiredTables(int version) const override;
     Outcome<void> copyTo(QSqlDatabase& db, const QString& path) const override;
+    QString snapshot() const override;
+    QStringList emptyRegister() const override;
     QString insertRow(const QString& table, const QString& column) const override;
     QString lastCall() const override;
     QString lastInsertedCall() const override;

@@ -1,10 +1,8 @@
 #include "RegisterCopy.h"
 
 #include "DataEnv.h"
-#include "ReportQuery.h"
 #include "RowSet.h"
 
-#include <QDate>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
@@ -18,24 +16,19 @@ struct ListTable
 };
 const ListTable lists[] = {{"Uslugi", "Uslugi", "Uname"}, {"Istochnik", "IName", "IName"}};
 
+// The tables that travel row for row, in the order of their keys; a new one is one line.
+struct PlainTable
+{
+    const char* table;
+    QStringList columns;
+};
+const PlainTable plainTables[] = {{"Rashody", {"Istochnik", "Mes", "Kopeek"}}};
+
 qint64 count(DataEnv& env, const QString& table, bool* ok)
 {
     QSqlQuery query(env.database().connection());
     *ok = query.exec("SELECT COUNT(*) FROM " + table) && query.next();
     return *ok ? query.value(0).toLongLong() : -1;
-}
-
-// Every row of a row set, each as one line of text.
-QStringList rowsOf(RowSet* rows)
-{
-    QStringList lines;
-    for (int r = 0; r < rows->rowCount(); ++r) {
-        QStringList cells;
-        for (int c = 0; c < rows->columnCount(); ++c)
-            cells << rows->value(r, c).toString();
-        lines << cells.join('\t');
-    }
-    return lines;
 }
 } // namespace
 
@@ -54,16 +47,42 @@ bool RegisterCopy::run()
     if (!m_target.connect())
         return fail(m_target.errorText());
     bool ok = false;
-    if (count(m_target, "Base", &ok) != 0) {
+    if (!m_replacing && count(m_target, "Base", &ok) != 0) {
         m_targetNotEmpty = ok;
         return fail(ok ? QStringLiteral("в базе, куда копируют, уже есть звонки; "
                                         "копия делается только в пустую базу")
                        : Database::describe(m_target.database().connection().lastError()));
     }
+    // Everything is read from one snapshot of the source.
+    QSqlDatabase source = m_source.database().connection();
+    if (!source.transaction())
+        return fail(Database::describe(source.lastError()));
+    QSqlQuery snapshot(source);
+    const QString isolation = m_source.database().dialect().snapshot();
+    if (!isolation.isEmpty() && !snapshot.exec(isolation)) {
+        const QString reason = Database::describe(snapshot.lastError());
+        source.rollback();
+        return fail(reason);
+    }
+    const bool copied = copyInTransaction();
+    source.rollback();
+    return copied;
+}
+
+bool RegisterCopy::copyInTransaction()
+{
     QSqlDatabase db = m_target.database().connection();
     if (!db.transaction())
         return fail(Database::describe(db.lastError()));
-    if (!copyLists() || !copyCalls() || !copySpend() || !copyChanges() || !compare()) {
+    QSqlQuery clear(db);
+    bool ok = true;
+    if (m_replacing)
+        for (const QString& statement : m_target.database().dialect().emptyRegister())
+            ok = ok && clear.exec(statement);
+    if (!ok)
+        fail(Database::describe(clear.lastError()));
+    clear.finish();
+    if (!ok || !copyLists() || !copyCalls() || !copyRows() || !copyChanges() || !compare()) {
         db.rollback();
         // The row sets read inside the transaction show what is no longer there.
         for (const ListTable& list : lists)
@@ -81,9 +100,9 @@ bool RegisterCopy::run()
 bool RegisterCopy::copyLists()
 {
     for (const ListTable& list : lists) {
-        RowSet* from = m_source.bind(list.command);
-        if (!from || !from->isOpen())
+        if (!m_source.execute(list.command))
             return fail(m_source.errorText());
+        RowSet* from = m_source.rowSet(QStringLiteral("rs") + list.command);
         QSqlQuery clear(m_target.database().connection());
         if (!clear.exec(QStringLiteral("DELETE FROM %1").arg(list.table)))
             return fail(Database::describe(clear.lastError()));
@@ -135,6 +154,12 @@ bool RegisterCopy::copyCalls()
 bool RegisterCopy::copyChanges()
 {
     const QString columns = SqlDialect::changeColumns();
+    QSqlQuery add(m_target.database().connection());
+    if (!add.exec("DELETE FROM Izmeneniya"))
+        return fail(Database::describe(add.lastError()));
+    // A backup of an older layout has no change log.
+    if (!m_source.database().connection().tables().contains("Izmeneniya", Qt::CaseInsensitive))
+        return true;
     QSqlQuery entries(m_source.database().connection());
     entries.setForwardOnly(true);
     if (!entries.exec(QStringLiteral("SELECT %1 FROM Izmeneniya ORDER BY ID").arg(columns)))
@@ -143,9 +168,7 @@ bool RegisterCopy::copyChanges()
     QStringList marks;
     for (int i = 0; i < count; ++i)
         marks << QStringLiteral("?");
-    QSqlQuery add(m_target.database().connection());
-    if (!add.exec("DELETE FROM Izmeneniya") ||
-        !add.prepare(QStringLiteral("INSERT INTO Izmeneniya (%1) VALUES (%2)")
+    if (!add.prepare(QStringLiteral("INSERT INTO Izmeneniya (%1) VALUES (%2)")
                          .arg(columns, marks.join(", "))))
         return fail(Database::describe(add.lastError()));
     constexpr int callColumn = 2; // Zvonok
@@ -167,59 +190,47 @@ bool RegisterCopy::copyChanges()
     return true;
 }
 
-bool RegisterCopy::copySpend()
+bool RegisterCopy::copyRows()
 {
-    QSqlQuery entries(m_source.database().connection());
-    entries.setForwardOnly(true);
-    if (!entries.exec(m_source.database().dialect().spendEntries()))
-        return fail(Database::describe(entries.lastError()));
-    QSqlQuery add(m_target.database().connection());
-    if (!add.exec("DELETE FROM Rashody") || !add.prepare(m_target.database().dialect().addSpend()))
-        return fail(Database::describe(add.lastError()));
-    while (entries.next()) {
-        for (int i = 0; i < 3; ++i)
-            add.bindValue(i, entries.value(i));
-        if (!add.exec())
+    for (const PlainTable& plain : plainTables) {
+        const QString columns = plain.columns.join(", ");
+        QSqlQuery rows(m_source.database().connection());
+        rows.setForwardOnly(true);
+        if (!rows.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY ID").arg(columns, plain.table)))
+            return fail(Database::describe(rows.lastError()));
+        QStringList marks;
+        for (int i = 0; i < plain.columns.size(); ++i)
+            marks << QStringLiteral("?");
+        QSqlQuery add(m_target.database().connection());
+        if (!add.exec(QStringLiteral("DELETE FROM %1").arg(plain.table)) ||
+            !add.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                             .arg(plain.table, columns, marks.join(", "))))
             return fail(Database::describe(add.lastError()));
+        while (rows.next()) {
+            for (int i = 0; i < plain.columns.size(); ++i)
+                add.bindValue(i, rows.value(i));
+            if (!add.exec())
+                return fail(Database::describe(add.lastError()));
+        }
+        if (rows.lastError().isValid())
+            return fail(Database::describe(rows.lastError()));
     }
-    if (entries.lastError().isValid())
-        return fail(Database::describe(entries.lastError()));
     return true;
 }
 
 bool RegisterCopy::compare()
 {
-    for (const char* table : {"Base", "Uslugi", "IName", "Rashody", "Izmeneniya"}) {
-        bool sourceOk = false;
-        bool targetOk = false;
-        const qint64 there = count(m_source, table, &sourceOk);
-        const qint64 here = count(m_target, table, &targetOk);
-        if (!sourceOk || !targetOk || there != here)
-            return fail(QStringLiteral("после копирования в таблице %1 %2 строк, а в исходной "
-                                       "базе %3; ничего не скопировано")
-                            .arg(table)
-                            .arg(here)
-                            .arg(there));
-    }
-    QSqlQuery span(m_source.database().connection());
-    if (!span.exec("SELECT MIN(Data), MAX(Data) FROM Base") || !span.next())
-        return fail(Database::describe(span.lastError()));
-    const SqlDialect& dialect = m_source.database().dialect();
-    const QDate first = dialect.dateFromDb(span.value(0)).toDate();
-    const QDate last = dialect.dateFromDb(span.value(1)).toDate();
-    for (const ReportQuery& report : ReportQuery::all()) {
-        const QVariantList arguments = first.isValid()
-                                           ? report.arguments(first, last)
-                                           : report.arguments(QDate(2000, 1, 1), QDate(2000, 1, 1));
-        if (!m_source.execute(report.command(), arguments))
-            return fail(m_source.errorText());
-        if (!m_target.execute(report.command(), arguments))
-            return fail(m_target.errorText());
-        if (rowsOf(m_source.rowSet(report.rowSetName())) !=
-            rowsOf(m_target.rowSet(report.rowSetName())))
-            return fail(QStringLiteral("отчёт %1 по копии не совпадает с отчётом по исходной "
-                                       "базе; ничего не скопировано")
-                            .arg(report.command()));
-    }
+    const Outcome<RegisterFigures> there =
+        RegisterFigures::read(m_source.database().connection(), m_source.database().dialect());
+    if (!there)
+        return fail(there.errorText());
+    const Outcome<RegisterFigures> here =
+        RegisterFigures::read(m_target.database().connection(), m_target.database().dialect());
+    if (!here)
+        return fail(here.errorText());
+    const QString difference = here.value().differenceFrom(there.value());
+    if (!difference.isEmpty())
+        return fail(QStringLiteral("после копирования %1; ничего не скопировано").arg(difference));
+    m_sourceFigures = there.value();
     return true;
 }

@@ -181,6 +181,12 @@ QString SqlDialect::renameCalls(const QString& callColumn) const
         .arg(callColumn, keyColumn, matchingKey);
 }
 
+QStringList SqlDialect::emptyRegister() const
+{
+    return {"DELETE FROM Base", "DELETE FROM ItogDen", "DELETE FROM ItogMes", "DELETE FROM Kluchi",
+            "DELETE FROM Rashody", "DELETE FROM Izmeneniya"};
+}
+
 QString SqlDialect::report(const ReportQuery& query) const
 {
     if (!query.isPerName())

@@ -61,6 +61,11 @@ public:
     virtual QStringList requiredTables(int version) const = 0;
     // Writes a consistent copy of the open database to a new file.
     virtual Outcome<void> copyTo(QSqlDatabase& db, const QString& path) const = 0;
+    // The first statement of a transaction that reads one moment of a busy database; empty
+    // where every transaction does.
+    virtual QString snapshot() const { return {}; }
+    // Removes every call with its keys and totals, and the spend (in the caller's transaction).
+    virtual QStringList emptyRegister() const;
 
     // The named commands of the data environment: the lists, the calls, the reports.
     QList<CommandSpec> commands() const;

@@ -395,7 +395,8 @@ private Q_SLOTS:
             QStringList({QStringLiteral("&Удалить предыдущий"), "-", QStringLiteral("&Отчеты"),
                          QStringLiteral("&Служебная настройка"), QStringLiteral("&Настройки..."),
                          "-", QStringLiteral("&О программе..."), QStringLiteral("&Журнал звонков"),
-                         "-", QStringLiteral("Запускать при входе в систему")}));
+                         QStringLiteral("&Резервные копии…"), "-",
+                         QStringLiteral("Запускать при входе в систему")}));
         // The journal opens beside the main window, once.
         m_window->findChild<QAction*>("zhurnal")->trigger();
         m_window->findChild<QAction*>("zhurnal")->trigger();

@@ -77,6 +77,11 @@ check_filesystem() {
     cp "$account" "$work/account"
     run report by-source --from 2000-01-01 --to 2100-01-01 --format csv
     cp "$work/out" "$work/report"
+    backups="$fs/backups"
+    run backup --to "$backups"
+    [ "$status" -eq 0 ] || fail "backup with room: $(cat "$work/err")"
+    copy=$(ls "$backups"/KvBD-*.db)
+    cp "$copy" "$work/copy"
 
     for free in 0 4 12 36 1024 4096; do
         fill_to "$free"
@@ -108,6 +113,14 @@ check_filesystem() {
             expect_refusal
             same "$account" "$work/account"
         fi
+        # A full backup folder: refused and told, the older copy and its mark as they were.
+        what=backup
+        run backup --to "$backups"
+        expect_refusal
+        same "$copy" "$work/copy"
+        [ -s "$copy.verified" ] || fail "backup lost the older copy's mark at $free KB free"
+        [ "$(ls "$backups" | wc -l)" -eq 2 ] ||
+            fail "a full backup folder holds: $(ls -A "$backups")"
         cp "$settings" "$work/settings"
         cp "$account" "$work/account"
         [ -s "$settings" ] && [ -s "$account" ] || fail "an empty settings or account file"
@@ -132,7 +145,13 @@ check_filesystem() {
     done
     run outbox list
     grep -q "$entries" "$work/out" || fail "outbox list does not show the kept mail"
-    echo "$kind: refused cleanly at 0, 4, 12, 36, 1024 and 4096 KB free; kept whole with room"
+    what="backup with room"
+    run backup --to "$backups"
+    [ "$status" -eq 0 ] || fail "no backup with room again on $kind: $(cat "$work/err")"
+    run backup list --folder "$backups"
+    [ "$(grep -c 'проверена' "$work/out")" -eq 2 ] || fail "backup list: $(cat "$work/out")"
+    echo "$kind: refused cleanly at 0, 4, 12, 36, 1024 and 4096 KB free; kept whole with room;"
+    echo "  the backup refused at each, the older copy kept, a new one verified with room"
 }
 
 mkdir -p "$work/fs-tmpfs"

@@ -1,5 +1,6 @@
 #include "CliRunner.h"
 #include "DataEnv.h"
+#include "RegisterContents.h"
 #include "RowSet.h"
 #include "TestSupport.h"
 
@@ -9,42 +10,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <tuple>
-
-namespace {
-// Everything a register holds, as text: the lists in order, the calls in order (NULL told
-// apart from empty), and the day and month totals under their folded names.
-QStringList contents(const QString& location)
-{
-    DataEnv env(location);
-    if (!env.connect())
-        return {env.errorText()};
-    QStringList lines;
-    const QStringList queries{
-        "SELECT 'u', Uname FROM Uslugi ORDER BY ID", "SELECT 'i', IName FROM IName ORDER BY ID",
-        "SELECT 'c', Data, usluga, Istochnik, Zapis, Vrem FROM Base ORDER BY ID",
-        // Totals by their folded name; the per-hour ones (kind 5) by weekday and hour.
-        "SELECT 'd', d.Vid, CASE WHEN d.Vid = 5 THEN CAST(d.Kl AS TEXT) "
-        "ELSE COALESCE(k.Kluch, '') END, d.Mes, d.Data, d.Vsego, d.Zapis "
-        "FROM ItogDen AS d LEFT JOIN Kluchi AS k ON k.ID = d.Kl ORDER BY 2, 3, 4, 5",
-        "SELECT 'm', m.Vid, CASE WHEN m.Vid = 5 THEN CAST(m.Kl AS TEXT) "
-        "ELSE COALESCE(k.Kluch, '') END, m.Mes, m.Vsego, m.Zapis "
-        "FROM ItogMes AS m LEFT JOIN Kluchi AS k ON k.ID = m.Kl ORDER BY 2, 3, 4",
-        // The spend travels with the calls.
-        "SELECT 's', Istochnik, Mes, Kopeek FROM Rashody ORDER BY ID"};
-    for (const QString& sql : queries) {
-        QSqlQuery query(env.database().connection());
-        if (!query.exec(sql))
-            return {sql};
-        while (query.next()) {
-            QStringList cells;
-            for (int i = 0; i < query.record().count(); ++i)
-                cells << (query.value(i).isNull() ? "NULL" : query.value(i).toString());
-            lines << cells.join('|');
-        }
-    }
-    return lines;
-}
-} // namespace
 
 class TestCliCopy : public QObject
 {
@@ -109,16 +74,16 @@ private Q_SLOTS:
         QCOMPARE(run({"copy", "--from", source, "--to", middle}), 0);
         QCOMPARE(m_out, QStringLiteral("Скопировано звонков: 599\n"));
         QCOMPARE(run({"copy", "--from", middle, "--to", back}), 0);
-        const QStringList before = contents(source);
+        const QStringList before = RegisterContents::read(source);
         QVERIFY(before.size() > 1000);
-        QCOMPARE(contents(middle), before);
-        QCOMPARE(contents(back), before);
+        QCOMPARE(RegisterContents::read(middle), before);
+        QCOMPARE(RegisterContents::read(back), before);
         QCOMPARE(run({"--database", middle, "check"}), 0);
 
         // A target that holds calls is refused and left as it was.
         QCOMPARE(run({"copy", "--from", back, "--to", middle}), 2);
         QVERIFY2(m_err.contains(QStringLiteral("уже есть звонки")), qPrintable(m_err));
-        QCOMPARE(contents(middle), before);
+        QCOMPARE(RegisterContents::read(middle), before);
         QCOMPARE(run({"copy", "--from", back}), 2);
     }
 };
