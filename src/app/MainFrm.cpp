@@ -225,6 +225,13 @@ void MainFrm::buildMenu()
     m_tray->setToolTip("Kalvent");
     connect(m_tray, &QSystemTrayIcon::activated, this, &MainFrm::restoreFromTray);
     m_backups = new BackupMonitor(statusBar(), m_tray, this);
+    // The fixed size follows the backup warning's line, shown only while there is one.
+    connect(m_backups, &BackupMonitor::shownChanged, this, [this] {
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        adjustSize();
+        setFixedSize(sizeHint());
+    });
 }
 
 void MainFrm::buildDispatch()

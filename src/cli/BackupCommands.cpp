@@ -27,12 +27,12 @@ void addBackup(CliRunner& cli)
 {
     cli.addCommand(
         "backup", "backup [--to DIR] [--auto]",
-        "Writes a verified copy of the whole register (a file or a server) as one file\n"
-        "KvBD-YYYY-MM-DD-HHMM.db into the backup folder (see backup settings) or DIR. The\n"
-        "copy is of one moment, taken while calls are still added, and counts only once it\n"
-        "has been read back and its counts and reports equal the register's (its mark\n"
-        "NAME.verified). With --auto, the daily copy: taken unless the folder holds one of\n"
-        "today, then the copies beyond the kept days, weeks and months are removed.",
+        "Записывает проверенную копию всей базы (файла или сервера) одним файлом\n"
+        "KvBD-ГГГГ-ММ-ДД-ЧЧММ.db в папку резервных копий (см. backup settings) или в DIR.\n"
+        "Копия снимается на один момент, пока звонки продолжают добавляться, и считается\n"
+        "копией, только когда она прочитана заново и её счёт и отчёты совпали с базой\n"
+        "(отметка ИМЯ.verified). С --auto — ежедневная копия: снимается, если за сегодня\n"
+        "её ещё нет, затем удаляются копии сверх хранимых дневных, недельных и месячных.",
         [&cli](const QStringList& args) {
             CliOptions o(args, {"to"}, {"auto"});
             if (!o.ok())
@@ -63,9 +63,8 @@ void addList(CliRunner& cli)
 {
     cli.addCommand(
         "backup list", "backup list [--folder DIR] [--format text|json]",
-        "Lists the copies of the backup folder (or DIR), newest first: the date and time,\n"
-        "the calls, the size and whether the copy is verified (only a verified one is a\n"
-        "backup).",
+        "Перечисляет копии папки резервных копий (или DIR), новые первыми: дата и время,\n"
+        "число звонков, размер и проверена ли копия (резервная копия — только проверенная).",
         [&cli](const QStringList& args) {
             CliOptions o(args, {"folder", "format"}, {});
             if (!o.ok())
@@ -107,8 +106,9 @@ void addStatus(CliRunner& cli)
 {
     cli.addCommand(
         "backup status", "backup status [--folder DIR]",
-        "Tells when the newest verified copy was taken. Exits 1 when the last attempt failed\n"
-        "or the newest verified copy is more than two days old (or there is none).",
+        "Сообщает, когда снята последняя проверенная копия. Завершается с кодом 1, если\n"
+        "последняя попытка не удалась или последней проверенной копии больше двух дней\n"
+        "(или копий нет).",
         [&cli](const QStringList& args) {
             CliOptions o(args, {"folder"}, {});
             if (!o.ok())
@@ -129,9 +129,9 @@ void addSettings(CliRunner& cli)
 {
     cli.addCommand(
         "backup settings", "backup settings [--folder DIR] [--daily N] [--weekly N] [--monthly N]",
-        "Sets the backup folder (by default ~/.local/share/Kalvent/Backups; a USB drive or a\n"
-        "network share keeps the copies off this computer) and how many daily, weekly and\n"
-        "monthly copies the daily copy keeps (7, 4 and 12). Prints the settings.",
+        "Задаёт папку резервных копий (по умолчанию ~/.local/share/Kalvent/Backups;\n"
+        "USB-диск или сетевая папка хранят копии вне этого компьютера) и сколько дневных,\n"
+        "недельных и месячных копий хранит ежедневная копия (7, 4 и 12). Печатает настройки.",
         [&cli](const QStringList& args) {
             CliOptions o(args, {"folder", "daily", "weekly", "monthly"}, {});
             if (!o.ok())
@@ -171,12 +171,12 @@ void addRestore(CliRunner& cli, QIODevice* input)
 {
     cli.addCommand(
         "restore", "restore FILE [--replace]",
-        "Puts the register of a backup FILE in place after checking it (a copy of a newer\n"
-        "layout is refused). A file register is kept first as KvBD.db.before-restore-\n"
-        "YYYY-MM-DD-HHMMSS beside it. A server database is restored only when it holds no\n"
-        "calls; --replace replaces its register after the database's name is typed on\n"
-        "standard input, and after a verified copy of it has been taken into the backup\n"
-        "folder.",
+        "Восстанавливает базу из резервной копии FILE, проверив её (копия более новой\n"
+        "структуры не принимается). База-файл сначала сохраняется рядом как\n"
+        "KvBD.db.before-restore-ГГГГ-ММ-ДД-ЧЧММСС. База на сервере восстанавливается, только\n"
+        "если в ней нет звонков; --replace заменяет её содержимое после того, как имя базы\n"
+        "введено со стандартного ввода и с неё снята проверенная копия в папку резервных\n"
+        "копий.",
         [&cli, input](const QStringList& args) {
             CliOptions o(args, {}, {"replace"},
                          {1, 1, QStringLiteral("укажите один файл резервной копии")});

@@ -1,5 +1,7 @@
 #include "ScheduleCommand.h"
 
+#include "BackupEntry.h"
+#include "BackupFolder.h"
 #include "CliOptions.h"
 #include "CliRunner.h"
 #include "Clock.h"
@@ -44,6 +46,20 @@ QString mailLine()
     return QStringLiteral("Следующая рассылка отчетов: %1.").arg(LocaleText::moment(due));
 }
 
+// The next daily copy: today's is taken by the first run of the timer or the window on a day
+// that has none yet.
+QString backupLine()
+{
+    const QDate today = Clock::today();
+    const BackupEntry newest = BackupFolder(BackupFolder::chosen()).newestVerified();
+    if (newest.taken.isValid() && newest.taken.date() >= today)
+        return QStringLiteral("Следующая резервная копия: %1, при первом запуске таймера или "
+                              "окна программы.")
+            .arg(today.addDays(1).toString(QStringLiteral("dd.MM.yyyy")));
+    return QStringLiteral("Следующая резервная копия: сегодня, при ближайшем запуске таймера или "
+                          "окна программы.");
+}
+
 // What the timer and the schedule say, one line each.
 int printStatus(CliRunner& cli)
 {
@@ -57,7 +73,7 @@ int printStatus(CliRunner& cli)
                       << "\n";
     }
     cli.out() << mailLine() << "\n";
-    // The next backup's line goes here.
+    cli.out() << backupLine() << "\n";
     if (!state)
         return cli.fail(CliRunner::Failure, timer.errorText());
     return int(CliRunner::Ok);

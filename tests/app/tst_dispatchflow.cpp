@@ -203,7 +203,7 @@ private Q_SLOTS:
         QVERIFY(dispatch.waitForFinished(120000));
         QCOMPARE(dispatch.exitCode(), 0);
         const QByteArray said = dispatch.readAllStandardOutput();
-        QVERIFY2(said.contains("\nnext dispatch: "),
+        QVERIFY2(QString::fromUtf8(said).contains(QStringLiteral("\nСледующая отправка: ")),
                  qPrintable(said + dispatch.readAllStandardError()));
         m_window->dispatchTick();
         QCOMPARE(server.received().size(), 1);

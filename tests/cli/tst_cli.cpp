@@ -344,7 +344,7 @@ private Q_SLOTS:
         QCOMPARE(run({"source", "rename", QStringLiteral("Интернет"), QStringLiteral("Сайт")}), 1);
         QVERIFY2(m_err.contains(QStringLiteral("нельзя переименовать")), qPrintable(m_err));
         QCOMPARE(run({"source", "list"}), 0);
-        QCOMPARE(m_out, QStringLiteral("Интернет\nГазета\n"));
+        QCOMPARE(m_out, QStringLiteral("Интернет\nРадио\nгазета\n"));
         QCOMPARE(run({"check"}), 0);
     }
 

@@ -579,22 +579,26 @@ private Q_SLOTS:
         QCOMPARE(systemctl.takeCalls(), QStringList{show});
         QCOMPARE(m_out, QStringLiteral("Фоновая рассылка: выключена; отчеты уходят, только пока "
                                        "открыто окно программы.\n"
-                                       "Следующая рассылка отчетов: 13.12.2026 09:00.\n"));
+                                       "Следующая рассылка отчетов: 13.12.2026 09:00.\n"
+                                       "Следующая резервная копия: сегодня, при ближайшем запуске "
+                                       "таймера или окна программы.\n"));
         QCOMPARE(run({"schedule", "on"}), 0);
         QCOMPARE(systemctl.takeCalls(),
                  QStringList({"--user enable --now kalvent-dispatch.timer", show}));
         QCOMPARE(m_out, QStringLiteral("Фоновая рассылка: включена.\n"
                                        "Следующий запуск таймера: 06.12.2026 10:05.\n"
-                                       "Следующая рассылка отчетов: 13.12.2026 09:00.\n"));
+                                       "Следующая рассылка отчетов: 13.12.2026 09:00.\n"
+                                       "Следующая резервная копия: сегодня, при ближайшем запуске "
+                                       "таймера или окна программы.\n"));
         // Overdue, and unreadable settings.
         QVERIFY(store.write("nextdate", "2026-12-05"));
         QCOMPARE(run({"schedule", "status"}), 0);
-        QVERIFY2(m_out.endsWith(QStringLiteral("срок наступил 05.12.2026 09:00, отчеты уйдут при "
+        QVERIFY2(m_out.contains(QStringLiteral("срок наступил 05.12.2026 09:00, отчеты уйдут при "
                                                "ближайшем запуске.\n")),
                  qPrintable(m_out));
         QVERIFY(store.write("times", "9 утра"));
         QCOMPARE(run({"schedule", "status"}), 0);
-        QVERIFY2(m_out.endsWith(QStringLiteral("не назначена (не заданы или не читаются "
+        QVERIFY2(m_out.contains(QStringLiteral("не назначена (не заданы или не читаются "
                                                "настройки times).\n")),
                  qPrintable(m_out));
         QVERIFY(store.write("times", "09:00:00"));
@@ -640,7 +644,9 @@ private Q_SLOTS:
             QVERIFY2(m_err.contains(QStringLiteral("systemd этого пользователя недоступен")),
                      qPrintable(m_err));
         }
-        QCOMPARE(m_out, QStringLiteral("Следующая рассылка отчетов: 13.12.2026 09:00.\n"));
+        QCOMPARE(m_out, QStringLiteral("Следующая рассылка отчетов: 13.12.2026 09:00.\n"
+                                       "Следующая резервная копия: сегодня, при ближайшем запуске "
+                                       "таймера или окна программы.\n"));
         QVERIFY(question.isNeeded(store));
 
         // No systemctl at all.
@@ -648,6 +654,15 @@ private Q_SLOTS:
         QCOMPARE(run({"schedule", "on"}), 1);
         QVERIFY2(m_err.contains(QStringLiteral("фоновая рассылка работает только с systemd")),
                  qPrintable(m_err));
+
+        // Once today's copy is taken, the next one is tomorrow's.
+        TestSupport::FakeSystemctl again;
+        QCOMPARE(run({"backup"}), 0);
+        QCOMPARE(run({"schedule", "status"}), 0);
+        QVERIFY2(m_out.endsWith(QStringLiteral("Следующая резервная копия: %1, при первом запуске "
+                                               "таймера или окна программы.\n")
+                                    .arg(Clock::today().addDays(1).toString("dd.MM.yyyy"))),
+                 qPrintable(m_out));
     }
 };
 

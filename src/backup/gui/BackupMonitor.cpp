@@ -18,13 +18,15 @@ constexpr int hourly = 3600 * 1000;
 } // namespace
 
 BackupMonitor::BackupMonitor(QStatusBar* statusBar, QSystemTrayIcon* tray, QObject* parent)
-    : QObject(parent), m_label(new QLabel(statusBar)), m_tray(tray), m_daily(new QTimer(this))
+    : QObject(parent), m_bar(statusBar), m_label(new QLabel(statusBar)), m_tray(tray),
+      m_daily(new QTimer(this))
 {
     m_label->setObjectName("backupWarning");
     m_label->setStyleSheet(QStringLiteral("color: #b00000"));
     m_label->setVisible(false);
     statusBar->setSizeGripEnabled(false);
     statusBar->addPermanentWidget(m_label);
+    statusBar->setVisible(false);
     m_daily->setObjectName("backupTimer");
     m_daily->setInterval(firstDelay);
     connect(m_daily, &QTimer::timeout, this, [this] {
@@ -86,6 +88,10 @@ void BackupMonitor::refresh()
     m_label->setText(shown);
     m_label->setToolTip(warning);
     m_label->setVisible(!warning.isEmpty());
+    if (m_bar->isHidden() == !warning.isEmpty()) {
+        m_bar->setVisible(!warning.isEmpty());
+        Q_EMIT shownChanged();
+    }
     if (m_tray) {
         m_tray->setToolTip(warning.isEmpty() ? QStringLiteral("Kalvent")
                                              : QStringLiteral("Kalvent\n") + warning);

@@ -13,7 +13,8 @@ class QTimer;
 // The window's side of the backups: the daily copy taken in the background (a while after the
 // start, then checked every hour), copies taken on request, and a warning — a copy failed or
 // missing for more than two days — shown in a label of its own in the status line and in the
-// tray icon's tooltip (and once as the tray's message).
+// tray icon's tooltip (and once as the tray's message). The status bar is shown only while
+// there is a warning, so the window keeps its size otherwise; shownChanged() tells the window.
 class BackupMonitor : public QObject
 {
     Q_OBJECT
@@ -33,9 +34,13 @@ public:
     QString warning() const { return m_warning; }
     QTimer* dailyTimer() const { return m_daily; }
 
+Q_SIGNALS:
+    void shownChanged();
+
 private:
     bool runInBackground(bool daily, std::function<void(const QString&)> done);
 
+    QStatusBar* m_bar;
     QLabel* m_label;
     QSystemTrayIcon* m_tray;
     QTimer* m_daily;
