@@ -129,6 +129,17 @@ private Q_SLOTS:
             }
             journal.table()->selectAll();
             QVERIFY(!remove->isEnabled());
+            // Its newest call removed, the removal is not undone here: that is the owner's.
+            TestSupport::MessageRecorder boxes;
+            boxes.answer(QMessageBox::Ok);
+            journal.table()->selectRow(1);
+            journal.deleteSelected();
+            QTRY_COMPARE(journal.model()->rowCount(), 3);
+            QVERIFY(env->calls().canUndo());
+            QVERIFY(!journal.undoButton()->isEnabled());
+            journal.undo();
+            QCOMPARE(journal.model()->rowCount(), 3);
+            QVERIFY(boxes.shown().size() == 1);
             QVERIFY(TestSupport::keepPicture(journal, "operator-journal.png"));
         }
         // The owner's desk: no note, everything enabled.
@@ -139,7 +150,7 @@ private Q_SLOTS:
         QVERIFY(!sets.findChild<QLabel*>("ownerOnly"));
         QVERIFY(sets.findChild<QPushButton*>("addUsl")->isEnabled());
         JournalWindow journal(DataEnv::instance());
-        QTRY_COMPARE(journal.model()->rowCount(), 4);
+        QTRY_COMPARE(journal.model()->rowCount(), 3);
         journal.table()->selectRow(0);
         QVERIFY(journal.findChild<QPushButton*>("edit")->isEnabled());
         QVERIFY(journal.findChild<QPushButton*>("delete")->isEnabled());

@@ -344,7 +344,7 @@ void JournalWindow::updateButtons()
     m_delete->setEnabled(count > 0 &&
                          (m_ownerRights || m_env->journal().operatorMayRemove(selected())));
     const CallStore& store = m_env->calls();
-    m_undo->setEnabled(store.canUndo());
+    m_undo->setEnabled(store.canUndo() && (m_ownerRights || !store.undoRestores()));
     m_undo->setText(store.canUndo() ? store.undoText() : QStringLiteral("Отменить"));
     m_undo->setToolTip(QStringLiteral("Ctrl+Z"));
 }
@@ -400,7 +400,7 @@ void JournalWindow::deleteSelected()
 void JournalWindow::undo()
 {
     CallStore& store = m_env->calls();
-    if (!store.canUndo())
+    if (!store.canUndo() || (!m_ownerRights && store.undoRestores()))
         return;
     const QString step = store.undoText();
     if (!store.undo()) {
