@@ -21,6 +21,7 @@
 #include "ReportAttachment.h"
 #include "ReportCommand.h"
 #include "ScheduleCommand.h"
+#include "ServerCommands.h"
 
 #include <QFile>
 
@@ -54,6 +55,7 @@ CliRunner::CliRunner(QTextStream& out, QTextStream& err, QIODevice* input) : m_o
     ScheduleCommand::addTo(*this);
     CallJournalCommands::addTo(*this);
     BackupCommands::addTo(*this, input);
+    ServerCommands::addTo(*this);
     MailAttachments::set(ReportAttachment::all() << std::make_shared<AnalysisAttachment>()
                                                  << std::make_shared<DigestAttachment>());
 }

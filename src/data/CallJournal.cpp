@@ -87,6 +87,16 @@ std::optional<QPair<int, int>> CallJournal::dayCount(const QDate& day)
     return counts;
 }
 
+bool CallJournal::operatorMayRemove(const QVector<CallRecord>& records)
+{
+    if (records.size() != 1)
+        return false;
+    qint64 newest = 0;
+    read(m_connection.dialect().lastCall(), {},
+         [&](const QSqlQuery& query) { newest = query.value(0).toLongLong(); });
+    return newest != 0 && records.first().id == newest;
+}
+
 QStringList CallJournal::desks()
 {
     const QString sql = m_connection.dialect().desks();

@@ -29,6 +29,9 @@ public:
     std::optional<CallRecord> find(qint64 id);
     // The calls and bookings of a day.
     std::optional<QPair<int, int>> dayCount(const QDate& day);
+    // Whether an operator without the owner's rights may remove these calls: only the desk's
+    // own newest call, alone.
+    bool operatorMayRemove(const QVector<CallRecord>& records);
     // The desks that entered calls (a server's); empty on a file.
     QStringList desks();
     // The change log, newest first: of one call, or of all (callId 0). A deleted call has no

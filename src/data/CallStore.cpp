@@ -237,6 +237,11 @@ bool CallStore::remove(const QVector<qint64>& ids)
         &step.mark, ids.isEmpty() ? nullptr : &step);
 }
 
+bool CallStore::undoRestores() const
+{
+    return !m_history.isEmpty() && m_history.last().kind == Step::Kind::Removed;
+}
+
 QString CallStore::undoText() const
 {
     if (m_history.isEmpty())

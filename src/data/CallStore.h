@@ -72,6 +72,8 @@ public:
     // elsewhere (another program or desk, as the change log shows) is refused (errorText()),
     // not forced, and leaves the history, since it can never be undone.
     bool canUndo() const { return !m_history.isEmpty(); }
+    // Whether undo() would put removed calls back (the owner's part on a server).
+    bool undoRestores() const;
     // What undo() would do, for a menu item or a button ("Отменить удаление 3 звонков").
     QString undoText() const;
     bool undo();

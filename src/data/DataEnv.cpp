@@ -60,6 +60,11 @@ bool DataEnv::connect()
     return m_connection.connect() || fail(m_connection.errorText());
 }
 
+bool DataEnv::ownerRights()
+{
+    return !m_connection.connect() || database().ownerRights();
+}
+
 bool DataEnv::fail(const QString& error)
 {
     m_error = error;

@@ -53,6 +53,11 @@ public:
     RowSet* bind(const QString& command);
     const CommandSpec* command(const QString& name) const;
 
+    // Whether this connection may do the owner's part: change the lists and the spend, edit
+    // calls and remove others than the desk's own newest (a server's operators may not).
+    // Connects first; true when it cannot (the failure shows where the data is read).
+    bool ownerRights();
+
     // Operator-readable reason of the last failure of connect() or execute().
     QString errorText() const { return m_error; }
 

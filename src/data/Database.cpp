@@ -59,7 +59,10 @@ QSqlDatabase Database::connection() const
 QString Database::describe(const QSqlError& error)
 {
     const QString native = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    QString words = FailureText::russian(native);
+    // insufficient_privilege: a grant, a row-level policy or a guard of the server refused it.
+    QString words = error.nativeErrorCode() == QLatin1String("42501")
+                        ? QStringLiteral("нет прав")
+                        : FailureText::russian(native);
     // A full disk, met while the engine maps or extends its files, reads as an I/O error.
     const QString path = AppPaths::databasePath();
     if (words.isEmpty() && native.contains(QLatin1String("disk I/O error"), Qt::CaseInsensitive) &&
@@ -168,6 +171,10 @@ bool Database::openServer()
             return false;
         m_version = m_dialect->schemaVersion();
     }
+    const Outcome<bool> rights = m_dialect->readRights(db);
+    if (!rights)
+        return fail(describe(QSqlError(QString(), rights.errorText())));
+    m_ownerRights = rights.value();
     m_open = true;
     return true;
 }

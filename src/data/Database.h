@@ -36,6 +36,9 @@ public:
     // Why the last open failed, in words for the operator (names the file).
     QString errorText() const { return m_error; }
 
+    // The connection may do the owner's part (always on a file); see SqlDialect::readRights().
+    bool ownerRights() const { return m_ownerRights; }
+
     // The layout version of the open file.
     int version() const { return m_version; }
     // Where the file of layout `version` is copied before it is upgraded ("KvBD.db.v0.bak").
@@ -63,6 +66,7 @@ private:
     std::unique_ptr<SqlDialect> m_dialect;
     bool m_open = false;
     int m_version = 0;
+    bool m_ownerRights = true;
     int m_generation = 0;
     QString m_error;
 };

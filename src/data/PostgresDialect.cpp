@@ -82,6 +82,26 @@ QStringList PostgresDialect::requiredTables(int version) const
     return PostgresSchema::tableNames(version);
 }
 
+Outcome<bool> PostgresDialect::readRights(QSqlDatabase& db) const
+{
+    QSqlQuery query(db);
+    Outcome<void> read = run(
+        query, "SELECT has_table_privilege('uslugi', 'UPDATE') AND "
+               "has_table_privilege('rashody', 'INSERT') AND "
+               "has_table_privilege('base', 'UPDATE'), to_regprocedure('kv_desk()') IS NOT NULL");
+    if (!read || !query.next())
+        return Outcome<bool>::failure(read.errorText());
+    const bool owner = query.value(0).toBool();
+    // The desk the owner bound to this role (see ServerRoles), when there is one.
+    if (query.value(1).toBool()) {
+        read = run(query, "SELECT set_config('kalvent.desk', d, false) FROM (SELECT kv_desk() "
+                          "AS d) AS b WHERE d IS NOT NULL");
+        if (!read)
+            return Outcome<bool>::failure(read.errorText());
+    }
+    return owner;
+}
+
 QString PostgresDialect::changeLogFunction() const
 {
     return QStringLiteral("CREATE OR REPLACE FUNCTION kv_base_logged() RETURNS trigger "

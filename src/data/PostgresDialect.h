@@ -25,6 +25,7 @@ public:
     QStringList schema() const override;
     QStringList upgrade(int fromVersion) const override;
     QStringList requiredTables(int version) const override;
+    Outcome<bool> readRights(QSqlDatabase& db) const override;
     Outcome<void> copyTo(QSqlDatabase& db, const QString& path) const override;
     QString snapshot() const override;
     QStringList emptyRegister() const override;

@@ -59,6 +59,9 @@ public:
     virtual QStringList upgrade(int fromVersion) const = 0;
     // The tables a file of that version must have.
     virtual QStringList requiredTables(int version) const = 0;
+    // Whether the connection may do the owner's part (the lists, the spend, editing calls); a
+    // server's operators may not. May adopt the desk the server binds to the connection's role.
+    virtual Outcome<bool> readRights(QSqlDatabase&) const { return true; }
     // Writes a consistent copy of the open database to a new file.
     virtual Outcome<void> copyTo(QSqlDatabase& db, const QString& path) const = 0;
     // The first statement of a transaction that reads one moment of a busy database; empty

@@ -6,6 +6,7 @@
 #include "Twips.h"
 
 #include <QGroupBox>
+#include <QLabel>
 #include <QListView>
 #include <QPushButton>
 
@@ -36,6 +37,8 @@ frmSets::frmSets(QWidget* parent)
     setTabOrder(sourcesFrame, findChild<QPushButton*>("Command1"));
     setTabOrder(findChild<QPushButton*>("Command1"), findChild<QPushButton*>("AddIst"));
     setTabOrder(findChild<QPushButton*>("AddIst"), sources);
+    if (!DataEnv::instance()->ownerRights())
+        showReadOnly();
     Controls::centreOnScreen(this); // a moved dialog is not re-centred on its parent
 }
 
@@ -52,8 +55,10 @@ QListView* frmSets::buildFrame(const QString& caption, int top, const char* fram
     view->setGeometry(Twips::rect(120, 240, 5175, 2400));
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // A double click renames the entry (and the calls that use it).
-    connect(view, &QListView::doubleClicked, this,
-            [this, &list](const QModelIndex& index) { list.rename(this, index.row()); });
+    connect(view, &QListView::doubleClicked, this, [this, &list](const QModelIndex& index) {
+        if (!m_readOnly)
+            list.rename(this, index.row());
+    });
     view->setModel(list.rows());
     view->setModelColumn(qMax(0, list.rows()->columnIndex(list.column())));
 
@@ -76,4 +81,16 @@ QListView* frmSets::buildFrame(const QString& caption, int top, const char* fram
         list.remove(this, view->currentIndex().isValid() ? view->currentIndex().row() : -1);
     });
     return view;
+}
+
+void frmSets::showReadOnly()
+{
+    m_readOnly = true;
+    for (const char* name : {"addUsl", "delUsl", "AddIst", "Command1"})
+        findChild<QPushButton*>(name)->setEnabled(false);
+    // A line below the lists, the window that much taller.
+    auto* note = new QLabel(QStringLiteral("Только владелец может изменять списки"), this);
+    note->setObjectName("ownerOnly");
+    note->setGeometry(Twips::rect(120, 5940, 6330, 300));
+    setFixedSize(Twips::size(6570, 6360));
 }

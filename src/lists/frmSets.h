@@ -21,7 +21,10 @@ private:
     QListView* buildFrame(const QString& caption, int top, const char* frameName,
                           const char* listName, ReferenceList& list, const char* addName,
                           const char* deleteName);
+    // An operator's view: the lists shown, their buttons disabled, with a note why.
+    void showReadOnly();
 
     ReferenceList m_services;
     ReferenceList m_sources;
+    bool m_readOnly = false;
 };

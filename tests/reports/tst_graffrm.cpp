@@ -25,17 +25,6 @@ QBarSeries* barSeries(const GrafFrm& window)
     return series.size() == 1 ? qobject_cast<QBarSeries*>(series.first()) : nullptr;
 }
 
-// Saves a picture of the window when a folder for pictures is given.
-void keepPicture(QWidget& window, const QString& name)
-{
-    const QString folder = qEnvironmentVariable("KALVENT_SCREENS_DIR");
-    if (folder.isEmpty())
-        return;
-    window.show();
-    QCoreApplication::processEvents();
-    QVERIFY(window.grab().save(QDir(folder).filePath(name)));
-}
-
 } // namespace
 
 class TestGrafFrm : public QObject
@@ -61,7 +50,7 @@ private Q_SLOTS:
         QCOMPARE(series->barSets().size(), 2);
         QCOMPARE(series->barSets().at(0)->count(), 0);
         QVERIFY(!env.rowSet("rsReportDates")->isOpen());
-        keepPicture(window, "graffrm-no-period.png");
+        QVERIFY(TestSupport::keepPicture(window, "graffrm-no-period.png"));
     }
 
     void drawsTheDatesOfTheLastByDatePeriod()
@@ -116,7 +105,7 @@ private Q_SLOTS:
         QVERIFY(window.chartView()->chart()->title().isEmpty());
         // The window ran the command for its picture and closed the row set again.
         QVERIFY(!env.rowSet("rsReportDates")->isOpen());
-        keepPicture(window, "graffrm.png");
+        QVERIFY(TestSupport::keepPicture(window, "graffrm.png"));
 
         // A period without calls.
         GrafFrm quiet(&env, ReportPeriod(today.addDays(10), today.addDays(11)));

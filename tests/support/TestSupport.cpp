@@ -7,7 +7,9 @@
 #include <QUrl>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QWidget>
 
 namespace TestSupport {
 
@@ -108,6 +110,16 @@ QString TestSupport::database(const QString& file)
     return url.toString();
 }
 
+bool TestSupport::keepPicture(QWidget& window, const QString& name)
+{
+    const QString folder = qEnvironmentVariable("KALVENT_SCREENS_DIR");
+    if (folder.isEmpty())
+        return true;
+    window.show();
+    QCoreApplication::processEvents();
+    return window.grab().save(QDir(folder).filePath(name));
+}
+
 bool TestSupport::restartServer()
 {
     const QString state = qEnvironmentVariable("KALVENT_TEST_SERVER_STATE");
@@ -137,7 +149,7 @@ QStringList TestSupport::FakeSystemctl::takeCalls()
     QFile file(m_dir.filePath("calls"));
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const QStringList calls = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    QStringList calls = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
     file.remove();
     return calls;
 }

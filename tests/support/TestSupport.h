@@ -28,6 +28,10 @@ QString database(const QString& file);
 // Stops and starts the test server again (its connections are cut); false off the server.
 bool restartServer();
 
+// Saves a picture of the window as `name` in KALVENT_SCREENS_DIR when that is set (showing it
+// first); false when it could not be saved.
+bool keepPicture(QWidget& window, const QString& name);
+
 // An interval no test run reaches.
 constexpr int neverFires = 24 * 3600 * 1000;
 

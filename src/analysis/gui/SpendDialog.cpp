@@ -55,6 +55,15 @@ SpendDialog::SpendDialog(DataEnv* env, const QDate& month, QWidget* parent)
     layout->addWidget(new QLabel(QStringLiteral("Сумма в рублях, например 15 000,50; пустая "
                                                 "строка — расхода нет."),
                                  this));
+    if (!m_env->ownerRights()) {
+        // An operator reads the amounts; the owner keeps them.
+        m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        copy->setEnabled(false);
+        buttons->button(QDialogButtonBox::Save)->setEnabled(false);
+        auto* note = new QLabel(QStringLiteral("Только владелец может изменять расходы"), this);
+        note->setObjectName("ownerOnly");
+        layout->addWidget(note);
+    }
     layout->addWidget(buttons);
     resize(460, 480);
     connect(m_month, &QDateEdit::dateChanged, this, &SpendDialog::changeMonth);

@@ -109,6 +109,14 @@ JournalWindow::JournalWindow(DataEnv* env, QWidget* parent)
     auto* layout = qobject_cast<QVBoxLayout*>(this->layout());
     layout->insertWidget(0, m_today);
     layout->addWidget(m_table, 1);
+    m_ownerRights = m_env->ownerRights();
+    if (!m_ownerRights) {
+        auto* note = new QLabel(QStringLiteral("Только владелец может изменять звонки и удалять "
+                                               "их, кроме последнего звонка своего пульта"),
+                                this);
+        note->setObjectName("ownerOnly");
+        layout->addWidget(note);
+    }
     layout->addLayout(bottom);
 
     auto* undoAction = new QAction(this);
@@ -332,10 +340,11 @@ QVector<CallRecord> JournalWindow::selected() const
 void JournalWindow::updateButtons()
 {
     const int count = int(m_table->selectionModel()->selectedRows().size());
-    m_edit->setEnabled(count == 1);
-    m_delete->setEnabled(count > 0);
+    m_edit->setEnabled(count == 1 && m_ownerRights);
+    m_delete->setEnabled(count > 0 &&
+                         (m_ownerRights || m_env->journal().operatorMayRemove(selected())));
     const CallStore& store = m_env->calls();
-    m_undo->setEnabled(store.canUndo());
+    m_undo->setEnabled(store.canUndo() && (m_ownerRights || !store.undoRestores()));
     m_undo->setText(store.canUndo() ? store.undoText() : QStringLiteral("Отменить"));
     m_undo->setToolTip(QStringLiteral("Ctrl+Z"));
 }
@@ -348,7 +357,7 @@ void JournalWindow::setState(const QString& text)
 void JournalWindow::editSelected()
 {
     const QVector<CallRecord> records = selected();
-    if (records.size() != 1)
+    if (records.size() != 1 || !m_edit->isEnabled())
         return;
     const CallRecord& record = records.first();
     CallEditDialog dialog(record, CallEdit::fromLists(m_env), this);
@@ -371,7 +380,7 @@ void JournalWindow::editSelected()
 void JournalWindow::deleteSelected()
 {
     const QVector<CallRecord> records = selected();
-    if (records.isEmpty())
+    if (records.isEmpty() || !m_delete->isEnabled())
         return;
     if (Dialogs::show(this, {QMessageBox::Question, QStringLiteral("Удаление"),
                              JournalText::deleteQuestion(records),
@@ -391,7 +400,7 @@ void JournalWindow::deleteSelected()
 void JournalWindow::undo()
 {
     CallStore& store = m_env->calls();
-    if (!store.canUndo())
+    if (!store.canUndo() || (!m_ownerRights && store.undoRestores()))
         return;
     const QString step = store.undoText();
     if (!store.undo()) {

@@ -76,4 +76,5 @@ private:
     QPushButton* m_undo = nullptr;
     QPushButton* m_changes = nullptr;
     bool m_settingDates = false;
+    bool m_ownerRights = true;
 };
