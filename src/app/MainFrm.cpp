@@ -6,6 +6,7 @@
 #include "AutostartEntry.h"
 #include "BackupDialog.h"
 #include "BackupMonitor.h"
+#include "CallTransfer.h"
 #include "Clock.h"
 #include "CloseQuestion.h"
 #include "Controls.h"
@@ -16,6 +17,7 @@
 #include "DispatchTimer.h"
 #include "GrafFrm.h"
 #include "JournalWindow.h"
+#include "KeptCalls.h"
 #include "LocaleText.h"
 #include "Logo.h"
 #include "MailAccountDialog.h"
@@ -43,6 +45,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStatusBar>
+#include <QStringListModel>
 #include <QSystemTrayIcon>
 #include <QTimeEdit>
 #include <QTimer>
@@ -113,16 +117,36 @@ void MainFrm::buildControls()
     DataEnv* env = DataEnv::instance();
     RowSet* services = env->bind("Uslugi");
     RowSet* sources = env->bind("Istochnik");
-    if (!services->isOpen() || !sources->isOpen())
+    // A server that is away: the lists last read from it, and the calls kept at this desk.
+    QStringListModel* keptServices = nullptr;
+    QStringListModel* keptSources = nullptr;
+    if (!services->isOpen() || !sources->isOpen()) {
         m_dataError = env->errorText();
+        KeptCalls* kept = m_register.kept();
+        if (kept && CallTransfer::isServerAway(m_dataError) && !kept->list("Uslugi").isEmpty() &&
+            !kept->list("Istochnik").isEmpty()) {
+            keptServices = new QStringListModel(kept->list("Uslugi"), this);
+            keptSources = new QStringListModel(kept->list("Istochnik"), this);
+            m_dataError.clear();
+        }
+    } else {
+        m_register.copyLists();
+        for (RowSet* rows : {services, sources})
+            connect(rows, &QAbstractItemModel::modelReset, this,
+                    [this] { m_register.copyLists(); });
+    }
 
     Controls::label(client, "Label2", QStringLiteral("Интересующая услуга"),
                     Twips::rect(120, 600, 1815, 255));
     m_usluga = boundList(client, "Usluga", services, "Uname", Twips::rect(2040, 600, 2655, 315));
+    if (keptServices)
+        m_usluga->setModel(keptServices);
     Controls::label(client, "Label3", QStringLiteral("Источник рекламы"),
                     Twips::rect(120, 960, 1815, 255));
     m_istochnik =
         boundList(client, "Istochnik", sources, "IName", Twips::rect(2040, 960, 2655, 315));
+    if (keptSources)
+        m_istochnik->setModel(keptSources);
 
     m_zapis = new QCheckBox(QStringLiteral("Запись на услугу"), client);
     m_zapis->setObjectName("Zapis");
@@ -225,13 +249,40 @@ void MainFrm::buildMenu()
     m_tray->setToolTip("Kalvent");
     connect(m_tray, &QSystemTrayIcon::activated, this, &MainFrm::restoreFromTray);
     m_backups = new BackupMonitor(statusBar(), m_tray, this);
+    m_waitingLine = new QLabel(statusBar());
+    m_waitingLine->setObjectName("waitingLine");
+    m_waitingLine->setVisible(false);
+    statusBar()->addWidget(m_waitingLine);
     // The fixed size follows the backup warning's line, shown only while there is one.
-    connect(m_backups, &BackupMonitor::shownChanged, this, [this] {
-        setMinimumSize(0, 0);
-        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-        adjustSize();
-        setFixedSize(sizeHint());
-    });
+    connect(m_backups, &BackupMonitor::shownChanged, this, &MainFrm::fitStatusBar);
+    m_keptTimer = new QTimer(this);
+    m_keptTimer->setObjectName("keptTimer");
+    m_keptTimer->setInterval(5000);
+    connect(m_keptTimer, &QTimer::timeout, this, &MainFrm::sendKeptCalls);
+}
+
+void MainFrm::fitStatusBar()
+{
+    statusBar()->setVisible(m_backups->isShown() || !m_waitingLine->isHidden());
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    adjustSize();
+    setFixedSize(sizeHint());
+}
+
+void MainFrm::sendKeptCalls()
+{
+    if (m_register.waitingCount() > 0)
+        m_register.transfer();
+    showWaiting();
+}
+
+void MainFrm::showWaiting()
+{
+    const int waiting = m_register.waitingCount();
+    m_waitingLine->setText(waiting > 0 ? CallRegister::waitingText(waiting) : QString());
+    m_waitingLine->setVisible(waiting > 0);
+    fitStatusBar();
 }
 
 void MainFrm::buildDispatch()
@@ -374,6 +425,8 @@ void MainFrm::load()
     m_loaded = true;
     m_timer1->start();
     m_timer2->start();
+    m_keptTimer->start();
+    showWaiting();
     m_tray->show();
     m_backups->start();
     Checknull();
@@ -441,6 +494,11 @@ void MainFrm::addCall()
         return;
     case CallRegister::AddResult::Added:
         setStatus(QStringLiteral("Добавлено"));
+        showWaiting();
+        return;
+    case CallRegister::AddResult::Kept:
+        setStatus(QString::fromUtf8(CallRegister::keptText));
+        showWaiting();
         return;
     }
 }
@@ -457,6 +515,7 @@ void MainFrm::removePreviousCall()
     switch (result) {
     case CallRegister::RemoveResult::Removed:
         setStatus(QStringLiteral("Услуга удалена"));
+        showWaiting();
         break;
     case CallRegister::RemoveResult::Cancelled:
         setStatus(QStringLiteral("Удаление отменено"));

@@ -3,6 +3,7 @@
 #include "CallEdit.h"
 #include "CallEditDialog.h"
 #include "CallJournal.h"
+#include "CallRegister.h"
 #include "CallStore.h"
 #include "ChangeLogDialog.h"
 #include "Clock.h"
@@ -108,6 +109,10 @@ JournalWindow::JournalWindow(DataEnv* env, QWidget* parent)
 
     auto* layout = qobject_cast<QVBoxLayout*>(this->layout());
     layout->insertWidget(0, m_today);
+    m_waiting = new QLabel(this);
+    m_waiting->setObjectName("waiting");
+    m_waiting->setVisible(false);
+    layout->insertWidget(1, m_waiting);
     layout->addWidget(m_table, 1);
     layout->addLayout(bottom);
 
@@ -309,6 +314,9 @@ void JournalWindow::showState(bool read)
     const auto today = m_env->journal().dayCount(Clock::today());
     m_today->setText(today ? JournalText::today(today->first, today->second)
                            : m_env->journal().errorText());
+    const int waiting = CallRegister(m_env).waitingCount();
+    m_waiting->setText(waiting > 0 ? CallRegister::waitingText(waiting) : QString());
+    m_waiting->setVisible(waiting > 0);
     if (read)
         setState(m_model->rowCount() == 0 ? QStringLiteral("Звонков нет.") : QString());
     else
