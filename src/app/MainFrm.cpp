@@ -455,6 +455,12 @@ void MainFrm::followDay(const QDate& today)
 void MainFrm::setStatus(const QString& text)
 {
     m_stat->setText(text);
+    // A longer message than the line was drawn for takes the width up to the window's edge,
+    // over the hidden button there; a short one gives the line its own width back.
+    const QRect line = Twips::rect(120, 2040, 4575, 255);
+    const int room = m_stat->parentWidget()->width() - line.x();
+    const int wanted = m_stat->fontMetrics().horizontalAdvance(text) + 2;
+    m_stat->resize(qBound(line.width(), wanted, qMax(line.width(), room)), line.height());
 }
 
 void MainFrm::addCall()

@@ -1,9 +1,12 @@
 #include "AnalysisWindow.h"
+#include "AppPaths.h"
 #include "Call.h"
+#include "CallRegister.h"
 #include "CallStore.h"
 #include "Clock.h"
 #include "DataEnv.h"
 #include "JournalWindow.h"
+#include "KeptCalls.h"
 #include "ListStore.h"
 #include "Logo.h"
 #include "MainFrm.h"
@@ -23,7 +26,9 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QStatusBar>
 #include <QSystemTrayIcon>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -621,6 +626,55 @@ private Q_SLOTS:
         QFile check(path);
         QVERIFY(check.open(QIODevice::ReadOnly));
         QVERIFY(check.readAll().startsWith(QStringLiteral("Заметки").toUtf8()));
+    }
+
+    // A server that cannot be reached: the lists last read from it fill the drop-downs, a call
+    // is kept at the desk ("Добавлено" is not claimed) and the status line tells how many wait,
+    // shown only while any do; "Удалить предыдущий" takes the kept call back.
+    void serverAwayKeepsTheCallAndShowsTheWaitingLine()
+    {
+        m_window.reset();
+        QTcpServer closed; // a port nobody listens on once closed
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const QString location =
+            QStringLiteral("postgresql://kalvent@127.0.0.1:%1/away").arg(closed.serverPort());
+        closed.close();
+        {
+            KeptCalls copy(location, AppPaths::deskId());
+            QVERIFY(copy.storeList("Uslugi", {QStringLiteral("Стрижка"), "Маникюр"}));
+            QVERIFY(copy.storeList("Istochnik", {QStringLiteral("Интернет")}));
+        }
+        DataEnv::setInstance(new DataEnv(location));
+        TestSupport::MessageRecorder messages;
+        m_window = std::make_unique<MainFrm>();
+        m_window->showMain();
+        QVERIFY(messages.shown().isEmpty());
+        QCOMPARE(combo("Usluga")->count(), 2);
+        auto* waiting = m_window->findChild<QLabel*>("waitingLine");
+        QVERIFY(waiting && waiting->isHidden() && m_window->statusBar()->isHidden());
+        const int height = m_window->height();
+
+        choose("Usluga", 1);
+        choose("Istochnik", 0);
+        m_window->findChild<QPushButton*>("Command1")->click();
+        QVERIFY2(messages.shown().isEmpty(), qPrintable(messages.shown().value(0).text));
+        QCOMPARE(status(), QString::fromUtf8(CallRegister::keptText));
+        const QLabel* stat = m_window->findChild<QLabel*>("Stat");
+        QVERIFY(stat->width() >= stat->fontMetrics().horizontalAdvance(stat->text())); // whole
+        QVERIFY(stat->geometry().right() < stat->parentWidget()->width());
+        QVERIFY(!waiting->isHidden() && !m_window->statusBar()->isHidden());
+        QCOMPARE(waiting->text(), QStringLiteral("1 звонок ожидает передачи на сервер"));
+        QVERIFY(m_window->height() > height);
+        const QString folder = qEnvironmentVariable("KALVENT_SCREENS_DIR");
+        if (!folder.isEmpty())
+            QVERIFY(m_window->grab().save(QDir(folder).filePath("main-window-waiting.png")));
+
+        m_window->removePreviousCall();
+        QCOMPARE(status(), QStringLiteral("Услуга удалена"));
+        QVERIFY(waiting->isHidden() && m_window->statusBar()->isHidden());
+        QCOMPARE(m_window->height(), height);
+        KeptCalls kept(location, AppPaths::deskId());
+        QCOMPARE(kept.count(), 0);
     }
 
     void newListEntryShowsAtOnceInTheMainWindow()
