@@ -62,10 +62,12 @@ bool CallRegister::transfer()
     if (waitingCount() == 0)
         return true;
     CallTransfer transfer(m_env->connection(), *kept());
-    if (transfer.run())
-        return true;
-    m_error = transfer.errorText();
-    return false;
+    const bool done = transfer.run();
+    if (transfer.sent() > 0)
+        Q_EMIT m_env->calls().changed(); // the journal reads the calls again
+    if (!done)
+        m_error = transfer.errorText();
+    return done;
 }
 
 void CallRegister::copyLists()
@@ -88,6 +90,38 @@ void CallRegister::copyLists()
             names << rows->value(row, column).toString();
         kept()->storeList(command, names);
     }
+}
+
+QVector<CallRecord> CallRegister::waitingCalls()
+{
+    QVector<CallRecord> records;
+    QVector<KeptCalls::Kept> calls;
+    if (waitingCount() <= 0 || !kept()->waiting(&calls))
+        return records;
+    const QString desk = AppPaths::deskId();
+    for (auto call = calls.crbegin(); call != calls.crend(); ++call)
+        records << CallRecord{-call->number, call->call, desk};
+    return records;
+}
+
+bool CallRegister::editKept(qint64 id, const Call& changed)
+{
+    m_error.clear();
+    if (kept() && kept()->edit(-id, changed))
+        return true;
+    m_error = kept() ? kept()->errorText() : QString();
+    return false;
+}
+
+bool CallRegister::removeKept(const QVector<qint64>& ids)
+{
+    m_error.clear();
+    for (const qint64 id : ids)
+        if (!kept() || !kept()->discard(-id)) {
+            m_error = kept() ? kept()->errorText() : QString();
+            return false;
+        }
+    return true;
 }
 
 CallRegister::AddResult CallRegister::keep(const Call& call)

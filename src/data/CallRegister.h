@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CallRecord.h"
 #include "CallStore.h"
 
 #include <QDate>
@@ -48,6 +49,12 @@ public:
     bool transfer();
     // Keeps a copy of the lists as the server gave them, for the time it is away.
     void copyLists();
+    // The waiting calls, newest first, as records of this desk with keys below zero (the
+    // journal lists them above the server's calls); editKept() and removeKept() change them.
+    QVector<CallRecord> waitingCalls();
+    static bool isKept(const CallRecord& record) { return record.id < 0; }
+    bool editKept(qint64 id, const Call& changed);
+    bool removeKept(const QVector<qint64>& ids);
 
     QString errorText() const { return m_error; }
 

@@ -64,6 +64,8 @@ JournalWindow::JournalWindow(DataEnv* env, QWidget* parent)
 
     m_model = new JournalModel(m_env->journal(), this);
     m_model->setShowDesk(m_env->connection().dialect().isServer());
+    if (m_env->connection().dialect().isServer())
+        m_model->setKeptCalls([env = m_env] { return CallRegister(env).waitingCalls(); });
     m_table = new QTableView(this);
     m_table->setObjectName("calls");
     m_table->setModel(m_model);
@@ -369,6 +371,16 @@ void JournalWindow::editSelected()
                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok}) !=
         QMessageBox::Ok)
         return;
+    if (CallRegister::isKept(record)) {
+        CallRegister calls(m_env);
+        if (!calls.editKept(record.id, dialog.changed()))
+            Dialogs::critical(this, QStringLiteral("Изменение звонка"),
+                              QStringLiteral("Звонок не изменён.\n%1").arg(calls.errorText()));
+        else
+            setState(QStringLiteral("Звонок изменён"));
+        refresh();
+        return;
+    }
     if (!m_env->calls().edit(record.id, dialog.changed()))
         Dialogs::critical(this, QStringLiteral("Изменение звонка"),
                           QStringLiteral("Звонок не изменён.\n%1").arg(m_env->calls().errorText()));
@@ -387,13 +399,27 @@ void JournalWindow::deleteSelected()
         QMessageBox::Ok)
         return;
     QVector<qint64> ids;
+    QVector<qint64> keptIds;
     for (const CallRecord& record : records)
-        ids << record.id;
+        (CallRegister::isKept(record) ? keptIds : ids) << record.id;
+    CallRegister calls(m_env);
+    if (!keptIds.isEmpty() && !calls.removeKept(keptIds)) {
+        Dialogs::critical(this, QStringLiteral("Удаление"),
+                          QStringLiteral("Звонки не удалены.\n%1").arg(calls.errorText()));
+        refresh();
+        return;
+    }
+    if (ids.isEmpty()) {
+        refresh();
+        setState(QStringLiteral("Удалено: %1").arg(JournalText::calls(keptIds.size())));
+        return;
+    }
     if (!m_env->calls().remove(ids))
         Dialogs::critical(this, QStringLiteral("Удаление"),
                           QStringLiteral("Звонки не удалены.\n%1").arg(m_env->calls().errorText()));
     else
-        setState(QStringLiteral("Удалено: %1").arg(JournalText::calls(ids.size())));
+        setState(
+            QStringLiteral("Удалено: %1").arg(JournalText::calls(ids.size() + keptIds.size())));
 }
 
 void JournalWindow::undo()
