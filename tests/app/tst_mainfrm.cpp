@@ -11,6 +11,8 @@
 #include "Logo.h"
 #include "MainFrm.h"
 #include "PostgresDialect.h"
+#include "ReportKind.h"
+#include "ReportPeriod.h"
 #include "ReportPreview.h"
 #include "RowSet.h"
 #include "SettingsStore.h"
@@ -550,6 +552,34 @@ private Q_SLOTS:
         QCOMPARE(m_window->nReport, 3);
         QCOMPARE(previews.size(), 2);
         ReportPreview::setHandler({});
+    }
+
+    // A report reads the server: calls still kept at this desk are told under its pages, on
+    // a line outside the report (never on a file).
+    void reportPreviewTellsTheCallsNotSent()
+    {
+        const bool server = m_env->connection().dialect().isServer();
+        KeptCalls kept(m_env->database().path(), AppPaths::deskId());
+        if (server)
+            QVERIFY(kept.keep(Call{m_now.date(), "Маникюр", "Интернет", false, QTime(9, 0)}));
+        QStringList notes;
+        ReportPreview::setHandler([&](QDialog& preview, const QAbstractItemModel&, const QString&) {
+            if (const auto* note = preview.findChild<QLabel*>("note"))
+                notes << note->text();
+            const QString folder = qEnvironmentVariable("KALVENT_SCREENS_DIR");
+            if (!folder.isEmpty() && !notes.isEmpty()) {
+                preview.show();
+                preview.grab().save(QDir(folder).filePath("report-not-sent.png"));
+            }
+            return QString();
+        });
+        const bool shown = ReportPreview::showReport(*ReportKind::find(ReportKind::ByDate),
+                                                     ReportPeriod(m_now.date(), m_now.date()),
+                                                     m_env, m_window.get());
+        ReportPreview::setHandler({});
+        QVERIFY(shown);
+        QCOMPARE(notes, server ? QStringList{QStringLiteral("1 звонок ещё не передан на сервер")}
+                               : QStringList());
     }
 
     void hiddenButtonOpensTheDiagrams()

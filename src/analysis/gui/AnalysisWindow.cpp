@@ -225,6 +225,7 @@ AnalysisWindow::AnalysisWindow(DataEnv* env, QWidget* parent)
     m_notSent = new QLabel(this);
     m_notSent->setObjectName("notSent");
     m_notSent->setVisible(false);
+    m_notSent->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
