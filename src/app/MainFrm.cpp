@@ -11,6 +11,7 @@
 #include "CloseQuestion.h"
 #include "Controls.h"
 #include "DataEnv.h"
+#include "DatabaseLocation.h"
 #include "Dialogs.h"
 #include "DigestAttachment.h"
 #include "DispatchLock.h"
@@ -48,12 +49,15 @@
 #include <QStatusBar>
 #include <QStringListModel>
 #include <QSystemTrayIcon>
+#include <QTcpSocket>
 #include <QTimeEdit>
 #include <QTimer>
 #include <memory>
 
 namespace {
 const QString waiting = QStringLiteral("Ожидание");
+// How often the calls kept at the desk are sent while the server is there.
+constexpr int keptInterval = 5000;
 
 QComboBox* boundList(QWidget* parent, const char* name, RowSet* rows, const QString& column,
                      const QRect& geometry)
@@ -257,7 +261,7 @@ void MainFrm::buildMenu()
     connect(m_backups, &BackupMonitor::shownChanged, this, &MainFrm::fitStatusBar);
     m_keptTimer = new QTimer(this);
     m_keptTimer->setObjectName("keptTimer");
-    m_keptTimer->setInterval(5000);
+    m_keptTimer->setInterval(keptInterval);
     connect(m_keptTimer, &QTimer::timeout, this, &MainFrm::sendKeptCalls);
 }
 
@@ -272,17 +276,26 @@ void MainFrm::fitStatusBar()
 
 void MainFrm::sendKeptCalls()
 {
-    if (m_register.waitingCount() > 0)
-        m_register.transfer();
+    if (m_register.waitingCount() > 0) {
+        // A host that does not answer would hold the window for the whole connect timeout:
+        // its port is tried for a second first, and the tries grow rarer while it is away.
+        const DatabaseLocation location(DataEnv::instance()->database().path());
+        QTcpSocket probe;
+        probe.connectToHost(location.host(), quint16(location.port()));
+        const bool sent = probe.waitForConnected(1000) && m_register.transfer();
+        m_keptTimer->setInterval(sent ? keptInterval : qMin(m_keptTimer->interval() * 2, 60000));
+    }
     showWaiting();
 }
 
 void MainFrm::showWaiting()
 {
     const int waiting = m_register.waitingCount();
+    const bool shown = !m_waitingLine->isHidden();
     m_waitingLine->setText(waiting > 0 ? CallRegister::waitingText(waiting) : QString());
     m_waitingLine->setVisible(waiting > 0);
-    fitStatusBar();
+    if (shown != (waiting > 0))
+        fitStatusBar();
 }
 
 void MainFrm::buildDispatch()

@@ -699,12 +699,36 @@ private Q_SLOTS:
         if (!folder.isEmpty())
             QVERIFY(m_window->grab().save(QDir(folder).filePath("main-window-waiting.png")));
 
+        // The window's timer finds the server still away: the call stays, tried again later.
+        auto* timer = m_window->findChild<QTimer*>("keptTimer");
+        const int interval = timer->interval();
+        QVERIFY(TestSupport::fire(timer));
+        QCOMPARE(timer->interval(), 2 * interval);
+        QCOMPARE(waiting->text(), QStringLiteral("1 звонок ожидает передачи на сервер"));
+
         m_window->removePreviousCall();
         QCOMPARE(status(), QStringLiteral("Услуга удалена"));
         QVERIFY(waiting->isHidden() && m_window->statusBar()->isHidden());
         QCOMPARE(m_window->height(), height);
         KeptCalls kept(location, AppPaths::deskId());
         QCOMPARE(kept.count(), 0);
+    }
+
+    // Calls kept at the desk go over from the window's timer once the server answers, in
+    // order and with their own date and time.
+    void keptCallsGoOverFromTheWindowsTimer()
+    {
+        if (!m_env->connection().dialect().isServer())
+            QSKIP("a server location only");
+        KeptCalls kept(m_env->database().path(), AppPaths::deskId());
+        QVERIFY(kept.keep(Call{QDate(2026, 12, 5), "Маникюр", "Интернет", true, QTime(9, 0)}));
+        QVERIFY(kept.keep(Call{QDate(2026, 12, 6), "Стрижка", "Интернет", false, QTime(9, 5)}));
+        QVERIFY(TestSupport::fire(m_window->findChild<QTimer*>("keptTimer")));
+        QCOMPARE(kept.count(), 0);
+        QCOMPARE(calls(),
+                 QList<QVariantList>({{"2026-12-05", "Маникюр", "Интернет", 1, "09:00:00"},
+                                      {"2026-12-06", "Стрижка", "Интернет", 0, "09:05:00"}}));
+        QVERIFY(m_window->findChild<QLabel*>("waitingLine")->isHidden());
     }
 
     void newListEntryShowsAtOnceInTheMainWindow()
