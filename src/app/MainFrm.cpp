@@ -6,16 +6,19 @@
 #include "AutostartEntry.h"
 #include "BackupDialog.h"
 #include "BackupMonitor.h"
+#include "CallTransfer.h"
 #include "Clock.h"
 #include "CloseQuestion.h"
 #include "Controls.h"
 #include "DataEnv.h"
+#include "DatabaseLocation.h"
 #include "Dialogs.h"
 #include "DigestAttachment.h"
 #include "DispatchLock.h"
 #include "DispatchTimer.h"
 #include "GrafFrm.h"
 #include "JournalWindow.h"
+#include "KeptCalls.h"
 #include "LocaleText.h"
 #include "Logo.h"
 #include "MailAccountDialog.h"
@@ -43,13 +46,18 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStatusBar>
+#include <QStringListModel>
 #include <QSystemTrayIcon>
+#include <QTcpSocket>
 #include <QTimeEdit>
 #include <QTimer>
 #include <memory>
 
 namespace {
 const QString waiting = QStringLiteral("Ожидание");
+// How often the calls kept at the desk are sent while the server is there.
+constexpr int keptInterval = 5000;
 
 QComboBox* boundList(QWidget* parent, const char* name, RowSet* rows, const QString& column,
                      const QRect& geometry)
@@ -113,16 +121,36 @@ void MainFrm::buildControls()
     DataEnv* env = DataEnv::instance();
     RowSet* services = env->bind("Uslugi");
     RowSet* sources = env->bind("Istochnik");
-    if (!services->isOpen() || !sources->isOpen())
+    // A server that is away: the lists last read from it, and the calls kept at this desk.
+    QStringListModel* keptServices = nullptr;
+    QStringListModel* keptSources = nullptr;
+    if (!services->isOpen() || !sources->isOpen()) {
         m_dataError = env->errorText();
+        KeptCalls* kept = m_register.kept();
+        if (kept && CallTransfer::isServerAway(m_dataError) && !kept->list("Uslugi").isEmpty() &&
+            !kept->list("Istochnik").isEmpty()) {
+            keptServices = new QStringListModel(kept->list("Uslugi"), this);
+            keptSources = new QStringListModel(kept->list("Istochnik"), this);
+            m_dataError.clear();
+        }
+    } else {
+        m_register.copyLists();
+        for (RowSet* rows : {services, sources})
+            connect(rows, &QAbstractItemModel::modelReset, this,
+                    [this] { m_register.copyLists(); });
+    }
 
     Controls::label(client, "Label2", QStringLiteral("Интересующая услуга"),
                     Twips::rect(120, 600, 1815, 255));
     m_usluga = boundList(client, "Usluga", services, "Uname", Twips::rect(2040, 600, 2655, 315));
+    if (keptServices)
+        m_usluga->setModel(keptServices);
     Controls::label(client, "Label3", QStringLiteral("Источник рекламы"),
                     Twips::rect(120, 960, 1815, 255));
     m_istochnik =
         boundList(client, "Istochnik", sources, "IName", Twips::rect(2040, 960, 2655, 315));
+    if (keptSources)
+        m_istochnik->setModel(keptSources);
 
     m_zapis = new QCheckBox(QStringLiteral("Запись на услугу"), client);
     m_zapis->setObjectName("Zapis");
@@ -225,13 +253,49 @@ void MainFrm::buildMenu()
     m_tray->setToolTip("Kalvent");
     connect(m_tray, &QSystemTrayIcon::activated, this, &MainFrm::restoreFromTray);
     m_backups = new BackupMonitor(statusBar(), m_tray, this);
+    m_waitingLine = new QLabel(statusBar());
+    m_waitingLine->setObjectName("waitingLine");
+    m_waitingLine->setVisible(false);
+    statusBar()->addWidget(m_waitingLine);
     // The fixed size follows the backup warning's line, shown only while there is one.
-    connect(m_backups, &BackupMonitor::shownChanged, this, [this] {
-        setMinimumSize(0, 0);
-        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-        adjustSize();
-        setFixedSize(sizeHint());
-    });
+    connect(m_backups, &BackupMonitor::shownChanged, this, &MainFrm::fitStatusBar);
+    m_keptTimer = new QTimer(this);
+    m_keptTimer->setObjectName("keptTimer");
+    m_keptTimer->setInterval(keptInterval);
+    connect(m_keptTimer, &QTimer::timeout, this, &MainFrm::sendKeptCalls);
+}
+
+void MainFrm::fitStatusBar()
+{
+    statusBar()->setVisible(m_backups->isShown() || !m_waitingLine->isHidden());
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    adjustSize();
+    setFixedSize(sizeHint());
+}
+
+void MainFrm::sendKeptCalls()
+{
+    if (m_register.waitingCount() > 0) {
+        // A host that does not answer would hold the window for the whole connect timeout:
+        // its port is tried for a second first, and the tries grow rarer while it is away.
+        const DatabaseLocation location(DataEnv::instance()->database().path());
+        QTcpSocket probe;
+        probe.connectToHost(location.host(), quint16(location.port()));
+        const bool sent = probe.waitForConnected(1000) && m_register.transfer();
+        m_keptTimer->setInterval(sent ? keptInterval : qMin(m_keptTimer->interval() * 2, 60000));
+    }
+    showWaiting();
+}
+
+void MainFrm::showWaiting()
+{
+    const int waiting = m_register.waitingCount();
+    const bool shown = !m_waitingLine->isHidden();
+    m_waitingLine->setText(waiting > 0 ? CallRegister::waitingText(waiting) : QString());
+    m_waitingLine->setVisible(waiting > 0);
+    if (shown != (waiting > 0))
+        fitStatusBar();
 }
 
 void MainFrm::buildDispatch()
@@ -374,6 +438,8 @@ void MainFrm::load()
     m_loaded = true;
     m_timer1->start();
     m_timer2->start();
+    m_keptTimer->start();
+    showWaiting();
     m_tray->show();
     m_backups->start();
     Checknull();
@@ -402,6 +468,12 @@ void MainFrm::followDay(const QDate& today)
 void MainFrm::setStatus(const QString& text)
 {
     m_stat->setText(text);
+    // A longer message than the line was drawn for takes the width up to the window's edge,
+    // over the hidden button there; a short one gives the line its own width back.
+    const QRect line = Twips::rect(120, 2040, 4575, 255);
+    const int room = m_stat->parentWidget()->width() - line.x();
+    const int wanted = m_stat->fontMetrics().horizontalAdvance(text) + 2;
+    m_stat->resize(qBound(line.width(), wanted, qMax(line.width(), room)), line.height());
 }
 
 void MainFrm::addCall()
@@ -441,6 +513,11 @@ void MainFrm::addCall()
         return;
     case CallRegister::AddResult::Added:
         setStatus(QStringLiteral("Добавлено"));
+        showWaiting();
+        return;
+    case CallRegister::AddResult::Kept:
+        setStatus(QString::fromUtf8(CallRegister::keptText));
+        showWaiting();
         return;
     }
 }
@@ -457,6 +534,7 @@ void MainFrm::removePreviousCall()
     switch (result) {
     case CallRegister::RemoveResult::Removed:
         setStatus(QStringLiteral("Услуга удалена"));
+        showWaiting();
         break;
     case CallRegister::RemoveResult::Cancelled:
         setStatus(QStringLiteral("Удаление отменено"));

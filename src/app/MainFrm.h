@@ -66,6 +66,11 @@ private:
     void load();
     // Moves the date field on to `today` unless the operator chose its date.
     void followDay(const QDate& today);
+    // Sends the calls kept while the server was away, and shows how many still wait.
+    void sendKeptCalls();
+    void showWaiting();
+    // The status bar is shown while one of its lines is.
+    void fitStatusBar();
 
     CallRegister m_register;
     bool m_waited = false;        // the last add waited for another program's write
@@ -88,6 +93,8 @@ private:
     QSystemTrayIcon* m_tray = nullptr;
     BackupMonitor* m_backups = nullptr;
     QTimer* m_timer2 = nullptr;
+    QTimer* m_keptTimer = nullptr;
+    QLabel* m_waitingLine = nullptr;
     std::unique_ptr<MailingRun> m_mailing;
     std::unique_ptr<DispatchSchedule> m_dispatch;
 };

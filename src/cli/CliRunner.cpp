@@ -9,12 +9,15 @@
 #include "BackupCommands.h"
 #include "CallCommands.h"
 #include "CallJournalCommands.h"
+#include "CallRegister.h"
 #include "CheckCommand.h"
 #include "CopyCommand.h"
 #include "DataEnv.h"
+#include "DatabaseLocation.h"
 #include "DigestAttachment.h"
 #include "FailureText.h"
 #include "ImportCommand.h"
+#include "KeptCalls.h"
 #include "ListCommands.h"
 #include "MailAttachments.h"
 #include "MailingCommands.h"
@@ -22,6 +25,7 @@
 #include "ReportCommand.h"
 #include "ScheduleCommand.h"
 #include "ServerCommands.h"
+#include "SyncCommand.h"
 
 #include <QFile>
 
@@ -56,6 +60,7 @@ CliRunner::CliRunner(QTextStream& out, QTextStream& err, QIODevice* input) : m_o
     CallJournalCommands::addTo(*this);
     BackupCommands::addTo(*this, input);
     ServerCommands::addTo(*this);
+    SyncCommand::addTo(*this);
     MailAttachments::set(ReportAttachment::all() << std::make_shared<AnalysisAttachment>()
                                                  << std::make_shared<DigestAttachment>());
 }
@@ -163,8 +168,19 @@ int CliRunner::run(QStringList args)
         m_out.flush();
         return Ok;
     }
+    // Calls this desk kept while the server was away go over first, whatever the command.
+    const bool server = DatabaseLocation::isServerUrl(AppPaths::databasePath());
+    const bool kept = server && KeptCalls::exists(AppPaths::databasePath());
+    if (kept && found->first != QLatin1String("sync"))
+        CallRegister(env()).transfer();
     const int status = found->second.handler(args);
     m_out.flush();
+    // The reports and the analysis count only what the server has.
+    if (kept && found->first.startsWith(QLatin1String("report"))) {
+        const int waiting = CallRegister(env()).waitingCount();
+        if (waiting > 0)
+            m_err << "kalvent-cli: " << CallRegister::notSentText(waiting) << Qt::endl;
+    }
     return status;
 }
 

@@ -3,6 +3,7 @@
 #include "DatabaseLocation.h"
 #include "SafeSettings.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -59,6 +60,19 @@ QString AppPaths::deskId()
         storeProgramSetting(QStringLiteral("deskId"), desk);
     }
     return desk;
+}
+
+QString AppPaths::keptCallsPath(const QString& serverLocation)
+{
+    const DatabaseLocation location(serverLocation);
+    const QString server = QStringLiteral("%1@%2:%3/%4")
+                               .arg(location.user(), location.host())
+                               .arg(location.port())
+                               .arg(location.databaseName());
+    const QByteArray hash =
+        QCryptographicHash::hash(server.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
+    const QString folder = QFileInfo(programSettings().fileName()).absolutePath();
+    return QDir(folder).filePath(QStringLiteral("kept/%1.db").arg(QString::fromLatin1(hash)));
 }
 
 QVariant AppPaths::programSetting(const QString& key)

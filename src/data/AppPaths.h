@@ -17,6 +17,9 @@ public:
     // This installation's desk: the calls it adds are marked with it on a shared server
     // (created on first use and kept in the program settings).
     static QString deskId();
+    // The file beside the settings where calls wait while the server at `serverLocation` is
+    // away: one per server (user, host, port and database), so two servers never mix.
+    static QString keptCallsPath(const QString& serverLocation);
 
     // The program's own settings (Kalvent.conf): the database's location, the desk, the sizes
     // windows were closed at. Stored whole or not at all (a full disk never empties the file

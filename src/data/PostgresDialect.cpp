@@ -8,7 +8,7 @@
 #include <QSqlQuery>
 
 namespace {
-constexpr int currentVersion = 2;
+constexpr int currentVersion = 3;
 } // namespace
 
 PostgresDialect::PostgresDialect(const QString& desk) : m_desk(desk) {}

@@ -2,6 +2,9 @@
 
 #include "CallJournal.h"
 #include "JournalText.h"
+#include "ListNames.h"
+
+#include <QFont>
 
 JournalModel::JournalModel(CallJournal& journal, QObject* parent)
     : QAbstractTableModel(parent), m_journal(journal)
@@ -35,6 +38,10 @@ bool JournalModel::reload()
     m_atEnd = false;
     m_pages = 0;
     m_error.clear();
+    if (m_kept)
+        for (const CallRecord& record : m_kept())
+            if (matches(m_filter, record))
+                m_rows << record;
     endResetModel();
     bool ok = true;
     while (ok && !m_atEnd && m_rows.size() < wanted)
@@ -60,6 +67,22 @@ bool JournalModel::readPage()
     endInsertRows();
     m_last = JournalKey{m_rows.last().call.date, m_rows.last().id};
     return true;
+}
+
+bool JournalModel::matches(const CallFilter& filter, const CallRecord& record)
+{
+    const Call& call = record.call;
+    auto sameName = [](const QString& wanted, const QString& name) {
+        return wanted.isEmpty() || ListNames::key(wanted) == ListNames::key(name);
+    };
+    const QString search = filter.search.toCaseFolded();
+    return (!filter.from.isValid() || call.date >= filter.from) &&
+           (!filter.to.isValid() || call.date <= filter.to) &&
+           sameName(filter.service, call.service) && sameName(filter.source, call.source) &&
+           (!filter.booked || *filter.booked == call.booked) &&
+           (filter.desk.isEmpty() || filter.desk == record.desk) &&
+           (search.isEmpty() || call.service.toCaseFolded().contains(search) ||
+            call.source.toCaseFolded().contains(search));
 }
 
 int JournalModel::rowOf(qint64 id) const
@@ -90,6 +113,11 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const
     if (role == Qt::TextAlignmentRole)
         return index.column() == Booked ? QVariant(Qt::AlignCenter)
                                         : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+    if (role == Qt::FontRole && record.id < 0) {
+        QFont waiting; // a call still at this desk, in italics throughout its row
+        waiting.setItalic(true);
+        return waiting;
+    }
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
         return {};
     switch (index.column()) {
@@ -104,7 +132,7 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const
     case Booked:
         return JournalText::booked(record.call.booked);
     case Desk:
-        return record.desk;
+        return record.id < 0 ? QStringLiteral("ожидает передачи на сервер") : record.desk;
     default:
         break;
     }

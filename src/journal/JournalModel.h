@@ -6,6 +6,7 @@
 
 #include <QAbstractTableModel>
 #include <QVector>
+#include <functional>
 
 class CallJournal;
 
@@ -32,6 +33,10 @@ public:
 
     // The desk column is shown on a server only.
     void setShowDesk(bool show);
+    // The calls kept at this desk while the server was away (keys below zero), newest first:
+    // those that match the filter are listed above the server's, marked in the desk column.
+    void setKeptCalls(std::function<QVector<CallRecord>()> kept) { m_kept = std::move(kept); }
+    static bool matches(const CallFilter& filter, const CallRecord& record);
     // Starts again from the newest call that matches; reads the first page (false: see
     // errorText()).
     bool setFilter(const CallFilter& filter);
@@ -65,6 +70,7 @@ private:
     bool readPage();
 
     CallJournal& m_journal;
+    std::function<QVector<CallRecord>()> m_kept;
     CallFilter m_filter;
     QVector<CallRecord> m_rows;
     JournalKey m_last;

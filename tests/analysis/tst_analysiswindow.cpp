@@ -1,9 +1,11 @@
 #include "AnalysisWindow.h"
+#include "AppPaths.h"
 #include "CallStore.h"
 #include "Clock.h"
 #include "DataEnv.h"
 #include "FiguresModel.h"
 #include "HeatMapView.h"
+#include "KeptCalls.h"
 #include "MailingSettings.h"
 #include "RowSet.h"
 #include "SettingsStore.h"
@@ -386,6 +388,37 @@ private Q_SLOTS:
     }
 
     // A picture of the window over a salon's autumn, when a folder for pictures is given.
+    // The analysis reads the server: calls still kept at this desk are told on a line of their
+    // own, shown only while any wait (never on a file).
+    void callsNotSentAreToldBesideTheAnalysis()
+    {
+        const bool server = m_env->connection().dialect().isServer();
+        KeptCalls kept(m_env->database().path(), AppPaths::deskId());
+        if (server)
+            for (int i = 0; i < 3; ++i)
+                QVERIFY(kept.keep(Call{QDate(2026, 12, 1), "A", "Газета", false, QTime(9, i)}));
+        {
+            AnalysisWindow window(m_env.get());
+            auto* line = window.findChild<QLabel*>("notSent");
+            QVERIFY(line);
+            QCOMPARE(line->isHidden(), !server);
+            if (server)
+                QCOMPARE(line->text(), QStringLiteral("3 звонка ещё не переданы на сервер"));
+            const QString folder = qEnvironmentVariable("KALVENT_SCREENS_DIR");
+            if (server && !folder.isEmpty()) {
+                window.resize(1024, 600);
+                window.show();
+                QVERIFY(window.grab().save(QDir(folder).filePath("analysis-not-sent.png")));
+            }
+        }
+        QVector<KeptCalls::Kept> calls;
+        QVERIFY(!server || kept.waiting(&calls));
+        for (const KeptCalls::Kept& call : std::as_const(calls))
+            QVERIFY(kept.discard(call.number));
+        AnalysisWindow window(m_env.get());
+        QVERIFY(window.findChild<QLabel*>("notSent")->isHidden());
+    }
+
     void picture()
     {
         const QString folder = qEnvironmentVariable("KALVENT_SCREENS_DIR");

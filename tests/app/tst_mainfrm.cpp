@@ -1,13 +1,18 @@
 #include "AnalysisWindow.h"
+#include "AppPaths.h"
 #include "Call.h"
+#include "CallRegister.h"
 #include "CallStore.h"
 #include "Clock.h"
 #include "DataEnv.h"
 #include "JournalWindow.h"
+#include "KeptCalls.h"
 #include "ListStore.h"
 #include "Logo.h"
 #include "MainFrm.h"
 #include "PostgresDialect.h"
+#include "ReportKind.h"
+#include "ReportPeriod.h"
 #include "ReportPreview.h"
 #include "RowSet.h"
 #include "SettingsStore.h"
@@ -23,7 +28,9 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QStatusBar>
 #include <QSystemTrayIcon>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -547,6 +554,34 @@ private Q_SLOTS:
         ReportPreview::setHandler({});
     }
 
+    // A report reads the server: calls still kept at this desk are told under its pages, on
+    // a line outside the report (never on a file).
+    void reportPreviewTellsTheCallsNotSent()
+    {
+        const bool server = m_env->connection().dialect().isServer();
+        KeptCalls kept(m_env->database().path(), AppPaths::deskId());
+        if (server)
+            QVERIFY(kept.keep(Call{m_now.date(), "Маникюр", "Интернет", false, QTime(9, 0)}));
+        QStringList notes;
+        ReportPreview::setHandler([&](QDialog& preview, const QAbstractItemModel&, const QString&) {
+            if (const auto* note = preview.findChild<QLabel*>("note"))
+                notes << note->text();
+            const QString folder = qEnvironmentVariable("KALVENT_SCREENS_DIR");
+            if (!folder.isEmpty() && !notes.isEmpty()) {
+                preview.show();
+                preview.grab().save(QDir(folder).filePath("report-not-sent.png"));
+            }
+            return QString();
+        });
+        const bool shown = ReportPreview::showReport(*ReportKind::find(ReportKind::ByDate),
+                                                     ReportPeriod(m_now.date(), m_now.date()),
+                                                     m_env, m_window.get());
+        ReportPreview::setHandler({});
+        QVERIFY(shown);
+        QCOMPARE(notes, server ? QStringList{QStringLiteral("1 звонок ещё не передан на сервер")}
+                               : QStringList());
+    }
+
     void hiddenButtonOpensTheDiagrams()
     {
         QString title;
@@ -621,6 +656,79 @@ private Q_SLOTS:
         QFile check(path);
         QVERIFY(check.open(QIODevice::ReadOnly));
         QVERIFY(check.readAll().startsWith(QStringLiteral("Заметки").toUtf8()));
+    }
+
+    // A server that cannot be reached: the lists last read from it fill the drop-downs, a call
+    // is kept at the desk ("Добавлено" is not claimed) and the status line tells how many wait,
+    // shown only while any do; "Удалить предыдущий" takes the kept call back.
+    void serverAwayKeepsTheCallAndShowsTheWaitingLine()
+    {
+        m_window.reset();
+        QTcpServer closed; // a port nobody listens on once closed
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const QString location =
+            QStringLiteral("postgresql://kalvent@127.0.0.1:%1/away").arg(closed.serverPort());
+        closed.close();
+        {
+            KeptCalls copy(location, AppPaths::deskId());
+            QVERIFY(copy.storeList("Uslugi", {QStringLiteral("Стрижка"), "Маникюр"}));
+            QVERIFY(copy.storeList("Istochnik", {QStringLiteral("Интернет")}));
+        }
+        DataEnv::setInstance(new DataEnv(location));
+        TestSupport::MessageRecorder messages;
+        m_window = std::make_unique<MainFrm>();
+        m_window->showMain();
+        QVERIFY(messages.shown().isEmpty());
+        QCOMPARE(combo("Usluga")->count(), 2);
+        auto* waiting = m_window->findChild<QLabel*>("waitingLine");
+        QVERIFY(waiting && waiting->isHidden() && m_window->statusBar()->isHidden());
+        const int height = m_window->height();
+
+        choose("Usluga", 1);
+        choose("Istochnik", 0);
+        m_window->findChild<QPushButton*>("Command1")->click();
+        QVERIFY2(messages.shown().isEmpty(), qPrintable(messages.shown().value(0).text));
+        QCOMPARE(status(), QString::fromUtf8(CallRegister::keptText));
+        const QLabel* stat = m_window->findChild<QLabel*>("Stat");
+        QVERIFY(stat->width() >= stat->fontMetrics().horizontalAdvance(stat->text())); // whole
+        QVERIFY(stat->geometry().right() < stat->parentWidget()->width());
+        QVERIFY(!waiting->isHidden() && !m_window->statusBar()->isHidden());
+        QCOMPARE(waiting->text(), QStringLiteral("1 звонок ожидает передачи на сервер"));
+        QVERIFY(m_window->height() > height);
+        const QString folder = qEnvironmentVariable("KALVENT_SCREENS_DIR");
+        if (!folder.isEmpty())
+            QVERIFY(m_window->grab().save(QDir(folder).filePath("main-window-waiting.png")));
+
+        // The window's timer finds the server still away: the call stays, tried again later.
+        auto* timer = m_window->findChild<QTimer*>("keptTimer");
+        const int interval = timer->interval();
+        QVERIFY(TestSupport::fire(timer));
+        QCOMPARE(timer->interval(), 2 * interval);
+        QCOMPARE(waiting->text(), QStringLiteral("1 звонок ожидает передачи на сервер"));
+
+        m_window->removePreviousCall();
+        QCOMPARE(status(), QStringLiteral("Услуга удалена"));
+        QVERIFY(waiting->isHidden() && m_window->statusBar()->isHidden());
+        QCOMPARE(m_window->height(), height);
+        KeptCalls kept(location, AppPaths::deskId());
+        QCOMPARE(kept.count(), 0);
+    }
+
+    // Calls kept at the desk go over from the window's timer once the server answers, in
+    // order and with their own date and time.
+    void keptCallsGoOverFromTheWindowsTimer()
+    {
+        if (!m_env->connection().dialect().isServer())
+            QSKIP("a server location only");
+        KeptCalls kept(m_env->database().path(), AppPaths::deskId());
+        QVERIFY(kept.keep(Call{QDate(2026, 12, 5), "Маникюр", "Интернет", true, QTime(9, 0)}));
+        QVERIFY(kept.keep(Call{QDate(2026, 12, 6), "Стрижка", "Интернет", false, QTime(9, 5)}));
+        QVERIFY(TestSupport::fire(m_window->findChild<QTimer*>("keptTimer")));
+        QCOMPARE(kept.count(), 0);
+        QCOMPARE(calls(),
+                 QList<QVariantList>({{"2026-12-05", "Маникюр", "Интернет", 1, "09:00:00"},
+                                      {"2026-12-06", "Стрижка", "Интернет", 0, "09:05:00"}}));
+        QVERIFY(m_window->findChild<QLabel*>("waitingLine")->isHidden());
     }
 
     void newListEntryShowsAtOnceInTheMainWindow()

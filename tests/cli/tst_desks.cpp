@@ -78,7 +78,7 @@ private Q_SLOTS:
             auto a = desk(location, "a");
             QVERIFY2(a->connect(), qPrintable(a->errorText()));
             QCOMPARE(a->bind("Istochnik")->rowCount(), 1);
-            QCOMPARE(scalar(*a, "SELECT Versiya FROM Kalvent"), 2);
+            QCOMPARE(scalar(*a, "SELECT Versiya FROM Kalvent"), 3);
         }
         {
             auto b = desk(location, "b"); // a second desk finds it made

@@ -1,6 +1,8 @@
+#include "AppPaths.h"
 #include "CallEdit.h"
 #include "CallEditDialog.h"
 #include "CallJournal.h"
+#include "CallRegister.h"
 #include "CallStore.h"
 #include "ChangeLogDialog.h"
 #include "ChangeLogModel.h"
@@ -9,17 +11,20 @@
 #include "JournalModel.h"
 #include "JournalText.h"
 #include "JournalWindow.h"
+#include "KeptCalls.h"
 #include "RowSet.h"
 #include "TestSupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSet>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 
 // The call journal: its paged model, the texts that name calls, the edit's checks, and the
 // window driven without a screen.
@@ -224,6 +229,58 @@ private Q_SLOTS:
         QCOMPARE(refusing.result(), int(QDialog::Rejected));
         QCOMPARE(boxes.shown().size(), 1);
         QCOMPARE(boxes.shown().first().text, QStringLiteral("Выберите услугу."));
+    }
+
+    // On a server that cannot be reached, the calls kept at this desk are listed, newest first
+    // and marked, filtered as the others; a deletion and an edit change the desk's file.
+    void keptCallsAreListedAndChangedAtTheDesk()
+    {
+        const QString location = QStringLiteral("postgresql://kalvent@127.0.0.1:1/away");
+        KeptCalls kept(location, AppPaths::deskId());
+        QVERIFY(kept.keep(Call{QDate(2026, 12, 8), QStringLiteral("Стрижка"),
+                               QStringLiteral("Газета"), false, QTime(10, 0)}));
+        QVERIFY(kept.keep(Call{QDate(2026, 12, 9), QStringLiteral("Маникюр"),
+                               QStringLiteral("Радио"), true, QTime(11, 0)}));
+        DataEnv env(location);
+        TestSupport::MessageRecorder boxes;
+        JournalWindow window(&env);
+        JournalModel* model = window.model();
+        QCOMPARE(model->rowCount(), 2);
+        QCOMPARE(model->record(0).call.service, QStringLiteral("Маникюр"));
+        QVERIFY(CallRegister::isKept(model->record(0)) && CallRegister::isKept(model->record(1)));
+        QCOMPARE(model->index(0, JournalModel::Desk).data().toString(),
+                 QStringLiteral("ожидает передачи на сервер"));
+        QVERIFY(model->index(0, JournalModel::Service).data(Qt::FontRole).value<QFont>().italic());
+        QCOMPARE(window.findChild<QLabel*>("waiting")->text(),
+                 QStringLiteral("2 звонка ожидают передачи на сервер"));
+        if (const QString folder = qEnvironmentVariable("KALVENT_SCREENS_DIR"); !folder.isEmpty()) {
+            window.show();
+            QVERIFY(window.grab().save(QDir(folder).filePath("journal-kept.png")));
+        }
+
+        window.searchField()->setText(QStringLiteral("стриж"));
+        QVERIFY(TestSupport::fire(window.findChild<QTimer*>("searchDelay")));
+        QCOMPARE(model->rowCount(), 1);
+        QCOMPARE(model->record(0).call.source, QStringLiteral("Газета"));
+        window.searchField()->clear();
+        QVERIFY(TestSupport::fire(window.findChild<QTimer*>("searchDelay")));
+        QCOMPARE(model->rowCount(), 2);
+
+        window.table()->selectRow(0);
+        boxes.answer(QMessageBox::Ok);
+        window.deleteSelected();
+        QCOMPARE(kept.count(), 1);
+        QCOMPARE(model->rowCount(), 1);
+        QCOMPARE(model->record(0).call.service, QStringLiteral("Стрижка"));
+
+        CallRegister calls(&env);
+        Call changed = model->record(0).call;
+        changed.booked = true;
+        QVERIFY2(calls.editKept(model->record(0).id, changed), qPrintable(calls.errorText()));
+        window.refresh();
+        QVERIFY(model->record(0).call.booked);
+        QVector<KeptCalls::Kept> left;
+        QVERIFY(kept.waiting(&left) && left.size() == 1 && left.first().call.booked);
     }
 
     void theWindowDeletesEditsUndoesAndFollowsChanges()

@@ -10,6 +10,8 @@
 #                              unrelated authority STATE/other-root.crt
 #   pg-server.sh stop STATE    stops the server and removes its folder and STATE
 #   pg-server.sh restart STATE stops and starts the same server on the same port
+#   pg-server.sh halt STATE    stops the server at once (as a crash would), keeping its folder
+#   pg-server.sh resume STATE  starts a halted server again on the same port
 # Debian's binaries are used by their full path: other ones on PATH may differ.
 set -eu
 
@@ -115,6 +117,12 @@ restart)
     pg_ctl_run -m fast stop >/dev/null
     start_server
     ;;
+halt)
+    pg_ctl_run -m immediate stop >/dev/null
+    ;;
+resume)
+    start_server
+    ;;
 stop)
     if [ -n "$dir" ] && [ -f "$dir/data/postmaster.pid" ]; then
         pg_ctl_run -m immediate stop >/dev/null || true
@@ -123,7 +131,7 @@ stop)
     rm -rf "$state"
     ;;
 *)
-    echo "usage: $0 start|start-tls|stop|restart DIR" >&2
+    echo "usage: $0 start|start-tls|stop|restart|halt|resume DIR" >&2
     exit 2
     ;;
 esac

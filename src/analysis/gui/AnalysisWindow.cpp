@@ -1,6 +1,7 @@
 #include "AnalysisWindow.h"
 
 #include "AppPaths.h"
+#include "CallRegister.h"
 
 #include "AnalysisExport.h"
 #include "Clock.h"
@@ -221,8 +222,14 @@ AnalysisWindow::AnalysisWindow(DataEnv* env, QWidget* parent)
     close->setObjectName("close");
     bottom->addWidget(close);
 
+    m_notSent = new QLabel(this);
+    m_notSent->setObjectName("notSent");
+    m_notSent->setVisible(false);
+    m_notSent->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
+    layout->addWidget(m_notSent);
     layout->addWidget(split, 1);
     layout->addLayout(bottom);
 
@@ -348,6 +355,10 @@ void AnalysisWindow::setDates(const QDate& from, const QDate& to)
 
 void AnalysisWindow::reload()
 {
+    // The analysis reads the server; calls kept at this desk are not in it yet.
+    const int waiting = CallRegister(m_env).waitingCount();
+    m_notSent->setText(waiting > 0 ? CallRegister::notSentText(waiting) : QString());
+    m_notSent->setVisible(waiting > 0);
     const QList<AnalysisPeriod::Preset> presets = AnalysisPeriod::presets();
     const AnalysisPeriod period(m_from->date(), m_to->date(),
                                 AnalysisPeriod::unit(presets.value(

@@ -87,6 +87,7 @@ private:
     QTableView* m_totals = nullptr;
     HeatMapView* m_heatMap = nullptr;
     QLabel* m_untimed = nullptr;
+    QLabel* m_notSent = nullptr; // the calls kept at this desk, not on the server yet
     QChartView* m_chart = nullptr;
     QLabel* m_chartTitle = nullptr;
     QComboBox* m_measure = nullptr;

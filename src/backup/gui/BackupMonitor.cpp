@@ -77,6 +77,11 @@ bool BackupMonitor::runInBackground(bool daily, std::function<void(const QString
     return true;
 }
 
+bool BackupMonitor::isShown() const
+{
+    return !m_label->isHidden();
+}
+
 void BackupMonitor::refresh()
 {
     // Before the first attempt (a fresh installation, its first copy due shortly) nothing is

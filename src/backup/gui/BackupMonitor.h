@@ -29,6 +29,8 @@ public:
     // back in this thread. False when a copy is being taken already.
     bool takeNow(std::function<void(const QString&)> done);
     bool isBusy() const { return m_worker != nullptr; }
+    // Whether the warning's line is shown.
+    bool isShown() const;
     // Shows the current warning (or clears it).
     void refresh();
     QString warning() const { return m_warning; }

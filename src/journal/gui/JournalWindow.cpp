@@ -3,6 +3,7 @@
 #include "CallEdit.h"
 #include "CallEditDialog.h"
 #include "CallJournal.h"
+#include "CallRegister.h"
 #include "CallStore.h"
 #include "ChangeLogDialog.h"
 #include "Clock.h"
@@ -63,6 +64,8 @@ JournalWindow::JournalWindow(DataEnv* env, QWidget* parent)
 
     m_model = new JournalModel(m_env->journal(), this);
     m_model->setShowDesk(m_env->connection().dialect().isServer());
+    if (m_env->connection().dialect().isServer())
+        m_model->setKeptCalls([env = m_env] { return CallRegister(env).waitingCalls(); });
     m_table = new QTableView(this);
     m_table->setObjectName("calls");
     m_table->setModel(m_model);
@@ -108,6 +111,10 @@ JournalWindow::JournalWindow(DataEnv* env, QWidget* parent)
 
     auto* layout = qobject_cast<QVBoxLayout*>(this->layout());
     layout->insertWidget(0, m_today);
+    m_waiting = new QLabel(this);
+    m_waiting->setObjectName("waiting");
+    m_waiting->setVisible(false);
+    layout->insertWidget(1, m_waiting);
     layout->addWidget(m_table, 1);
     m_ownerRights = m_env->ownerRights();
     if (!m_ownerRights) {
@@ -317,6 +324,9 @@ void JournalWindow::showState(bool read)
     const auto today = m_env->journal().dayCount(Clock::today());
     m_today->setText(today ? JournalText::today(today->first, today->second)
                            : m_env->journal().errorText());
+    const int waiting = CallRegister(m_env).waitingCount();
+    m_waiting->setText(waiting > 0 ? CallRegister::waitingText(waiting) : QString());
+    m_waiting->setVisible(waiting > 0);
     if (read)
         setState(m_model->rowCount() == 0 ? QStringLiteral("Звонков нет.") : QString());
     else
@@ -370,6 +380,16 @@ void JournalWindow::editSelected()
                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok}) !=
         QMessageBox::Ok)
         return;
+    if (CallRegister::isKept(record)) {
+        CallRegister calls(m_env);
+        if (!calls.editKept(record.id, dialog.changed()))
+            Dialogs::critical(this, QStringLiteral("Изменение звонка"),
+                              QStringLiteral("Звонок не изменён.\n%1").arg(calls.errorText()));
+        else
+            setState(QStringLiteral("Звонок изменён"));
+        refresh();
+        return;
+    }
     if (!m_env->calls().edit(record.id, dialog.changed()))
         Dialogs::critical(this, QStringLiteral("Изменение звонка"),
                           QStringLiteral("Звонок не изменён.\n%1").arg(m_env->calls().errorText()));
@@ -388,13 +408,27 @@ void JournalWindow::deleteSelected()
         QMessageBox::Ok)
         return;
     QVector<qint64> ids;
+    QVector<qint64> keptIds;
     for (const CallRecord& record : records)
-        ids << record.id;
+        (CallRegister::isKept(record) ? keptIds : ids) << record.id;
+    CallRegister calls(m_env);
+    if (!keptIds.isEmpty() && !calls.removeKept(keptIds)) {
+        Dialogs::critical(this, QStringLiteral("Удаление"),
+                          QStringLiteral("Звонки не удалены.\n%1").arg(calls.errorText()));
+        refresh();
+        return;
+    }
+    if (ids.isEmpty()) {
+        refresh();
+        setState(QStringLiteral("Удалено: %1").arg(JournalText::calls(keptIds.size())));
+        return;
+    }
     if (!m_env->calls().remove(ids))
         Dialogs::critical(this, QStringLiteral("Удаление"),
                           QStringLiteral("Звонки не удалены.\n%1").arg(m_env->calls().errorText()));
     else
-        setState(QStringLiteral("Удалено: %1").arg(JournalText::calls(ids.size())));
+        setState(
+            QStringLiteral("Удалено: %1").arg(JournalText::calls(ids.size() + keptIds.size())));
 }
 
 void JournalWindow::undo()

@@ -62,6 +62,7 @@ private:
     QTableView* m_table = nullptr;
     QLabel* m_today = nullptr;
     QLabel* m_state = nullptr;
+    QLabel* m_waiting = nullptr; // the calls kept at this desk while the server was away
     QComboBox* m_preset = nullptr;
     QDateEdit* m_from = nullptr;
     QDateEdit* m_to = nullptr;

@@ -1,6 +1,8 @@
 #include "ReportPreview.h"
 
 #include "AppPaths.h"
+#include "CallRegister.h"
+#include "DataEnv.h"
 
 #include "Dialogs.h"
 #include "ReportKind.h"
@@ -12,7 +14,9 @@
 #include "ReportRunner.h"
 #include "Twips.h"
 
+#include <QBoxLayout>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
@@ -55,6 +59,10 @@ bool ReportPreview::showReport(const ReportKind& kind, const ReportPeriod& perio
     QString failure = runner.errorText();
     if (rows) {
         ReportPreview preview;
+        // The report counts what the server has; calls kept at this desk are not in it yet.
+        if (const int waiting = CallRegister(env ? env : DataEnv::instance()).waitingCount();
+            waiting > 0)
+            preview.setNote(CallRegister::notSentText(waiting));
         if (preview.show(*layout, *rows, period.text(), parent))
             return true;
         failure = QStringLiteral("Не удалось показать отчет «%1»: %2")
@@ -106,6 +114,12 @@ bool ReportPreview::show(const ReportLayout& layout, const QAbstractItemModel& r
                          if (!ReportPainter::print(paginator.pages(), *target))
                              paintError = QStringLiteral("ошибка вывода страниц отчета");
                      });
+    if (auto* box = qobject_cast<QBoxLayout*>(dialog.layout()); box && !m_note.isEmpty()) {
+        auto* note = new QLabel(m_note, &dialog);
+        note->setObjectName("note");
+        note->setContentsMargins(6, 2, 6, 2);
+        box->addWidget(note);
+    }
     // The whole page in view; the operator zooms from there.
     if (auto* widget = dialog.findChild<QPrintPreviewWidget*>())
         widget->fitInView();

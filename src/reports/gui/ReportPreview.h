@@ -27,6 +27,8 @@ public:
     bool show(const ReportLayout& layout, const QAbstractItemModel& rows, const QString& period,
               QWidget* parent);
     QString errorText() const { return m_error; }
+    // A line shown under the pages, outside the report ("3 звонка ещё не переданы на сервер").
+    void setNote(const QString& note) { m_note = note; }
 
     // Test hook: when set, it gets the ready preview window and what it shows instead of the
     // window being run modally; it returns the failure, empty when the preview worked.
@@ -41,4 +43,5 @@ public:
 private:
     static Handler s_handler;
     QString m_error;
+    QString m_note;
 };
