@@ -6,6 +6,8 @@
 #include "KeptCalls.h"
 #include "RowSet.h"
 
+#include <QUuid>
+
 namespace {
 // The form of "звонок" after `count`: 1 звонок, 2 звонка, 5 звонков.
 QString callsText(int count)
@@ -124,9 +126,9 @@ bool CallRegister::removeKept(const QVector<qint64>& ids)
     return true;
 }
 
-CallRegister::AddResult CallRegister::keep(const Call& call)
+CallRegister::AddResult CallRegister::keep(const Call& call, const QString& key)
 {
-    if (kept()->keep(call))
+    if (kept()->keep(call, key))
         return AddResult::Kept;
     m_error = kept()->errorText();
     return AddResult::Failed;
@@ -149,10 +151,15 @@ CallRegister::AddResult CallRegister::add(const QDate& date, const QString& serv
         transfer();
         m_error.clear();
     }
+    // On a server the call goes under a key of its own: when the connection is lost after the
+    // server committed it, it is kept under that key and the server does not take it twice.
+    const QString key = kept() ? AppPaths::deskId() + QLatin1Char(':') +
+                                     QUuid::createUuid().toString(QUuid::WithoutBraces)
+                               : QString();
     CallStore& calls = m_env->calls();
-    if (!calls.add(call, m_notice)) {
+    if (!calls.add(call, m_notice, key)) {
         m_error = calls.errorText();
-        return kept() && CallTransfer::isServerAway(m_error) ? keep(call) : AddResult::Failed;
+        return kept() && CallTransfer::isServerAway(m_error) ? keep(call, key) : AddResult::Failed;
     }
     return AddResult::Added;
 }

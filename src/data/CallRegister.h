@@ -66,7 +66,7 @@ public:
     static QString notSentText(int count);
 
 private:
-    AddResult keep(const Call& call);
+    AddResult keep(const Call& call, const QString& key = {});
 
     DataEnv* m_env;
     QString m_error;

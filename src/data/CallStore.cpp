@@ -25,11 +25,15 @@ CallStore::CallStore(DataConnection& connection, const QString& insertStatement,
 {
 }
 
-bool CallStore::insert(const Call& call)
+bool CallStore::insert(const Call& call, const QString& key)
 {
+    QVariantList values = call.values();
+    if (!key.isEmpty())
+        values << key << key;
+    const QString statement = key.isEmpty() ? m_insert : m_connection.dialect().keyedCallInsert();
     if (!run([&] {
             QSqlQuery query(m_connection.connection());
-            return m_connection.database().run(query, m_insert, call.values());
+            return m_connection.database().run(query, statement, values);
         }))
         return false;
     // The key the call was given and where the change log stood, for undo: the call is stored
@@ -102,18 +106,19 @@ void CallStore::remember(Step step)
         m_history.removeFirst();
 }
 
-bool CallStore::add(const Call& call, const std::function<void(const QString& notice)>& waiting)
+bool CallStore::add(const Call& call, const std::function<void(const QString& notice)>& waiting,
+                    const QString& key)
 {
     if (!connected())
         return false;
     if (!m_connection.setLockWait(shortWaitMsecs))
         return fail(m_connection.errorText());
-    bool done = insert(call);
+    bool done = insert(call, key);
     if (!done && m_connection.lockTimedOut()) {
         if (waiting)
             waiting(QStringLiteral("Ожидание окончания импорта..."));
         done = (m_connection.setLockWait(longWaitMsecs) || fail(m_connection.errorText())) &&
-               insert(call);
+               insert(call, key);
     }
     m_connection.setLockWait(-1);
     if (done) {

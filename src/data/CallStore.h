@@ -31,7 +31,9 @@ public:
     // Stores one call. Another program's long write (an import) is waited for rather than
     // refused: after a first wait of shortWaitMsecs, waiting() is told what to show meanwhile,
     // and the call waits up to longWaitMsecs more.
-    bool add(const Call& call, const std::function<void(const QString& notice)>& waiting = {});
+    // A `key` (a server's) stores the call at most once under it, however often it is sent.
+    bool add(const Call& call, const std::function<void(const QString& notice)>& waiting = {},
+             const QString& key = {});
     static constexpr int shortWaitMsecs = 1000;
     static constexpr int longWaitMsecs = 180000;
 
@@ -101,7 +103,7 @@ private:
         qint64 mark = 0;
     };
 
-    bool insert(const Call& call);
+    bool insert(const Call& call, const QString& key);
     // The first column of the first row of a statement (0 when none).
     QSqlError value(QSqlQuery& query, const QString& sql, const QVariantList& arguments,
                     qint64* result) const;

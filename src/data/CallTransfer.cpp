@@ -13,15 +13,9 @@ namespace {
 constexpr int batchCalls = 100;
 
 // Several programs of one desk may send at once: the key's lock lets one in at a time, and
-// the one after finds the call there (the insert's row trigger counts a call before the
-// conflict is seen, so a conflict must not happen at all).
+// the one after finds the call there.
 const QString lockKey =
     QStringLiteral("SELECT pg_advisory_xact_lock(7, hashtext(CAST(? AS text)))");
-const QString insertKept = QStringLiteral(
-    "INSERT INTO Base (Data, usluga, Istochnik, Zapis, Vrem, Kluch) SELECT CAST(? AS text), "
-    "CAST(? AS text), CAST(? AS text), CAST(? AS integer), CAST(? AS text), CAST(? AS text) "
-    "WHERE NOT EXISTS (SELECT 1 FROM Base WHERE Kluch = CAST(? AS text)) "
-    "ON CONFLICT (Kluch) DO NOTHING");
 
 // For the tests: KALVENT_TEST_TRANSFER_PAUSE="N:FILE" holds the transfer after the server
 // committed its N-th call and before the desk forgets it, once FILE is made.
@@ -103,7 +97,8 @@ bool CallTransfer::run()
                 values << kept.key << kept.key;
                 QSqlError error = m_connection.database().run(query, lockKey, {kept.key});
                 if (!error.isValid())
-                    error = m_connection.database().run(query, insertKept, values);
+                    error = m_connection.database().run(
+                        query, m_connection.dialect().keyedCallInsert(), values);
                 query.finish();
                 if (!error.isValid() && db.commit())
                     return QSqlError();

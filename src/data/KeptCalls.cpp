@@ -148,7 +148,7 @@ bool KeptCalls::inTransaction(const std::function<QSqlError(QSqlQuery&)>& work)
     return fail(reason);
 }
 
-bool KeptCalls::keep(const Call& call)
+bool KeptCalls::keep(const Call& call, const QString& key)
 {
     return inTransaction([&](QSqlQuery& query) {
         QSqlError error = exec(query,
@@ -158,8 +158,9 @@ bool KeptCalls::keep(const Call& call)
         if (error.isValid())
             return error;
         const qint64 number = query.lastInsertId().toLongLong();
-        return exec(query, "UPDATE Zvonki SET Kluch = ? WHERE N = ?",
-                    {QStringLiteral("%1:%2").arg(m_desk).arg(number), number});
+        return exec(
+            query, "UPDATE Zvonki SET Kluch = ? WHERE N = ?",
+            {key.isEmpty() ? QStringLiteral("%1:%2").arg(m_desk).arg(number) : key, number});
     });
 }
 

@@ -35,7 +35,8 @@ public:
     static bool exists(const QString& serverLocation);
     QString path() const { return m_path; }
 
-    bool keep(const Call& call);
+    // Keeps a call under `key` (one the server may hold already), or under a new one.
+    bool keep(const Call& call, const QString& key = {});
     // The waiting calls, oldest first (at most `limit`; all when negative).
     bool waiting(QVector<Kept>* calls, int limit = -1);
     // How many wait, and the date of the oldest (invalid when none wait); -1 on a failure.

@@ -139,6 +139,17 @@ QString PostgresDialect::lastCall() const
                           "ORDER BY ID DESC LIMIT 1");
 }
 
+QString PostgresDialect::keyedCallInsert() const
+{
+    // The insert's row trigger counts a call before a conflict is seen, so the key is looked
+    // for first; ON CONFLICT only keeps a race from failing.
+    return QStringLiteral(
+        "INSERT INTO Base (Data, usluga, Istochnik, Zapis, Vrem, Kluch) SELECT CAST(? AS text), "
+        "CAST(? AS text), CAST(? AS text), CAST(? AS integer), CAST(? AS text), CAST(? AS text) "
+        "WHERE NOT EXISTS (SELECT 1 FROM Base WHERE Kluch = CAST(? AS text)) "
+        "ON CONFLICT (Kluch) DO NOTHING");
+}
+
 QString PostgresDialect::lastInsertedCall() const
 {
     return QStringLiteral("SELECT currval(pg_get_serial_sequence('base', 'id'))");

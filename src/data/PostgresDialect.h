@@ -32,6 +32,7 @@ public:
     QString insertRow(const QString& table, const QString& column) const override;
     QString lastCall() const override;
     QString lastInsertedCall() const override;
+    QString keyedCallInsert() const override;
     QString desks() const override;
     std::unique_ptr<CallWriter> callWriter(QSqlDatabase& db) const override;
     QStringList rebuildTotals() const override;

@@ -132,6 +132,9 @@ public:
     QString logRestored() const;
     // The key of the newest call this connection inserted.
     virtual QString lastInsertedCall() const = 0;
+    // On a server: stores one call under its desk's key unless the server has that key already
+    // (parameters: Call::values(), the key twice); empty on a file.
+    virtual QString keyedCallInsert() const { return {}; }
 
     // The change log Izmeneniya: every edit and removal of a call, logged by triggers, and
     // every call put back, logged by the store that puts it back. Vid is the kind.

@@ -33,7 +33,7 @@ Call nthCall(int n)
 }
 
 // Forwards connections to the server; when armed, cuts every connection at the server's
-// reply to the n-th commit (the server has committed, the desk never hears it) and stops
+// n-th reply with a given tag (the server has committed, the desk never hears it) and stops
 // listening until told to listen again.
 class CuttingProxy : public QObject
 {
@@ -51,9 +51,11 @@ public:
     }
     quint16 port() const { return m_port; }
     void setPort(quint16 port) { m_port = port; }
-    void armAtCommit(int n)
+    // Cuts at the n-th reply that holds `tag` (a finished command's tag).
+    void armAt(const QByteArray& tag, int n)
     {
-        m_commits = 0;
+        m_tag = tag;
+        m_seen = 0;
         m_cutAt = n;
     }
     int cuts() const { return m_cuts; }
@@ -70,9 +72,7 @@ private:
                     [desk, server] { server->write(desk->readAll()); });
             connect(server, &QTcpSocket::readyRead, desk, [this, desk, server] {
                 const QByteArray reply = server->readAll();
-                // The tag of a finished COMMIT in the server's messages.
-                if (m_cutAt > 0 && reply.contains(QByteArrayLiteral("COMMIT\0")) &&
-                    ++m_commits == m_cutAt) {
+                if (m_cutAt > 0 && reply.contains(m_tag) && ++m_seen == m_cutAt) {
                     cutAll();
                     return;
                 }
@@ -101,9 +101,61 @@ private:
     quint16 m_port = 0;
     QTcpServer* m_server = nullptr;
     QList<QPointer<QTcpSocket>> m_open;
-    int m_commits = 0;
+    QByteArray m_tag;
+    int m_seen = 0;
     int m_cutAt = 0;
     int m_cuts = 0;
+};
+
+// The proxy in a thread of its own, so that the desk's blocking calls in the test's thread go
+// through it; back in the test's thread, with its connections closed, when this ends.
+class ProxyThread
+{
+public:
+    explicit ProxyThread(quint16 target) : m_proxy(target)
+    {
+        m_proxy.moveToThread(&m_thread);
+        m_thread.start();
+    }
+    ~ProxyThread()
+    {
+        QThread* here = QThread::currentThread();
+        run([&] { m_proxy.moveToThread(here); });
+        m_thread.quit();
+        m_thread.wait();
+    }
+    ProxyThread(const ProxyThread&) = delete;
+    ProxyThread& operator=(const ProxyThread&) = delete;
+
+    template <typename Work> void run(Work work)
+    {
+        QMetaObject::invokeMethod(&m_proxy, work, Qt::BlockingQueuedConnection);
+    }
+    // Listens on its port (any free one the first time).
+    bool listen()
+    {
+        bool listening = false;
+        run([&] {
+            listening = m_proxy.listen(m_proxy.port());
+            if (listening && m_proxy.port() == 0)
+                m_proxy.setPort(m_proxy.findChild<QTcpServer*>()->serverPort());
+        });
+        return listening;
+    }
+    // `location` on the server, reached through the proxy.
+    QString through(const QString& location, quint16 target)
+    {
+        QString proxied = location;
+        quint16 port = 0;
+        run([&] { port = m_proxy.port(); });
+        proxied.replace(QStringLiteral(":%1/").arg(target), QStringLiteral(":%1/").arg(port));
+        return proxied;
+    }
+    CuttingProxy& proxy() { return m_proxy; }
+
+private:
+    QThread m_thread;
+    CuttingProxy m_proxy;
 };
 } // namespace
 
@@ -351,58 +403,66 @@ private Q_SLOTS:
     void connectionCutMidTransferThenRetryCompletes()
     {
         const quint16 target = quint16(QUrl(m_server).port());
-        QThread thread;
-        CuttingProxy proxy(target);
-        proxy.moveToThread(&thread);
-        thread.start();
-        auto inProxy = [&](auto work) {
-            QMetaObject::invokeMethod(&proxy, work, Qt::BlockingQueuedConnection);
-        };
-        // The proxy comes back to this thread, and its own ends, however the test ends.
-        const auto stop = qScopeGuard([&] {
+        ProxyThread proxy(target);
+        const auto closeFirst = qScopeGuard([&] {
             m_register.reset();
             DataEnv::setInstance(nullptr);
-            QThread* here = QThread::currentThread();
-            inProxy([&] { proxy.moveToThread(here); });
-            thread.quit();
-            thread.wait();
         });
-        bool listening = false;
-        inProxy([&] {
-            listening = proxy.listen(0);
-            proxy.setPort(listening ? proxy.findChild<QTcpServer*>()->serverPort() : 0);
-        });
-        QVERIFY(listening);
-
+        QVERIFY(proxy.listen());
         const QString direct = newDatabase();
         QVERIFY(!direct.isEmpty());
-        QString location = direct;
-        location.replace(QStringLiteral(":%1/").arg(target),
-                         QStringLiteral(":%1/").arg(proxy.port()));
+        const QString location = proxy.through(direct, target);
         CallRegister* calls = useDatabase(location);
         QVERIFY(calls);
-        inProxy([&] { proxy.goDown(); });
+        proxy.run([&] { proxy.proxy().goDown(); });
         QVERIFY(addKept(calls, 0, 30));
-        inProxy([&] {
-            listening = proxy.listen(proxy.port());
-            proxy.armAtCommit(5);
-        });
-        QVERIFY(listening);
+        QVERIFY(proxy.listen());
+        proxy.run([&] { proxy.proxy().armAt(QByteArrayLiteral("COMMIT\0"), 5); });
 
         QString err;
         QCOMPARE(runCli(location, {"sync"}, nullptr, &err), 1);
         int cuts = 0;
-        inProxy([&] { cuts = proxy.cuts(); });
+        proxy.run([&] { cuts = proxy.proxy().cuts(); });
         QCOMPARE(cuts, 2);
         QString problem;
         QVERIFY2(serverHas(direct, 5, &problem), qPrintable(problem));
         QCOMPARE(calls->waitingCount(), 26); // the fifth is on the server and still here
 
-        inProxy([&] { listening = proxy.listen(proxy.port()); });
-        QVERIFY(listening);
+        QVERIFY(proxy.listen());
         QCOMPARE(runCli(location, {"sync"}), 0);
         QCOMPARE(calls->waitingCount(), 0);
         QVERIFY2(serverHas(direct, 30, &problem), qPrintable(problem));
+    }
+
+    // An add from the window whose connection drops once the server has committed it: the
+    // desk never hears so and keeps the call, but the server, which has it, does not take it
+    // a second time.
+    void addCutAfterTheServerCommittedIsStoredOnce()
+    {
+        const quint16 target = quint16(QUrl(m_server).port());
+        ProxyThread proxy(target);
+        const auto closeFirst = qScopeGuard([&] {
+            m_register.reset();
+            DataEnv::setInstance(nullptr);
+        });
+        QVERIFY(proxy.listen());
+        const QString direct = newDatabase();
+        QVERIFY(!direct.isEmpty());
+        CallRegister* calls = useDatabase(proxy.through(direct, target));
+        QVERIFY(calls);
+        proxy.run([&] { proxy.proxy().armAt(QByteArrayLiteral("INSERT 0 1\0"), 1); });
+
+        const Call call = nthCall(0);
+        QCOMPARE(calls->add(call.date, call.service, call.source, call.booked, call.time),
+                 CallRegister::AddResult::Kept);
+        QString problem;
+        QVERIFY2(serverHas(direct, 1, &problem), qPrintable(problem));
+        QCOMPARE(calls->waitingCount(), 1);
+
+        QVERIFY(proxy.listen());
+        QVERIFY2(calls->transfer(), qPrintable(calls->errorText()));
+        QCOMPARE(calls->waitingCount(), 0);
+        QVERIFY2(serverHas(direct, 1, &problem), qPrintable(problem));
     }
 };
 
