@@ -7,9 +7,11 @@
 // spend for every source and month). With --database the CSV goes into that empty server database
 // instead, and the file-only figures (upgrade, sizes of files) are left out. The calls are made
 // and written one at a time: ten million take no more memory than a thousand.
-//   kalvent-bench --desks N [--seconds S] [--calls N] [--database URL]
-// Many desks adding calls at once on one file or server (see DeskBench); with --calls, that many
-// calls are imported first.
+//   kalvent-bench --desks N [--seconds S] [--calls N] [--database URL|FILE]
+// Many desks adding calls at once on one file or server (see DeskBench): a new file, or the
+// database given; with --calls, that many calls are imported first.
+//   kalvent-bench --write-csv FILE [--calls N]
+// Only writes the calls as the CSV file FILE.
 #include "AdAnalysis.h"
 #include "BenchCalls.h"
 #include "CallImporter.h"
@@ -222,8 +224,6 @@ int main(int argc, char** argv)
     const int desks = option.value("--desks", "0").toInt();
     if (count < 0 || (count == 0 && desks == 0))
         die("--calls needs a positive number");
-    if (!server.isEmpty() && !DatabaseLocation::isServerUrl(server))
-        die("--database takes a server location postgresql://USER@HOST:PORT/DBNAME");
     if (desks > 0) {
         // A call's place in its desk's sequence is its time of day: at most a day of seconds.
         if (seconds <= 0 || seconds > 40000)
@@ -237,7 +237,16 @@ int main(int argc, char** argv)
         }
         return DeskBench::run(app.applicationFilePath(), desks, seconds, server, calls);
     }
+    if (!server.isEmpty() && !DatabaseLocation::isServerUrl(server))
+        die("--database takes a server location postgresql://USER@HOST:PORT/DBNAME");
     const bool onServer = !server.isEmpty();
+    const QDate last(2026, 12, 6);
+    const QDate first = last.addYears(-10).addDays(1);
+    if (option.contains("--write-csv")) {
+        // The calls alone, for timing an import or a window on them apart from the bench.
+        writeCsv(option.value("--write-csv"), BenchCalls(count, first, last));
+        return 0;
+    }
 
     QTemporaryDir dir;
     const QString csv = dir.filePath("calls.csv");
@@ -245,8 +254,6 @@ int main(int argc, char** argv)
     const QString imported = onServer ? server : dir.filePath("KvBD.db");
     const QString listsOnly = dir.filePath("lists.db");
 
-    const QDate last(2026, 12, 6);
-    const QDate first = last.addYears(-10).addDays(1);
     writeCsv(csv, BenchCalls(count, first, last));
     if (!onServer)
         writeFirstLayout(firstLayout, BenchCalls(count, first, last));
