@@ -22,6 +22,7 @@
 #include <QTextStream>
 #include <QThread>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -55,7 +56,7 @@ double percentile(QList<double> values, double fraction)
     if (values.isEmpty())
         return 0;
     std::sort(values.begin(), values.end());
-    const auto at = qsizetype(fraction * double(values.size() - 1) + 0.5);
+    const auto at = qsizetype(std::lround(fraction * double(values.size() - 1)));
     return values.at(std::min(at, values.size() - 1));
 }
 

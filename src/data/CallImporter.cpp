@@ -170,9 +170,7 @@ QString normalizedName(const QString& name)
         return *found;
     if (known.size() >= 100000) // names that hardly repeat are not all kept
         known.clear();
-    const QString result = ListNames::normalized(name);
-    known.insert(name, result);
-    return result;
+    return *known.insert(name, ListNames::normalized(name));
 }
 
 // One row as a call with its names as ListNames stores them; the reason when it is none.
