@@ -40,7 +40,7 @@ class TestCli : public QObject
 
     QString write(const QString& name, const QByteArray& content)
     {
-        const QString path = m_dir.filePath(name);
+        QString path = m_dir.filePath(name);
         QFile file(path);
         file.open(QIODevice::WriteOnly);
         file.write(content);
@@ -392,7 +392,7 @@ private Q_SLOTS:
         QVERIFY(page.open(QIODevice::ReadOnly));
         static const QRegularExpression font(QStringLiteral("\\\\f[BIRP]"));
         QStringList entries; // the page's lines in bold, without their font changes
-        for (QString line : QString::fromUtf8(page.readAll()).split('\n'))
+        for (const QString& line : QString::fromUtf8(page.readAll()).split('\n'))
             if (line.startsWith(".B "))
                 entries << line.mid(3).remove(font).replace(QStringLiteral("\\-"), "-");
         QTextStream out(&m_out);
