@@ -5,13 +5,21 @@
 // database, upgrades the old one in place, and times the reports, an add, a removal and an
 // opening on the imported database, the call journal's pages, and the advertising analysis (with a
 // spend for every source and month). With --database the CSV goes into that empty server database
-// instead, and the file-only figures (upgrade, sizes of files) are left out.
+// instead, and the file-only figures (upgrade, sizes of files) are left out. The calls are made
+// and written one at a time: ten million take no more memory than a thousand.
+//   kalvent-bench --desks N [--seconds S] [--calls N] [--database URL|FILE]
+// Many desks adding calls at once on one file or server (see DeskBench): a new file, or the
+// database given; with --calls, that many calls are imported first.
+//   kalvent-bench --write-csv FILE [--calls N]
+// Only writes the calls as the CSV file FILE.
 #include "AdAnalysis.h"
+#include "BenchCalls.h"
 #include "CallImporter.h"
 #include "CallJournal.h"
 #include "CallStore.h"
 #include "DataEnv.h"
 #include "DatabaseLocation.h"
+#include "DeskBench.h"
 #include "ReportKind.h"
 #include "RowSet.h"
 #include "SpendStore.h"
@@ -21,6 +29,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -34,6 +43,16 @@
 #include <unistd.h>
 
 namespace {
+
+const QStringList& services()
+{
+    return BenchCalls::services();
+}
+
+const QStringList& sources()
+{
+    return BenchCalls::sources();
+}
 
 [[noreturn]] void die(const QString& message)
 {
@@ -64,101 +83,25 @@ double megabytes(const QString& path)
     return QFileInfo(path).size() / (1024.0 * 1024.0);
 }
 
-const QStringList& services()
-{
-    static const QStringList names{"Стрижка",
-                                   "Стрижка детская",
-                                   "Окрашивание",
-                                   "Мелирование",
-                                   "Тонирование",
-                                   "Укладка",
-                                   "Причёска",
-                                   "Химическая завивка",
-                                   "Ламинирование",
-                                   "Кератин",
-                                   "Маникюр",
-                                   "Педикюр",
-                                   "Покрытие гелем",
-                                   "Наращивание",
-                                   "Дизайн ногтей",
-                                   "Массаж",
-                                   "Массаж спины",
-                                   "Антицеллюлит",
-                                   "Обёртывание",
-                                   "Чистка лица",
-                                   "Пилинг",
-                                   "Маска",
-                                   "Макияж",
-                                   "Свадебный макияж",
-                                   "Брови",
-                                   "Ресницы",
-                                   "Эпиляция",
-                                   "Шугаринг",
-                                   "Солярий",
-                                   "Спа",
-                                   "Сауна",
-                                   "Бассейн",
-                                   "Йога",
-                                   "Фитнес",
-                                   "Консультация",
-                                   "Абонемент",
-                                   "Подарочный сертификат",
-                                   "Стрижка бороды",
-                                   "Бритьё",
-                                   "Тату"};
-    return names;
-}
-
-const QStringList& sources()
-{
-    static const QStringList names{
-        "Интернет", "Газета",     "Радио",           "Листовка",          "Знакомые",  "Вывеска",
-        "ТВ",       "Журнал",     "Баннер",          "Реклама в лифте",   "Остановка", "Метро",
-        "Буклет",   "Выставка",   "Соцсети",         "Поисковик",         "Карты",     "Отзывы",
-        "Купон",    "Рассылка",   "Сарафан",         "Постоянный клиент", "Партнёр",   "Визитка",
-        "Билборд",  "Справочник", "Телефонная база", "Промоакция",        "Блогер",    "Другое"};
-    return names;
-}
-
-struct BenchCall
-{
-    QDate date;
-    int service;
-    int source;
-    bool booked;
-    QTime time;
-};
-
-// Calls spread evenly over the days from `first` to `last`, in date order.
-QVector<BenchCall> makeCalls(int count, const QDate& first, const QDate& last)
-{
-    QRandomGenerator random(20261206);
-    const qint64 days = first.daysTo(last) + 1;
-    QVector<BenchCall> calls;
-    calls.reserve(count);
-    for (int i = 0; i < count; ++i)
-        calls.append({first.addDays(qint64(i) * days / count),
-                      int(random.bounded(services().size())), int(random.bounded(sources().size())),
-                      random.bounded(3) == 0,
-                      QTime(9 + random.bounded(10), random.bounded(60), random.bounded(60))});
-    return calls;
-}
-
-void writeCsv(const QString& path, const QVector<BenchCall>& calls)
+void writeCsv(const QString& path, BenchCalls calls)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         die(path + ": " + file.errorString());
     QTextStream out(&file);
     out << "Data;usluga;Istochnik;Zapis;Vrem\n";
-    for (const BenchCall& c : calls)
+    BenchCall c;
+    while (calls.next(c))
         out << c.date.toString(Qt::ISODate) << ';' << services()[c.service] << ';'
             << sources()[c.source] << ';' << (c.booked ? '1' : '0') << ';'
             << c.time.toString("HH:mm:ss") << '\n';
+    out.flush();
+    if (file.error() != QFileDevice::NoError)
+        die(path + ": " + file.errorString());
 }
 
 // The layout of the program's first database files: the three tables and the date index.
-void writeFirstLayout(const QString& path, const QVector<BenchCall>& calls)
+void writeFirstLayout(const QString& path, BenchCalls calls)
 {
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "first-layout");
@@ -189,7 +132,8 @@ void writeFirstLayout(const QString& path, const QVector<BenchCall>& calls)
         if (!q.prepare("INSERT INTO Base (Data, usluga, Istochnik, Zapis, Vrem) "
                        "VALUES (?, ?, ?, ?, ?)"))
             die(q.lastError().text());
-        for (const BenchCall& c : calls) {
+        BenchCall c;
+        while (calls.next(c)) {
             q.bindValue(0, c.date.toString(Qt::ISODate));
             q.bindValue(1, services()[c.service]);
             q.bindValue(2, sources()[c.source]);
@@ -262,20 +206,47 @@ void addLists(DataEnv& env)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    int count = 1000000;
-    QString server;
+    QHash<QString, QString> option;
     const QStringList args = app.arguments();
-    for (int i = 1; i + 1 < args.size(); ++i) {
-        if (args[i] == "--calls")
-            count = args[i + 1].toInt();
-        if (args[i] == "--database")
-            server = args[i + 1];
-    }
-    if (count <= 0)
+    for (int i = 1; i + 1 < args.size(); ++i)
+        if (args[i].startsWith("--"))
+            option.insert(args[i], args[i + 1]);
+    const QString server = option.value("--database");
+    const int seconds = option.value("--seconds", "60").toInt();
+    if (option.contains("--desk-worker"))
+        return DeskBench::runDesk(
+            server, option.value("--desk-worker").toInt(), option.value("--desks").toInt(),
+            option.value("--start").toLongLong(), seconds, option.value("--out"));
+    if (args.contains("--report-worker"))
+        return DeskBench::runReports(server, option.value("--start").toLongLong(), seconds,
+                                     option.value("--out"));
+    const int count = option.value("--calls", "1000000").toInt();
+    const int desks = option.value("--desks", "0").toInt();
+    if (count < 0 || (count == 0 && desks == 0))
         die("--calls needs a positive number");
+    if (desks > 0) {
+        // A call's place in its desk's sequence is its time of day: at most a day of seconds.
+        if (seconds <= 0 || seconds > 40000)
+            die("--seconds takes 1 to 40000");
+        QTemporaryDir csvDir;
+        QString calls;
+        if (option.contains("--calls")) {
+            calls = csvDir.filePath("calls.csv");
+            const QDate last = DeskBench::day().addDays(-1);
+            writeCsv(calls, BenchCalls(count, last.addYears(-10).addDays(1), last));
+        }
+        return DeskBench::run(app.applicationFilePath(), desks, seconds, server, calls);
+    }
     if (!server.isEmpty() && !DatabaseLocation::isServerUrl(server))
         die("--database takes a server location postgresql://USER@HOST:PORT/DBNAME");
     const bool onServer = !server.isEmpty();
+    const QDate last(2026, 12, 6);
+    const QDate first = last.addYears(-10).addDays(1);
+    if (option.contains("--write-csv")) {
+        // The calls alone, for timing an import or a window on them apart from the bench.
+        writeCsv(option.value("--write-csv"), BenchCalls(count, first, last));
+        return 0;
+    }
 
     QTemporaryDir dir;
     const QString csv = dir.filePath("calls.csv");
@@ -283,14 +254,9 @@ int main(int argc, char** argv)
     const QString imported = onServer ? server : dir.filePath("KvBD.db");
     const QString listsOnly = dir.filePath("lists.db");
 
-    const QDate last(2026, 12, 6);
-    const QDate first = last.addYears(-10).addDays(1);
-    {
-        const QVector<BenchCall> calls = makeCalls(count, first, last);
-        writeCsv(csv, calls);
-        if (!onServer)
-            writeFirstLayout(firstLayout, calls);
-    }
+    writeCsv(csv, BenchCalls(count, first, last));
+    if (!onServer)
+        writeFirstLayout(firstLayout, BenchCalls(count, first, last));
     const double sizeBefore = onServer ? 0 : megabytes(firstLayout);
 
     // A new database: both lists, then the whole CSV in one import.

@@ -75,6 +75,8 @@ Outcome<bool> parseBooked(QStringView text)
     static const QStringList yes{
         "1", "-1", "true", "yes", QStringLiteral("да"), QStringLiteral("истина")};
     static const QStringList no{"0", "false", "no", QStringLiteral("нет"), QStringLiteral("ложь")};
+    if (text.size() == 1 && (text[0] == '0' || text[0] == '1'))
+        return text[0] == '1';
     const QString v = text.trimmed().toString().toLower();
     if (yes.contains(v))
         return true;
@@ -97,14 +99,36 @@ bool CallImporter::importFile(const QString& path, ImportEncoding::Kind encoding
         m_badInput = true;
         return false;
     }
+    // The file is read in pieces, once to check its encoding and again for each pass over it:
+    // only a few megabytes of it are held however long it is.
     ImportEncoding decoder;
-    if (!decoder.decode(file.readAll(), encoding)) {
+    if (!decoder.check(file, encoding)) {
         m_error = decoder.errorText();
         m_badInput = true;
         return false;
     }
     m_encoding = decoder.used();
-    return importText(decoder.text());
+    bool readFailed = false;
+    return importFrom(
+        [&] {
+            file.seek(0);
+            decoder.restart();
+            return std::make_unique<CsvReader>([&](QString& piece) {
+                QByteArray bytes;
+                if (!ImportEncoding::readPiece(file, bytes))
+                    readFailed = true;
+                if (bytes.isEmpty())
+                    return false;
+                piece = decoder.decodeNext(bytes);
+                return true;
+            });
+        },
+        [&] {
+            return readFailed
+                       ? FailureText::compose(QStringLiteral("Файл %1 не прочитан").arg(path),
+                                              file.errorString())
+                       : QString();
+        });
 }
 
 namespace {
@@ -137,6 +161,18 @@ QString readHeader(CsvReader& reader, Columns& columns)
     return {};
 }
 
+// ListNames::normalized() of a name; names repeat from row to row, so those met are kept.
+QString normalizedName(const QString& name)
+{
+    thread_local QHash<QString, QString> known;
+    const auto found = known.constFind(name);
+    if (found != known.cend())
+        return *found;
+    if (known.size() >= 100000) // names that hardly repeat are not all kept
+        known.clear();
+    return *known.insert(name, ListNames::normalized(name));
+}
+
 // One row as a call with its names as ListNames stores them; the reason when it is none.
 QString readRow(const QStringList& fields, const Columns& c, Call& call)
 {
@@ -145,8 +181,8 @@ QString readRow(const QStringList& fields, const Columns& c, Call& call)
     const QDate date = parseDate(fields[c.date]);
     if (!date.isValid())
         return QStringLiteral("«%1» не дата (ГГГГ-ММ-ДД или ДД.ММ.ГГГГ)").arg(fields[c.date]);
-    const QString service = ListNames::normalized(fields[c.service]);
-    const QString source = ListNames::normalized(fields[c.source]);
+    const QString service = normalizedName(fields[c.service]);
+    const QString source = normalizedName(fields[c.source]);
     if (service.isEmpty())
         return QStringLiteral("услуга (usluga) не указана");
     if (source.isEmpty())
@@ -186,12 +222,26 @@ CallStore::Pull readCall(CsvReader& reader, const Columns& columns, QStringList&
 
 QString listKey(const QString& list, const QString& name)
 {
-    return list + '\n' + ListNames::key(name);
+    // Names repeat from row to row: their keys are kept.
+    thread_local QHash<QString, QString> keys;
+    auto found = keys.constFind(name);
+    if (found == keys.cend()) {
+        if (keys.size() >= 100000)
+            keys.clear();
+        found = keys.insert(name, ListNames::key(name));
+    }
+    return list + '\n' + *found;
 }
 
 } // namespace
 
 bool CallImporter::importText(const QString& text)
+{
+    return importFrom([&] { return std::make_unique<CsvReader>(text); }, [] { return QString(); });
+}
+
+bool CallImporter::importFrom(const std::function<std::unique_ptr<CsvReader>()>& open,
+                              const std::function<QString()>& readError)
 {
     m_imported = 0;
     m_unknown.clear();
@@ -204,8 +254,8 @@ bool CallImporter::importText(const QString& text)
     if (m_unlisted != Unlisted::Keep) {
         // Every row is read once before anything is stored, so that a name the lists do not
         // hold stops the import before it begins; the names are gathered in the order first met.
-        CsvReader reader(text);
-        m_error = readHeader(reader, columns);
+        const std::unique_ptr<CsvReader> reader = open();
+        m_error = readHeader(*reader, columns);
         QList<UnknownName> names;
         QHash<QString, int> seen; // list and name key -> index in names
         auto noteName = [&](const QString& list, const QString& name) {
@@ -219,7 +269,7 @@ bool CallImporter::importText(const QString& text)
             names << UnknownName{list, name, 1};
         };
         while (m_error.isEmpty() &&
-               readCall(reader, columns, fields, call, &m_error) == CallStore::Pull::Row) {
+               readCall(*reader, columns, fields, call, &m_error) == CallStore::Pull::Row) {
             noteName(QStringLiteral("Uslugi"), call.service);
             noteName(QStringLiteral("Istochnik"), call.source);
         }
@@ -231,15 +281,21 @@ bool CallImporter::importText(const QString& text)
             return false;
     }
 
-    CsvReader reader(text);
-    m_error = readHeader(reader, columns);
+    const std::unique_ptr<CsvReader> reader = open();
+    m_error = readHeader(*reader, columns);
     if (!m_error.isEmpty()) {
         m_badInput = true;
         return false;
     }
     int count = 0;
     const bool ok = m_env->calls().addMany([&](Call& next) {
-        const CallStore::Pull pulled = readCall(reader, columns, fields, next, &m_error);
+        CallStore::Pull pulled = readCall(*reader, columns, fields, next, &m_error);
+        if (pulled == CallStore::Pull::End) {
+            // A file that failed midway is not taken for a shorter one.
+            m_error = readError();
+            if (!m_error.isEmpty())
+                pulled = CallStore::Pull::Abort;
+        }
         if (pulled == CallStore::Pull::Abort)
             m_badInput = true;
         if (pulled != CallStore::Pull::Row)

@@ -5,7 +5,10 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <functional>
+#include <memory>
 
+class CsvReader;
 class DataEnv;
 
 // Loads calls from a CSV table in UTF-8 or Windows-1251 (header row naming Data, usluga, Istochnik,
@@ -51,6 +54,10 @@ public:
     bool badInput() const { return m_badInput; }
 
 private:
+    // The import over the text `open` reads from its start, each time it is called; at the end
+    // of the text, `readError` tells why it ended early, empty when it did not.
+    bool importFrom(const std::function<std::unique_ptr<CsvReader>()>& open,
+                    const std::function<QString()>& readError);
     bool resolveNames(const QList<UnknownName>& names, QHash<QString, QString>& listed);
 
     DataEnv* m_env;

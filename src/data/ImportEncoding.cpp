@@ -1,5 +1,8 @@
 #include "ImportEncoding.h"
 
+#include <QIODevice>
+#include <algorithm>
+
 namespace {
 
 // Windows-1251 from 0x80 to 0xBF; 0x98 is not a character. From 0xC0 on: А..я in order.
@@ -123,4 +126,115 @@ bool ImportEncoding::decode(const QByteArray& bytes, Kind requested)
     m_text = text;
     m_used = Kind::Windows1251;
     return true;
+}
+
+bool ImportEncoding::check(QIODevice& device, Kind requested)
+{
+    m_error.clear();
+    m_text.clear();
+    QByteArray carry;    // the bytes of a UTF-8 character the last piece cut
+    int line = 1;        // the line the unchecked UTF-8 bytes start on
+    int badUtf8Line = 0; // the line of the first byte that is not UTF-8, of the first U+FFFD
+    int replacementLine = 0;
+    int rawLine = 1; // the same for the bytes read as Windows-1251
+    int bad1251Line = 0;
+    bool first = true;
+    for (;;) {
+        QByteArray piece;
+        if (!readPiece(device, piece)) {
+            m_error = device.errorString();
+            return false;
+        }
+        const bool atEnd = piece.isEmpty();
+        if (!bad1251Line) {
+            const qsizetype bad = piece.indexOf('\x98');
+            if (bad >= 0)
+                bad1251Line = rawLine + int(piece.left(bad).count('\n'));
+            rawLine += int(piece.count('\n'));
+        }
+        if (!badUtf8Line) {
+            QByteArray bytes = carry + piece;
+            carry.clear();
+            if (first && bytes.startsWith(utf8Bom))
+                bytes.remove(0, utf8Bom.size());
+            first = false;
+            qsizetype bad = firstInvalidUtf8(bytes);
+            // A character cut by the end of the piece is checked whole with the next one.
+            if (bad >= 0 && !atEnd && bad > bytes.size() - 4) {
+                carry = bytes.mid(bad);
+                bytes.truncate(bad);
+                bad = -1;
+            }
+            if (bad >= 0) {
+                badUtf8Line = line + int(bytes.left(bad).count('\n'));
+                bytes.truncate(bad);
+            }
+            const qsizetype replacement = bytes.indexOf("\xEF\xBF\xBD");
+            if (!replacementLine && replacement >= 0)
+                replacementLine = line + int(bytes.left(replacement).count('\n'));
+            line += int(bytes.count('\n'));
+        }
+        if (atEnd)
+            break;
+    }
+    if (requested == Kind::Utf8 || (requested == Kind::Auto && !badUtf8Line)) {
+        const auto fault = [&](int at, const QString& reason) {
+            m_error = QStringLiteral("строка %1: %2").arg(at).arg(reason);
+            return false;
+        };
+        if (badUtf8Line)
+            return fault(badUtf8Line, QStringLiteral("байты не являются текстом UTF-8"));
+        if (replacementLine)
+            return fault(replacementLine,
+                         QStringLiteral("в тексте есть U+FFFD, знак, потерянный раньше"));
+        m_used = Kind::Utf8;
+    } else {
+        if (bad1251Line) {
+            m_error =
+                QStringLiteral("строка %1: %2")
+                    .arg(bad1251Line)
+                    .arg(requested == Kind::Auto
+                             ? QStringLiteral("байты не являются текстом ни UTF-8, ни Windows-1251")
+                             : QStringLiteral("байты не являются текстом Windows-1251"));
+            return false;
+        }
+        m_used = Kind::Windows1251;
+    }
+    restart();
+    return true;
+}
+
+void ImportEncoding::restart()
+{
+    m_utf8 = QStringDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    m_atStart = true;
+}
+
+QString ImportEncoding::decodeNext(const QByteArray& bytes)
+{
+    if (m_used == Kind::Utf8) {
+        QByteArrayView body(bytes);
+        if (m_atStart && body.startsWith(utf8Bom))
+            body = body.sliced(utf8Bom.size());
+        m_atStart = false;
+        return m_utf8.decode(body);
+    }
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes.at(i));
+        out[i] = c < 0x80    ? QChar(c)
+                 : c >= 0xC0 ? QChar(char16_t(0x0410 + (c - 0xC0)))
+                             : QChar(cp1251High[c - 0x80]);
+    }
+    return text;
+}
+
+bool ImportEncoding::readPiece(QIODevice& device, QByteArray& piece)
+{
+    constexpr qint64 pieceSize = 4 << 20;
+    piece.resize(pieceSize);
+    const qint64 read = device.read(piece.data(), pieceSize);
+    piece.resize(std::max<qint64>(read, 0));
+    return read >= 0;
 }

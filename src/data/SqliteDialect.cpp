@@ -196,7 +196,9 @@ QString SqliteDialect::insertKeyedCall() const
                           "KIstochnik) VALUES (?, ?, ?, ?, ?, ?, ?)");
 }
 
-Outcome<void> SqliteDialect::addTotalsAfter(QSqlDatabase& db, qint64 lastId) const
+Outcome<void> SqliteDialect::addTotalsAfter(
+    QSqlDatabase& db, qint64 lastId,
+    const std::function<Outcome<void>(const QString& table)>& counted) const
 {
     QSqlQuery query(db);
     for (const QString& statement :
@@ -205,12 +207,17 @@ Outcome<void> SqliteDialect::addTotalsAfter(QSqlDatabase& db, qint64 lastId) con
                          "Data TEXT, Vsego INTEGER, Zapis INTEGER)")})
         if (Outcome<void> done = run(query, statement); !done)
             return done;
-    query.prepare("WITH p AS (SELECT ? AS last) INSERT INTO temp.ItogNovye "
-                  "SELECT Vid, Kl, substr(Data, 1, 7), Data, Vsego, Zapis FROM (" +
-                  countedRows("Base", "ID > (SELECT last FROM p)") + ")");
-    query.addBindValue(lastId);
-    if (!query.exec())
-        return failed(query);
+    if (counted) {
+        if (Outcome<void> done = counted(QStringLiteral("temp.ItogNovye")); !done)
+            return done;
+    } else {
+        query.prepare("WITH p AS (SELECT ? AS last) INSERT INTO temp.ItogNovye "
+                      "SELECT Vid, Kl, substr(Data, 1, 7), Data, Vsego, Zapis FROM (" +
+                      countedRows("Base", "ID > (SELECT last FROM p)") + ")");
+        query.addBindValue(lastId);
+        if (!query.exec())
+            return failed(query);
+    }
     for (const QString& statement : addToTotals("temp.ItogNovye"))
         if (Outcome<void> done = run(query, statement); !done)
             return done;

@@ -2,6 +2,8 @@
 
 #include "SqlDialect.h"
 
+#include <functional>
+
 // The embedded engine. Names are compared through kv_fold(), a full Unicode case fold
 // registered on every connection (SQLite's own NOCASE folds only ASCII). Dates are stored as
 // ISO text, which orders like the dates themselves. The file header carries the program's
@@ -40,7 +42,11 @@ public:
     QString addKey() const;
     QString keyOf() const;
     QString insertKeyedCall() const;
-    Outcome<void> addTotalsAfter(QSqlDatabase& db, qint64 lastId) const;
+    // `counted`, when given, fills the new totals (the table it is named) itself, in place of
+    // a count of the calls after lastId.
+    Outcome<void>
+    addTotalsAfter(QSqlDatabase& db, qint64 lastId,
+                   const std::function<Outcome<void>(const QString& table)>& counted = {}) const;
 
 protected:
     QString utcNow() const override;

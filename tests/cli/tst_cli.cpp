@@ -40,7 +40,7 @@ class TestCli : public QObject
 
     QString write(const QString& name, const QByteArray& content)
     {
-        const QString path = m_dir.filePath(name);
+        QString path = m_dir.filePath(name);
         QFile file(path);
         file.open(QIODevice::WriteOnly);
         file.write(content);
@@ -392,7 +392,7 @@ private Q_SLOTS:
         QVERIFY(page.open(QIODevice::ReadOnly));
         static const QRegularExpression font(QStringLiteral("\\\\f[BIRP]"));
         QStringList entries; // the page's lines in bold, without their font changes
-        for (QString line : QString::fromUtf8(page.readAll()).split('\n'))
+        for (const QString& line : QString::fromUtf8(page.readAll()).split('\n'))
             if (line.startsWith(".B "))
                 entries << line.mid(3).remove(font).replace(QStringLiteral("\\-"), "-");
         QTextStream out(&m_out);
@@ -672,6 +672,44 @@ private Q_SLOTS:
                                       QByteArray("\xF4\x90\x80\x80"), QByteArray("ok\xE2\x82")})
             QVERIFY2(ImportEncoding::firstInvalidUtf8(bad) >= 0, bad.toHex().constData());
         QCOMPARE(ImportEncoding::firstInvalidUtf8(QStringLiteral("Ёж €𝄞").toUtf8()), -1);
+    }
+
+    // A file of many megabytes is read in pieces: a character cut by a piece's end, and a bad
+    // byte or a U+FFFD far in the file, come out as in a short one.
+    void longFilesAreReadInPieces()
+    {
+        const QByteArray row = QStringLiteral("2026-12-01;Стрижка;Газета;1\n").toUtf8();
+        const int rows = 110000;
+        QByteArray table;
+        for (int pad = 0; pad < 8; ++pad) {
+            table = "Data;usluga;Istochnik;Zapis\n2026-12-01;" + QByteArray(pad, 'x') +
+                    QStringLiteral("Ёж;Газета;0\n").toUtf8();
+            table += row.repeated(rows);
+            // The piece's end (4 MiB) falls inside a character of two bytes.
+            if ((static_cast<unsigned char>(table.at(4 << 20)) & 0xC0) == 0x80)
+                break;
+        }
+        QVERIFY((static_cast<unsigned char>(table.at(4 << 20)) & 0xC0) == 0x80);
+        QCOMPARE(run({"import", write("long.csv", table), "--add-missing"}), 0);
+        QVERIFY2(m_out.endsWith(QStringLiteral(" (utf-8)\n")), qPrintable(m_out));
+        QCOMPARE(count("SELECT COUNT(*) FROM Base"), rows + 1);
+        QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM Base WHERE usluga = 'Стрижка' AND "
+                                      "Istochnik = 'Газета' AND Zapis = 1")),
+                 rows);
+        QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM Base WHERE usluga LIKE '%Ёж'")), 1);
+
+        const QString line = QStringLiteral("строка %1:").arg(rows + 3);
+        for (const QByteArray& bad : {QByteArray("\x98"), QByteArray("\xEF\xBF\xBD")}) {
+            QCOMPARE(run({"import", write("bad.csv", table + "2026-12-02;x" + bad + ";b;1\n"),
+                          "--add-missing"}),
+                     2);
+            QVERIFY2(m_err.contains(line), qPrintable(m_err));
+        }
+        // A row after the piece's end that is not a call: nothing of the file is stored.
+        QCOMPARE(
+            run({"import", write("badrow.csv", table + "2026-12-40;x;b;1\n"), "--add-missing"}), 2);
+        QVERIFY2(m_err.contains(line), qPrintable(m_err));
+        QCOMPARE(count("SELECT COUNT(*) FROM Base"), rows + 1);
     }
 
     void callsAreListedEditedDeletedAndLogged()
