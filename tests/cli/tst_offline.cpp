@@ -210,6 +210,17 @@ class TestOffline : public QObject
         return m_register.get();
     }
 
+    // A new database, reached through `proxy`, made the program's: *direct is its location,
+    // *location the one through the proxy.
+    CallRegister* useThroughProxy(ProxyThread& proxy, QString* direct, QString* location)
+    {
+        *direct = newDatabase();
+        if (!proxy.listen() || direct->isEmpty())
+            return nullptr;
+        *location = proxy.through(*direct, quint16(QUrl(m_server).port()));
+        return useDatabase(*location);
+    }
+
     // Adds calls `from` up to `to` through the window's code while the server is away: each
     // is kept at the desk.
     static bool addKept(CallRegister* calls, int from, int to)
@@ -408,11 +419,9 @@ private Q_SLOTS:
             m_register.reset();
             DataEnv::setInstance(nullptr);
         });
-        QVERIFY(proxy.listen());
-        const QString direct = newDatabase();
-        QVERIFY(!direct.isEmpty());
-        const QString location = proxy.through(direct, target);
-        CallRegister* calls = useDatabase(location);
+        QString direct;
+        QString location;
+        CallRegister* calls = useThroughProxy(proxy, &direct, &location);
         QVERIFY(calls);
         proxy.run([&] { proxy.proxy().goDown(); });
         QVERIFY(addKept(calls, 0, 30));
@@ -445,10 +454,9 @@ private Q_SLOTS:
             m_register.reset();
             DataEnv::setInstance(nullptr);
         });
-        QVERIFY(proxy.listen());
-        const QString direct = newDatabase();
-        QVERIFY(!direct.isEmpty());
-        CallRegister* calls = useDatabase(proxy.through(direct, target));
+        QString direct;
+        QString location;
+        CallRegister* calls = useThroughProxy(proxy, &direct, &location);
         QVERIFY(calls);
         proxy.run([&] { proxy.proxy().armAt(QByteArrayLiteral("INSERT 0 1\0"), 1); });
 

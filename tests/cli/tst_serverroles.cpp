@@ -266,7 +266,7 @@ private Q_SLOTS:
         QVERIFY(owner.open());
         QCOMPARE(state(owner, "ALTER FUNCTION kv_base_added() SECURITY INVOKER RESET ALL"),
                  QString());
-        QCOMPARE(state(owner, "ALTER TABLE Base ADD COLUMN Kluch TEXT"), QString());
+        QCOMPARE(state(owner, "ALTER TABLE Base ADD COLUMN Primechanie TEXT"), QString());
         QVERIFY(cli(roles.owner, "owner", {"service", "add", "Стрижка"}).status == 0);
         const Run stale = addCall(roles.deskB, "b", "12:00:00");
         QVERIFY2(refused(stale), qPrintable(stale.err));
@@ -277,7 +277,8 @@ private Q_SLOTS:
         QVERIFY(addCall(roles.deskB, "b", "12:00:00").status == 0);
         QSqlDatabase b = sql(roles.deskB);
         QVERIFY(b.open());
-        const QString insert("INSERT INTO Base (Data, Zapis, Kluch) VALUES ('2026-03-04', 0, 'k')");
+        const QString insert(
+            "INSERT INTO Base (Data, Zapis, Primechanie) VALUES ('2026-03-04', 0, 'k')");
         QCOMPARE(state(b, insert), QStringLiteral("42501")); // with no desk's name
         QCOMPARE(state(b, "SELECT set_config('kalvent.desk', 'Пульт Б', false)"), QString());
         QCOMPARE(state(b, insert), QString());
