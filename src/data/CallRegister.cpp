@@ -5,22 +5,12 @@
 #include "DataEnv.h"
 #include "KeptCalls.h"
 #include "RowSet.h"
+#include "RussianCount.h"
 
 #include <QUuid>
 
 namespace {
-// The form of "звонок" after `count`: 1 звонок, 2 звонка, 5 звонков.
-QString callsText(int count)
-{
-    const int tens = count % 100;
-    const int units = count % 10;
-    const char* word = (tens >= 11 && tens <= 14)   ? "звонков"
-                       : units == 1                 ? "звонок"
-                       : (units >= 2 && units <= 4) ? "звонка"
-                                                    : "звонков";
-    return QStringLiteral("%1 %2").arg(count).arg(QString::fromUtf8(word));
-}
-
+// Whether the verb after the count is singular, as after "1 звонок" and "21 звонок".
 bool one(int count)
 {
     return count % 10 == 1 && count % 100 != 11;
@@ -34,13 +24,15 @@ CallRegister::~CallRegister() = default;
 QString CallRegister::waitingText(int count)
 {
     return QStringLiteral("%1 %2 передачи на сервер")
-        .arg(callsText(count), one(count) ? QStringLiteral("ожидает") : QStringLiteral("ожидают"));
+        .arg(RussianCount::calls(count),
+             one(count) ? QStringLiteral("ожидает") : QStringLiteral("ожидают"));
 }
 
 QString CallRegister::notSentText(int count)
 {
     return QStringLiteral("%1 ещё не %2 на сервер")
-        .arg(callsText(count), one(count) ? QStringLiteral("передан") : QStringLiteral("переданы"));
+        .arg(RussianCount::calls(count),
+             one(count) ? QStringLiteral("передан") : QStringLiteral("переданы"));
 }
 
 KeptCalls* CallRegister::kept()

@@ -1,23 +1,18 @@
 #include "JournalText.h"
 
 #include "ReportText.h"
+#include "RussianCount.h"
 
 #include <QStringList>
 
 QString JournalText::count(qint64 n, const QString& one, const QString& few, const QString& many)
 {
-    const qint64 tens = n % 100;
-    const qint64 units = n % 10;
-    const QString& word = (tens >= 11 && tens <= 14)   ? many
-                          : units == 1                 ? one
-                          : (units >= 2 && units <= 4) ? few
-                                                       : many;
-    return QStringLiteral("%1 %2").arg(n).arg(word);
+    return RussianCount::of(n, one, few, many);
 }
 
 QString JournalText::calls(qint64 n)
 {
-    return count(n, QStringLiteral("звонок"), QStringLiteral("звонка"), QStringLiteral("звонков"));
+    return RussianCount::calls(n);
 }
 
 QString JournalText::date(const QDate& date)
